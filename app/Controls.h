@@ -1,0 +1,49 @@
+#pragma once
+// The option controls of the main window: their identities and item lists, in
+// the order the window shows them. Item texts are UTF-8 ("×" is U+00D7).
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace vantor {
+
+// Lists and radio groups: an item index, -1 when nothing is chosen.
+enum class Choice { Detail, Demo, AF, AA, Heapsize, Refresh, DirectX };
+
+// Check boxes.
+enum class Check { FastZ, HDDUse, AddInfo };
+
+// Text fields.
+enum class Field { HL2Path, DetailEdit, DemoEdit, ResEdit, NoteEdit };
+
+// Labels set by the program.
+enum class Label { VerseLabel, HeaderVersion, Label17 };
+
+// Controls whose enabled state the program changes.
+enum class Control { BenchButton, DebugBtn, DetailEdit, DetailButton, DemoEdit, DemoEditButton, UpdateButton };
+
+inline constexpr int kResolutionCount = 6;
+inline constexpr std::array<std::string_view, kResolutionCount> kResolutionItems = {
+    "640 × 480", "800 × 600", "1024 × 768", "1280 × 1024", "1600 × 1200", "2048 × 1536"};
+inline constexpr std::array<int, kResolutionCount> kWidths = {640, 800, 1024, 1280, 1600, 2048};
+inline constexpr std::array<int, kResolutionCount> kHeights = {480, 600, 768, 1024, 1200, 1536};
+
+inline constexpr std::array<std::string_view, 3> kDetailItems = {"Maximum", "Minimum", "Custom config file:"};
+inline constexpr std::array<std::string_view, 6> kDemoItems = {
+    "Quorvane Coast", "Quorvane d13c17", "Raza3Z demo4", "Raza3Z demo5", "Raza3Z demo6", "User defined demo"};
+inline constexpr std::array<std::string_view, 7> kAFItems = {
+    "Bilinear", "Trilinear", "Anisotropic 2×", "Anisotropic 4×", "Anisotropic 8×", "Anisotropic 16×", "From System"};
+inline constexpr std::array<std::string_view, 6> kAAItems = {"None", "2×", "4×", "6×", "8×", "From System"};
+inline constexpr std::array<std::string_view, 5> kHeapsizeItems = {"64 MB - default", "128 MB", "256 MB", "512 MB", "1024 MB"};
+inline constexpr std::array<std::string_view, 4> kRefreshItems = {"60 Hz", "70 Hz", "75 Hz", "85 Hz"};
+inline constexpr std::array<std::string_view, 4> kDirectXItems = {"DirectX 7", "DirectX 8", "DirectX 8.1", "DirectX 9"};
+
+// The text shown for an item of a choice, empty for -1 or out of range.
+std::string_view choiceItemText(Choice choice, int index);
+int choiceItemCount(Choice choice);
+
+// The resolution text with the multiplication sign, e.g. "640×480".
+std::string resolutionText(int index);
+
+}  // namespace vantor

@@ -1,0 +1,46 @@
+#pragma once
+// The main window's run values: they live as long as the program, start empty,
+// false or 0, and keep their values from run to run unless a step sets them.
+
+#include <string>
+
+namespace vantor {
+
+struct RunState {
+    bool HDDMinimize = false;
+    bool DebugMode = false;
+    bool SteamRunning = false;
+    bool GameRunning = false;
+    bool QueryFailureLogged = false;
+    int ResolutionCount = 0;
+    int PassCount = 0;
+    std::string CurrentWidth;
+    bool RunFinished = false;
+    std::string StartTime;
+    std::string FileStamp;
+    std::string ReportPath;
+    std::string DemoTitle;
+    std::string DemoFile;
+    std::string DemoName;
+    std::string UserDemoFile;
+    std::string DetailName;
+    std::string FilterLine1;
+    std::string FilterLine2;
+    std::string AALine;
+    std::string DXLine;
+    std::string RefreshArg;
+    std::string FastZArg;
+    std::string HeapArg;
+    std::string LaunchCommand;
+};
+
+// Absolute folders ending with the native separator, or empty when unknown.
+struct Paths {
+    std::string BenchPath;    // the program's own folder
+    std::string SteamPath;    // the Steam client's folder
+    std::string HL2Path;      // the folder that holds "half-life 2"
+    std::string CFGPath;      // HL2Path + "half-life 2/hl2/cfg/"
+    std::string ResultsPath;  // HL2Path + "half-life 2/hl2/"
+};
+
+}  // namespace vantor

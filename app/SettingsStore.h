@@ -1,0 +1,83 @@
+#pragma once
+// BenchSettings: the persisted option set, named string values under one
+// registry key. The one object through which every part of the program reads
+// and writes them.
+
+#include "platform/Registry.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace vantor {
+
+inline constexpr const char* kSettingsKey = "\\SOFTWARE\\Quorvane\\Vantor";
+inline constexpr const char* kSteamKey = "\\Software\\Valve\\Steam";
+
+// Value names.
+namespace sv {
+inline constexpr const char* Programversion = "Programversion";
+inline constexpr const char* HeaderVersion = "HeaderVersion";
+inline constexpr const char* Path = "Path";
+inline constexpr const char* HDDUsage = "HDDUsage";
+inline constexpr const char* Demo = "Demo";
+inline constexpr const char* Demoname = "Demoname";
+inline constexpr const char* AFLevel = "AFLevel";
+inline constexpr const char* AALevel = "AALevel";
+inline constexpr const char* Detail = "Detail";
+inline constexpr const char* CustomConfig = "CustomConfig";
+inline constexpr const char* ResultPath = "ResultPath";
+inline constexpr const char* Note = "Note";
+inline constexpr const char* DXLevel = "DXLevel";
+inline constexpr const char* Heapsize = "Heapsize";
+inline constexpr const char* Refresh = "Refresh";
+inline constexpr const char* FastZ = "FastZ";
+inline constexpr const char* Addinfo = "Addinfo";
+inline constexpr const char* SaveInfo = "Save Info";
+inline constexpr const char* CPU = "CPU";
+inline constexpr const char* Memory = "Memory";
+inline constexpr const char* OS = "OS";
+inline constexpr const char* VGA = "VGA";
+inline constexpr const char* VGADriver = "VGA Driver";
+inline constexpr const char* VGAMemory = "VGA Memory";
+inline constexpr const char* Donate = "Donate";
+inline constexpr const char* NoErrorWarning = "NoErrorWarning";
+inline constexpr const char* SteamExe = "SteamExe";
+// The six resolution values, in item order.
+inline constexpr const char* Resolutions[6] = {"640", "800", "1024", "1280", "1600", "2048"};
+}  // namespace sv
+
+// A read of a value of another type, or a write the registry refused. The text
+// is the store's own ("Invalid data type for '%s'", "Failed to set data for '%s'").
+class SettingsError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class SettingsStore {
+public:
+    explicit SettingsStore(Registry& registry) : registry_(registry) {}
+
+    // Opens (creating when missing) the settings key under HKEY_LOCAL_MACHINE
+    // and makes it the current key. True when open.
+    bool open();
+
+    // Opens (create-if-missing) the Steam key under HKEY_CURRENT_USER and makes
+    // it the current key. True when open.
+    bool openSteamKey();
+
+    // Makes the settings key current again without opening it.
+    void useSettingsKey();
+
+    // The value's text, empty when absent. Throws SettingsError for another type.
+    std::string read(const std::string& name);
+    bool exists(const std::string& name);
+    // Writes a string value. Throws SettingsError when refused.
+    void write(const std::string& name, const std::string& value);
+
+private:
+    Registry& registry_;
+    RegRoot root_ = RegRoot::LocalMachine;
+    std::string key_ = kSettingsKey;
+};
+
+}  // namespace vantor

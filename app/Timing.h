@@ -1,0 +1,34 @@
+#pragma once
+// Every interval and bound of the program, with its standard value. Tests
+// shorten them through one Timing object; the constants stay as they are.
+
+#include <chrono>
+
+namespace vantor {
+
+using std::chrono::milliseconds;
+
+inline constexpr milliseconds kGamePollInterval{2000};    // process list polls for the game
+inline constexpr milliseconds kDemoPollInterval{1000};    // polls for a copied demo
+inline constexpr milliseconds kMoveSettleDelay{250};      // before moving a backup back
+inline constexpr milliseconds kCustomConfigDelay{200};    // before replacing config.cfg
+inline constexpr milliseconds kStartupRecoveryDelay{250}; // leftover recovery at start-up
+inline constexpr milliseconds kDemoCopyBound{30'000};     // a copied demo must appear by then
+inline constexpr milliseconds kGameStartBound{5 * 60'000};  // the game must appear by then
+inline constexpr milliseconds kGameQuitBound{60 * 60'000};  // the game must quit by then
+
+struct Timing {
+    milliseconds gamePoll = kGamePollInterval;
+    milliseconds demoPoll = kDemoPollInterval;
+    milliseconds moveSettle = kMoveSettleDelay;
+    milliseconds customConfig = kCustomConfigDelay;
+    milliseconds startupRecovery = kStartupRecoveryDelay;
+    milliseconds demoCopyBound = kDemoCopyBound;
+    milliseconds gameStartBound = kGameStartBound;
+    milliseconds gameQuitBound = kGameQuitBound;
+
+    // All intervals divided by factor (bounds too), for tests.
+    static Timing scaled(int factor);
+};
+
+}  // namespace vantor

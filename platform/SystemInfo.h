@@ -1,0 +1,27 @@
+#pragma once
+// Facts about this machine and this program that the platform answers.
+
+#include <cstdint>
+#include <string>
+
+namespace vantor {
+
+// Total physical memory in bytes, as an unsigned 32-bit count like the
+// platform call the program was first written for (so capped at 4 GiB - 1).
+std::uint32_t totalPhysicalMemory32();
+
+// Folder of the running executable, with a trailing separator.
+std::string executableFolder();
+
+// The folder of the project's own tools (where the hardware-report tool lives),
+// without a trailing separator; empty when unknown.
+std::string SystemFolder();
+
+// Opens a document, folder or address with the desktop's default program;
+// the result is ignored, as the shell's "open" verb is.
+void shellOpen(const std::string& target);
+
+// The user's config folder for this program's settings hive (POSIX) or empty.
+std::string userConfigFolder();
+
+}  // namespace vantor
