@@ -1,0 +1,81 @@
+#pragma once
+// The main window's logic (TForm1): owns the settings store, the debug log,
+// the paths and run values, and every subsystem; the windows and vantor-cli
+// bind their controls and events to it.
+
+#include "app/AppContext.h"
+#include "app/OptionHandlers.h"
+#include "report/ReportWriter.h"
+#include "report/ResultReader.h"
+#include "run/DemoInstaller.h"
+#include "run/GameConfig.h"
+#include "run/Launcher.h"
+#include "run/Sequencer.h"
+
+#include <functional>
+#include <memory>
+
+namespace vantor {
+
+class MainController {
+public:
+    MainController(MainView& view, Dialogs& dialogs, EventLoop& loop, Registry& registry,
+                   ProcessQuery& processes);
+    ~MainController();
+
+    AppContext& context() { return ctx_; }
+    SettingsStore& store() { return store_; }
+    DebugLog& log() { return log_; }
+
+    // The start-up sequence; done runs when it is over (the window may show).
+    // benchPath overrides the executable's folder (tests).
+    void FormCreate(std::function<void()> done);
+    // The window became visible: true when the donation window must be shown.
+    bool FormShow();
+    // The donation window's button.
+    void DonationClosed();
+    // The window's own close button: the front end ends the program afterwards.
+    void SpeedButton1Click();
+    // The system close path; done runs when the program may close.
+    void FormCloseQuery(std::function<void()> done);
+
+    // Whether start-up found the game (the run button stays disabled otherwise).
+    bool gameFound() const { return !ctx_.paths.HL2Path.empty(); }
+
+    GameConfig& gameConfig() { return config_; }
+    DemoInstaller& demos() { return demos_; }
+    Launcher& launcher() { return launcher_; }
+    ResultReader& resultReader() { return reader_; }
+    ReportWriter& reportWriter() { return report_; }
+    Sequencer& sequencer() { return sequencer_; }
+    OptionHandlers& options() { return options_; }
+
+    // The run button and the Stop action.
+    void BenchButtonClick() { sequencer_.BenchButtonClick(); }
+    void StopRun() { sequencer_.Stop(); }
+    // "Add additional information" changed state.
+    void AddInfoBoxClick();
+
+    // The physical memory figure computed at start-up.
+    int PhysMemMB = 0;
+
+private:
+    void startupSteps(std::function<void()> done);
+    void discoverSteamAndGame();
+    void decodeSettings();
+    void recoverLeftovers(std::function<void()> done);
+    void recoveryQuestion();
+
+    SettingsStore store_;
+    DebugLog log_;
+    AppContext ctx_;
+    GameConfig config_;
+    DemoInstaller demos_;
+    Launcher launcher_;
+    ResultReader reader_;
+    ReportWriter report_;
+    Sequencer sequencer_;
+    OptionHandlers options_;
+};
+
+}  // namespace vantor

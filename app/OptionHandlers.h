@@ -1,0 +1,73 @@
+#pragma once
+// The option pages' logic: persistence of each control on change and on mouse
+// leave, the heap-size check, the filtering advice, the results folder chooser,
+// page and About switching, links, help and mail.
+
+#include "app/AppContext.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vantor {
+
+class GameConfig;
+class DemoInstaller;
+
+// The physical memory figure from a byte count (MB, capped at 1500, snapped to
+// 1024/512/256/128 in the bands around them).
+int computePhysMemMB(std::uint32_t totalBytes);
+
+inline constexpr const char* kSupportAddress = "https://help.valve.example/";
+inline constexpr const char* kSponsorAddress = "https://sponsor.quorvane.example/";
+inline constexpr const char* kAuthorMail = "mailto:pellmarr@quorvane.example";
+inline constexpr const char* kFilteringAdvice =
+    "Please use the \"From System\" settings, 'cause the operation of others settings isn't warrantable. "
+    "From system setting lets the system to handle the filtering. This can be defined in the menu of "
+    "Half-Life 2, or at the Display Properties of the OS.";
+
+class OptionHandlers {
+public:
+    OptionHandlers(AppContext& ctx, GameConfig& config, DemoInstaller& demos)
+        : ctx_(ctx), config_(config), demos_(demos) {}
+
+    // On change (the user's choice).
+    void AFBoxChange();
+    void AABoxChange();
+    void HeapsizeBoxChange();
+    void RefreshBoxChange();
+    void DirectXBoxChange();
+    void DetailBoxChange();  // the chooser of the game configuration
+    void demoChange();       // the demo chooser
+
+    // On mouse leave.
+    void resMouseLeave();
+    void DetailBoxMouseLeave();
+    void demoMouseLeave();
+    void AFBoxMouseLeave();
+    void AABoxMouseLeave();
+    void HeapsizeBoxMouseLeave();
+    void RefreshBoxMouseLeave();
+    void DirectXBoxMouseLeave();
+    void FastZBoxMouseLeave();
+    void HDDUseBoxMouseLeave();
+    void ResEditMouseLeave();
+    void NoteEditMouseLeave();
+
+    // Results folder chooser.
+    void ToolButton5Click();
+
+    // Menu: pages 0..6 and the About view.
+    void showPage(int index);
+    void showAbout();
+    void openHelp();      // BenchPath + "help.htm"
+    void openSupport();   // Label8
+    void openMail();      // ToolButton4, Label2
+    void openSponsor();   // the sponsor banners
+
+private:
+    AppContext& ctx_;
+    GameConfig& config_;
+    DemoInstaller& demos_;
+};
+
+}  // namespace vantor

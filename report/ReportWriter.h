@@ -1,0 +1,57 @@
+#pragma once
+// The HTML report of a run: head block at the start, one block per pass with a
+// result, footer after the last pass; saved as "result_" + FileStamp + ".htm"
+// in Windows-1252 with CR LF and opened. The end of a run (restore of the game's
+// files, buttons enabled, closing log lines) belongs here too.
+
+#include "app/AppContext.h"
+#include "report/ResultReader.h"
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vantor {
+
+class GameConfig;
+
+inline constexpr const char* kPublisherHost = "www.quorvane.example";
+inline constexpr const char* kContactMail = "pellmarr@quorvane.example";
+
+// Escapes & < > " for HTML text.
+std::string htmlEscape(const std::string& text);
+
+// The file stamp of a start time text: ":", ".", "/", "-", "\" and blanks
+// become "_".
+std::string fileStampOf(const std::string& startTime);
+
+class ReportWriter {
+public:
+    ReportWriter(AppContext& ctx, ResultReader& reader, GameConfig& config)
+        : ctx_(ctx), reader_(reader), config_(config) {}
+
+    void StampRun();
+    void BeginReport();
+    // The pass-end step; done runs when it is over (after FinishReport's
+    // restore for the last pass).
+    void FinishPass(std::function<void()> done);
+    void FinishReport(const std::string& score, std::function<void()> done);
+
+    const std::vector<std::string>& ReportLines() const { return reportLines_; }
+    // The file the last FinishReport saved, empty when none.
+    const std::string& savedReport() const { return savedReport_; }
+
+    // The local time; replaced in tests.
+    std::function<std::tm()> localTime;
+
+private:
+    AppContext& ctx_;
+    ResultReader& reader_;
+    GameConfig& config_;
+    std::vector<std::string> reportLines_;
+    std::string comment_;
+    std::string savedReport_;
+};
+
+}  // namespace vantor

@@ -1,0 +1,56 @@
+#pragma once
+// The game's configuration files in CFGPath: the user's "valve.rc",
+// "autoexec.cfg" and "config.cfg" are kept aside while a run puts its own in
+// place, and put back afterwards. Also the detail-level chooser.
+
+#include "app/AppContext.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vantor {
+
+// The templates, line by line.
+const std::vector<std::string>& MinSet();
+const std::vector<std::string>& MaxSet();
+const std::vector<std::string>& CusSet();
+const std::vector<std::string>& ValveRc();
+
+class GameConfig {
+public:
+    explicit GameConfig(AppContext& ctx) : ctx_(ctx) {}
+
+    // Run start: clears the write-error flag; keeps the user's files aside and
+    // writes the program's "valve.rc". False when the run cannot go on safely
+    // (the status line and the log say why; nothing of the user's is lost).
+    bool BackupGameConfig();
+    void SetFilterLines();
+    void SetDXLine();
+    // Writes "autoexec.cfg" (and "config.cfg" for the custom level); done(ok)
+    // runs after the 200 ms settle of the custom level. ok false ends the run.
+    void WriteDetailConfig(std::function<void(bool ok)> done);
+    // Puts the user's files back when a run has changed them and they were not
+    // restored yet; otherwise does nothing. done runs when finished.
+    void RestoreGameConfig(std::function<void()> done);
+    // Whether a run has changed the files and they are not restored yet.
+    bool restorePending() const { return changed_; }
+
+    // The detail-level choice changed (by the user or by decoding).
+    void DetailBoxChanging();
+    void DetailButtonClick();
+
+    bool writeError() const { return writeError_; }
+
+private:
+    AppContext& ctx_;
+    bool changed_ = false;
+    bool writeError_ = false;
+};
+
+// Start-up: puts the user's files back after a run that was interrupted (the
+// program killed or crashed), using what the run recorded in CFGPath. Returns
+// true when it found such a record and handled it.
+bool RecoverInterruptedRun(AppContext& ctx);
+
+}  // namespace vantor

@@ -1,0 +1,56 @@
+#pragma once
+// The launch of a pass: the command options, "vantor.bat" and "steam.bat" in
+// SteamPath, the process runners cp and cp2, the checks whether Steam and the
+// game run, and the offer to start Steam.
+
+#include "app/AppContext.h"
+#include "platform/ProcessRunner.h"
+
+#include <functional>
+#include <string>
+
+namespace vantor {
+
+enum class LaunchResult {
+    Running,      // the game runs; "START HL2 in WxH." logged
+    StartFailed,  // cp could not start the batch file (logged, status set, button enabled)
+    TimedOut,     // the game did not appear within the bound (logged, status set)
+    Stopped,      // stopLaunch() was called
+};
+
+// The command of a pass; widthIndex 0..5 in the pass table.
+std::string buildLaunchCommand(int widthIndex, const RunState& run);
+
+class Launcher {
+public:
+    explicit Launcher(AppContext& ctx);
+
+    void SetLaunchOptions();
+    void CheckSteamRunning();
+    void CheckGameRunning();
+    void OfferSteamStart();
+
+    // Launches the pass; done runs once the game runs, at once after a start
+    // failure, or when the wait bound is reached. cp's end notification is held
+    // back until done has run.
+    void LaunchPass(int width, std::function<void(LaunchResult)> done);
+    // Ends a LaunchPass wait early (done gets Stopped).
+    void stopLaunch();
+
+    // cp's end notification (the sequencer's cpTerminate).
+    void setTerminateHandler(std::function<void(std::uint32_t exitCode)> handler);
+
+    TCreateProcess& cp() { return cp_; }
+    TCreateProcess& cp2() { return cp2_; }
+
+private:
+    AppContext& ctx_;
+    TCreateProcess cp_;
+    TCreateProcess cp2_;
+    std::function<void(std::uint32_t)> onTerminate_;
+    // The launch wait in progress, if any.
+    struct Wait;
+    std::shared_ptr<Wait> wait_;
+};
+
+}  // namespace vantor
