@@ -1,0 +1,42 @@
+#pragma once
+// The stored codes of the option controls, the seeding of new values by program
+// version, and the decoding of the stored values into the controls at start-up.
+
+#include "app/Controls.h"
+#include "app/MainView.h"
+#include "app/SettingsStore.h"
+
+#include <functional>
+#include <string>
+
+namespace vantor {
+
+// The stored code of a choice's item ("Sys", "1".."6", "64000", ...); empty for
+// -1 or an index out of range.
+std::string codeOf(Choice choice, int index);
+// The item index of a stored code; -1 when the code matches no item (exact,
+// case-sensitive).
+int indexOfCode(Choice choice, const std::string& code);
+
+// The settings value name of a choice (Detail, Demo, AFLevel, AALevel, Heapsize,
+// Refresh, DXLevel).
+const char* valueNameOf(Choice choice);
+
+// Applies the seeding table for the stored Programversion. The store must be open.
+void applySeeding(SettingsStore& store);
+
+// What decoding needs beyond the view: the handlers that run when a control is
+// set by program, and the step between Note and DXLevel.
+struct DecodeHooks {
+    std::function<void()> detailChosen;    // DetailBoxChanging
+    std::function<void()> demoChosen;      // demoChanging
+    std::function<void()> addInfoChecked;  // AddInfoBoxClick
+    std::function<void()> afterNote;       // deletes SteamPath + "vantor.bat"
+    bool hl2Known = false;                 // Addinfo is read only then
+};
+
+// Decodes every stored value into the controls in the fixed order. The store
+// must be open. Throws SettingsError for a value of another type.
+void decodeSettings(SettingsStore& store, MainView& view, const DecodeHooks& hooks);
+
+}  // namespace vantor
