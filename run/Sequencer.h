@@ -1,12 +1,15 @@
 #pragma once
 // A benchmark run: the run button's checks and preparation, one pass per ticked
-// resolution (smallest first, taken once at the start), the pass end, the
-// report and the restore. Every wait is a timer; a run can be stopped.
+// resolution (smallest first; the ticks are taken once when the run starts),
+// the pass end, the report and the restore. Every wait is a timer with a bound;
+// a run can be stopped.
 
 #include "app/AppContext.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <string>
 
 namespace vantor {
 
@@ -15,26 +18,44 @@ class DemoInstaller;
 class Launcher;
 class ReportWriter;
 
+inline constexpr const char* kRunStoppedStatus = "Benchmark stopped. Your game settings were restored.";
+
 class Sequencer {
 public:
     Sequencer(AppContext& ctx, GameConfig& config, DemoInstaller& demos, Launcher& launcher,
               ReportWriter& report);
 
+    // The run button (also clicked by the debug flow).
     void BenchButtonClick();
-    // Ends a running benchmark cleanly: the game is left alone, no report, the
-    // user's files restored, buttons enabled.
+    // Ends a running benchmark cleanly: the game is left alone, the pass is
+    // logged as stopped, no report, the user's files restored, buttons enabled.
     void Stop();
-    bool running() const { return running_; }
+    // The window is closing: drop every pending step without restoring (the
+    // close path restores).
+    void abandon();
 
-    // Called when a run ends in any way (report written or not).
+    bool running() const { return running_; }
+    // The widths taken for the run under way.
+    const std::array<bool, 6>& ticked() const { return ticked_; }
+
+    // Called once whenever a run ends, in any way.
     std::function<void()> onRunEnded;
 
 private:
+    void prepare(std::uint64_t id);
+    void afterDemo(std::uint64_t id);
+    void afterDetail(std::uint64_t id);
     void StartNextPass(int width);
+    void launch(int index);
     void cpTerminate(std::uint32_t exitCode);
-    void waitForGameToQuit(std::function<void(bool quit)> done);
-    void passLaunched(int widthIndex, int result);
-    void endRun(const std::string& status, bool errorLine);
+    void pollGameQuit(std::uint64_t id, std::chrono::steady_clock::time_point deadline);
+    void passEnded();
+    void finishRun();
+    // Ends the run without a report: error line (when given), status, restore,
+    // buttons enabled, the run's closing log lines.
+    void endWithoutReport(const std::string& status, const std::string& logLine);
+    void logH(const std::string& line);
+    bool current(std::uint64_t id) const { return running_ && id == runId_; }
 
     AppContext& ctx_;
     GameConfig& config_;
@@ -42,10 +63,12 @@ private:
     Launcher& launcher_;
     ReportWriter& report_;
     std::array<bool, 6> ticked_{};
+    enum class Phase { Idle, Preparing, Launching, Playing, WaitingForQuit, Finishing };
+    Phase phase_ = Phase::Idle;
     bool running_ = false;
     bool stopRequested_ = false;
-    bool launchPending_ = false;
-    bool terminatePending_ = false;
+    int staleTerminates_ = 0;
+    std::uint64_t runId_ = 0;
     EventLoop::TimerId pollTimer_ = 0;
 };
 

@@ -1,0 +1,240 @@
+#include "app/MainController.h"
+
+#include "app/Discovery.h"
+#include "app/SettingsCodec.h"
+#include "diag/AddInfo.h"
+#include "platform/FileOps.h"
+#include "platform/SystemInfo.h"
+#include "platform/TextFile.h"
+
+namespace vantor {
+namespace {
+
+constexpr const char* kNoGameMessage =
+    "You can't benchmark without the HL2! Please install HL2 before you benchmarking.";
+constexpr const char* kRecoveryQuestion =
+    "Maybe the last time an error occured. The program restored the original settings, but found an "
+    "autoexec.cfg file in your HL2 user folder. If it not yours, please delete it. Do you wish to delete "
+    "the autoexec.cfg file?";
+
+// The first n characters (code points) of a UTF-8 text.
+std::string firstCharacters(const std::string& s, std::size_t n) {
+    std::size_t i = 0, count = 0;
+    while (i < s.size() && count < n) {
+        auto c = static_cast<unsigned char>(s[i]);
+        i += c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+        ++count;
+    }
+    return s.substr(0, std::min(i, s.size()));
+}
+
+}  // namespace
+
+MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop, Registry& registry,
+                               ProcessQuery& processes)
+    : store_(registry),
+      ctx_(view, dialogs, loop, store_, log_, processes),
+      config_(ctx_),
+      demos_(ctx_),
+      launcher_(ctx_),
+      reader_(ctx_),
+      report_(ctx_, reader_, config_),
+      sequencer_(ctx_, config_, demos_, launcher_, report_),
+      options_(ctx_, config_, demos_) {
+    ctx_.shellOpen = [](const std::string& target) { shellOpen(target); };
+    ctx_.physicalMemory = [] { return totalPhysicalMemory32(); };
+    log_.setSaveFailureHandler([this](const std::string& text) { ctx_.view.setStatus(text); });
+}
+
+MainController::~MainController() = default;
+
+void MainController::FormCreate(std::function<void()> done) {
+    try {
+        startupSteps(std::move(done));
+    } catch (const SettingsError& e) {
+        // A refused write or a value of another type ends start-up here.
+        ctx_.dialogs.error(e.what());
+        ctx_.view.showAboutView();
+        if (done) done();
+    }
+}
+
+void MainController::startupSteps(std::function<void()> done) {
+    auto& paths = ctx_.paths;
+    ctx_.run.DebugMode = false;
+    ctx_.run.QueryFailureLogged = false;
+
+    if (paths.BenchPath.empty()) paths.BenchPath = executableFolder();
+    if (!folderExists(paths.BenchPath + "Benchmark")) createFolders(paths.BenchPath + "Benchmark");
+
+    PhysMemMB = computePhysMemMB(ctx_.physicalMemory());
+
+    if (store_.open()) {
+        const std::string versionFile = paths.BenchPath + "version.txt";
+        if (fileExists(versionFile)) {
+            std::string bytes;
+            readFileBytes(versionFile, bytes);
+            store_.write(sv::Programversion, firstCharacters(fromWindows1252(bytes), 3));
+            deleteFile(versionFile);
+        }
+        ctx_.view.setLabel(Label::VerseLabel, "v" + store_.read(sv::Programversion));
+    }
+
+    if (store_.open()) applySeeding(store_);
+
+    if (store_.open()) {
+        const std::string headerFile = paths.BenchPath + "version2.txt";
+        if (fileExists(headerFile)) {
+            std::vector<std::string> lines;
+            readTextLines(headerFile, lines);
+            std::string text;
+            for (const auto& line : lines) text += line + "\r\n";
+            store_.write(sv::HeaderVersion, text);
+            deleteFile(headerFile);
+        }
+        ctx_.view.setLabel(Label::HeaderVersion, store_.read(sv::HeaderVersion));
+    }
+
+    deleteFile(paths.BenchPath + kDebugLogFileName);
+
+    discoverSteamAndGame();
+
+    if (store_.open()) {
+        ctx_.view.setLabel(Label::Label17, store_.read(sv::Programversion));
+        decodeSettings();
+        ctx_.run.ReportPath = ctx_.view.text(Field::ResEdit);
+    }
+
+    recoverLeftovers([this, done = std::move(done)] {
+        try {
+            recoveryQuestion();
+        } catch (const SettingsError& e) {
+            ctx_.dialogs.error(e.what());
+        }
+        ctx_.view.showAboutView();
+        if (done) done();
+    });
+}
+
+void MainController::discoverSteamAndGame() {
+    auto& paths = ctx_.paths;
+    paths.SteamPath = readSteamPath(store_);
+    if (paths.SteamPath.empty()) return;
+
+    paths.HL2Path = searchGameFolder(paths.SteamPath);
+    if (paths.HL2Path.empty()) {
+        auto chosen = ctx_.dialogs.openFile("Please find the hl2.exe!", "Half-Life 2 executable (hl2.exe)|hl2.exe");
+        if (chosen && !chosen->empty()) {
+            paths.HL2Path = hl2PathFromFile(*chosen);
+        } else {
+            ctx_.dialogs.message(kNoGameMessage);
+            ctx_.view.setEnabled(Control::BenchButton, false);
+        }
+    }
+    if (!paths.HL2Path.empty()) {
+        ctx_.view.setText(Field::HL2Path, paths.HL2Path);
+        store_.useSettingsKey();
+        if (store_.open()) store_.write(sv::Path, ctx_.view.text(Field::HL2Path));
+        paths.CFGPath = cfgPathOf(paths.HL2Path);
+        paths.ResultsPath = resultsPathOf(paths.HL2Path);
+    }
+    store_.useSettingsKey();
+}
+
+void MainController::decodeSettings() {
+    DecodeHooks hooks;
+    hooks.detailChosen = [this] { config_.DetailBoxChanging(); };
+    hooks.demoChosen = [this] { demos_.demoChanging(); };
+    hooks.addInfoChecked = [this] { AddInfoBoxClick(); };
+    hooks.afterNote = [this] {
+        if (!ctx_.paths.SteamPath.empty()) deleteFile(ctx_.paths.SteamPath + "vantor.bat");
+    };
+    hooks.hl2Known = !ctx_.paths.HL2Path.empty();
+    vantor::decodeSettings(store_, ctx_.view, hooks);
+}
+
+void MainController::recoverLeftovers(std::function<void()> done) {
+    const std::string& cfg = ctx_.paths.CFGPath;
+    if (cfg.empty()) {
+        done();
+        return;
+    }
+    // A run that recorded its changes is put back exactly; no question needed.
+    if (RecoverInterruptedRun(ctx_)) {
+        done();
+        return;
+    }
+    if (!(fileExists(cfg + "autoexec.cfg") && fileExists(cfg + "valve_old.rc"))) {
+        done();
+        return;
+    }
+    deleteFile(cfg + "valve.rc");
+    ctx_.loop.startTimer(ctx_.timing.startupRecovery, [this, cfg, done = std::move(done)] {
+        moveFile(cfg + "valve_old.rc", cfg + "valve.rc");
+        try {
+            store_.open();
+            store_.write(sv::NoErrorWarning, "1");
+        } catch (const SettingsError& e) {
+            ctx_.dialogs.error(e.what());
+        }
+        done();
+    });
+}
+
+void MainController::recoveryQuestion() {
+    store_.open();
+    if (store_.read(sv::NoErrorWarning) != "1") return;
+    if (ctx_.dialogs.confirm(kRecoveryQuestion)) {
+        if (!ctx_.paths.CFGPath.empty()) deleteFile(ctx_.paths.CFGPath + "autoexec.cfg");
+        store_.write(sv::NoErrorWarning, "0");
+    }
+}
+
+bool MainController::FormShow() {
+    try {
+        if (!store_.open()) return false;
+        return store_.read(sv::Donate) == "0";
+    } catch (const SettingsError& e) {
+        ctx_.dialogs.error(e.what());
+        return false;
+    }
+}
+
+void MainController::DonationClosed() {
+    store_.open();
+    store_.write(sv::Donate, "1");
+}
+
+void MainController::SpeedButton1Click() {
+    const auto& steam = ctx_.paths.SteamPath;
+    if (!steam.empty()) deleteFile(steam + "vantor.bat");
+    log_.append("");
+    log_.append("Application terminated.");
+    if (ctx_.run.DebugMode) ctx_.saveDebugLog();
+    if (!steam.empty()) deleteFile(steam + "steam.bat");
+}
+
+void MainController::FormCloseQuery(std::function<void()> done) {
+    auto finish = [this, done = std::move(done)] {
+        const auto& steam = ctx_.paths.SteamPath;
+        if (!steam.empty()) {
+            deleteFile(steam + "vantor.bat");
+            deleteFile(steam + "steam.bat");
+        }
+        try {
+            if (store_.open()) store_.write(sv::Note, ctx_.view.text(Field::NoteEdit));
+        } catch (const SettingsError& e) {
+            ctx_.dialogs.error(e.what());
+        }
+        if (done) done();
+    };
+    sequencer_.abandon();
+    if (!ctx_.run.RunFinished)
+        config_.RestoreGameConfig(std::move(finish));
+    else
+        finish();
+}
+
+void MainController::AddInfoBoxClick() { vantor::AddInfoBoxClick(ctx_); }
+
+}  // namespace vantor

@@ -1,0 +1,301 @@
+#include "run/Sequencer.h"
+
+#include "platform/FileOps.h"
+#include "report/ReportWriter.h"
+#include "run/DemoInstaller.h"
+#include "run/GameConfig.h"
+#include "run/Launcher.h"
+
+namespace vantor {
+namespace {
+
+constexpr const char* kSelectGameMessage = "Please close the benchmark, start it again, and SELECT the hl2.exe!";
+constexpr const char* kRetailMessage = "Please, install a retail version of Half-Life 2. Not ready to bench!";
+constexpr const char* kNoResolutionMessage = "Please, choose a resolution of Half-Life 2.";
+
+int indexOfWidth(const std::string& width) {
+    for (int i = 0; i < kResolutionCount; ++i)
+        if (width == std::to_string(kWidths[i])) return i;
+    return -1;
+}
+
+}  // namespace
+
+Sequencer::Sequencer(AppContext& ctx, GameConfig& config, DemoInstaller& demos, Launcher& launcher,
+                     ReportWriter& report)
+    : ctx_(ctx), config_(config), demos_(demos), launcher_(launcher), report_(report) {
+    launcher_.setTerminateHandler([this](std::uint32_t code) { cpTerminate(code); });
+}
+
+void Sequencer::logH(const std::string& line) {
+    if (!ctx_.run.HDDMinimize) ctx_.log.append(line);
+}
+
+void Sequencer::BenchButtonClick() {
+    if (running_) return;
+    auto& run = ctx_.run;
+    auto& view = ctx_.view;
+    const auto& paths = ctx_.paths;
+
+    view.setEnabled(Control::BenchButton, false);
+    run.HDDMinimize = view.checked(Check::HDDUse);
+    run.ReportPath.clear();
+    launcher_.CheckSteamRunning();
+    run.RunFinished = false;
+
+    if (!run.SteamRunning) {
+        launcher_.OfferSteamStart();
+        return;
+    }
+    auto refuse = [&](const char* text) {
+        ctx_.validationMessage(text);
+        view.setEnabled(Control::BenchButton, true);
+    };
+    if (paths.HL2Path.empty()) return refuse(kSelectGameMessage);
+
+    if (!folderExists(view.text(Field::ResEdit))) view.setText(Field::ResEdit, paths.BenchPath + "Benchmark" + kPathSep);
+    run.ReportPath = view.text(Field::ResEdit);
+
+    logH("");
+    deleteFile(paths.SteamPath + "vantor.bat");
+
+    if (!folderExists(paths.ResultsPath + "Benchmark")) {
+        createFolders(paths.ResultsPath + "Benchmark");
+        logH("Create benchmark folder");
+    }
+
+    if (view.text(Field::HL2Path).empty()) return refuse(kRetailMessage);
+
+    if (!view.text(Field::DemoEdit).empty()) run.UserDemoFile = fileNamePart(view.text(Field::DemoEdit));
+    if (!demos_.checkUserDemoName()) {
+        view.setEnabled(Control::BenchButton, true);
+        return;
+    }
+
+    for (int i = 0; i < kResolutionCount; ++i) ticked_[static_cast<std::size_t>(i)] = view.resolutionChecked(i);
+    run.ResolutionCount = 0;
+    for (bool t : ticked_) run.ResolutionCount += t ? 1 : 0;
+    run.PassCount = 0;
+    logH("Total resolution: " + std::to_string(run.ResolutionCount));
+    if (run.ResolutionCount == 0) return refuse(kNoResolutionMessage);
+
+    running_ = true;
+    stopRequested_ = false;
+    phase_ = Phase::Preparing;
+    const auto id = ++runId_;
+    view.setRunActive(true);
+    view.setRunProgress(0, run.ResolutionCount);
+    view.setStatus("Preparing...");
+    view.repaint();
+    prepare(id);
+}
+
+void Sequencer::prepare(std::uint64_t id) {
+    report_.StampRun();
+    logH("Debug date: " + ctx_.run.StartTime);
+    if (!config_.BackupGameConfig()) {
+        endWithoutReport(kProgramErrorStatus, "");
+        return;
+    }
+    ctx_.checkpointDebugLog();
+    demos_.InstallDemo([this, id](bool ok) {
+        if (!current(id)) return;
+        if (stopRequested_) return endWithoutReport(kRunStoppedStatus, "Benchmark stopped by the user.");
+        if (!ok) return endWithoutReport(kProgramErrorStatus, "");
+        afterDemo(id);
+    });
+}
+
+void Sequencer::afterDemo(std::uint64_t id) {
+    config_.SetFilterLines();
+    config_.SetDXLine();
+    config_.WriteDetailConfig([this, id](bool ok) {
+        if (!current(id)) return;
+        if (stopRequested_) return endWithoutReport(kRunStoppedStatus, "Benchmark stopped by the user.");
+        if (!ok) return endWithoutReport(kProgramErrorStatus, "");
+        afterDetail(id);
+    });
+}
+
+void Sequencer::afterDetail(std::uint64_t) {
+    auto& run = ctx_.run;
+    auto& view = ctx_.view;
+    const auto& paths = ctx_.paths;
+    launcher_.SetLaunchOptions();
+    report_.BeginReport();
+    ctx_.log.append("");
+    ctx_.log.append("...");
+    ctx_.log.append("");
+    ctx_.checkpointDebugLog();
+    deleteFile(paths.ResultsPath + "sourcebench.csv");
+
+    const std::string field = view.text(Field::ResEdit);
+    if (field.empty()) {
+        run.ReportPath = paths.BenchPath + "Benchmark" + kPathSep;
+    } else {
+        if (!folderExists(field)) createFolders(field);
+        run.ReportPath = field;
+    }
+
+    if (ticked_[0])
+        launch(0);
+    else
+        StartNextPass(800);
+}
+
+void Sequencer::StartNextPass(int width) {
+    for (int i = 1; i < kResolutionCount; ++i) {
+        if (kWidths[i] >= width && ticked_[static_cast<std::size_t>(i)]) {
+            launch(i);
+            return;
+        }
+    }
+}
+
+void Sequencer::launch(int index) {
+    const auto id = runId_;
+    phase_ = Phase::Launching;
+    ctx_.view.setRunProgress(ctx_.run.PassCount + 1, ctx_.run.ResolutionCount);
+    launcher_.LaunchPass(kWidths[index], [this, id](LaunchResult result) {
+        if (!current(id)) return;
+        switch (result) {
+            case LaunchResult::Running:
+                phase_ = Phase::Playing;  // cpTerminate follows when the batch process ends
+                break;
+            case LaunchResult::StartFailed:
+            case LaunchResult::TimedOut:
+                // The launcher has logged the error and set the status line.
+                endWithoutReport(ctx_.view.status(), "");
+                break;
+            case LaunchResult::Stopped:
+                break;  // Stop() ends the run
+        }
+    });
+}
+
+void Sequencer::cpTerminate(std::uint32_t) {
+    if (staleTerminates_ > 0) {
+        --staleTerminates_;
+        return;
+    }
+    if (!running_ || phase_ != Phase::Playing) return;
+    phase_ = Phase::WaitingForQuit;
+    launcher_.CheckGameRunning();
+    // The loop sleeps at least once, then polls while the game runs.
+    pollGameQuit(runId_, std::chrono::steady_clock::now() + ctx_.timing.gameQuitBound);
+}
+
+void Sequencer::pollGameQuit(std::uint64_t id, std::chrono::steady_clock::time_point deadline) {
+    pollTimer_ = ctx_.loop.startTimer(ctx_.timing.gamePoll, [this, id, deadline] {
+        pollTimer_ = 0;
+        if (!current(id)) return;
+        launcher_.CheckGameRunning();
+        if (ctx_.run.GameRunning) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                endWithoutReport("Half-Life 2 did not quit in time. Benchmark aborted; your game settings were restored.",
+                                 std::string(kErrorPrefix) + "HL2 did not quit in " +
+                                     resolutionText(indexOfWidth(ctx_.run.CurrentWidth)) + ".");
+                return;
+            }
+            pollGameQuit(id, deadline);
+            return;
+        }
+        passEnded();
+    });
+}
+
+void Sequencer::passEnded() {
+    auto& run = ctx_.run;
+    phase_ = Phase::Finishing;
+    ctx_.view.repaint();
+    ctx_.log.append("Half-Life 2 terminated.");
+    ctx_.checkpointDebugLog();
+
+    const int index = indexOfWidth(run.CurrentWidth);
+    if (index < 0) return;
+    const std::string res = resolutionText(index);
+    ++run.PassCount;
+    const bool last = run.PassCount == run.ResolutionCount || index == kResolutionCount - 1;
+    if (index == kResolutionCount - 1 || last) {
+        ctx_.log.append(res + " successful.");
+        report_.FinishPass([this] { finishRun(); });
+        return;
+    }
+    ctx_.log.append(res + " successful. More to come...");
+    const auto id = runId_;
+    report_.FinishPass([this, id, index] {
+        if (!current(id)) return;
+        if (stopRequested_) return endWithoutReport(kRunStoppedStatus, "Benchmark stopped by the user.");
+        StartNextPass(kWidths[index + 1]);
+    });
+}
+
+void Sequencer::finishRun() {
+    running_ = false;
+    phase_ = Phase::Idle;
+    ctx_.view.setRunActive(false);
+    ctx_.view.setRunProgress(0, 0);
+    if (onRunEnded) onRunEnded();
+}
+
+void Sequencer::endWithoutReport(const std::string& status, const std::string& logLine) {
+    const auto id = runId_;
+    phase_ = Phase::Finishing;
+    if (!logLine.empty()) ctx_.log.append(logLine);
+    config_.RestoreGameConfig([this, id, status] {
+        if (id != runId_) return;
+        ctx_.run.RunFinished = true;
+        ctx_.view.setStatus(status);
+        ctx_.view.setEnabled(Control::BenchButton, true);
+        ctx_.view.setEnabled(Control::DebugBtn, true);
+        ctx_.log.append("");
+        ctx_.log.append("DEBUG FINISHED.");
+        ctx_.log.append(std::string(55, '-'));
+        ctx_.checkpointDebugLog();
+        if (!ctx_.paths.SteamPath.empty()) deleteFile(ctx_.paths.SteamPath + "vantor.bat");
+        finishRun();
+    });
+}
+
+void Sequencer::Stop() {
+    if (!running_ || stopRequested_) return;
+    stopRequested_ = true;
+    const int index = indexOfWidth(ctx_.run.CurrentWidth);
+    const std::string line = phase_ == Phase::Preparing || index < 0
+                                 ? std::string("Benchmark stopped by the user.")
+                                 : "Benchmark stopped by the user in " + resolutionText(index) + ".";
+    if (launcher_.cp().state() == TCreateProcess::State::Waiting) ++staleTerminates_;
+    switch (phase_) {
+        case Phase::Launching:
+            launcher_.stopLaunch();
+            endWithoutReport(kRunStoppedStatus, line);
+            break;
+        case Phase::WaitingForQuit:
+            if (pollTimer_) ctx_.loop.cancelTimer(pollTimer_);
+            pollTimer_ = 0;
+            endWithoutReport(kRunStoppedStatus, line);
+            break;
+        case Phase::Playing:
+            endWithoutReport(kRunStoppedStatus, line);
+            break;
+        case Phase::Preparing:
+        case Phase::Finishing:
+            // The step under way ends the run when it returns.
+            ctx_.view.setStatus("Stopping...");
+            break;
+        case Phase::Idle:
+            break;
+    }
+}
+
+void Sequencer::abandon() {
+    if (!running_) return;
+    if (pollTimer_) ctx_.loop.cancelTimer(pollTimer_);
+    pollTimer_ = 0;
+    if (phase_ == Phase::Launching) launcher_.stopLaunch();
+    ++runId_;
+    running_ = false;
+    phase_ = Phase::Idle;
+}
+
+}  // namespace vantor
