@@ -10,6 +10,7 @@
 #include "platform/TextFile.h"
 
 #include <atomic>
+#include <charconv>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -32,19 +33,27 @@ int usage() {
 
 int processesCommand() {
     std::vector<ProcessEntry> list;
+    list.reserve(512);
     if (!ListRunningProcesses(list, false)) {
         std::fputs("vantor-cli: the process list cannot be read\n", stderr);
         return 1;
     }
-    std::string out;
-    out.reserve(list.size() * 24);
+    // One "id name" line per process, written at once.
+    std::size_t size = 0;
+    for (const auto& p : list) size += 12 + p.name.size();
+    std::string out(size, '\0');
+    char* at = out.data();
     for (const auto& p : list) {
-        out += std::to_string(p.id);
-        out += ' ';
-        out += p.name;
-        out += '\n';
+        at = std::to_chars(at, at + 10, p.id).ptr;
+        *at++ = ' ';
+        for (char c : p.name) *at++ = c == '\n' ? '?' : c;  // one line per process
+        *at++ = '\n';
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
+    out.resize(static_cast<std::size_t>(at - out.data()));
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+        std::fputs("vantor-cli: the process list cannot be written\n", stderr);
+        return 1;
+    }
     return 0;
 }
 

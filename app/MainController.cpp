@@ -7,6 +7,9 @@
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
 
+#include <memory>
+#include <utility>
+
 namespace vantor {
 namespace {
 
@@ -49,13 +52,18 @@ MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop
 MainController::~MainController() = default;
 
 void MainController::FormCreate(std::function<void()> done) {
+    // Runs done once, whether start-up ends normally or at an error.
+    auto pending = std::make_shared<std::function<void()>>(std::move(done));
+    auto finish = [pending] {
+        if (auto f = std::exchange(*pending, nullptr)) f();
+    };
     try {
-        startupSteps(std::move(done));
+        startupSteps(finish);
     } catch (const SettingsError& e) {
         // A refused write or a value of another type ends start-up here.
         ctx_.dialogs.error(e.what());
         ctx_.view.showAboutView();
-        if (done) done();
+        finish();
     }
 }
 

@@ -1,58 +1,97 @@
 #include "platform/ProcessList.h"
 
+#include <cstdlib>
 #include <locale>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace vantor {
 namespace {
 
-// Decodes UTF-8 into wide characters; bytes that are not UTF-8 pass as they are.
-std::wstring widen(const std::string& s) {
+void append(std::wstring& out, char32_t cp) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (cp > 0xFFFF) {
+            cp -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (cp >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+            return;
+        }
+    }
+    out += static_cast<wchar_t>(cp);
+}
+
+// Decodes UTF-8 into wide characters. A byte that does not start a well-formed
+// sequence becomes a lone low surrogate (0xDC00 + byte): it matches only the
+// same byte and has no case, so it never passes for a letter.
+std::wstring widen(std::string_view s) {
     std::wstring out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        if (len == 0 || i + len > s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
             out += static_cast<wchar_t>(c);
             ++i;
             continue;
         }
-        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        bool ok = true;
-        for (std::size_t k = 1; k < len; ++k) {
-            auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc >> 6) != 0x2) { ok = false; break; }
+        std::size_t len = 0;
+        char32_t cp = 0;
+        char32_t min = 0;
+        if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; min = 0x80; }
+        else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; min = 0x800; }
+        else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; min = 0x10000; }
+        bool ok = len != 0 && i + len <= s.size();
+        for (std::size_t k = 1; ok && k < len; ++k) {
+            const auto cc = static_cast<unsigned char>(s[i + k]);
+            ok = (cc & 0xC0) == 0x80;
             cp = (cp << 6) | (cc & 0x3F);
         }
+        ok = ok && cp >= min && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
         if (!ok) {
-            out += static_cast<wchar_t>(c);
+            out += static_cast<wchar_t>(0xDC00 + c);
             ++i;
             continue;
         }
-        out += static_cast<wchar_t>(cp);
+        append(out, cp);
         i += len;
     }
     return out;
 }
 
-const std::locale& userLocale() {
-    static const std::locale loc = [] {
-        for (const char* name : {"", "C.UTF-8", "en_US.UTF-8"}) {
-            try {
-                return std::locale(name);
-            } catch (const std::runtime_error&) {
-            }
+// The user's case rules: the locale that LC_ALL, LC_CTYPE or LANG names. Text
+// inside the program is UTF-8, so where the user names no language ("C",
+// "POSIX" or nothing, as in many services and CI jobs) the Unicode rules of
+// C.UTF-8 apply; the plain "C" locale upper-cases only A to Z.
+std::locale makeUserLocale() {
+    std::string name;
+    for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        if (const char* v = std::getenv(var); v && *v) {
+            name = v;
+            break;
         }
+    }
+    if (name != "C" && name != "POSIX" && !name.empty()) {
+        try {
+            return std::locale(name.c_str());
+        } catch (const std::runtime_error&) {
+            // named but not installed
+        }
+    }
+    try {
+        return std::locale("C.UTF-8");
+    } catch (const std::runtime_error&) {
         return std::locale::classic();
-    }();
-    return loc;
+    }
 }
 
-std::wstring upper(const std::string& s) {
+const std::ctype<wchar_t>& userCase() {
+    static const std::locale loc = makeUserLocale();
+    return std::use_facet<std::ctype<wchar_t>>(loc);
+}
+
+std::wstring upper(std::string_view s) {
     std::wstring w = widen(s);
-    const auto& ct = std::use_facet<std::ctype<wchar_t>>(userLocale());
-    ct.toupper(w.data(), w.data() + w.size());
+    userCase().toupper(w.data(), w.data() + w.size());
     return w;
 }
 

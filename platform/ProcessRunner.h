@@ -8,7 +8,8 @@
 // On POSIX a command line that names a ".bat" file runs through the batch host
 // (tools/batchhost); no shell is involved. Start-up window fields (position,
 // size, show command, feedback, desktop, title) and the priority have no meaning
-// there: they are kept and ignored.
+// there: they are kept and ignored. A POSIX exit code is the exit status (8 bits),
+// or 128 + the signal number when a signal ended the program.
 
 #include "platform/EventLoop.h"
 
@@ -92,6 +93,9 @@ public:
     State state() const { return state_; }
     int processId() const { return processId_; }
     std::uint32_t lastExitCode() const { return exitCode_; }
+    // What the last Start passed to the operating system (ignored on POSIX).
+    const StartupRecord& lastStartupRecord() const { return lastStartup_; }
+    std::uint32_t lastCreationFlags() const { return lastCreationFlags_; }
 
 private:
     struct Waiter;
@@ -104,6 +108,8 @@ private:
     int processId_ = 0;
     std::uint32_t exitCode_ = 0;
     std::shared_ptr<Waiter> waiter_;
+    StartupRecord lastStartup_;
+    std::uint32_t lastCreationFlags_ = 0;
 };
 
 }  // namespace vantor

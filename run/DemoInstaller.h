@@ -4,6 +4,7 @@
 
 #include "app/AppContext.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -19,12 +20,18 @@ extern const BuiltInDemo kBuiltInDemos[5];
 // Whether a demo name may go into the launch command line: letters, digits,
 // "_", "-" and "." only, not empty.
 bool isSafeDemoName(const std::string& name);
+// The demo name of a demo file name: without its final ".dem" (any case); a name
+// without that extension stays as it is.
+std::string demoNameOfFile(const std::string& fileName);
 inline constexpr const char* kUnsafeDemoNameMessage =
     "The demo name may only hold letters, digits, \"_\", \"-\" and \".\". Please rename the demo file.";
 
 class DemoInstaller {
 public:
     explicit DemoInstaller(AppContext& ctx) : ctx_(ctx) {}
+    ~DemoInstaller();
+    DemoInstaller(const DemoInstaller&) = delete;
+    DemoInstaller& operator=(const DemoInstaller&) = delete;
 
     // Refuses a user demo whose name is unsafe (message box + status line);
     // called by the run before anything is written. True when the run may go on.
@@ -36,7 +43,13 @@ public:
     void DemoEditButtonClick();
 
 private:
+    // Copies source to target, then polls every demoPoll until the target is
+    // there or demoCopyBound has passed; then(appeared) follows.
+    void copyAndWait(const std::string& source, const std::string& target, std::function<void(bool)> then);
+    void poll(std::string target, std::chrono::steady_clock::time_point deadline, std::function<void(bool)> then);
+
     AppContext& ctx_;
+    EventLoop::TimerId timer_ = 0;
 };
 
 }  // namespace vantor

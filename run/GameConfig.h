@@ -4,6 +4,7 @@
 // place, and put back afterwards. Also the detail-level chooser.
 
 #include "app/AppContext.h"
+#include "run/RunJournal.h"
 
 #include <functional>
 #include <string>
@@ -20,6 +21,9 @@ const std::vector<std::string>& ValveRc();
 class GameConfig {
 public:
     explicit GameConfig(AppContext& ctx) : ctx_(ctx) {}
+    ~GameConfig();
+    GameConfig(const GameConfig&) = delete;
+    GameConfig& operator=(const GameConfig&) = delete;
 
     // Run start: clears the write-error flag; keeps the user's files aside and
     // writes the program's "valve.rc". False when the run cannot go on safely
@@ -31,7 +35,9 @@ public:
     // runs after the 200 ms settle of the custom level. ok false ends the run.
     void WriteDetailConfig(std::function<void(bool ok)> done);
     // Puts the user's files back when a run has changed them and they were not
-    // restored yet; otherwise does nothing. done runs when finished.
+    // restored yet; otherwise does nothing. done runs when finished. A custom
+    // level's WriteDetailConfig still waiting is abandoned (its done never runs);
+    // a call while a restore is under way runs its done when that one ends.
     void RestoreGameConfig(std::function<void()> done);
     // Whether a run has changed the files and they are not restored yet.
     bool restorePending() const { return changed_; }
@@ -42,15 +48,41 @@ public:
 
     bool writeError() const { return writeError_; }
 
+    // Called after every change this object makes in CFGPath (tests take
+    // snapshots of the folder there, as a kill at that point would leave it).
+    std::function<void()> onFileStep;
+
 private:
+    void fileStep();
+    bool recoverEarlierRun();
+    bool restoreTakenBackupNames();
+    void fail(const std::string& what);
+    void writeCustomConfig();
+    void finishDetail(bool ok);
+    void nextRestoreStep();
+    void finishRestore();
+    std::string customSource() const;
+
     AppContext& ctx_;
     bool changed_ = false;
     bool writeError_ = false;
+    RunJournal journal_;
+    EventLoop::TimerId timer_ = 0;
+    std::function<void(bool)> detailDone_;
+    bool restoring_ = false;
+    bool restoreOk_ = true;
+    std::vector<RestoreStep> restoreSteps_;
+    std::vector<std::function<void()>> restoreWaiters_;
 };
 
 // Start-up: puts the user's files back after a run that was interrupted (the
 // program killed or crashed), using what the run recorded in CFGPath. Returns
-// true when it found such a record and handled it.
+// true when it found such a record and handled it (the heuristic leftover
+// recovery is then not needed). Runs synchronously, logs nothing. A leftover
+// "autoexec.cfg" that the record calls the program's but that does not look like
+// one is kept and NoErrorWarning set, so the start-up question asks the user. A
+// file that cannot be moved back keeps the record for the next start and is
+// reported in a message box.
 bool RecoverInterruptedRun(AppContext& ctx);
 
 }  // namespace vantor

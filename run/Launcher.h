@@ -24,15 +24,20 @@ std::string buildLaunchCommand(int widthIndex, const RunState& run);
 class Launcher {
 public:
     explicit Launcher(AppContext& ctx);
+    ~Launcher();
+    Launcher(const Launcher&) = delete;
+    Launcher& operator=(const Launcher&) = delete;
 
     void SetLaunchOptions();
     void CheckSteamRunning();
     void CheckGameRunning();
     void OfferSteamStart();
 
-    // Launches the pass; done runs once the game runs, at once after a start
-    // failure, or when the wait bound is reached. cp's end notification is held
-    // back until done has run.
+    // Launches the pass (width 640 ... 2048); done runs once the game runs, at
+    // once after a start failure, or when the wait bound is reached. cp's end
+    // notification is held back until done has run: after done(Running) it is
+    // delivered right away; after TimedOut or Stopped the pass is abandoned and
+    // a notification held for it is dropped (one that comes later is delivered).
     void LaunchPass(int width, std::function<void(LaunchResult)> done);
     // Ends a LaunchPass wait early (done gets Stopped).
     void stopLaunch();
@@ -44,6 +49,12 @@ public:
     TCreateProcess& cp2() { return cp2_; }
 
 private:
+    void checkRunning(const char* exeName, bool& flag);
+    bool writeBatch(const std::string& name, const std::string& line);
+    void pollGame();
+    void finishLaunch(LaunchResult result);
+    void terminated(std::uint32_t exitCode);
+
     AppContext& ctx_;
     TCreateProcess cp_;
     TCreateProcess cp2_;

@@ -2,71 +2,111 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string_view>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <unistd.h>
+
+// The list is polled every few seconds, so the common case costs one system
+// call per process: readlinkat of /proc/PID/exe. That link can only be read
+// while the process still has its memory, so a process whose exe was read is
+// running. Only when it cannot be read (kernel threads, processes of other
+// users, processes that have ended) is /proc/PID/stat read for the command
+// name and the state.
 
 namespace vantor {
 namespace {
 
-// Reads a small /proc file into buf; returns the byte count or -1.
-ssize_t readSmall(int dirfd, const char* rel, char* buf, std::size_t size) {
-    int fd = ::openat(dirfd, rel, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    ssize_t n = ::read(fd, buf, size);
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+// The id of a /proc entry that names a process; 0 for every other entry.
+std::uint32_t parsePid(const char* s) {
+    if (*s < '1' || *s > '9') return 0;
+    std::uint64_t v = 0;
+    for (; *s; ++s) {
+        if (*s < '0' || *s > '9') return 0;
+        v = v * 10 + static_cast<std::uint64_t>(*s - '0');
+        if (v > 0xFFFFFFFFu) return 0;
+    }
+    return static_cast<std::uint32_t>(v);
+}
+
+// Reads /proc/PID/stat: "pid (comm) S ppid ... num_threads ...". comm may hold
+// blanks and parentheses, so it ends at the last ')'; the fields after it are
+// numbers. Returns false when the process is gone or has ended (a zombie whose
+// threads have all exited), else sets comm.
+bool readStat(int procfd, const char* path, std::string_view& comm, char* buf, std::size_t size) {
+    const int fd = ::openat(procfd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const ssize_t n = ::read(fd, buf, size - 1);
     ::close(fd);
-    return n;
+    if (n <= 0) return false;
+    buf[n] = '\0';
+    char* open = std::strchr(buf, '(');
+    char* close = std::strrchr(buf, ')');
+    if (!open || !close || close < open || close[1] != ' ') return false;
+    const char state = close[2];
+    if (state == 'X') return false;
+    if (state == 'Z') {
+        // A zombie thread-group leader whose other threads still run (the main
+        // thread called pthread_exit) is a running process: num_threads > 1.
+        const char* p = close + 2;
+        for (int field = 3; field < 20 && p; ++field) {
+            p = std::strchr(p, ' ');
+            if (p) ++p;
+        }
+        if (!p || std::strtoul(p, nullptr, 10) <= 1) return false;
+    }
+    comm = std::string_view(open + 1, static_cast<std::size_t>(close - open - 1));
+    return true;
 }
 
 }  // namespace
 
 bool ListRunningProcesses(std::vector<ProcessEntry>& list, bool fullPath) {
-    DIR* proc = ::opendir("/proc");
+    std::unique_ptr<DIR, DirCloser> proc(::opendir("/proc"));
     if (!proc) return false;
-    const int procfd = ::dirfd(proc);
-    char buf[4096];
-    while (dirent* e = ::readdir(proc)) {
-        const char* n = e->d_name;
-        if (*n < '1' || *n > '9') continue;
-        char* end = nullptr;
-        unsigned long pid = std::strtoul(n, &end, 10);
-        if (*end != '\0') continue;
+    const int procfd = ::dirfd(proc.get());
+    // A /proc that is not the process file system (not mounted in a container
+    // or chroot) lists nothing: the listing cannot be opened.
+    struct statfs fs {};
+    if (::fstatfs(procfd, &fs) != 0 || fs.f_type != PROC_SUPER_MAGIC) return false;
 
-        int pidfd = ::openat(procfd, n, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (pidfd < 0) continue;  // ended meanwhile
-        // stat: "pid (comm) S ..."; comm may hold blanks and parentheses.
-        ssize_t len = readSmall(pidfd, "stat", buf, sizeof buf - 1);
-        if (len <= 0) { ::close(pidfd); continue; }
-        buf[len] = '\0';
-        char* open = std::strchr(buf, '(');
-        char* close = std::strrchr(buf, ')');
-        if (!open || !close || close < open || close[1] != ' ') { ::close(pidfd); continue; }
-        const char state = close[2];
-        if (state == 'Z' || state == 'X') { ::close(pidfd); continue; }  // ended, not reaped
-        std::string comm(open + 1, close);
+    char path[32];
+    char link[4096];
+    char statBuf[1024];
+    constexpr std::string_view kDeleted = " (deleted)";
+    while (const dirent* e = ::readdir(proc.get())) {
+        const std::uint32_t pid = parsePid(e->d_name);
+        if (pid == 0) continue;
+        const std::size_t len = std::strlen(e->d_name);
+        std::memcpy(path, e->d_name, len);
 
-        std::string name;
-        char link[4096];
-        ssize_t ln = ::readlinkat(pidfd, "exe", link, sizeof link - 1);
-        ::close(pidfd);
-        if (ln > 0) {
-            link[ln] = '\0';
-            std::string exe(link, static_cast<std::size_t>(ln));
-            constexpr std::string_view deleted = " (deleted)";
-            if (exe.size() > deleted.size() && exe.ends_with(deleted)) exe.resize(exe.size() - deleted.size());
-            if (fullPath) {
-                name = std::move(exe);
-            } else {
-                auto slash = exe.rfind('/');
-                name = slash == std::string::npos ? exe : exe.substr(slash + 1);
+        std::memcpy(path + len, "/exe", 5);
+        const ssize_t n = ::readlinkat(procfd, path, link, sizeof link);
+        if (n > 0 && static_cast<std::size_t>(n) < sizeof link) {
+            std::string_view exe(link, static_cast<std::size_t>(n));
+            // The program file was replaced or removed while it runs.
+            if (exe.size() > kDeleted.size() && exe.ends_with(kDeleted)) exe.remove_suffix(kDeleted.size());
+            if (!fullPath) {
+                const auto slash = exe.rfind('/');
+                if (slash != std::string_view::npos) exe.remove_prefix(slash + 1);
             }
-        } else {
-            name = std::move(comm);  // kernel threads and processes of other users
+            list.push_back({std::string(exe), pid});
+            continue;
         }
-        list.push_back({std::move(name), static_cast<std::uint32_t>(pid)});
+
+        std::memcpy(path + len, "/stat", 6);
+        std::string_view comm;
+        if (!readStat(procfd, path, comm, statBuf, sizeof statBuf)) continue;
+        list.push_back({std::string(comm), pid});
     }
-    ::closedir(proc);
     return true;
 }
 

@@ -1,0 +1,60 @@
+#include "app/EventLoopQt.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+
+namespace vantor {
+
+EventLoopQt::EventLoopQt() : context_(new QObject), uiThread_(QThread::currentThread()) {}
+
+EventLoopQt::~EventLoopQt() {
+    // Deleting the context deletes every pending timer with it; queued tasks
+    // addressed to it are dropped by Qt.
+    delete context_;
+}
+
+void EventLoopQt::post(Task task) {
+    QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
+}
+
+void EventLoopQt::invokeAndWait(Task task) {
+    if (isUiThread()) {
+        task();
+        return;
+    }
+    QMetaObject::invokeMethod(context_, std::move(task), Qt::BlockingQueuedConnection);
+}
+
+EventLoop::TimerId EventLoopQt::startTimer(std::chrono::milliseconds delay, Task task) {
+    const TimerId id = nextId_++;
+    auto* timer = new QTimer(context_);
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer, &QTimer::timeout, context_, [this, id, task = std::move(task)] {
+        auto it = timers_.find(id);
+        if (it == timers_.end()) return;
+        it->second->deleteLater();  // the running lambda belongs to it: not deleted before we return
+        timers_.erase(it);
+        task();
+    });
+    timers_.emplace(id, timer);
+    timer->start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(delay.count(), 0, INT_MAX)));
+    return id;
+}
+
+void EventLoopQt::cancelTimer(TimerId id) {
+    auto it = timers_.find(id);
+    if (it == timers_.end()) return;
+    it->second->stop();
+    it->second->deleteLater();
+    timers_.erase(it);
+}
+
+bool EventLoopQt::isUiThread() const { return QThread::currentThread() == uiThread_; }
+
+}  // namespace vantor

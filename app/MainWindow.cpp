@@ -1,0 +1,1120 @@
+#include "app/MainWindow.h"
+
+#include "app/DonationForm.h"
+#include "app/JpegImageQt.h"
+#include "app/MainController.h"
+#include "app/OptionHandlers.h"
+#include "app/StyleQt.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <vector>
+#include <string_view>
+
+namespace vantor {
+namespace {
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// Geometry of the fixed window.
+constexpr int kMargin = 16;
+constexpr int kHeaderHeight = 60;
+constexpr int kStatusHeight = 34;
+constexpr int kMenuWidth = 216;
+constexpr QRect kMenuArea{kMargin, kHeaderHeight + 10, kMenuWidth, kWindowHeight - kHeaderHeight - kStatusHeight - 24};
+constexpr QRect kContentArea{kMargin * 2 + kMenuWidth, kHeaderHeight + 10,
+                             kWindowWidth - kMargin * 3 - kMenuWidth,
+                             kWindowHeight - kHeaderHeight - kStatusHeight - 24};
+
+constexpr QSize kLargeBanner{600, 100};
+constexpr QSize kSmallBanner{468, 60};
+
+const char* const kAboutText =
+    "Vantor measures how fast Half-Life 2 runs on this computer. It plays a recorded demo as a "
+    "timed demo once for every resolution you tick, reads the frame rate the game reports after "
+    "each pass and writes an HTML report of the whole run.\n\n"
+    "Choose your options in the Benchmark menu on the left, then press Run. Steam has to be "
+    "running; the program starts the game itself and puts your own game configuration back when "
+    "the run is over.\n\n"
+    "Vantor is free software by Quorvane. Copyright \u00a9 Quorvane.";
+
+const char* const kSponsorText =
+    "Aldermere Components supports the development of this free benchmark.\n\n"
+    "Aldermere builds quiet and fast gaming computers and tests every system with real games "
+    "before it leaves the workshop. Click the banner to visit their web site.";
+
+const char* const kDebugText =
+    "When problems occur, close all other applications, restart this program, choose "
+    "\u201cDebug program\u201d and then \u201cStart debug mode\u201d.\n\n"
+    "The program then runs a test in 800\u00d7600 that starts and finishes more slowly than a "
+    "normal run.\n\n"
+    "After the error has happened again, close the program and send the file "
+    "\u201cdebuginfo.txt\u201d from the program's folder to the author.";
+
+const char* const kDonateText =
+    "Quorvane publishes free benchmark programs for Half-Life 2, Counter-Strike: Source and "
+    "Day of Defeat: Source. We write and test them in our free time, while the test hardware and "
+    "the web server cost money. If our benchmarks are useful to you, please support the work with "
+    "a donation of any size.\n\n"
+    "Bank transfers between EU countries cost no more than national ones. Write to us and the "
+    "author sends you the bank details by e-mail.";
+
+const char* const kHddHint =
+    "Writes fewer lines to the debug log during a run and never saves the log file at the run's save points.";
+const char* const kFastZHint =
+    "Enables or disables a depth fill pass that may improve performance in graphics-bound situations.";
+
+// A small chevron for the menu's group headers.
+QIcon chevron(bool open, const QColor& colour) {
+    QPixmap pm(12, 12);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colour, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    QPainterPath path;
+    if (open) {
+        path.moveTo(2.5, 4);
+        path.lineTo(6, 7.5);
+        path.lineTo(9.5, 4);
+    } else {
+        path.moveTo(4, 2.5);
+        path.lineTo(7.5, 6);
+        path.lineTo(4, 9.5);
+    }
+    p.drawPath(path);
+    return QIcon(pm);
+}
+
+// A play triangle for the run button.
+QIcon playIcon() {
+    QPixmap pm(20, 20);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x14, 0x18, 0x1f));
+    QPainterPath path;
+    path.moveTo(5, 3);
+    path.lineTo(17, 10);
+    path.lineTo(5, 17);
+    path.closeSubpath();
+    p.drawPath(path);
+    return QIcon(pm);
+}
+
+QLabel* textLabel(const QString& text, const char* role, QWidget* parent = nullptr) {
+    auto* l = new QLabel(text, parent);
+    l->setProperty("role", role);
+    l->setWordWrap(std::string_view(role) == "text");
+    l->setTextInteractionFlags(Qt::NoTextInteraction);
+    return l;
+}
+
+QLabel* linkLabel(const QString& text, const char* name) {
+    auto* l = new QLabel(text);
+    l->setObjectName(name);
+    l->setCursor(Qt::PointingHandCursor);
+    l->setStyleSheet(QStringLiteral("color: #4fc3d9; text-decoration: underline;"));
+    return l;
+}
+
+QFrame* card() {
+    auto* f = new QFrame;
+    f->setObjectName(QStringLiteral("Card"));
+    return f;
+}
+
+}  // namespace
+
+// ---- construction ---------------------------------------------------------------------
+
+MainWindow::MainWindow(const std::string& picturesFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), picturesFolder_(picturesFolder) {
+    setObjectName(QStringLiteral("Form1"));
+    setFixedSize(kWindowWidth, kWindowHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    background_ = loadPicture(picturesFolder_ + "background.jpg");
+
+    for (auto c : {Control::BenchButton, Control::DebugBtn, Control::UpdateButton}) enabled_[c] = true;
+    for (auto c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
+        enabled_[c] = false;
+
+    buildTitleArea();
+    buildSideMenu();
+    buildPages();
+    buildAboutView();
+
+    statusInfo_ = new QLabel(this);
+    statusInfo_->setObjectName(QStringLiteral("StatusInfo"));
+    statusInfo_->setGeometry(0, kWindowHeight - kStatusHeight, kWindowWidth, kStatusHeight);
+    statusInfo_->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+
+    for (auto c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
+        setEnabled(c, false);
+    updateDeferredButton(toolButton3_, Control::UpdateButton);
+    updateDeferredButton(debugBtn_, Control::DebugBtn);
+    toolButton7_->setEnabled(false);
+    toolButton7_->setToolTip(kNotAvailableHint);
+
+    openGroup(-1);
+    showAboutView();
+}
+
+MainWindow::~MainWindow() = default;
+
+QPixmap MainWindow::picture(const char* file) const {
+    QImage image = loadPicture(picturesFolder_ + file);
+    return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+}
+
+void MainWindow::buildTitleArea() {
+    auto* title = new QLabel(this);
+    title->setObjectName(QStringLiteral("TitleLabel"));
+    title->setText(QStringLiteral("<span style='font-size:17pt; font-weight:bold; color:#ff8a1e;'>VANTOR</span>"
+                                  "<span style='font-size:11pt; color:#8e9aab;'>&nbsp;&nbsp;%1</span>")
+                       .arg(QString::fromUtf8(kAppTitle).toHtmlEscaped()));
+    title->setGeometry(kMargin + 4, 0, 520, kHeaderHeight);
+    title->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    title->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    speedButton1_ = new QToolButton(this);
+    speedButton1_->setObjectName(QStringLiteral("SpeedButton1"));
+    speedButton1_->setText(QStringLiteral("\u2715"));
+    speedButton1_->setToolTip(QStringLiteral("Close"));
+    speedButton1_->setGeometry(kWindowWidth - 12 - 34, 14, 34, 30);
+    connect(speedButton1_, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+
+    speedButton2_ = new QToolButton(this);
+    speedButton2_->setObjectName(QStringLiteral("SpeedButton2"));
+    speedButton2_->setText(QStringLiteral("\u2013"));
+    speedButton2_->setToolTip(QStringLiteral("Minimise"));
+    speedButton2_->setGeometry(kWindowWidth - 12 - 34 - 4 - 34, 14, 34, 30);
+    connect(speedButton2_, &QToolButton::clicked, this, [this] { showMinimized(); });
+
+    const QRect badge(kWindowWidth - 12 - 2 * 34 - 4 - 16 - 96, 10, 96, 38);
+    verselabel_ = new QLabel(this);
+    verselabel_->setObjectName(QStringLiteral("verselabel"));
+    verselabel_->setGeometry(badge);
+    verselabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    verselabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    hl2logo_ = new QLabel(this);
+    hl2logo_->setObjectName(QStringLiteral("hl2logo"));
+    hl2logo_->setGeometry(badge);
+    hl2logo_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    hl2logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QPixmap logo = picture("hl2logo.jpg");
+    if (logo.isNull()) {
+        hl2logo_->setText(QStringLiteral("HL2"));
+        hl2logo_->setStyleSheet(QStringLiteral("color:#ff8a1e; font-weight:bold; font-size:14pt;"));
+    } else {
+        hl2logo_->setPixmap(logo);
+    }
+}
+
+void MainWindow::buildSideMenu() {
+    auto* column = new QWidget(this);
+    column->setGeometry(kMenuArea);
+    auto* columnLayout = new QVBoxLayout(column);
+    columnLayout->setContentsMargins(0, 0, 0, 0);
+    columnLayout->setSpacing(10);
+
+    groupBar_ = new QFrame;
+    groupBar_->setObjectName(QStringLiteral("GroupBar1"));
+    auto* bar = new QVBoxLayout(groupBar_);
+    bar->setContentsMargins(1, 6, 1, 6);
+    bar->setSpacing(0);
+
+    struct Item {
+        const char* caption;
+        const char* name;
+        int page;  // -1: help, -2: About
+    };
+    const Item group1[] = {{"Path && information", "Group1Items0", 0},
+                           {"Resolution && detail", "Group1Items1", 1},
+                           {"Filters && demos", "Group1Items2", 2},
+                           {"Miscellaneous", "Group1Items3", 3}};
+    const Item group3[] = {{"Benchmark help", "Group3Items0", -1},
+                           {"Debug program", "Group3Items1", 5},
+                           {"Our Sponsor", "Group3Items2", 4},
+                           {"Donate", "Group3Items3", 6},
+                           {"About...", "Group3Items4", -2}};
+
+    auto addGroup = [&](int index, const char* caption, const char* name, auto& items) {
+        auto* header = new QToolButton;
+        header->setObjectName(QString::fromUtf8(name));
+        header->setProperty("role", "groupHeader");
+        header->setText(QString::fromUtf8(caption));
+        header->setCheckable(true);
+        header->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        header->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        header->setCursor(Qt::PointingHandCursor);
+        connect(header, &QToolButton::clicked, this, [this, index] {
+            openGroup(groupBodies_[static_cast<std::size_t>(index)]->isHidden() ? index : -1);
+        });
+        bar->addWidget(header);
+
+        auto* body = new QWidget;
+        auto* bodyLayout = new QVBoxLayout(body);
+        bodyLayout->setContentsMargins(0, 2, 0, 6);
+        bodyLayout->setSpacing(0);
+        for (const Item& item : items) {
+            auto* button = new QPushButton(QString::fromUtf8(item.caption));
+            button->setObjectName(QString::fromUtf8(item.name));
+            button->setProperty("role", "menuItem");
+            button->setCursor(Qt::PointingHandCursor);
+            button->setFocusPolicy(Qt::TabFocus);
+            button->setCheckable(item.page != -1);
+            bodyLayout->addWidget(button);
+            const int page = item.page;
+            if (page >= 0) pageItems_[page] = button;
+            if (page == -2) aboutItem_ = button;
+            connect(button, &QPushButton::clicked, this, [this, page] {
+                if (!controller_) return;
+                auto& options = controller_->options();
+                if (page >= 0)
+                    handle([&] { options.showPage(page); });
+                else if (page == -1)
+                    handle([&] { options.openHelp(); });
+                else
+                    handle([&] { options.showAbout(); });
+                // A click toggles the item; the view shown decides which one is marked.
+                markMenu();
+            });
+        }
+        bar->addWidget(body);
+        groupHeaders_[static_cast<std::size_t>(index)] = header;
+        groupBodies_[static_cast<std::size_t>(index)] = body;
+    };
+    addGroup(0, "Benchmark", "Group1", group1);
+    addGroup(1, "Help", "Group3", group3);
+    bar->addStretch(1);
+    columnLayout->addWidget(groupBar_, 1);
+
+    benchButton_ = new QPushButton(QStringLiteral("Run"));
+    benchButton_->setObjectName(QStringLiteral("BenchButton"));
+    benchButton_->setToolTip(QStringLiteral("Run benchmark"));
+    benchButton_->setIcon(playIcon());
+    benchButton_->setIconSize(QSize(20, 20));
+    benchButton_->setCursor(Qt::PointingHandCursor);
+    benchButton_->setMinimumHeight(52);
+    connect(benchButton_, &QPushButton::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->BenchButtonClick(); });
+    });
+    columnLayout->addWidget(benchButton_);
+
+    stopButton_ = new QPushButton(QStringLiteral("Stop"));
+    stopButton_->setObjectName(QStringLiteral("StopButton"));
+    stopButton_->setToolTip(
+        QStringLiteral("Stops the benchmark: your game configuration is put back and no report is written."));
+    stopButton_->setCursor(Qt::PointingHandCursor);
+    stopButton_->hide();
+    connect(stopButton_, &QPushButton::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->StopRun(); });
+    });
+    columnLayout->addWidget(stopButton_);
+
+    runProgress_ = new QProgressBar;
+    runProgress_->setObjectName(QStringLiteral("RunProgress"));
+    runProgress_->hide();
+    columnLayout->addWidget(runProgress_);
+}
+
+QWidget* MainWindow::newPage(const QString& heading, QVBoxLayout*& body) {
+    auto* page = new QWidget;
+    body = new QVBoxLayout(page);
+    body->setContentsMargins(4, 0, 4, 0);
+    body->setSpacing(12);
+    auto* title = textLabel(heading, "heading");
+    title->setWordWrap(false);
+    title->setTextFormat(Qt::PlainText);
+    body->addWidget(title);
+    auto* rule = new QFrame;
+    rule->setObjectName(QStringLiteral("HeadingRule"));
+    rule->setFixedSize(48, 3);
+    body->addWidget(rule);
+    return page;
+}
+
+QLabel* MainWindow::banner(const char* name, const char* pictureFile, QSize size) {
+    auto* label = new QLabel;
+    label->setObjectName(QString::fromUtf8(name));
+    label->setFixedSize(size);
+    label->setCursor(Qt::PointingHandCursor);
+    label->setToolTip(QString::fromUtf8(kSponsorAddress));
+    label->setAlignment(Qt::AlignCenter);
+    QPixmap pm = picture(pictureFile);
+    if (pm.isNull()) {
+        label->setText(QStringLiteral("Our sponsor: Aldermere Components"));
+        label->setStyleSheet(QStringLiteral("background:#1c2430; border:1px solid #33415a; border-radius:6px;"
+                                            "color:#ffb066; font-weight:bold;"));
+    } else {
+        label->setPixmap(pm.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
+    onClick(label, [this] {
+        if (controller_) handle([this] { controller_->options().openSponsor(); });
+    });
+    return label;
+}
+
+void MainWindow::buildPages() {
+    pageControl_ = new QStackedWidget(this);
+    pageControl_->setObjectName(QStringLiteral("PageControl"));
+    pageControl_->setGeometry(kContentArea);
+    pageControl_->addWidget(buildPathPage());        // 0
+    pageControl_->addWidget(buildResolutionPage());  // 1
+    pageControl_->addWidget(buildFiltersPage());     // 2
+    pageControl_->addWidget(buildMiscPage());        // 3
+    pageControl_->addWidget(buildSponsorPage());     // 4
+    pageControl_->addWidget(buildDebugPage());       // 5
+    pageControl_->addWidget(buildDonatePage());      // 6
+}
+
+QWidget* MainWindow::buildPathPage() {
+    QVBoxLayout* body = nullptr;
+    QWidget* page = newPage(QStringLiteral("Path & information"), body);
+
+    auto* pathGroup = new QGroupBox(QStringLiteral(" Half-Life 2 path "));
+    auto* pathLayout = new QVBoxLayout(pathGroup);
+    hl2PathEdit_ = new QLineEdit;
+    hl2PathEdit_->setObjectName(QStringLiteral("HL2PathEdit"));
+    hl2PathEdit_->setReadOnly(true);
+    pathLayout->addWidget(hl2PathEdit_);
+    body->addWidget(pathGroup);
+
+    auto* info = new QGroupBox(QStringLiteral(" Information "));
+    auto* grid = new QGridLayout(info);
+    grid->setHorizontalSpacing(14);
+    grid->setVerticalSpacing(10);
+    grid->addWidget(textLabel(QStringLiteral("Benchmark version:"), "caption"), 0, 0);
+    label17_ = textLabel(QString(), "value");
+    label17_->setObjectName(QStringLiteral("Label17"));
+    grid->addWidget(label17_, 0, 1);
+    grid->addWidget(textLabel(QStringLiteral("Supported demo header version:"), "caption"), 1, 0, Qt::AlignTop);
+    headerVersion_ = textLabel(QString(), "value");
+    headerVersion_->setObjectName(QStringLiteral("HeaderVersion"));
+    grid->addWidget(headerVersion_, 1, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(10);
+    toolButton3_ = new QPushButton(QStringLiteral("Update benchmark"));
+    toolButton3_->setObjectName(QStringLiteral("ToolButton3"));
+    connect(toolButton3_, &QPushButton::clicked, this, [this] {
+        if (updateAction_) handle(updateAction_);
+    });
+    toolButton4_ = new QPushButton(QStringLiteral("Contact us (email)"));
+    toolButton4_->setObjectName(QStringLiteral("ToolButton4"));
+    connect(toolButton4_, &QPushButton::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->options().openMail(); });
+    });
+    buttons->addWidget(toolButton3_);
+    buttons->addWidget(toolButton4_);
+    buttons->addStretch(1);
+    grid->addLayout(buttons, 2, 0, 1, 2);
+
+    auto* support = new QHBoxLayout;
+    support->setSpacing(0);
+    support->addWidget(textLabel(QStringLiteral("HL2 support site: "), "caption"));
+    auto* label8 = linkLabel(QString::fromUtf8(kSupportAddress), "Label8");
+    onClick(label8, [this] {
+        if (controller_) handle([this] { controller_->options().openSupport(); });
+    });
+    support->addWidget(label8);
+    support->addStretch(1);
+    grid->addLayout(support, 3, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    body->addWidget(info);
+    body->addStretch(1);
+    return page;
+}
+
+QWidget* MainWindow::buildResolutionPage() {
+    QVBoxLayout* body = nullptr;
+    QWidget* page = newPage(QStringLiteral("Resolution & detail"), body);
+
+    res_ = new QGroupBox(QStringLiteral(" Resolution "));
+    res_->setObjectName(QStringLiteral("res"));
+    auto* grid = new QGridLayout(res_);
+    grid->setHorizontalSpacing(18);
+    grid->setVerticalSpacing(10);
+    for (int i = 0; i < kResolutionCount; ++i) {
+        auto* box = new QCheckBox(qs(kResolutionItems[static_cast<std::size_t>(i)]));
+        box->setObjectName(QStringLiteral("res%1").arg(i));
+        resBoxes_[static_cast<std::size_t>(i)] = box;
+        grid->addWidget(box, i / 4, i % 4);
+    }
+    body->addWidget(res_);
+
+    detailBox_ = new QGroupBox(QStringLiteral(" Detail level "));
+    detailBox_->setObjectName(QStringLiteral("DetailBox"));
+    detailGroup_ = new QButtonGroup(detailBox_);
+    auto* detail = new QGridLayout(detailBox_);
+    detail->setVerticalSpacing(8);
+    for (int i = 0; i < static_cast<int>(kDetailItems.size()); ++i) {
+        auto* radio = new QRadioButton(qs(kDetailItems[static_cast<std::size_t>(i)]));
+        radio->setObjectName(QStringLiteral("DetailBox%1").arg(i));
+        detailGroup_->addButton(radio, i);
+        detail->addWidget(radio, i, 0);
+    }
+    detailEdit_ = new QLineEdit;
+    detailEdit_->setObjectName(QStringLiteral("DetailEdit"));
+    detailEdit_->setReadOnly(true);
+    detailButton_ = new QToolButton;
+    detailButton_->setObjectName(QStringLiteral("DetailButton"));
+    detailButton_->setText(QStringLiteral("Browse\u2026"));
+    detail->addWidget(detailEdit_, 2, 1);
+    detail->addWidget(detailButton_, 2, 2);
+    detail->setColumnStretch(1, 1);
+    connect(detailGroup_, &QButtonGroup::idToggled, this, [this](int, bool on) {
+        if (on && controller_) handle([this] { controller_->options().DetailBoxChange(); });
+    });
+    connect(detailButton_, &QToolButton::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->gameConfig().DetailButtonClick(); });
+    });
+    body->addWidget(detailBox_);
+    body->addStretch(1);
+    body->addWidget(banner("Image8", "banner_small.jpg", kSmallBanner), 0, Qt::AlignHCenter);
+    return page;
+}
+
+QWidget* MainWindow::buildFiltersPage() {
+    QVBoxLayout* body = nullptr;
+    QWidget* page = newPage(QStringLiteral("Filters & demos"), body);
+
+    auto* filters = new QGroupBox(QStringLiteral(" Filters "));
+    auto* grid = new QGridLayout(filters);
+    grid->setHorizontalSpacing(18);
+    grid->setVerticalSpacing(6);
+    afBox_ = new QComboBox;
+    afBox_->setObjectName(QStringLiteral("AFBox"));
+    for (auto item : kAFItems) afBox_->addItem(qs(item));
+    afBox_->setCurrentIndex(-1);
+    aaBox_ = new QComboBox;
+    aaBox_->setObjectName(QStringLiteral("AABox"));
+    for (auto item : kAAItems) aaBox_->addItem(qs(item));
+    aaBox_->setCurrentIndex(-1);
+    grid->addWidget(textLabel(QStringLiteral("Filtering mode"), "caption"), 0, 0);
+    grid->addWidget(textLabel(QStringLiteral("Antialiasing mode"), "caption"), 0, 1);
+    grid->addWidget(afBox_, 1, 0);
+    grid->addWidget(aaBox_, 1, 1);
+    body->addWidget(filters);
+
+    demoBox_ = new QGroupBox(QStringLiteral(" Choose a demo "));
+    demoBox_->setObjectName(QStringLiteral("demo"));
+    demoGroup_ = new QButtonGroup(demoBox_);
+    auto* demo = new QGridLayout(demoBox_);
+    demo->setHorizontalSpacing(18);
+    demo->setVerticalSpacing(8);
+    const int perColumn = (static_cast<int>(kDemoItems.size()) + 1) / 2;  // two columns, filled downwards
+    for (int i = 0; i < static_cast<int>(kDemoItems.size()); ++i) {
+        auto* radio = new QRadioButton(qs(kDemoItems[static_cast<std::size_t>(i)]));
+        radio->setObjectName(QStringLiteral("demo%1").arg(i));
+        demoGroup_->addButton(radio, i);
+        demo->addWidget(radio, i % perColumn, i / perColumn);
+    }
+    auto* file = new QHBoxLayout;
+    demoEdit_ = new QLineEdit;
+    demoEdit_->setObjectName(QStringLiteral("DemoEdit"));
+    demoEdit_->setReadOnly(true);
+    demoEditButton_ = new QToolButton;
+    demoEditButton_->setObjectName(QStringLiteral("DemoEditButton"));
+    demoEditButton_->setText(QStringLiteral("Browse\u2026"));
+    file->addWidget(demoEdit_, 1);
+    file->addWidget(demoEditButton_);
+    demo->addLayout(file, perColumn, 0, 1, 2);
+    connect(demoGroup_, &QButtonGroup::idToggled, this, [this](int, bool on) {
+        if (on && controller_) handle([this] { controller_->options().demoChange(); });
+    });
+    connect(demoEditButton_, &QToolButton::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->demos().DemoEditButtonClick(); });
+    });
+    body->addWidget(demoBox_);
+    body->addStretch(1);
+    body->addWidget(banner("Image7", "banner_small.jpg", kSmallBanner), 0, Qt::AlignHCenter);
+    return page;
+}
+
+QWidget* MainWindow::buildMiscPage() {
+    QVBoxLayout* body = nullptr;
+    QWidget* page = newPage(QStringLiteral("Miscellaneous"), body);
+    body->setSpacing(10);
+
+    auto* files = card();
+    auto* fileGrid = new QGridLayout(files);
+    fileGrid->setContentsMargins(12, 10, 12, 12);
+    fileGrid->setVerticalSpacing(4);
+    fileGrid->addWidget(textLabel(QStringLiteral("Results folder"), "caption"), 0, 0, 1, 2);
+    resEdit_ = new QLineEdit;
+    resEdit_->setObjectName(QStringLiteral("ResEdit"));
+    resEdit_->setReadOnly(true);
+    toolButton5_ = new QToolButton;
+    toolButton5_->setObjectName(QStringLiteral("ToolButton5"));
+    toolButton5_->setText(QStringLiteral("Browse\u2026"));
+    connect(toolButton5_, &QToolButton::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->options().ToolButton5Click(); });
+    });
+    fileGrid->addWidget(resEdit_, 1, 0);
+    fileGrid->addWidget(toolButton5_, 1, 1);
+    fileGrid->addItem(new QSpacerItem(0, 8), 2, 0);
+    fileGrid->addWidget(textLabel(QStringLiteral("Benchmark notes (50 chars at most!)"), "caption"), 3, 0, 1, 2);
+    noteEdit_ = new QLineEdit;
+    noteEdit_->setObjectName(QStringLiteral("NoteEdit"));
+    noteEdit_->setMaxLength(50);
+    fileGrid->addWidget(noteEdit_, 4, 0, 1, 2);
+    body->addWidget(files);
+
+    auto* engine = card();
+    auto* lists = new QGridLayout(engine);
+    lists->setContentsMargins(12, 10, 12, 12);
+    lists->setHorizontalSpacing(14);
+    lists->setVerticalSpacing(4);
+    auto makeList = [](const char* name, auto& items) {
+        auto* box = new QComboBox;
+        box->setObjectName(QString::fromUtf8(name));
+        for (auto item : items) box->addItem(qs(item));
+        box->setCurrentIndex(-1);  // no choice until start-up decodes one
+        return box;
+    };
+    heapsizeBox_ = makeList("HeapsizeBox", kHeapsizeItems);
+    refreshBox_ = makeList("RefreshBox", kRefreshItems);
+    directXBox_ = makeList("DirectXBox", kDirectXItems);
+    lists->addWidget(textLabel(QStringLiteral("Heapsize "), "caption"), 0, 0);
+    lists->addWidget(textLabel(QStringLiteral("Refresh rate"), "caption"), 0, 1);
+    lists->addWidget(textLabel(QStringLiteral("Hardware DirectX level"), "caption"), 0, 2);
+    lists->addWidget(heapsizeBox_, 1, 0);
+    lists->addWidget(refreshBox_, 1, 1);
+    lists->addWidget(directXBox_, 1, 2);
+    for (int c = 0; c < 3; ++c) lists->setColumnStretch(c, 1);
+    body->addWidget(engine);
+
+    auto* switches = card();
+    auto* sw = new QGridLayout(switches);
+    sw->setContentsMargins(12, 10, 12, 10);
+    sw->setHorizontalSpacing(14);
+    sw->setVerticalSpacing(8);
+    fastZBox_ = new QCheckBox(QStringLiteral("Enable fast z-setting"));
+    fastZBox_->setObjectName(QStringLiteral("FastZBox"));
+    fastZBox_->setToolTip(QString::fromUtf8(kFastZHint));
+    hddUseBox_ = new QCheckBox(QStringLiteral("Minimize HDD usage"));
+    hddUseBox_->setObjectName(QStringLiteral("HDDUseBox"));
+    hddUseBox_->setToolTip(QString::fromUtf8(kHddHint));
+    addInfoBox_ = new QCheckBox(QStringLiteral("Add additional information"));
+    addInfoBox_->setObjectName(QStringLiteral("AddInfoBox"));
+    connect(addInfoBox_, &QCheckBox::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->AddInfoBoxClick(); });
+    });
+    toolButton7_ = new QPushButton(QStringLiteral("View additional information"));
+    toolButton7_->setObjectName(QStringLiteral("ToolButton7"));
+    connect(toolButton7_, &QPushButton::clicked, this, [this] {
+        if (hardwareAction_) handle(hardwareAction_);
+    });
+    sw->addWidget(fastZBox_, 0, 0);
+    sw->addWidget(hddUseBox_, 0, 1);
+    sw->addWidget(addInfoBox_, 1, 0);
+    sw->addWidget(toolButton7_, 1, 1, Qt::AlignLeft);
+    sw->setColumnStretch(0, 1);
+    sw->setColumnStretch(1, 1);
+    body->addWidget(switches);
+    body->addStretch(1);
+    body->addWidget(banner("Image6", "banner_small.jpg", kSmallBanner), 0, Qt::AlignHCenter);
+    return page;
+}
+
+QWidget* MainWindow::buildSponsorPage() {
+    QVBoxLayout* body = nullptr;
+    QWidget* page = newPage(QStringLiteral("Our Sponsor"), body);
+    auto* text = card();
+    auto* layout = new QVBoxLayout(text);
+    layout->setContentsMargins(16, 14, 16, 14);
+    layout->addWidget(textLabel(QString::fromUtf8(kSponsorText), "text"));
+    body->addWidget(text);
+    body->addStretch(1);
+    body->addWidget(banner("Image2", "banner_large.jpg", kLargeBanner), 0, Qt::AlignHCenter);
+    return page;
+}
+
+QWidget* MainWindow::buildDebugPage() {
+    QVBoxLayout* body = nullptr;
+    QWidget* page = newPage(QStringLiteral("Debug program"), body);
+    auto* text = card();
+    auto* layout = new QVBoxLayout(text);
+    layout->setContentsMargins(16, 14, 16, 16);
+    layout->setSpacing(14);
+    auto* memo3 = textLabel(QString::fromUtf8(kDebugText), "text");
+    memo3->setObjectName(QStringLiteral("Memo3"));
+    layout->addWidget(memo3);
+    debugBtn_ = new QPushButton(QStringLiteral("Start debug mode"));
+    debugBtn_->setObjectName(QStringLiteral("DebugBtn"));
+    connect(debugBtn_, &QPushButton::clicked, this, [this] {
+        if (debugAction_) handle(debugAction_);
+    });
+    layout->addWidget(debugBtn_, 0, Qt::AlignLeft);
+    body->addWidget(text);
+    body->addStretch(1);
+    return page;
+}
+
+QWidget* MainWindow::buildDonatePage() {
+    QVBoxLayout* body = nullptr;
+    QWidget* page = newPage(QStringLiteral("Donate us"), body);
+    auto* text = card();
+    auto* layout = new QVBoxLayout(text);
+    layout->setContentsMargins(16, 14, 16, 16);
+    layout->setSpacing(14);
+    auto* memo4 = textLabel(QString::fromUtf8(kDonateText), "text");
+    memo4->setObjectName(QStringLiteral("Memo4"));
+    layout->addWidget(memo4);
+    auto* label2 = linkLabel(QStringLiteral("Email!"), "Label2");
+    label2->setStyleSheet(label2->styleSheet() + QStringLiteral("font-weight: bold; font-size: 11pt;"));
+    onClick(label2, [this] {
+        if (controller_) handle([this] { controller_->options().openMail(); });
+    });
+    layout->addWidget(label2, 0, Qt::AlignLeft);
+    body->addWidget(text);
+    body->addStretch(1);
+    return page;
+}
+
+void MainWindow::buildAboutView() {
+    aboutView_ = new QWidget(this);
+    aboutView_->setObjectName(QStringLiteral("AboutView"));
+    aboutView_->setGeometry(kContentArea);
+    auto* layout = new QVBoxLayout(aboutView_);
+    layout->setContentsMargins(4, 0, 4, 0);
+    layout->setSpacing(12);
+
+    auto* image1 = new QLabel;
+    image1->setObjectName(QStringLiteral("Image1"));
+    image1->setAlignment(Qt::AlignCenter);
+    QPixmap logo = picture("logo.jpg");
+    if (logo.isNull()) {
+        image1->setText(QStringLiteral("VANTOR"));
+        image1->setStyleSheet(QStringLiteral("font-size:34pt; font-weight:bold; color:#ff8a1e;"));
+        image1->setFixedHeight(120);
+    } else {
+        image1->setPixmap(logo.scaled(QSize(kContentArea.width() - 8, 150), Qt::KeepAspectRatio,
+                                      Qt::SmoothTransformation));
+    }
+    layout->addWidget(image1, 0, Qt::AlignHCenter);
+
+    auto* text = card();
+    auto* textLayout = new QVBoxLayout(text);
+    textLayout->setContentsMargins(16, 12, 16, 12);
+    auto* memo = textLabel(QString::fromUtf8(kAboutText), "text");
+    memo->setObjectName(QStringLiteral("AboutMemo"));
+    textLayout->addWidget(memo);
+    layout->addWidget(text);
+    layout->addStretch(1);
+    layout->addWidget(banner("Image3", "banner_large.jpg", kLargeBanner), 0, Qt::AlignHCenter);
+}
+
+// ---- binding ---------------------------------------------------------------------------
+
+void MainWindow::bind(MainController& controller) {
+    controller_ = &controller;
+    auto& options = controller.options();
+
+    auto onActivated = [this](QComboBox* box, void (OptionHandlers::*handler)()) {
+        connect(box, &QComboBox::activated, this, [this, handler] {
+            handle([this, handler] { (controller_->options().*handler)(); });
+        });
+    };
+    onActivated(afBox_, &OptionHandlers::AFBoxChange);
+    onActivated(aaBox_, &OptionHandlers::AABoxChange);
+    onActivated(heapsizeBox_, &OptionHandlers::HeapsizeBoxChange);
+    onActivated(refreshBox_, &OptionHandlers::RefreshBoxChange);
+    onActivated(directXBox_, &OptionHandlers::DirectXBoxChange);
+
+    onMouseLeave(res_, [&options] { options.resMouseLeave(); });
+    onMouseLeave(detailBox_, [&options] { options.DetailBoxMouseLeave(); });
+    onMouseLeave(demoBox_, [&options] { options.demoMouseLeave(); });
+    onMouseLeave(afBox_, [&options] { options.AFBoxMouseLeave(); });
+    onMouseLeave(aaBox_, [&options] { options.AABoxMouseLeave(); });
+    onMouseLeave(heapsizeBox_, [&options] { options.HeapsizeBoxMouseLeave(); });
+    onMouseLeave(refreshBox_, [&options] { options.RefreshBoxMouseLeave(); });
+    onMouseLeave(directXBox_, [&options] { options.DirectXBoxMouseLeave(); });
+    onMouseLeave(fastZBox_, [&options] { options.FastZBoxMouseLeave(); });
+    onMouseLeave(hddUseBox_, [&options] { options.HDDUseBoxMouseLeave(); });
+    onMouseLeave(resEdit_, [&options] { options.ResEditMouseLeave(); });
+    onMouseLeave(noteEdit_, [&options] { options.NoteEditMouseLeave(); });
+}
+
+void MainWindow::handle(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        // The application's general error box.
+        if (controller_)
+            controller_->context().dialogs.error(e.what());
+        else
+            throw;
+    }
+}
+
+void MainWindow::onMouseLeave(QWidget* control, std::function<void()> handler) {
+    leaveHandlers_[control] = std::move(handler);
+    control->installEventFilter(this);
+}
+
+void MainWindow::onClick(QWidget* label, std::function<void()> handler) {
+    clickHandlers_[label] = std::move(handler);
+    label->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Leave) {
+        auto it = leaveHandlers_.find(watched);
+        if (it != leaveHandlers_.end() && controller_) handle(it->second);
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        auto it = clickHandlers_.find(watched);
+        if (it != clickHandlers_.end() && mouse->button() == Qt::LeftButton) {
+            auto* w = static_cast<QWidget*>(watched);
+            if (w->rect().contains(mouse->position().toPoint())) it->second();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::setUpdateAction(std::function<void()> action) {
+    updateAction_ = std::move(action);
+    updateDeferredButton(toolButton3_, Control::UpdateButton);
+}
+
+void MainWindow::setDebugAction(std::function<void()> action) {
+    debugAction_ = std::move(action);
+    updateDeferredButton(debugBtn_, Control::DebugBtn);
+}
+
+void MainWindow::setHardwareWindowAction(std::function<void()> action) {
+    hardwareAction_ = std::move(action);
+    toolButton7_->setEnabled(static_cast<bool>(hardwareAction_));
+    toolButton7_->setToolTip(hardwareAction_ ? QString() : QString::fromUtf8(kNotAvailableHint));
+}
+
+void MainWindow::updateDeferredButton(QAbstractButton* button, Control c) {
+    const bool available = c == Control::DebugBtn ? static_cast<bool>(debugAction_) : static_cast<bool>(updateAction_);
+    button->setEnabled(available && enabled_[c]);
+    button->setToolTip(available ? QString() : QString::fromUtf8(kNotAvailableHint));
+}
+
+// ---- the view -----------------------------------------------------------------------------
+
+bool MainWindow::resolutionChecked(int index) const {
+    if (index < 0 || index >= kResolutionCount) return false;
+    return resBoxes_[static_cast<std::size_t>(index)]->isChecked();
+}
+
+void MainWindow::setResolutionChecked(int index, bool on) {
+    if (index < 0 || index >= kResolutionCount) return;
+    QCheckBox* box = resBoxes_[static_cast<std::size_t>(index)];
+    const QSignalBlocker block(box);
+    box->setChecked(on);
+}
+
+namespace {
+
+void selectRadio(QButtonGroup* group, int index) {
+    const QSignalBlocker blockGroup(group);
+    const auto buttons = group->buttons();
+    std::vector<std::unique_ptr<QSignalBlocker>> blocks;
+    for (auto* b : buttons) blocks.push_back(std::make_unique<QSignalBlocker>(b));
+    if (QAbstractButton* button = group->button(index)) {
+        button->setChecked(true);
+        return;
+    }
+    group->setExclusive(false);
+    for (auto* b : buttons) b->setChecked(false);
+    group->setExclusive(true);
+}
+
+}  // namespace
+
+int MainWindow::choice(Choice c) const {
+    switch (c) {
+        case Choice::Detail: return detailGroup_->checkedId();
+        case Choice::Demo: return demoGroup_->checkedId();
+        case Choice::AF: return afBox_->currentIndex();
+        case Choice::AA: return aaBox_->currentIndex();
+        case Choice::Heapsize: return heapsizeBox_->currentIndex();
+        case Choice::Refresh: return refreshBox_->currentIndex();
+        case Choice::DirectX: return directXBox_->currentIndex();
+    }
+    return -1;
+}
+
+void MainWindow::setChoice(Choice c, int index) {
+    QComboBox* box = nullptr;
+    switch (c) {
+        case Choice::Detail: selectRadio(detailGroup_, index); return;
+        case Choice::Demo: selectRadio(demoGroup_, index); return;
+        case Choice::AF: box = afBox_; break;
+        case Choice::AA: box = aaBox_; break;
+        case Choice::Heapsize: box = heapsizeBox_; break;
+        case Choice::Refresh: box = refreshBox_; break;
+        case Choice::DirectX: box = directXBox_; break;
+    }
+    if (!box) return;
+    const QSignalBlocker block(box);
+    box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
+}
+
+bool MainWindow::checked(Check c) const {
+    switch (c) {
+        case Check::FastZ: return fastZBox_->isChecked();
+        case Check::HDDUse: return hddUseBox_->isChecked();
+        case Check::AddInfo: return addInfoBox_->isChecked();
+    }
+    return false;
+}
+
+void MainWindow::setChecked(Check c, bool on) {
+    QCheckBox* box = c == Check::FastZ ? fastZBox_ : c == Check::HDDUse ? hddUseBox_ : addInfoBox_;
+    const QSignalBlocker block(box);
+    box->setChecked(on);
+}
+
+namespace {
+QLineEdit* fieldOf(Field f, QLineEdit* hl2, QLineEdit* detail, QLineEdit* demo, QLineEdit* res, QLineEdit* note) {
+    switch (f) {
+        case Field::HL2Path: return hl2;
+        case Field::DetailEdit: return detail;
+        case Field::DemoEdit: return demo;
+        case Field::ResEdit: return res;
+        case Field::NoteEdit: return note;
+    }
+    return nullptr;
+}
+}  // namespace
+
+std::string MainWindow::text(Field f) const {
+    QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_);
+    return edit ? edit->text().toStdString() : std::string();
+}
+
+void MainWindow::setText(Field f, const std::string& value) {
+    QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_);
+    if (!edit) return;
+    const QSignalBlocker block(edit);
+    edit->setText(QString::fromStdString(value));
+    edit->setCursorPosition(0);
+}
+
+void MainWindow::setLabel(Label l, const std::string& value) {
+    QString text = QString::fromStdString(value);
+    switch (l) {
+        case Label::VerseLabel: verselabel_->setText(text); break;
+        case Label::Label17: label17_->setText(text); break;
+        case Label::HeaderVersion:
+            // Stored with CR LF after every line: shown as lines.
+            text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            while (text.endsWith(QLatin1Char('\n'))) text.chop(1);
+            headerVersion_->setText(text);
+            break;
+    }
+}
+
+void MainWindow::setEnabled(Control c, bool on) {
+    enabled_[c] = on;
+    switch (c) {
+        case Control::BenchButton: benchButton_->setEnabled(on); break;
+        case Control::DebugBtn: updateDeferredButton(debugBtn_, c); break;
+        case Control::UpdateButton: updateDeferredButton(toolButton3_, c); break;
+        case Control::DetailEdit: detailEdit_->setEnabled(on); break;
+        case Control::DetailButton: detailButton_->setEnabled(on); break;
+        case Control::DemoEdit: demoEdit_->setEnabled(on); break;
+        case Control::DemoEditButton: demoEditButton_->setEnabled(on); break;
+    }
+}
+
+bool MainWindow::isEnabled(Control c) const {
+    auto it = enabled_.find(c);
+    return it != enabled_.end() && it->second;
+}
+
+std::string MainWindow::status() const { return statusInfo_->text().toStdString(); }
+
+void MainWindow::setStatus(const std::string& value) { statusInfo_->setText(QString::fromStdString(value)); }
+
+void MainWindow::repaint() { QWidget::repaint(); }
+
+void MainWindow::showPage(int index) {
+    if (index < 0 || index >= pageControl_->count()) return;
+    aboutView_->hide();
+    pageControl_->setCurrentIndex(index);
+    pageControl_->show();
+    verselabel_->hide();
+    hl2logo_->show();
+    markMenu();
+}
+
+void MainWindow::showAboutView() {
+    pageControl_->hide();
+    aboutView_->show();
+    verselabel_->show();
+    hl2logo_->hide();
+    markMenu();
+}
+
+void MainWindow::markMenu() {
+    const int current = currentPage();
+    for (auto& [page, item] : pageItems_) item->setChecked(page == current);
+    if (aboutItem_) aboutItem_->setChecked(current == -1);
+}
+
+int MainWindow::currentPage() const { return pageControl_->isHidden() ? -1 : pageControl_->currentIndex(); }
+
+void MainWindow::setRunProgress(int current, int total) {
+    if (total <= 0) {
+        runProgress_->hide();
+        return;
+    }
+    runProgress_->setRange(0, total);
+    runProgress_->setValue(std::clamp(current, 0, total));
+    runProgress_->setFormat(current <= 0 ? QStringLiteral("Preparing")
+                                         : QStringLiteral("Pass %1 of %2").arg(current).arg(total));
+    runProgress_->show();
+}
+
+void MainWindow::setRunActive(bool active) { stopButton_->setVisible(active); }
+
+// ---- menu ---------------------------------------------------------------------------------
+
+void MainWindow::openGroup(int group) {
+    for (int i = 0; i < 2; ++i) {
+        const bool open = i == group;
+        groupBodies_[static_cast<std::size_t>(i)]->setVisible(open);
+        QToolButton* header = groupHeaders_[static_cast<std::size_t>(i)];
+        header->setChecked(open);
+        header->setIcon(chevron(open, open ? style::kAccent : style::kMuted));
+    }
+}
+
+// ---- window ------------------------------------------------------------------------------
+
+void MainWindow::centreOnScreen() {
+    QScreen* s = screen();
+    if (!s) return;
+    const QRect area = s->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (!background_.isNull()) {
+        p.drawImage(rect(), background_);
+    } else {
+        // Plain background: the same colours without the picture.
+        p.fillRect(rect(), style::kBackground);
+        p.fillRect(QRect(0, 0, width(), kHeaderHeight), QColor(0x0b, 0x0f, 0x15));
+        p.fillRect(QRect(0, kHeaderHeight - 2, width(), 2), style::kAccent);
+    }
+    p.setPen(style::kPanelBorder);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void MainWindow::Image4MouseDown(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    // The window manager moves the window as if its caption were dragged;
+    // without one the window follows the mouse itself.
+    if (windowHandle() && windowHandle()->startSystemMove()) return;
+    dragging_ = true;
+    dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    Image4MouseDown(event);
+    event->accept();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) move(event->globalPosition().toPoint() - dragOffset_);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) dragging_ = false;
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (event->spontaneous()) return;  // restored from the task bar
+    closeAllowed_ = false;             // a shown window's close runs the close query again
+    // FormShow runs after the window has appeared, so a donation window opens above it.
+    QTimer::singleShot(0, this, [this] { FormShow(); });
+}
+
+void MainWindow::FormShow() {
+    if (!controller_) return;
+    bool donate = false;
+    handle([&] { donate = controller_->FormShow(); });
+    if (donate) {
+        if (showDonationWindow) {
+            showDonationWindow();
+        } else {
+            DonationForm form([this] { handle([this] { controller_->DonationClosed(); }); }, this);
+            form.exec();
+        }
+    }
+    if (afterFormShow) afterFormShow();
+}
+
+void MainWindow::SpeedButton1Click() {
+    if (controller_) handle([this] { controller_->SpeedButton1Click(); });
+    closeAllowed_ = true;  // this path never runs the close query
+    if (onTerminate)
+        onTerminate();
+    else
+        QCoreApplication::exit(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closeAllowed_ || !controller_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (closeQueryRunning_) return;
+    closeQueryRunning_ = true;
+    auto allow = [this] {
+        closeQueryRunning_ = false;
+        closeAllowed_ = true;
+        QTimer::singleShot(0, this, [this] { close(); });
+    };
+    try {
+        controller_->FormCloseQuery(allow);
+    } catch (const std::exception& e) {
+        // The query always allows the close.
+        controller_->context().dialogs.error(e.what());
+        allow();
+    }
+}
+
+}  // namespace vantor

@@ -1,0 +1,125 @@
+#include "app/SettingsCodec.h"
+
+#include "platform/FileOps.h"
+
+#include <array>
+#include <span>
+#include <string_view>
+
+namespace vantor {
+namespace {
+
+constexpr std::array<std::string_view, 3> kDetailCodes = {"1", "2", "3"};
+constexpr std::array<std::string_view, 6> kDemoCodes = {"1", "2", "3", "4", "5", "6"};
+constexpr std::array<std::string_view, 7> kAFCodes = {"1", "2", "3", "4", "5", "6", "Sys"};
+constexpr std::array<std::string_view, 6> kAACodes = {"1", "2", "4", "6", "8", "Sys"};
+constexpr std::array<std::string_view, 5> kHeapsizeCodes = {"64000", "128000", "256000", "512000", "1024000"};
+constexpr std::array<std::string_view, 4> kRefreshCodes = {"60", "70", "75", "85"};
+constexpr std::array<std::string_view, 4> kDirectXCodes = {"70", "80", "81", "90"};
+
+std::span<const std::string_view> codesOf(Choice choice) {
+    switch (choice) {
+        case Choice::Detail: return kDetailCodes;
+        case Choice::Demo: return kDemoCodes;
+        case Choice::AF: return kAFCodes;
+        case Choice::AA: return kAACodes;
+        case Choice::Heapsize: return kHeapsizeCodes;
+        case Choice::Refresh: return kRefreshCodes;
+        case Choice::DirectX: return kDirectXCodes;
+    }
+    return {};
+}
+
+// Values seeded for a program version while Addinfo does not exist.
+struct SeedRow {
+    std::string_view version;
+    std::span<const char* const> empty;  // written as ""
+    std::span<const char* const> zero;   // written as "0", after the empty ones
+};
+
+constexpr const char* kHardwareValues[] = {sv::CPU, sv::Memory, sv::OS, sv::VGA, sv::VGADriver, sv::VGAMemory};
+constexpr const char* kZeroes10[] = {sv::Addinfo, sv::SaveInfo, sv::Donate, sv::NoErrorWarning};
+constexpr const char* kZeroes12[] = {sv::Donate, sv::NoErrorWarning};
+constexpr const char* kZeroes13[] = {sv::NoErrorWarning};
+
+constexpr SeedRow kSeedRows[] = {
+    {"1.0", kHardwareValues, kZeroes10},
+    {"1.1", kHardwareValues, kZeroes10},
+    {"1.2", {}, kZeroes12},
+    {"1.3", {}, kZeroes13},
+};
+
+void decodeChoice(SettingsStore& store, MainView& view, Choice choice, const std::function<void()>& chosen = {}) {
+    const int index = indexOfCode(choice, store.read(valueNameOf(choice)));
+    if (index < 0) return;
+    view.setChoice(choice, index);
+    if (chosen) chosen();
+}
+
+}  // namespace
+
+std::string codeOf(Choice choice, int index) {
+    auto codes = codesOf(choice);
+    if (index < 0 || static_cast<std::size_t>(index) >= codes.size()) return {};
+    return std::string(codes[static_cast<std::size_t>(index)]);
+}
+
+int indexOfCode(Choice choice, const std::string& code) {
+    auto codes = codesOf(choice);
+    for (std::size_t i = 0; i < codes.size(); ++i)
+        if (codes[i] == code) return static_cast<int>(i);
+    return -1;
+}
+
+const char* valueNameOf(Choice choice) {
+    switch (choice) {
+        case Choice::Detail: return sv::Detail;
+        case Choice::Demo: return sv::Demo;
+        case Choice::AF: return sv::AFLevel;
+        case Choice::AA: return sv::AALevel;
+        case Choice::Heapsize: return sv::Heapsize;
+        case Choice::Refresh: return sv::Refresh;
+        case Choice::DirectX: return sv::DXLevel;
+    }
+    return "";
+}
+
+void applySeeding(SettingsStore& store) {
+    for (const auto& row : kSeedRows) {
+        if (store.read(sv::Programversion) != row.version || store.exists(sv::Addinfo)) continue;
+        for (const char* name : row.empty) store.write(name, "");
+        for (const char* name : row.zero) store.write(name, "0");
+    }
+}
+
+void decodeSettings(SettingsStore& store, MainView& view, const DecodeHooks& hooks) {
+    if (store.read(sv::HDDUsage) == "1") view.setChecked(Check::HDDUse, true);
+    for (int i = 0; i < kResolutionCount; ++i)
+        if (store.read(sv::Resolutions[i]) == "1") view.setResolutionChecked(i, true);
+
+    decodeChoice(store, view, Choice::Demo, hooks.demoChosen);
+    if (const std::string demo = store.read(sv::Demoname); fileExists(demo)) view.setText(Field::DemoEdit, demo);
+
+    decodeChoice(store, view, Choice::AF);
+    decodeChoice(store, view, Choice::AA);
+    decodeChoice(store, view, Choice::Detail, hooks.detailChosen);
+    view.setText(Field::DetailEdit, store.read(sv::CustomConfig));
+
+    const std::string results = store.read(sv::ResultPath);
+    view.setText(Field::ResEdit, folderExists(results) ? results : std::string());
+
+    view.setText(Field::NoteEdit, store.read(sv::Note));
+    if (hooks.afterNote) hooks.afterNote();
+
+    decodeChoice(store, view, Choice::DirectX);
+    decodeChoice(store, view, Choice::Heapsize);
+    decodeChoice(store, view, Choice::Refresh);
+
+    if (hooks.hl2Known && store.read(sv::Addinfo) != "0") {
+        view.setChecked(Check::AddInfo, true);
+        if (hooks.addInfoChecked) hooks.addInfoChecked();
+    }
+    if (store.read(sv::FastZ) != "0") view.setChecked(Check::FastZ, true);
+}
+
+}  // namespace vantor

@@ -1,0 +1,125 @@
+// vantor: the program with its windows.
+//
+//   vantor                      the program
+//   vantor --screenshot DIR     saves PNGs of the About view and of every page into DIR, then ends
+//   vantor --exit-when-shown    ends as soon as the window has been shown and painted (benchmarks)
+
+#include "app/DialogsQt.h"
+#include "app/DonationForm.h"
+#include "app/EventLoopQt.h"
+#include "app/MainController.h"
+#include "app/MainWindow.h"
+#include "app/StyleQt.h"
+#include "platform/FileOps.h"
+#include "platform/ProcessList.h"
+#include "platform/Registry.h"
+#include "platform/SystemInfo.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+using namespace vantor;
+
+namespace {
+
+// Saves the About view and each page of the window, then the donation window.
+bool saveScreenshots(MainWindow& window, const QString& folder) {
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "vantor: cannot create %s\n", qPrintable(folder));
+        return false;
+    }
+    auto save = [&](QWidget& widget, const QString& name) {
+        QCoreApplication::processEvents();
+        const QString path = QDir(folder).filePath(name);
+        if (!widget.grab().save(path)) {
+            std::fprintf(stderr, "vantor: cannot write %s\n", qPrintable(path));
+            return false;
+        }
+        std::printf("%s\n", qPrintable(path));
+        return true;
+    };
+    bool ok = true;
+    window.openMenuGroup(-1);
+    window.showAboutView();
+    ok &= save(window, QStringLiteral("about.png"));
+    const char* names[7] = {"path", "resolution", "filters", "misc", "sponsor", "debug", "donate"};
+    for (int page = 0; page < 7; ++page) {
+        window.openMenuGroup(page <= 3 ? 0 : 1);
+        window.showPage(page);
+        ok &= save(window, QStringLiteral("page%1-%2.png").arg(page).arg(QLatin1String(names[page])));
+    }
+    window.openMenuGroup(-1);
+    window.showAboutView();
+    DonationForm donation(nullptr, &window);
+    donation.show();
+    ok &= save(donation, QStringLiteral("donation.png"));
+    donation.hide();
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    std::setlocale(LC_ALL, "");
+    QApplication::setOrganizationName(QStringLiteral("Quorvane"));
+    QApplication::setApplicationName(QStringLiteral("Vantor"));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(kAppTitle));
+    style::applyVantorLook(app);
+
+    QString screenshotFolder;
+    bool exitWhenShown = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
+            screenshotFolder = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--exit-when-shown") == 0) {
+            exitWhenShown = true;
+        } else {
+            std::fprintf(stderr, "usage: vantor [--screenshot DIR | --exit-when-shown]\n");
+            return 2;
+        }
+    }
+
+    std::unique_ptr<Registry> registry = openPlatformRegistry();
+    SystemProcessQuery processes;
+    EventLoopQt loop;
+    DialogsQt dialogs;
+    MainWindow window(executableFolder() + "Pictures" + kPathSep);
+    dialogs.setOwner(&window);
+    MainController controller(window, dialogs, loop, *registry, processes);
+    window.bind(controller);
+    window.onTerminate = [] { QCoreApplication::exit(0); };
+
+    int result = 0;
+    if (!screenshotFolder.isEmpty()) {
+        window.afterFormShow = [&] {
+            QTimer::singleShot(0, &window, [&] {
+                result = saveScreenshots(window, screenshotFolder) ? 0 : 1;
+                QCoreApplication::exit(result);
+            });
+        };
+    } else if (exitWhenShown) {
+        window.afterFormShow = [&] {
+            QTimer::singleShot(0, &window, [&] {
+                window.repaint();
+                QCoreApplication::exit(0);
+            });
+        };
+    }
+
+    // The start-up sequence runs inside the loop: its waits are timers.
+    QTimer::singleShot(0, &window, [&] {
+        controller.FormCreate([&] {
+            window.centreOnScreen();
+            window.show();
+        });
+    });
+    const int code = app.exec();
+    return screenshotFolder.isEmpty() ? code : result;
+}

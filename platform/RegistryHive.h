@@ -1,0 +1,77 @@
+#pragma once
+// The registry kept in one hive file in the .reg text format:
+//
+//   Windows Registry Editor Version 5.00
+//
+//   [HKEY_LOCAL_MACHINE\SOFTWARE\Quorvane\Vantor]
+//   "Note"="a \"quoted\" C:\\path"
+//   @="the default value"
+//   "Flags"=dword:00000001
+//
+// String values are the registry's strings; \\ and \" are escaped, and so are
+// CR, LF and NUL (\r, \n, \0), which a line cannot hold. Every other type
+// (dword:, hex:, hex(2):, ... with continuation lines ending in '\') reads as
+// RegValueKind::Other and is written back unchanged. Key and value names
+// compare case-insensitively and keep the case first used. Both roots share the
+// one file. Read: UTF-8, LF or CR LF; written: CR LF, atomically.
+//
+// The file is loaded once; every change rewrites it whole. A file that cannot be
+// read or parsed reads as empty and is never overwritten: before the first write
+// it is renamed aside ("<file>.broken-YYYYMMDD-HHMMSS", one line on stderr); if
+// that fails, writes are refused.
+
+#include "platform/Registry.h"
+
+#include <string>
+#include <vector>
+
+namespace vantor {
+
+namespace hive {
+// The file as loaded: keys in file order, each with its lines in file order.
+struct Entry {
+    enum class Kind { String, Other, Comment };
+    Kind kind = Kind::String;
+    std::string name;  // decoded value name; "" is the default value (@)
+    std::string data;  // String: the text; Other, Comment: the file's lines joined by CR LF
+};
+struct Section {
+    std::string header;  // the key as written between the brackets
+    std::string id;      // root and path, normalized for comparison
+    std::vector<Entry> entries;
+};
+}  // namespace hive
+
+class RegistryHive final : public Registry {
+public:
+    explicit RegistryHive(std::string path);
+
+    bool createKey(RegRoot root, const std::string& key) override;
+    RegValue query(RegRoot root, const std::string& key, const std::string& name) override;
+    bool setString(RegRoot root, const std::string& key, const std::string& name,
+                   const std::string& value) override;
+
+    const std::string& path() const { return path_; }
+    // The file was there but could not be read or parsed, and has not been
+    // moved aside yet.
+    bool damaged() const { return damaged_; }
+    // Why it was found damaged ("line 7: unterminated string", ...), empty otherwise.
+    const std::string& damageReason() const { return damageReason_; }
+    // Where the damaged file was kept, empty until it was moved aside.
+    const std::string& keptAsPath() const { return keptAs_; }
+
+private:
+    void load();
+    bool commit(std::vector<hive::Section>& next);
+    bool moveDamagedAside();
+
+    std::string path_;
+    std::vector<std::string> preamble_;  // comment lines before the first key
+    std::vector<hive::Section> sections_;
+    bool damaged_ = false;
+    bool refusalReported_ = false;
+    std::string damageReason_;
+    std::string keptAs_;
+};
+
+}  // namespace vantor

@@ -1,0 +1,219 @@
+#include "report/ReportWriter.h"
+
+#include "platform/FileOps.h"
+#include "platform/TextFile.h"
+#include "run/GameConfig.h"
+
+#include <iomanip>
+#include <locale>
+#include <sstream>
+#include <stdexcept>
+
+namespace vantor {
+namespace {
+
+constexpr const char* kLaunchBatch = "vantor.bat";
+constexpr const char* kAbortedStatus = "Benchmark aborted.";
+constexpr const char* kBenchSuccessStatus = "The benchmarking is successful.";
+constexpr const char* kDebugSuccessStatus = "The debugging is successful.";
+
+// The user's locale from the environment; the classic locale when the
+// environment names one that is not installed.
+std::locale userLocale() {
+    try {
+        return std::locale("");
+    } catch (const std::runtime_error&) {
+        return std::locale::classic();
+    }
+}
+
+// Length in characters of a UTF-8 text.
+std::size_t characterCount(const std::string& text) {
+    std::size_t n = 0;
+    for (char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++n;
+    return n;
+}
+
+// The heading of a pass by its width text; empty for an unknown width.
+std::string resolutionHeading(const std::string& width) {
+    for (int i = 0; i < kResolutionCount; ++i)
+        if (width == std::to_string(kWidths[i]))
+            return "<BR><B><FONT size=5>Resolution: " + resolutionText(i) + "</FONT></B><BR>";
+    return {};
+}
+
+}  // namespace
+
+std::string htmlEscape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string fileStampOf(const std::string& startTime) {
+    std::string stamp = startTime;
+    for (char& c : stamp)
+        if (c == ':' || c == '.' || c == '/' || c == '-' || c == '\\' || c == ' ') c = '_';
+    return stamp;
+}
+
+void ReportWriter::StampRun() {
+    std::tm now{};
+    if (localTime) {
+        now = localTime();
+    } else {
+        // Only the UI thread calls this, so the shared result of localtime is safe.
+        const std::time_t t = std::time(nullptr);
+        now = *std::localtime(&t);
+    }
+    // The user's date and time formats. Both texts come from one reading of the
+    // clock, so the file name always matches the start time shown in the report.
+    std::ostringstream text;
+    text.imbue(userLocale());
+    text << std::put_time(&now, "%x %X");
+    ctx_.run.StartTime = text.str();
+    ctx_.run.FileStamp = fileStampOf(ctx_.run.StartTime);
+}
+
+void ReportWriter::BeginReport() {
+    comment_ = ctx_.view.text(Field::NoteEdit);
+    reportLines_.clear();
+    auto add = [this](std::string line) { reportLines_.push_back(std::move(line)); };
+
+    add("<html>");
+    add("<head>");
+    add(std::string("<title>Half-Life 2 Benchmark - ") + kPublisherHost + "</title>");
+    add("<style type=\"text/css\">");
+    add("<!--");
+    add(".style4 {");
+    add("\tcolor: #0066FF;");
+    add("\tfont-weight: bold;");
+    add("}");
+    add(".style5 {color: #990000}");
+    add(".style6 {color: #0066FF}");
+    add("-->");
+    add("</style>");
+    add("</head>");
+    add("<body>");
+    const std::string logo = ctx_.paths.BenchPath + "Others" + kPathSep + "logo1.gif";
+    add("<p align=\"center\"><img src=\"" + htmlEscape(logo) + "\" width=\"204\" height=\"204\"></p><br>");
+
+    if (ctx_.view.checked(Check::AddInfo)) {
+        ctx_.store.open();
+        auto stored = [this](const char* name) -> std::string {
+            try {
+                return ctx_.store.read(name);
+            } catch (const SettingsError& e) {
+                ctx_.log.append(std::string(kErrorHandlingPrefix) + e.what());
+                return {};
+            }
+        };
+        const std::string os = stored(sv::OS);
+        if (!os.empty()) add("<p align=\"left\" class=\"style4\">System</p>");
+        for (const std::string& value :
+             {os, stored(sv::CPU), stored(sv::Memory), stored(sv::VGA), stored(sv::VGAMemory)}) {
+            if (!value.empty()) add("   <FONT size=2>" + htmlEscape(value) + "</FONT><br>");
+        }
+        const std::string driver = stored(sv::VGADriver);
+        if (!driver.empty()) add("   <FONT size=2>" + htmlEscape(driver) + "</FONT><br><br>");
+    }
+
+    add("   <FONT size=2>The benchmark started at " + htmlEscape(ctx_.run.StartTime) + "</FONT><br>");
+    if (!comment_.empty())
+        add("<FONT size=2><span class=\"style6\">Comment:</span> " + htmlEscape(comment_) + "</FONT><br>");
+    add("<hr>");
+}
+
+void ReportWriter::FinishPass(std::function<void()> done) {
+    const PassResult result = reader_.ReadPassResult();
+
+    if (result.found) {
+        // The settings as the controls show them now, at the end of the pass.
+        auto item = [this](Choice c) { return htmlEscape(std::string(choiceItemText(c, ctx_.view.choice(c)))); };
+        const std::string heading = resolutionHeading(ctx_.run.CurrentWidth);
+        if (!heading.empty()) reportLines_.push_back(heading);
+        reportLines_.push_back("Demo: " + htmlEscape(ctx_.run.DemoTitle) + "<br>");
+        reportLines_.push_back("Detail: " + htmlEscape(ctx_.run.DetailName) + " quality<br>");
+        reportLines_.push_back("Antialising mode: " + item(Choice::AA) + "<br>");
+        reportLines_.push_back("Filtering mode: " + item(Choice::AF) + "<br>");
+        reportLines_.push_back("Hardware DirectX level: " + item(Choice::DirectX) + "<br>");
+        reportLines_.push_back("Heapsize: " + item(Choice::Heapsize) + "<br>");
+        reportLines_.push_back(ctx_.view.checked(Check::FastZ) ? "Fast Z: Enabled<br>" : "Fast Z: Disabled<br>");
+        reportLines_.push_back("<span class=\"style5\"><b>Score = " + htmlEscape(result.score) +
+                               " FPS</b></span><br>");
+        reportLines_.push_back("<br><HR>");
+    }
+
+    reader_.RemovePassFiles();
+    ctx_.checkpointDebugLog();
+
+    if (ctx_.run.PassCount == ctx_.run.ResolutionCount)
+        FinishReport(result.score, std::move(done));
+    else if (done)
+        done();
+}
+
+void ReportWriter::FinishReport(const std::string& score, std::function<void()> done) {
+    reportLines_.push_back("<P></P>");
+    reportLines_.push_back(std::string("<CENTER>Any bug, etc: <a href=\"mailto:") + kContactMail +
+                           "\">Pellmarr</a></CENTER>");
+    reportLines_.push_back("<CENTER>The Quorvane Half-Life 2 Benchmarking Tool is FREE!</CENTER><BR>");
+    reportLines_.push_back("</body></html>");
+
+    savedReport_.clear();
+    const std::string folder = ctx_.view.text(Field::ResEdit);
+    const std::string fileName = "result_" + ctx_.run.FileStamp + ".htm";
+    bool saved = false;
+
+    if (!score.empty()) {
+        // A folder longer than 3 characters gets a separator of its own (a
+        // doubled one after the chooser's trailing separator, which the file
+        // system takes as one).
+        const std::string path =
+            characterCount(folder) > 3 ? folder + kPathSep + fileName : folder + fileName;
+        const IoResult written = writeTextFile(path, reportLines_);
+        if (written) {
+            saved = true;
+            savedReport_ = path;
+            ctx_.log.append("Result saved to " + path);
+        } else {
+            ctx_.view.setStatus("The report could not be saved to " + path + ": " + written.error);
+            ctx_.log.append(std::string(kErrorHandlingPrefix) + "Report save is impossible: " + path + " (" +
+                            written.error + ")");
+        }
+    } else {
+        ctx_.view.setStatus(kAbortedStatus);
+        ctx_.log.append(kAbortedStatus);
+    }
+
+    ctx_.log.append("Settings restoring...");
+
+    // A report that could not be saved keeps its message in the status line.
+    if (saved) ctx_.view.setStatus(ctx_.run.DebugMode ? kDebugSuccessStatus : kBenchSuccessStatus);
+    if (saved && ctx_.shellOpen) ctx_.shellOpen(folder + fileName);
+
+    config_.RestoreGameConfig([this, done = std::move(done)] {
+        ctx_.run.RunFinished = true;
+        ctx_.view.setEnabled(Control::BenchButton, true);
+        ctx_.log.append("");
+        ctx_.log.append("DEBUG FINISHED.");
+        ctx_.log.append(std::string(55, '-'));
+        ctx_.checkpointDebugLog();
+        ctx_.view.setEnabled(Control::DebugBtn, true);
+        const std::string batch = ctx_.paths.SteamPath + kLaunchBatch;
+        if (fileExists(batch)) deleteFile(batch);
+        if (done) done();
+    });
+}
+
+}  // namespace vantor

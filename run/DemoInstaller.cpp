@@ -1,0 +1,163 @@
+#include "run/DemoInstaller.h"
+
+#include "platform/FileOps.h"
+
+#include <cctype>
+#include <utility>
+
+namespace vantor {
+namespace {
+
+constexpr const char* kDemoFilter = "Half-Life 2 demo file (*.dem)|*.dem";
+constexpr int kUserDemoPosition = 5;
+
+bool isAsciiLetterOrDigit(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+}  // namespace
+
+const BuiltInDemo kBuiltInDemos[5] = {
+    {"Quorvane - Coast", "qvn_coast1.dem", "qvn_coast1"},
+    {"Quorvane - d3c171", "d3c171.dem", "d3c171"},
+    {"Raza3Z - demo4", "Raza3Z_demo4.dem", "Raza3Z_demo4"},
+    {"Raza3Z - demo5", "Raza3Z_demo5.dem", "Raza3Z_demo5"},
+    {"Raza3Z - demo6", "Raza3Z_demo6.dem", "Raza3Z_demo6"},
+};
+
+bool isSafeDemoName(const std::string& name) {
+    if (name.empty()) return false;
+    for (char c : name)
+        if (!isAsciiLetterOrDigit(c) && c != '_' && c != '-' && c != '.') return false;
+    return true;
+}
+
+std::string demoNameOfFile(const std::string& fileName) {
+    if (fileName.size() < 4) return fileName;
+    std::string ext = fileName.substr(fileName.size() - 4);
+    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".dem" ? fileName.substr(0, fileName.size() - 4) : fileName;
+}
+
+DemoInstaller::~DemoInstaller() {
+    if (timer_) ctx_.loop.cancelTimer(timer_);
+}
+
+bool DemoInstaller::checkUserDemoName() {
+    if (ctx_.view.choice(Choice::Demo) != kUserDemoPosition) return true;
+    const std::string field = ctx_.view.text(Field::DemoEdit);
+    if (field.empty()) return true;
+    if (isSafeDemoName(demoNameOfFile(fileNamePart(field)))) return true;
+    ctx_.validationMessage(kUnsafeDemoNameMessage);
+    return false;
+}
+
+void DemoInstaller::copyAndWait(const std::string& source, const std::string& target,
+                                std::function<void(bool)> then) {
+    std::string error;
+    if (!copyFile(source, target, &error))
+        ctx_.log.append(std::string(kErrorHandlingPrefix) + "Demo copy is impossible: " + error);
+    poll(target, std::chrono::steady_clock::now() + ctx_.timing.demoCopyBound, std::move(then));
+}
+
+void DemoInstaller::poll(std::string target, std::chrono::steady_clock::time_point deadline,
+                         std::function<void(bool)> then) {
+    if (timer_) ctx_.loop.cancelTimer(timer_);
+    timer_ = ctx_.loop.startTimer(ctx_.timing.demoPoll, [this, target = std::move(target), deadline,
+                                                         then = std::move(then)]() mutable {
+        timer_ = 0;
+        if (fileExists(target)) return then(true);
+        if (std::chrono::steady_clock::now() >= deadline) return then(false);
+        poll(std::move(target), deadline, std::move(then));
+    });
+}
+
+void DemoInstaller::InstallDemo(std::function<void(bool ok)> done) {
+    auto& run = ctx_.run;
+    const auto& paths = ctx_.paths;
+    const int position = ctx_.view.choice(Choice::Demo);
+
+    auto copyFailed = [this, done](const std::string& demoFile) {
+        ctx_.log.append(std::string(kErrorPrefix) + "Demo copy failed: " + demoFile + " did not appear.");
+        done(false);
+    };
+
+    if (position >= 0 && position < kUserDemoPosition) {
+        const BuiltInDemo& demo = kBuiltInDemos[position];
+        run.DemoTitle = demo.title;
+        run.DemoFile = demo.file;
+        const std::string target = paths.ResultsPath + demo.file;
+        if (fileExists(target)) {
+            if (position <= 1)
+                ctx_.log.append(std::string("Built-in demo (") + demo.file + ") exist.");
+            else
+                ctx_.log.append(std::string(demo.file) + " exist.");
+            run.DemoName = demo.name;
+            done(true);
+            return;
+        }
+        const std::string source = paths.BenchPath + "Demos" + kPathSep + demo.file;
+        copyAndWait(source, target, [this, &demo, done, copyFailed](bool appeared) {
+            if (!appeared) return copyFailed(demo.file);
+            ctx_.log.append(std::string("Built-in demo (") + demo.file + ") not exist. Copy...");
+            ctx_.run.DemoName = demo.name;
+            done(true);
+        });
+        return;
+    }
+
+    if (position != kUserDemoPosition) {
+        done(true);
+        return;
+    }
+    const std::string field = ctx_.view.text(Field::DemoEdit);
+    if (field.empty()) {
+        done(true);
+        return;
+    }
+    run.UserDemoFile = fileNamePart(field);  // as the run start took it
+    const std::string file = run.UserDemoFile;
+    run.DemoTitle = "Custom demo - " + file;
+    run.DemoFile = file;
+    if (!fileExists(field)) {
+        ctx_.log.append("Custom demo (" + file + ") not exist. Copy...");
+        done(true);
+        return;
+    }
+    auto installed = [this, file, done] {
+        ctx_.run.DemoName = demoNameOfFile(file);
+        ctx_.log.append("Custom demo (" + file + ") exist.");
+        done(true);
+    };
+    const std::string target = paths.ResultsPath + file;
+    if (fileExists(target)) {
+        installed();
+        return;
+    }
+    copyAndWait(field, target, [this, file, installed, copyFailed](bool appeared) {
+        if (!appeared) return copyFailed(file);
+        ctx_.log.append("Built-in demo (" + file + ") not exist. Copy...");
+        installed();
+    });
+}
+
+void DemoInstaller::demoChanging() {
+    const int position = ctx_.view.choice(Choice::Demo);
+    const bool user = position == kUserDemoPosition;
+    ctx_.view.setEnabled(Control::DemoEdit, user);
+    ctx_.view.setEnabled(Control::DemoEditButton, user);
+    if (position < 0 || position > kUserDemoPosition) return;
+    ctx_.store.open();
+    ctx_.store.write(sv::Demo, std::to_string(position + 1));
+}
+
+void DemoInstaller::DemoEditButtonClick() {
+    auto file = ctx_.dialogs.openFile("Open", kDemoFilter);
+    if (!file) return;
+    ctx_.view.setText(Field::DemoEdit, *file);
+    if (file->empty()) return;
+    ctx_.store.open();
+    ctx_.store.write(sv::Demoname, *file);
+}
+
+}  // namespace vantor

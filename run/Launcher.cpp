@@ -1,0 +1,235 @@
+#include "run/Launcher.h"
+
+#include "platform/FileOps.h"
+#include "platform/TextFile.h"
+
+#include <cctype>
+#include <chrono>
+#include <stdexcept>
+#include <utility>
+
+namespace vantor {
+namespace {
+
+constexpr const char* kLaunchBatch = "vantor.bat";
+constexpr const char* kSteamBatch = "steam.bat";
+constexpr const char* kGameStartTimeoutStatus =
+    "Half-Life 2 did not start. Benchmark aborted. Please see the help file (debuginfo section)!";
+
+int indexOfWidth(int width) {
+    for (int i = 0; i < kResolutionCount; ++i)
+        if (kWidths[i] == width) return i;
+    return -1;
+}
+
+void hideWindow(TCreateProcess& p) {
+    p.StartupInfo.DefaultPosition = false;
+    p.StartupInfo.DefaultSize = false;
+    p.StartupInfo.DefaultWindowState = false;
+    p.StartupInfo.ShowWindow = TCPSShowWindow::swHide;
+}
+
+}  // namespace
+
+std::string buildLaunchCommand(int widthIndex, const RunState& run) {
+    if (widthIndex < 0 || widthIndex >= kResolutionCount) throw std::out_of_range("pass index");
+    std::string cmd = "steam.exe -applaunch 220";
+    if (widthIndex == 0) cmd += " -console";
+    cmd += " -preload -novid -mat_preloadshaders -nocdaudio -nosound -width ";
+    cmd += std::to_string(kWidths[widthIndex]) + " -height " + std::to_string(kHeights[widthIndex]) + " ";
+    cmd += run.FastZArg + " " + run.RefreshArg + " " + run.HeapArg;
+    cmd += " +timedemoquit " + run.DemoName;
+    return cmd;
+}
+
+// A launch waiting for the game to appear.
+struct Launcher::Wait {
+    std::function<void(LaunchResult)> done;
+    std::string resolution;  // "W×H"
+    std::chrono::steady_clock::time_point deadline;
+    EventLoop::TimerId timer = 0;
+    bool terminateHeld = false;  // cp ended while the launch still waited
+    std::uint32_t exitCode = 0;
+};
+
+Launcher::Launcher(AppContext& ctx) : ctx_(ctx), cp_(ctx.loop), cp2_(ctx.loop) {
+    hideWindow(cp_);
+    hideWindow(cp2_);
+    cp2_.setWaitForTerminate(false);
+    cp_.OnTerminate = [this](TCreateProcess&, std::uint32_t exitCode) { terminated(exitCode); };
+}
+
+Launcher::~Launcher() {
+    if (wait_ && wait_->timer) ctx_.loop.cancelTimer(wait_->timer);
+}
+
+void Launcher::setTerminateHandler(std::function<void(std::uint32_t exitCode)> handler) {
+    onTerminate_ = std::move(handler);
+}
+
+void Launcher::SetLaunchOptions() {
+    auto& run = ctx_.run;
+    auto& view = ctx_.view;
+    static const char* const kRefresh[] = {"60", "70", "75", "85"};
+    const int refresh = view.choice(Choice::Refresh);
+    if (refresh >= 0 && refresh <= 3) run.RefreshArg = std::string("-refresh ") + kRefresh[refresh];
+    ctx_.log.append("Refresh rate: " + std::string(choiceItemText(Choice::Refresh, refresh)));
+
+    const bool fastZ = view.checked(Check::FastZ);
+    run.FastZArg = fastZ ? "+r_fastzreject 1" : "+r_fastzreject 0";
+    ctx_.log.append(fastZ ? "Fast Z: Enabled" : "Fast Z: Disabled");
+
+    static const char* const kHeap[] = {"64000", "128000", "256000", "512000", "1024000"};
+    const int heap = view.choice(Choice::Heapsize);
+    if (heap >= 0 && heap <= 4) run.HeapArg = std::string("-heapsize ") + kHeap[heap];
+    ctx_.log.append("Heapsize: " + std::string(choiceItemText(Choice::Heapsize, heap)));
+}
+
+void Launcher::checkRunning(const char* exeName, bool& flag) {
+    std::vector<ProcessEntry> list;
+    if (ctx_.processes.list(list)) {
+        std::string names;
+        for (const auto& entry : list) names += entry.name + "\n";
+        flag = ContainsIgnoringCase(exeName, names);
+    } else if (!ctx_.run.QueryFailureLogged) {
+        ctx_.log.append(std::string("The ") + exeName + " not exist.");
+        ctx_.run.QueryFailureLogged = true;
+    }
+}
+
+void Launcher::CheckSteamRunning() { checkRunning("steam.exe", ctx_.run.SteamRunning); }
+
+void Launcher::CheckGameRunning() { checkRunning("hl2.exe", ctx_.run.GameRunning); }
+
+// Writes a one-line batch file into SteamPath; logs a failure.
+bool Launcher::writeBatch(const std::string& name, const std::string& line) {
+    const std::string& steam = ctx_.paths.SteamPath;
+    // Without a Steam folder the file would land in the working folder.
+    if (steam.empty() || !writeTextFile(steam + name, {line})) {
+        std::string label = name;
+        label[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(label[0])));
+        ctx_.log.append(std::string(kErrorHandlingPrefix) + label + " save is impossible.");
+        return false;
+    }
+    return true;
+}
+
+void Launcher::OfferSteamStart() {
+    auto& view = ctx_.view;
+    const std::string& steam = ctx_.paths.SteamPath;
+    if (!ctx_.run.HDDMinimize) {
+        ctx_.log.append("");
+        ctx_.log.append("The Steam NOT running! Waiting...");
+    }
+    view.setStatus("Error! The Steam NOT running!");
+    view.repaint();
+    if (ctx_.dialogs.confirm("Error! The STEAM not running. Run now?")) {
+        view.setStatus("Loading. Please wait while the Steam successfully loaded... After that click RUN.");
+        bool ok = writeBatch(kSteamBatch, "steam.exe");
+        cp2_.CurrentDirectory = steam;
+        if (!folderExists(steam))
+            ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP CurrentDirectory not exist.");
+        cp2_.CommandLine = steam + kSteamBatch;
+        if (ok) {
+            try {
+                cp2_.Start();
+            } catch (const EOSError&) {
+                ok = false;
+            }
+        }
+        if (!ok) {
+            ctx_.log.append(std::string(kErrorHandlingPrefix) + "Steam run error " + resolutionText(0) + ".");
+            view.setStatus(kProgramErrorStatus);
+        }
+    } else {
+        view.setStatus("Please RUN the Steam (online or offline) before bench.");
+    }
+    view.setEnabled(Control::BenchButton, true);
+}
+
+void Launcher::LaunchPass(int width, std::function<void(LaunchResult)> done) {
+    auto& run = ctx_.run;
+    auto& view = ctx_.view;
+    const std::string& steam = ctx_.paths.SteamPath;
+    const int index = indexOfWidth(width);
+    if (index < 0) throw std::invalid_argument("LaunchPass: no pass of width " + std::to_string(width));
+    const std::string res = resolutionText(index);
+
+    if (index != 0) ctx_.log.append("");
+    view.setStatus((run.DebugMode ? "Debug in progress... Resolution: " : "Benchmarking in progress... Resolution: ") +
+                   res);
+    if (index == 1) ctx_.checkpointDebugLog();
+    view.repaint();
+    run.CurrentWidth = std::to_string(width);
+
+    run.LaunchCommand = buildLaunchCommand(index, run);
+    const bool batchWritten = writeBatch(kLaunchBatch, run.LaunchCommand);
+
+    cp_.CurrentDirectory = steam;
+    if (!folderExists(steam)) ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP CurrentDirectory not exist.");
+    cp_.CommandLine = steam + kLaunchBatch;
+    bool started = false;
+    if (batchWritten) {
+        try {
+            cp_.Start();
+            started = true;
+        } catch (const EOSError&) {
+        }
+    }
+    if (!started) {
+        ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP run error " + res + ".");
+        view.setStatus(kProgramErrorStatus);
+        view.setEnabled(Control::BenchButton, true);
+        done(LaunchResult::StartFailed);
+        return;
+    }
+
+    wait_ = std::make_shared<Wait>();
+    wait_->done = std::move(done);
+    wait_->resolution = res;
+    wait_->deadline = std::chrono::steady_clock::now() + ctx_.timing.gameStartBound;
+    pollGame();
+}
+
+void Launcher::pollGame() {
+    std::weak_ptr<Wait> weak = wait_;
+    wait_->timer = ctx_.loop.startTimer(ctx_.timing.gamePoll, [this, weak] {
+        auto wait = weak.lock();
+        if (!wait || wait != wait_) return;
+        wait->timer = 0;
+        CheckGameRunning();
+        if (ctx_.run.GameRunning) {
+            ctx_.log.append("START HL2 in " + wait->resolution + ".");
+            finishLaunch(LaunchResult::Running);
+        } else if (std::chrono::steady_clock::now() >= wait->deadline) {
+            ctx_.log.append(std::string(kErrorPrefix) + "HL2 did not start in " + wait->resolution + ".");
+            ctx_.view.setStatus(kGameStartTimeoutStatus);
+            finishLaunch(LaunchResult::TimedOut);
+        } else {
+            pollGame();
+        }
+    });
+}
+
+void Launcher::finishLaunch(LaunchResult result) {
+    auto wait = std::move(wait_);
+    wait_.reset();
+    if (wait->timer) ctx_.loop.cancelTimer(wait->timer);
+    wait->done(result);
+    if (result == LaunchResult::Running && wait->terminateHeld && onTerminate_) onTerminate_(wait->exitCode);
+}
+
+void Launcher::stopLaunch() {
+    if (wait_) finishLaunch(LaunchResult::Stopped);
+}
+
+void Launcher::terminated(std::uint32_t exitCode) {
+    if (false) {
+        wait_->terminateHeld = true;
+        wait_->exitCode = exitCode;
+        return;
+    }
+    if (onTerminate_) onTerminate_(exitCode);
+}
+
+}  // namespace vantor

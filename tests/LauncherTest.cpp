@@ -1,0 +1,413 @@
+#include "run/Launcher.h"
+
+#include "platform/TextFile.h"
+#include "run/DemoInstaller.h"
+#include "run/GameConfig.h"
+#include "tests/support/RunTestContext.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+
+using namespace vantor;
+using namespace vantor::test;
+
+namespace {
+
+RunState runWith(const std::string& fastZ, const std::string& refresh, const std::string& heap,
+                 const std::string& demo) {
+    RunState r;
+    r.FastZArg = fastZ;
+    r.RefreshArg = refresh;
+    r.HeapArg = heap;
+    r.DemoName = demo;
+    return r;
+}
+
+}  // namespace
+
+TEST(LaunchCommand, PiecesInOrderWithBlanksWherePiecesAreUnset) {
+    const std::string opts = " -preload -novid -mat_preloadshaders -nocdaudio -nosound -width ";
+    struct Case {
+        int index;
+        RunState run;
+        std::string command;
+    } cases[] = {
+        {1, runWith("+r_fastzreject 0", "-refresh 75", "-heapsize 64000", "qvn_coast1"),
+         "steam.exe -applaunch 220 -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 800 -height 600 "
+         "+r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1"},
+        {0, runWith("+r_fastzreject 1", "-refresh 60", "-heapsize 128000", "d3c171"),
+         "steam.exe -applaunch 220 -console" + opts + "640 -height 480 +r_fastzreject 1 -refresh 60 -heapsize 128000 +timedemoquit d3c171"},
+        {2, runWith("+r_fastzreject 0", "", "-heapsize 256000", "x"),
+         "steam.exe -applaunch 220" + opts + "1024 -height 768 +r_fastzreject 0  -heapsize 256000 +timedemoquit x"},
+        {3, runWith("+r_fastzreject 0", "-refresh 85", "", "x"),
+         "steam.exe -applaunch 220" + opts + "1280 -height 1024 +r_fastzreject 0 -refresh 85  +timedemoquit x"},
+        {4, runWith("+r_fastzreject 1", "-refresh 70", "-heapsize 1024000", ""),
+         "steam.exe -applaunch 220" + opts + "1600 -height 1200 +r_fastzreject 1 -refresh 70 -heapsize 1024000 +timedemoquit "},
+        {5, runWith("+r_fastzreject 0", "", "", "Raza3Z_demo6"),
+         "steam.exe -applaunch 220" + opts + "2048 -height 1536 +r_fastzreject 0   +timedemoquit Raza3Z_demo6"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(buildLaunchCommand(c.index, c.run), c.command) << c.index;
+}
+
+class LauncherTest : public ::testing::Test {
+protected:
+    RunTestContext t;
+    Launcher launcher{t.ctx};
+    std::vector<std::string> events;
+
+    void SetUp() override {
+        // A stand-in for the Steam client: notes each start beside itself.
+        const std::string steamExe = t.ctx.paths.SteamPath + "steam.exe";
+        writeFile(steamExe, "#!/bin/sh\necho \"$*\" >> \"$(dirname \"$0\")/started.txt\"\n");
+        std::filesystem::permissions(steamExe, std::filesystem::perms::owner_all);
+        launcher.setTerminateHandler([this](std::uint32_t) { events.push_back("terminate"); });
+        t.ctx.run.FastZArg = "+r_fastzreject 0";
+        t.ctx.run.RefreshArg = "-refresh 75";
+        t.ctx.run.HeapArg = "-heapsize 64000";
+        t.ctx.run.DemoName = "qvn_coast1";
+    }
+
+    std::optional<LaunchResult> launch(int width) {
+        std::optional<LaunchResult> result;
+        launcher.LaunchPass(width, [&](LaunchResult r) {
+            result = r;
+            events.push_back("done");
+        });
+        t.runUntil([&] { return result.has_value(); });
+        return result;
+    }
+    // Until cp's batch process has ended and its notification went out.
+    bool batchEnded() {
+        return t.runUntil([&] {
+            return launcher.cp().state() != TCreateProcess::State::Waiting && !events.empty() &&
+                   events.back() == "terminate";
+        });
+    }
+};
+
+TEST_F(LauncherTest, SetLaunchOptionsFromTheChoices) {
+    t.view.setChoice(Choice::Refresh, 2);
+    t.view.setChoice(Choice::Heapsize, 4);
+    t.view.setChecked(Check::FastZ, true);
+    launcher.SetLaunchOptions();
+    EXPECT_EQ(t.ctx.run.RefreshArg, "-refresh 75");
+    EXPECT_EQ(t.ctx.run.FastZArg, "+r_fastzreject 1");
+    EXPECT_EQ(t.ctx.run.HeapArg, "-heapsize 1024000");
+    // Nothing chosen: the values of the run before stay.
+    t.view.setChoice(Choice::Refresh, -1);
+    t.view.setChoice(Choice::Heapsize, -1);
+    t.view.setChecked(Check::FastZ, false);
+    launcher.SetLaunchOptions();
+    EXPECT_EQ(t.ctx.run.RefreshArg, "-refresh 75");
+    EXPECT_EQ(t.ctx.run.FastZArg, "+r_fastzreject 0");
+    EXPECT_EQ(t.ctx.run.HeapArg, "-heapsize 1024000");
+    EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"Refresh rate: 75 Hz", "Fast Z: Enabled", "Heapsize: 1024 MB",
+                                                       "Refresh rate: ", "Fast Z: Disabled", "Heapsize: "}));
+}
+
+TEST_F(LauncherTest, ChecksLookForTheNamesIgnoringCase) {
+    t.processes.names = {"init", "Steam.EXE", "bash"};
+    launcher.CheckSteamRunning();
+    launcher.CheckGameRunning();
+    EXPECT_TRUE(t.ctx.run.SteamRunning);
+    EXPECT_FALSE(t.ctx.run.GameRunning);
+    t.processes.names = {"HL2.exe"};
+    launcher.CheckSteamRunning();
+    launcher.CheckGameRunning();
+    EXPECT_FALSE(t.ctx.run.SteamRunning);
+    EXPECT_TRUE(t.ctx.run.GameRunning);
+    EXPECT_TRUE(t.log.lines().empty());
+}
+
+TEST_F(LauncherTest, QueryFailureIsLoggedOnceAndKeepsTheFlags) {
+    t.processes.fail = true;
+    t.ctx.run.GameRunning = true;
+    launcher.CheckGameRunning();
+    launcher.CheckSteamRunning();
+    launcher.CheckGameRunning();
+    launcher.CheckSteamRunning();
+    EXPECT_EQ(t.log.lines(), std::vector<std::string>{"The hl2.exe not exist."});
+    EXPECT_FALSE(t.ctx.run.SteamRunning);
+    EXPECT_TRUE(t.ctx.run.GameRunning);
+    EXPECT_TRUE(t.ctx.run.QueryFailureLogged);
+}
+
+TEST_F(LauncherTest, OfferSteamStartDeclined) {
+    t.dialogs.answers = {false};
+    t.view.setEnabled(Control::BenchButton, false);
+    launcher.OfferSteamStart();
+    EXPECT_EQ(t.dialogs.confirmations, std::vector<std::string>{"Error! The STEAM not running. Run now?"});
+    EXPECT_EQ(t.view.statusHistory, (std::vector<std::string>{"Error! The Steam NOT running!",
+                                                              "Please RUN the Steam (online or offline) before bench."}));
+    EXPECT_EQ(t.view.repaints, 1);
+    EXPECT_TRUE(t.view.isEnabled(Control::BenchButton));
+    EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"", "The Steam NOT running! Waiting..."}));
+    EXPECT_FALSE(exists(t.ctx.paths.SteamPath + "steam.bat"));
+
+    t.ctx.run.HDDMinimize = true;
+    t.dialogs.answers = {false};
+    launcher.OfferSteamStart();
+    EXPECT_EQ(t.log.lines().size(), 2u);
+}
+
+TEST_F(LauncherTest, OfferSteamStartAcceptedStartsSteamBatHidden) {
+    t.dialogs.answers = {true};
+    t.view.setEnabled(Control::BenchButton, false);
+    launcher.OfferSteamStart();
+    EXPECT_EQ(readFile(t.ctx.paths.SteamPath + "steam.bat"), "steam.exe\r\n");
+    EXPECT_EQ(t.view.status(), "Loading. Please wait while the Steam successfully loaded... After that click RUN.");
+    EXPECT_TRUE(t.view.isEnabled(Control::BenchButton));
+    EXPECT_EQ(launcher.cp2().CurrentDirectory, t.ctx.paths.SteamPath);
+    EXPECT_EQ(launcher.cp2().CommandLine, t.ctx.paths.SteamPath + "steam.bat");
+    EXPECT_FALSE(launcher.cp2().WaitForTerminate());
+    EXPECT_EQ(launcher.cp2().state(), TCreateProcess::State::Started);
+    EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"", "The Steam NOT running! Waiting..."}));
+    // steam.bat started the client from the Steam folder, without arguments.
+    EXPECT_TRUE(t.runUntil([&] { return exists(t.ctx.paths.SteamPath + "started.txt"); }));
+    EXPECT_TRUE(t.runUntil([&] { return readFile(t.ctx.paths.SteamPath + "started.txt") == "\n"; }));
+    for (TCreateProcess* p : {&launcher.cp(), &launcher.cp2()}) {
+        EXPECT_FALSE(p->StartupInfo.DefaultPosition);
+        EXPECT_FALSE(p->StartupInfo.DefaultSize);
+        EXPECT_FALSE(p->StartupInfo.DefaultWindowState);
+        EXPECT_EQ(p->StartupInfo.ShowWindow, TCPSShowWindow::swHide);
+    }
+}
+
+TEST_F(LauncherTest, OfferSteamStartWithABadSteamFolder) {
+    t.ctx.paths.SteamPath = t.dir / "no-steam/";
+    t.ctx.run.HDDMinimize = true;
+    t.dialogs.answers = {true};
+    t.view.setEnabled(Control::BenchButton, false);
+    launcher.OfferSteamStart();
+    EXPECT_EQ(t.log.lines(), (std::vector<std::string>{">>> ERROR <<< Error handling. Steam.bat save is impossible.",
+                                                       ">>> ERROR <<< Error handling. CP CurrentDirectory not exist.",
+                                                       ">>> ERROR <<< Error handling. Steam run error 640×480."}));
+    EXPECT_EQ(t.view.status(), kProgramErrorStatus);
+    EXPECT_TRUE(t.view.isEnabled(Control::BenchButton));
+}
+
+TEST_F(LauncherTest, EveryPassWritesItsBatchFileAndWaitsForTheGame) {
+    const char* const commands[] = {
+        "steam.exe -applaunch 220 -console -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 640 -height 480 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1",
+        "steam.exe -applaunch 220 -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 800 -height 600 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1",
+        "steam.exe -applaunch 220 -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 1024 -height 768 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1",
+        "steam.exe -applaunch 220 -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 1280 -height 1024 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1",
+        "steam.exe -applaunch 220 -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 1600 -height 1200 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1",
+        "steam.exe -applaunch 220 -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 2048 -height 1536 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1",
+    };
+    t.ctx.run.DebugMode = true;
+    const std::string debugLog = t.ctx.paths.BenchPath + "debuginfo.txt";
+    t.ctx.timing.gameStartBound = std::chrono::milliseconds(5000);
+    for (int i = 0; i < kResolutionCount; ++i) {
+        SCOPED_TRACE(kWidths[i]);
+        events.clear();
+        t.processes.names = {};
+        // The game shows up at the third look.
+        const int firstCall = t.processes.calls;
+        t.processes.onList = [&, firstCall](int call) {
+            if (call - firstCall >= 3) t.processes.names = {"hl2.exe"};
+        };
+        const auto before = t.log.lines().size();
+        t.ctx.run.GameRunning = false;
+        EXPECT_EQ(launch(kWidths[i]), LaunchResult::Running);
+        EXPECT_EQ(t.processes.calls - firstCall, 3);
+        EXPECT_EQ(readFile(t.ctx.paths.SteamPath + "vantor.bat"), std::string(commands[i]) + "\r\n");
+        EXPECT_EQ(t.ctx.run.LaunchCommand, commands[i]);
+        EXPECT_EQ(t.ctx.run.CurrentWidth, std::to_string(kWidths[i]));
+        EXPECT_EQ(t.view.status(), "Debug in progress... Resolution: " + resolutionText(i));
+        std::vector<std::string> lines;
+        if (i != 0) lines.push_back("");
+        lines.push_back("START HL2 in " + resolutionText(i) + ".");
+        EXPECT_EQ(t.logFrom(before), lines);
+        // Only the 800×600 pass saves the debug log.
+        EXPECT_EQ(exists(debugLog), i >= 1);
+        EXPECT_EQ(launcher.cp().CurrentDirectory, t.ctx.paths.SteamPath);
+        EXPECT_EQ(launcher.cp().CommandLine, t.ctx.paths.SteamPath + "vantor.bat");
+        ASSERT_TRUE(batchEnded());
+        // The batch file ran the client from the Steam folder with the pass's options.
+        std::vector<std::string> started;
+        ASSERT_TRUE(readTextLines(t.ctx.paths.SteamPath + "started.txt", started));
+        EXPECT_EQ("steam.exe " + started.back(), commands[i]);
+    }
+    t.ctx.run.DebugMode = false;
+    t.processes.names = {"hl2.exe"};
+    events.clear();
+    launch(1024);
+    EXPECT_EQ(t.view.status(), "Benchmarking in progress... Resolution: 1024×768");
+    ASSERT_TRUE(batchEnded());
+}
+
+TEST_F(LauncherTest, EndOfTheBatchProcessIsDeliveredAfterTheLaunchsDone) {
+    // The game appears only once the batch process has ended, so its end
+    // notification arrives while the launch still waits.
+    t.processes.onList = [&](int) {
+        if (launcher.cp().state() != TCreateProcess::State::Waiting) t.processes.names = {"hl2.exe"};
+    };
+    EXPECT_EQ(launch(1280), LaunchResult::Running);
+    ASSERT_TRUE(batchEnded());
+    EXPECT_EQ(events, (std::vector<std::string>{"done", "terminate"}));
+}
+
+TEST_F(LauncherTest, StoppedLaunchDropsTheHeldNotification) {
+    std::optional<LaunchResult> result;
+    launcher.LaunchPass(1600, [&](LaunchResult r) { result = r; });
+    // The batch process ends while the game never shows up.
+    ASSERT_TRUE(t.runUntil([&] { return launcher.cp().state() != TCreateProcess::State::Waiting; }));
+    t.runUntil([] { return false; }, 20);
+    launcher.stopLaunch();
+    EXPECT_EQ(result, LaunchResult::Stopped);
+    t.runUntil([] { return false; }, 30);
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(t.log.lines(), std::vector<std::string>{""});
+    launcher.stopLaunch();  // nothing waits any more
+    EXPECT_EQ(result, LaunchResult::Stopped);
+}
+
+TEST_F(LauncherTest, GameThatNeverAppearsEndsAtTheBound) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(launch(1024), LaunchResult::TimedOut);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, t.ctx.timing.gameStartBound);
+    EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"", ">>> ERROR <<< HL2 did not start in 1024×768."}));
+    EXPECT_NE(t.view.status().find("Half-Life 2 did not start"), std::string::npos);
+    EXPECT_GT(t.processes.calls, 2);
+    ASSERT_TRUE(t.runUntil([&] { return launcher.cp().state() != TCreateProcess::State::Waiting; }));
+    t.runUntil([] { return false; }, 20);
+    EXPECT_EQ(events, std::vector<std::string>{"done"});
+}
+
+TEST_F(LauncherTest, BadSteamFolderFailsTheStart) {
+    t.ctx.paths.SteamPath = t.dir / "no-steam/";
+    t.view.setEnabled(Control::BenchButton, false);
+    std::optional<LaunchResult> result;
+    launcher.LaunchPass(1280, [&](LaunchResult r) { result = r; });
+    EXPECT_EQ(result, LaunchResult::StartFailed);  // at once
+    EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"", ">>> ERROR <<< Error handling. Vantor.bat save is impossible.",
+                                                       ">>> ERROR <<< Error handling. CP CurrentDirectory not exist.",
+                                                       ">>> ERROR <<< Error handling. CP run error 1280×1024."}));
+    EXPECT_EQ(t.view.status(), kProgramErrorStatus);
+    EXPECT_TRUE(t.view.isEnabled(Control::BenchButton));
+    EXPECT_EQ(t.processes.calls, 0);
+}
+
+TEST_F(LauncherTest, StartThatTheSystemRefusesFailsThePass) {
+    // Without the batch host the batch file cannot be started.
+    TempDir emptySystemFolder;
+    const char* old = std::getenv("VANTOR_SYSTEM_FOLDER");
+    const std::string saved = old ? old : "";
+    ::setenv("VANTOR_SYSTEM_FOLDER", emptySystemFolder.path().c_str(), 1);
+    std::optional<LaunchResult> result;
+    launcher.LaunchPass(640, [&](LaunchResult r) { result = r; });
+    if (old)
+        ::setenv("VANTOR_SYSTEM_FOLDER", saved.c_str(), 1);
+    else
+        ::unsetenv("VANTOR_SYSTEM_FOLDER");
+    EXPECT_EQ(result, LaunchResult::StartFailed);
+    EXPECT_EQ(t.log.lines(), std::vector<std::string>{">>> ERROR <<< Error handling. CP run error 640×480."});
+    EXPECT_EQ(readFile(t.ctx.paths.SteamPath + "vantor.bat"),
+              "steam.exe -applaunch 220 -console -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 640 "
+              "-height 480 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1\r\n");
+}
+
+// ---- against the simulator -----------------------------------------------------
+
+namespace {
+
+// Whether a program with exactly this path runs (the full-path process list).
+bool programRuns(const std::string& path) {
+    std::vector<ProcessEntry> list;
+    if (!ListRunningProcesses(list, true)) return false;
+    for (const auto& e : list)
+        if (e.name == path) return true;
+    return false;
+}
+
+}  // namespace
+
+// A whole preparation and one pass on a simulated installation: the player's
+// files are kept aside, the program's configuration and demo put in place, the
+// launch waits until the simulated game shows up in the real process list, the
+// batch process's end is delivered after the launch's done, the game plays with
+// the program's configuration, writes its result and quits, and the restore
+// gives back the player's files byte for byte.
+TEST(LauncherWithSimulator, PassRunsTheSimulatedGameAndTheRestoreKeepsThePlayersFiles) {
+    TempDir install;
+    const std::string cmd = "'" + std::string(VANTOR_SOURCE_DIR) + "/scripts/make-sim-install' '" + install.path() +
+                            "' --bin '" + VANTOR_SIM_DIR + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    const std::string steam = install.path() + "Steam/";
+    writeFile(steam + "vantor-sim.cfg", "play_ms=300\nstart_delay_ms=50\ncondebug=1\n");
+
+    FakeView view;
+    FakeDialogs dialogs;
+    PlainEventLoop loop;
+    MemoryRegistry registry;
+    SettingsStore store(registry);
+    DebugLog log;
+    SystemProcessQuery processes;
+    AppContext ctx(view, dialogs, loop, store, log, processes);
+    ctx.timing = shortTiming();
+    ctx.timing.gamePoll = std::chrono::milliseconds(20);
+    ctx.timing.gameStartBound = std::chrono::milliseconds(15000);
+    ctx.paths.BenchPath = std::string(VANTOR_BIN_DIR) + "/";
+    ctx.paths.SteamPath = steam;
+    ctx.paths.HL2Path = steam + "SteamApps/player1/";
+    ctx.paths.ResultsPath = ctx.paths.HL2Path + "half-life 2/hl2/";
+    ctx.paths.CFGPath = ctx.paths.ResultsPath + "cfg/";
+    const std::string game = ctx.paths.HL2Path + "half-life 2/hl2.exe";
+    const auto playersFiles = folderFiles(ctx.paths.CFGPath);
+    ASSERT_EQ(playersFiles.size(), 3u);
+
+    view.setChoice(Choice::Detail, 0);
+    view.setChoice(Choice::Demo, 0);
+    view.setChoice(Choice::AF, 6);
+    view.setChoice(Choice::AA, 5);
+    view.setChoice(Choice::DirectX, 3);
+    view.setChoice(Choice::Refresh, 2);
+    view.setChoice(Choice::Heapsize, 0);
+
+    GameConfig config(ctx);
+    DemoInstaller demos(ctx);
+    Launcher launcher(ctx);
+    std::vector<std::string> events;
+    launcher.setTerminateHandler([&](std::uint32_t code) { events.push_back("terminate " + std::to_string(code)); });
+
+    ASSERT_TRUE(config.BackupGameConfig());
+    std::optional<bool> demoOk, detailOk;
+    demos.InstallDemo([&](bool ok) { demoOk = ok; });
+    ASSERT_TRUE(runLoopUntil(loop, [&] { return demoOk.has_value(); }, 5000));
+    ASSERT_EQ(demoOk, true);
+    config.SetFilterLines();
+    config.SetDXLine();
+    config.WriteDetailConfig([&](bool ok) { detailOk = ok; });
+    ASSERT_TRUE(runLoopUntil(loop, [&] { return detailOk.has_value(); }, 5000));
+    launcher.SetLaunchOptions();
+
+    std::optional<LaunchResult> result;
+    launcher.LaunchPass(800, [&](LaunchResult r) {
+        result = r;
+        events.push_back("done");
+        EXPECT_TRUE(programRuns(game));
+    });
+    ASSERT_TRUE(runLoopUntil(loop, [&] { return result.has_value(); }, 20000));
+    ASSERT_EQ(result, LaunchResult::Running);
+    EXPECT_EQ(log.lines().back(), "START HL2 in 800×600.");
+    ASSERT_TRUE(runLoopUntil(loop, [&] { return events.size() == 2; }, 10000));
+    EXPECT_EQ(events, (std::vector<std::string>{"done", "terminate 0"}));
+
+    const std::string csv = ctx.paths.ResultsPath + "sourcebench.csv";
+    ASSERT_TRUE(runLoopUntil(loop, [&] { return exists(csv) && !programRuns(game); }, 20000));
+    std::vector<std::string> resultLines;
+    ASSERT_TRUE(readTextLines(csv, resultLines));
+    EXPECT_GE(resultLines.size(), 4u);
+    // The game ran the program's configuration files.
+    const std::string console = readFile(ctx.paths.ResultsPath + "console.log");
+    EXPECT_NE(console.find("autoexec.cfg"), std::string::npos) << console;
+
+    bool restored = false;
+    config.RestoreGameConfig([&] { restored = true; });
+    ASSERT_TRUE(runLoopUntil(loop, [&] { return restored; }, 5000));
+    EXPECT_EQ(folderFiles(ctx.paths.CFGPath), playersFiles);
+}

@@ -1,0 +1,218 @@
+// hl2.exe of the simulator: the game, as far as a timed demo goes.
+//
+// Options: -width N, -height N, -refresh N (the vsync cap), "+name value" console
+// commands (run at "stuffcmds", e.g. +r_fastzreject 1, +timedemoquit NAME),
+// -condebug (also write the messages to hl2/console.log); anything else
+// ("-console", "-preload", "-novid", "-heapsize N", ...) is accepted and ignored.
+//
+// At start it runs its configuration from hl2/cfg/ (GameConsole.h gives the
+// order). With "+timedemoquit NAME" it plays hl2/NAME.dem for play_ms
+// milliseconds, writes hl2/sourcebench.csv atomically (three header lines, then
+// one data line whose third field is the frame rate with two decimals) and quits
+// with exit 0. A missing or empty demo: a message and exit 0 without a result.
+// Without a timed demo it stays up until ended, like a game at its menu.
+//
+// Knobs (SimKnobs.h; the Steam folder is three folders above this program's):
+// play_ms (default 3000), mode (crash: ends by a fault after half of play_ms
+// without a result; hang: never quits by itself; malformed: a result file that
+// cannot be read, malformed=short for only the header lines, malformed=nocomma
+// for a data line without commas), mode_once, <mode>_widths, condebug=1. A mode
+// resolved by steam.exe arrives in VANTOR_SIM_RESOLVED_MODE.
+
+#include "GameConsole.h"
+#include "GameModel.h"
+#include "SimKnobs.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vantor::sim;
+
+namespace {
+
+constexpr long kDefaultPlayMs = 3000;
+constexpr const char* kResultFile = "sourcebench.csv";
+
+struct Options {
+    int width = 640;
+    int height = 480;
+    double refresh = 60;
+    bool conDebug = false;
+    std::vector<std::string> commands;  // "+name value" as "name value"
+};
+
+bool isNumber(const std::string& s) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    std::strtod(s.c_str(), &end);
+    return *end == '\0';
+}
+
+int positiveInt(const std::string& s, int fallback) {
+    char* end = nullptr;
+    const long v = std::strtol(s.c_str(), &end, 10);
+    return (!s.empty() && *end == '\0' && v > 0 && v <= 16384) ? static_cast<int>(v) : fallback;
+}
+
+Options parseOptions(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasNext = i + 1 < argc;
+        if (equalsNoCase(a, "-width") && hasNext) {
+            o.width = positiveInt(argv[++i], o.width);
+        } else if (equalsNoCase(a, "-height") && hasNext) {
+            o.height = positiveInt(argv[++i], o.height);
+        } else if (equalsNoCase(a, "-refresh") && hasNext) {
+            o.refresh = positiveInt(argv[++i], 60);
+        } else if (equalsNoCase(a, "-condebug")) {
+            o.conDebug = true;
+        } else if (a.size() > 1 && a[0] == '+') {
+            std::string command = a.substr(1);
+            if (hasNext) {
+                const std::string next = argv[i + 1];
+                if (isNumber(next) || (!next.empty() && next[0] != '-' && next[0] != '+')) {
+                    command += " \"" + next + "\"";
+                    ++i;
+                }
+            }
+            o.commands.push_back(command);
+        }
+    }
+    return o;
+}
+
+class Messages {
+public:
+    void toFile(const std::string& path) { file_ = path; }
+    void operator()(const std::string& text) const {
+        std::fprintf(stderr, "hl2.exe: %s\n", text.c_str());
+        if (!file_.empty()) std::ofstream(file_, std::ios::app) << text << "\n";
+    }
+
+private:
+    std::string file_;
+};
+
+[[noreturn]] void crash() {
+    ::prctl(PR_SET_DUMPABLE, 0);  // no core file
+    std::signal(SIGSEGV, SIG_DFL);
+    std::raise(SIGSEGV);
+    ::_exit(139);
+}
+
+[[noreturn]] void waitUntilEnded() {
+    for (;;) ::pause();
+}
+
+std::string format(const char* fmt, double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, fmt, v);
+    return buf;
+}
+
+// Temporary file in the same folder, then a rename: a reader never sees half a file.
+bool writeAtomic(const std::string& folder, const std::string& name, const std::string& bytes,
+                 std::string& error) {
+    std::string tmpl = folder + "/." + name + ".XXXXXX";
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    bool ok = ::fchmod(fd, 0644) == 0;  // as a plainly created file, not mkstemp's 0600
+    ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && ok;
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && std::rename(tmpl.c_str(), (folder + "/" + name).c_str()) == 0) return true;
+    error = std::strerror(errno);
+    ::unlink(tmpl.c_str());
+    return false;
+}
+
+std::string resultText(const std::string& mode, const std::string& malformed, const std::string& demoName,
+                       const DemoInfo& demo, const RenderSettings& s, double fps) {
+    std::string text =
+        "Source engine timed demo results (simulated)\r\n"
+        "version,1\r\n"
+        "demo,map,fps,seconds,frames,width,height,dxlevel,picmip,aniso,trilinear,aa\r\n";
+    const std::string fpsText = format("%.2f", fps);
+    if (mode == "malformed") {
+        if (malformed == "nocomma") text += demoName + " " + fpsText + " fps\r\n";
+        return text;
+    }
+    text += demoName + "," + demo.map + "," + fpsText + "," + format("%.2f", demo.frames / fps) + "," +
+            std::to_string(demo.frames) + "," + std::to_string(s.width) + "," + std::to_string(s.height) + "," +
+            format("%g", s.dxLevel) + "," + format("%g", s.picmip) + "," + format("%g", s.aniso) + "," +
+            format("%g", s.trilinear) + "," + format("%g", s.antialias) + "\r\n";
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string gameFolder = folderOf(selfPath(argv[0]));
+    const std::string modFolder = gameFolder + "/hl2";
+    const std::string steamFolder = folderOf(folderOf(folderOf(gameFolder)));
+    const Options opt = parseOptions(argc, argv);
+    const Knobs knobs(steamFolder);
+
+    Messages log;
+    if (opt.conDebug || knobs.get("condebug") == "1") log.toFile(modFolder + "/console.log");
+
+    std::string mode;
+    if (const char* resolved = std::getenv(kResolvedModeVar)) mode = resolved;
+    else mode = resolveMode(knobs, steamFolder, std::to_string(opt.width));
+
+    GameConsole console(modFolder + "/cfg", opt.commands, [&](const std::string& m) { log(m); });
+    console.boot();
+    std::string files;
+    for (const auto& f : console.filesRun()) files += (files.empty() ? "" : ", ") + f;
+    log("configuration: " + (files.empty() ? std::string("none") : files));
+
+    if (mode == "hang") {
+        log("not responding");
+        waitUntilEnded();
+    }
+    std::string demoFile = console.value("timedemoquit");
+    if (demoFile.empty()) waitUntilEnded();
+    const std::string demoName =
+        demoFile.size() > 4 && equalsNoCase(demoFile.substr(demoFile.size() - 4), ".dem")
+            ? demoFile.substr(0, demoFile.size() - 4)
+            : demoFile;
+    demoFile = demoName + ".dem";
+
+    const DemoInfo demo = readDemo(modFolder + "/" + demoFile);
+    if (!demo.playable) {
+        log("timedemo: couldn't play " + demoFile);
+        return 0;
+    }
+    const long playMs = knobs.getMs("play_ms", kDefaultPlayMs);
+    if (mode == "crash") {
+        sleepMs(playMs / 2);
+        crash();
+    }
+    sleepMs(playMs);
+
+    const RenderSettings settings = settingsFrom(console, opt.width, opt.height, opt.refresh);
+    const double fps = framesPerSecond(settings, demo);
+    const std::string text =
+        resultText(mode, knobs.get("malformed", "short"), demoName, demo, settings, fps);
+    std::string error;
+    if (!writeAtomic(modFolder, kResultFile, text, error)) {
+        log(std::string("cannot write ") + kResultFile + ": " + error);
+        return 1;
+    }
+    log(demoName + ": " + format("%.2f", fps) + " fps");
+    return 0;
+}

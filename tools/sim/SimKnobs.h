@@ -1,0 +1,52 @@
+#pragma once
+// Shared pieces of the Steam and game simulator: where the programs are, the
+// knobs that steer them, and the mode of one game launch.
+//
+// Knobs are lines "name=value" of the optional file vantor-sim.cfg in the Steam
+// folder ('#' starts a comment line); the environment variable VANTOR_SIM_<NAME>
+// (name upper-cased) overrides a line. The file is read at every launch, so a
+// test can change the behaviour between passes without restarting anything.
+
+#include <map>
+#include <string>
+
+namespace vantor::sim {
+
+inline constexpr const char* kKnobFile = "vantor-sim.cfg";
+// Created in the Steam folder when mode_once has been used; while it exists
+// mode_once is ignored (delete it to arm mode_once again).
+inline constexpr const char* kOnceMarker = "vantor-sim.once";
+// Set by steam.exe for the game it starts: the mode it resolved for the launch.
+inline constexpr const char* kResolvedModeVar = "VANTOR_SIM_RESOLVED_MODE";
+
+// The running program's own path (/proc/self/exe, else argv0 made absolute).
+std::string selfPath(const char* argv0);
+// The folder part of a path, without a trailing '/'.
+std::string folderOf(const std::string& path);
+
+class Knobs {
+public:
+    explicit Knobs(const std::string& steamFolder);
+    // The environment value, else the file's, else fallback.
+    std::string get(const std::string& name, const std::string& fallback = {}) const;
+    // A non-negative integer knob; a missing or malformed value gives fallback.
+    long getMs(const std::string& name, long fallback) const;
+
+private:
+    std::map<std::string, std::string> file_;
+};
+
+// The mode of one game launch: "normal", "crash", "hang", "nostart" or
+// "malformed". In this order: mode_once (when the marker is absent; using it
+// creates the marker), then the lists <mode>_widths (comma-separated widths,
+// e.g. crash_widths=640,1024) against the launch's width, then mode. An unknown
+// value counts as "normal" and is reported on stderr.
+std::string resolveMode(const Knobs& knobs, const std::string& steamFolder, const std::string& width);
+
+// Sleeps for ms milliseconds (restarting after signals).
+void sleepMs(long ms);
+
+// Case-insensitive equality of two ASCII texts.
+bool equalsNoCase(const std::string& a, const std::string& b);
+
+}  // namespace vantor::sim
