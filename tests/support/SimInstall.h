@@ -1,0 +1,98 @@
+#pragma once
+// A simulated Steam + Half-Life 2 installation in a temporary folder, laid out
+// by scripts/make-sim-install, with the Steam client started on demand. Every
+// program it started, and every simulated game under its folder, is ended with it.
+
+#include "platform/ProcessList.h"
+#include "TempDir.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace vantor::test {
+
+// The process list limited to programs under one folder (so tests running side
+// by side do not see each other's games); names are file names as usual.
+class ScopedProcesses : public ProcessQuery {
+public:
+    explicit ScopedProcesses(std::string root) : root_(std::move(root)) {}
+    bool list(std::vector<ProcessEntry>& out) override {
+        std::vector<ProcessEntry> all;
+        if (!ListRunningProcesses(all, true)) return false;
+        for (auto& p : all) {
+            if (p.name.rfind(root_, 0) != 0) continue;
+            out.push_back({p.name.substr(p.name.rfind('/') + 1), p.id});
+        }
+        return true;
+    }
+    // Ids of the programs under the folder.
+    std::vector<std::uint32_t> ids() {
+        std::vector<ProcessEntry> mine;
+        list(mine);
+        std::vector<std::uint32_t> out;
+        for (auto& p : mine) out.push_back(p.id);
+        return out;
+    }
+
+private:
+    std::string root_;
+};
+
+class SimInstall {
+public:
+    explicit SimInstall(bool userFiles = true) : processes(dir.path()) {
+        std::string cmd = std::string("'") + VANTOR_SOURCE_DIR + "/scripts/make-sim-install' '" + dir.path() +
+                          "' --bin '" + VANTOR_SIM_DIR + "'" + (userFiles ? "" : " --no-user-files") + " >/dev/null";
+        ok = std::system(cmd.c_str()) == 0;
+        // The program's own folder with the demos the build places beside it.
+        std::system(("mkdir -p '" + bench() + "' && cp -r '" + std::string(VANTOR_BIN_DIR) + "/Demos' '" + bench() +
+                     "'")
+                        .c_str());
+    }
+    ~SimInstall() { endAll(); }
+
+    std::string steam() const { return dir.path() + "Steam/"; }
+    std::string hl2() const { return steam() + "SteamApps/player1/"; }
+    std::string cfg() const { return hl2() + "half-life 2/hl2/cfg/"; }
+    std::string results() const { return hl2() + "half-life 2/hl2/"; }
+    std::string bench() const { return dir.path() + "bench/"; }
+    std::string hive() const { return dir.path() + "registry.reg"; }
+
+    // Writes the simulator's knob file (name=value lines).
+    void knobs(const std::string& lines) { writeFile(steam() + "vantor-sim.cfg", lines); }
+
+    void startSteam() {
+        const std::string exe = steam() + "steam.exe";
+        char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, environ) == 0) started_.push_back(pid);
+    }
+
+    // Ends every program under the folder and the ones this object started.
+    void endAll() {
+        for (auto id : processes.ids()) ::kill(static_cast<pid_t>(id), SIGKILL);
+        for (pid_t pid : started_) {
+            ::kill(pid, SIGKILL);
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+        }
+        started_.clear();
+    }
+
+    TempDir dir;
+    ScopedProcesses processes;
+    bool ok = false;
+
+private:
+    std::vector<pid_t> started_;
+};
+
+}  // namespace vantor::test
