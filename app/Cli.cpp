@@ -24,6 +24,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: vantor-cli discover\n"
     "       vantor-cli processes\n"
+    "       vantor-cli start [--yes]\n"
     "       vantor-cli run [--yes] [--log FILE]\n";
 
 int usage() {
@@ -97,6 +98,28 @@ Timing timingFromEnvironment() {
     return Timing{};
 }
 
+// Start-up (with the recovery of an interrupted run and its question), then the
+// system close path: what starting and closing the program does, without a run.
+int startCommand(bool yes) {
+    PlainEventLoop loop;
+    CliView view;
+    CliDialogs dialogs(yes);
+    auto registry = openPlatformRegistry();
+    SystemProcessQuery processes;
+    MainController controller(view, dialogs, loop, *registry, processes);
+    controller.context().timing = timingFromEnvironment();
+    bool started = false;
+    controller.FormCreate([&] { started = true; });
+    loop.runUntil([&] { return started; }, std::chrono::minutes(1));
+    bool closed = false;
+    controller.FormCloseQuery([&] { closed = true; });
+    loop.runUntil([&] { return closed; }, std::chrono::minutes(1));
+    const auto& p = controller.context().paths;
+    std::printf("BenchPath: %s\nSteamPath: %s\nHL2Path: %s\nCFGPath: %s\nResultsPath: %s\n", p.BenchPath.c_str(),
+                p.SteamPath.c_str(), p.HL2Path.c_str(), p.CFGPath.c_str(), p.ResultsPath.c_str());
+    return started && closed ? 0 : 1;
+}
+
 int runCommand(bool yes, const std::string& logFile) {
     PlainEventLoop loop;
     CliView view;
@@ -153,6 +176,8 @@ int cliMain(int argc, char** argv) {
     const std::string cmd = argv[1];
     if (cmd == "processes" && argc == 2) return processesCommand();
     if (cmd == "discover" && argc == 2) return discoverCommand();
+    if (cmd == "start" && (argc == 2 || (argc == 3 && std::string(argv[2]) == "--yes")))
+        return startCommand(argc == 3);
     if (cmd == "run") {
         bool yes = false;
         std::string logFile;

@@ -1,5 +1,6 @@
 #include "app/JpegImageQt.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <filesystem>
@@ -46,7 +47,15 @@ bool startDecoding(j_decompress_ptr cinfo, ErrorManager* err, const unsigned cha
     if (setjmp(err->jump)) return false;
     jpeg_mem_src(cinfo, data, size);
     jpeg_read_header(cinfo, TRUE);
+#ifdef JCS_EXTENSIONS
+    // Straight into QImage::Format_RGB32 (0xffRRGGBB words): no conversion later.
+    cinfo->out_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+    if (cinfo->jpeg_color_space != JCS_YCbCr && cinfo->jpeg_color_space != JCS_GRAYSCALE &&
+        cinfo->jpeg_color_space != JCS_RGB)
+        cinfo->out_color_space = JCS_RGB;  // refused below
+#else
     cinfo->out_color_space = cinfo->num_components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+#endif
     jpeg_calc_output_dimensions(cinfo);
     return true;
 }
@@ -110,15 +119,19 @@ QImage decodeJpegFile(const std::string& path, std::string* error) {
     QImage image;
     if (!startDecoding(&cinfo, &err, bytes.data(), static_cast<unsigned long>(bytes.size()))) {
         why = err.message;
-    } else if (cinfo.output_components != 1 && cinfo.output_components != 3) {
+    } else if (cinfo.out_color_space == JCS_RGB && cinfo.output_components != 3) {
+        why = "unsupported colour space";
+    } else if (cinfo.output_components != 1 && cinfo.output_components != 3 && cinfo.output_components != 4) {
         why = "unsupported colour space";
     } else if (cinfo.output_width == 0 || cinfo.output_height == 0 ||
                static_cast<unsigned long long>(cinfo.output_width) * cinfo.output_height > kMaxPixels) {
         why = "the picture is " + std::to_string(cinfo.output_width) + "x" + std::to_string(cinfo.output_height) +
               " pixels, too large";
     } else {
-        image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
-                       cinfo.output_components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+        const QImage::Format format = cinfo.output_components == 4   ? QImage::Format_RGB32
+                                      : cinfo.output_components == 1 ? QImage::Format_Grayscale8
+                                                                     : QImage::Format_RGB888;
+        image = QImage(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height), format);
         if (image.isNull()) {
             why = "not enough memory for the picture";
         } else if (!decodeLines(&cinfo, &err, image.bits(), static_cast<std::size_t>(image.bytesPerLine()))) {
@@ -136,6 +149,29 @@ QImage loadPicture(const std::string& path) {
     QImage image = decodeJpegFile(path, &why);
     if (image.isNull()) std::cerr << "vantor: picture " << path << " not shown: " << why << std::endl;
     return image;
+}
+
+PictureSet::PictureSet(std::string folder, std::vector<std::string> files)
+    : folder_(std::move(folder)), files_(std::move(files)) {
+    worker_ = std::thread([this] {
+        for (const auto& file : files_) {
+            QImage image = loadPicture(folder_ + file);
+            std::lock_guard lock(mutex_);
+            decoded_[file] = std::move(image);
+            ready_.notify_all();
+        }
+    });
+}
+
+PictureSet::~PictureSet() {
+    if (worker_.joinable()) worker_.join();
+}
+
+QImage PictureSet::image(const std::string& file) {
+    if (std::find(files_.begin(), files_.end(), file) == files_.end()) return loadPicture(folder_ + file);
+    std::unique_lock lock(mutex_);
+    ready_.wait(lock, [&] { return decoded_.count(file) != 0; });
+    return decoded_[file];
 }
 
 }  // namespace vantor

@@ -5,7 +5,12 @@
 
 #include <QImage>
 
+#include <condition_variable>
+#include <map>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace vantor {
 
@@ -16,5 +21,27 @@ QImage decodeJpegFile(const std::string& path, std::string* error = nullptr);
 // As decodeJpegFile, and a failure is reported on stderr as
 // "vantor: picture <path> not shown: <reason>".
 QImage loadPicture(const std::string& path);
+
+// Pictures of one folder decoded on a worker thread, in the order given, while
+// the window is being built.
+class PictureSet {
+public:
+    PictureSet(std::string folder, std::vector<std::string> files);
+    ~PictureSet();
+    PictureSet(const PictureSet&) = delete;
+    PictureSet& operator=(const PictureSet&) = delete;
+
+    // The decoded picture, waiting for it when needed; null when it could not
+    // be decoded (reported by loadPicture). A file not in the list is decoded here.
+    QImage image(const std::string& file);
+
+private:
+    std::string folder_;
+    std::vector<std::string> files_;
+    std::map<std::string, QImage> decoded_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::thread worker_;
+};
 
 }  // namespace vantor

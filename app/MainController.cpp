@@ -167,6 +167,8 @@ void MainController::recoverLeftovers(std::function<void()> done) {
         done();
         return;
     }
+    // A write cut short by a kill leaves its temporary file behind.
+    removeWriteLeftovers(cfg);
     // A run that recorded its changes is put back exactly; no question needed.
     if (RecoverInterruptedRun(ctx_)) {
         done();

@@ -3,6 +3,7 @@
 // view, run button and status line. It shows the controls' state to the core
 // (MainView) and hands every user action to the MainController.
 
+#include "app/JpegImageQt.h"
 #include "app/MainView.h"
 
 #include <QImage>
@@ -98,6 +99,12 @@ public:
     // other; -1 closes both.
     void openMenuGroup(int group) { openGroup(group); }
 
+    // The option pages are built when first needed, at the latest right after
+    // the window's first paint; until then their controls' states live in a
+    // plain model.
+    void buildAllPages();
+    bool allPagesBuilt() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -115,18 +122,19 @@ private:
 
     void buildTitleArea();
     void buildSideMenu();
-    void buildPages();
     void buildAboutView();
-    QWidget* buildPathPage();
-    QWidget* buildResolutionPage();
-    QWidget* buildFiltersPage();
-    QWidget* buildMiscPage();
-    QWidget* buildSponsorPage();
-    QWidget* buildDebugPage();
-    QWidget* buildDonatePage();
-    QWidget* newPage(const QString& heading, QVBoxLayout*& body);
+    void ensurePage(int index);
+    void buildPathPage(QVBoxLayout* body);
+    void buildResolutionPage(QVBoxLayout* body);
+    void buildFiltersPage(QVBoxLayout* body);
+    void buildMiscPage(QVBoxLayout* body);
+    void buildSponsorPage(QVBoxLayout* body);
+    void buildDebugPage(QVBoxLayout* body);
+    void buildDonatePage(QVBoxLayout* body);
     QLabel* banner(const char* name, const char* picture, QSize size);
-    QPixmap picture(const char* file) const;
+    void showPicture(QLabel* label, const char* file, QSize size, const QString& fallback);
+    void ensureAboutPictures();
+    void applyEnabled(Control c);
 
     void openGroup(int group);  // 0 Benchmark, 1 Help, -1 none
     void markMenu();            // marks the menu item of the view shown
@@ -136,11 +144,26 @@ private:
     void updateDeferredButton(QAbstractButton* button, Control c);
 
     MainController* controller_ = nullptr;
-    std::string picturesFolder_;
+    PictureSet pictures_;
     QImage background_;
+    bool backgroundLoaded_ = false;
+    bool aboutPicturesShown_ = false;
+    bool firstPaintDone_ = false;
+
+    // Control states of pages not built yet.
+    struct Model {
+        std::array<bool, kResolutionCount> res{};
+        std::map<Choice, int> choices;
+        std::map<Check, bool> checks;
+        std::map<Field, std::string> fields;
+        std::map<Label, std::string> labels;
+    } model_;
+    std::array<bool, 7> built_{};
 
     // Title area.
     QLabel* verselabel_ = nullptr;
+    QLabel* image1_ = nullptr;
+    QLabel* image3_ = nullptr;
     QLabel* hl2logo_ = nullptr;
     QToolButton* speedButton1_ = nullptr;
     QToolButton* speedButton2_ = nullptr;
