@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <span>
 #include <vector>
 #include <string_view>
 
@@ -155,12 +156,12 @@ QFrame* card() {
 // ---- construction ---------------------------------------------------------------------
 
 MainWindow::MainWindow(const std::string& picturesFolder, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), picturesFolder_(picturesFolder) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      // Decoded on a worker thread while the widgets are built; the About view's first.
+      pictures_(picturesFolder, {"background.jpg", "logo.jpg", "banner_large.jpg", "hl2logo.jpg", "banner_small.jpg"}) {
     setObjectName(QStringLiteral("Form1"));
     setFixedSize(kWindowWidth, kWindowHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
-
-    background_ = loadPicture(picturesFolder_ + "background.jpg");
 
     for (auto c : {Control::BenchButton, Control::DebugBtn, Control::UpdateButton}) enabled_[c] = true;
     for (auto c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
@@ -168,7 +169,16 @@ MainWindow::MainWindow(const std::string& picturesFolder, QWidget* parent)
 
     buildTitleArea();
     buildSideMenu();
-    buildPages();
+
+    // The page area holds seven empty pages; each is filled when first needed.
+    pageControl_ = new QStackedWidget(this);
+    pageControl_->setObjectName(QStringLiteral("PageControl"));
+    pageControl_->setGeometry(kContentArea);
+    for (int i = 0; i < 7; ++i) {
+        auto* page = new QWidget;
+        page->setObjectName(QStringLiteral("Page%1").arg(i));
+        pageControl_->addWidget(page);
+    }
     buildAboutView();
 
     statusInfo_ = new QLabel(this);
@@ -176,33 +186,48 @@ MainWindow::MainWindow(const std::string& picturesFolder, QWidget* parent)
     statusInfo_->setGeometry(0, kWindowHeight - kStatusHeight, kWindowWidth, kStatusHeight);
     statusInfo_->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
 
-    for (auto c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
-        setEnabled(c, false);
-    updateDeferredButton(toolButton3_, Control::UpdateButton);
-    updateDeferredButton(debugBtn_, Control::DebugBtn);
-    toolButton7_->setEnabled(false);
-    toolButton7_->setToolTip(kNotAvailableHint);
-
     openGroup(-1);
     showAboutView();
 }
 
 MainWindow::~MainWindow() = default;
 
-QPixmap MainWindow::picture(const char* file) const {
-    QImage image = loadPicture(picturesFolder_ + file);
-    return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+void MainWindow::showPicture(QLabel* label, const char* file, QSize size, const QString& fallback) {
+    const QImage image = pictures_.image(file);
+    if (image.isNull()) {
+        label->setText(fallback);
+        if (label->property("role").toString() == QLatin1String("banner"))
+            label->setStyleSheet(QStringLiteral("background:#1c2430; border:1px solid #33415a; border-radius:6px;"
+                                                "color:#ffb066; font-weight:bold;"));
+        return;
+    }
+    label->setPixmap(QPixmap::fromImage(
+        image.size() == size ? image : image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+void MainWindow::ensureAboutPictures() {
+    if (aboutPicturesShown_) return;
+    aboutPicturesShown_ = true;
+    showPicture(image1_, "logo.jpg", image1_->size(), QStringLiteral("VANTOR"));
+    if (image1_->pixmap().isNull())
+        image1_->setStyleSheet(QStringLiteral("font-size:34pt; font-weight:bold; color:#ff8a1e;"));
+    showPicture(image3_, "banner_large.jpg", image3_->size(), QStringLiteral("Our sponsor: Aldermere Components"));
+    showPicture(hl2logo_, "hl2logo.jpg", hl2logo_->size(), QStringLiteral("HL2"));
+    if (hl2logo_->pixmap().isNull())
+        hl2logo_->setStyleSheet(QStringLiteral("color:#ff8a1e; font-weight:bold; font-size:14pt;"));
 }
 
 void MainWindow::buildTitleArea() {
-    auto* title = new QLabel(this);
+    auto* title = new QLabel(QStringLiteral("VANTOR"), this);
     title->setObjectName(QStringLiteral("TitleLabel"));
-    title->setText(QStringLiteral("<span style='font-size:17pt; font-weight:bold; color:#ff8a1e;'>VANTOR</span>"
-                                  "<span style='font-size:11pt; color:#8e9aab;'>&nbsp;&nbsp;%1</span>")
-                       .arg(QString::fromUtf8(kAppTitle).toHtmlEscaped()));
-    title->setGeometry(kMargin + 4, 0, 520, kHeaderHeight);
+    title->setGeometry(kMargin + 4, 0, 120, kHeaderHeight);
     title->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
     title->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* subtitle = new QLabel(QString::fromUtf8(kAppTitle), this);
+    subtitle->setObjectName(QStringLiteral("SubtitleLabel"));
+    subtitle->setGeometry(kMargin + 4 + 116, 2, 400, kHeaderHeight);
+    subtitle->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    subtitle->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     speedButton1_ = new QToolButton(this);
     speedButton1_->setObjectName(QStringLiteral("SpeedButton1"));
@@ -230,13 +255,6 @@ void MainWindow::buildTitleArea() {
     hl2logo_->setGeometry(badge);
     hl2logo_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     hl2logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    QPixmap logo = picture("hl2logo.jpg");
-    if (logo.isNull()) {
-        hl2logo_->setText(QStringLiteral("HL2"));
-        hl2logo_->setStyleSheet(QStringLiteral("color:#ff8a1e; font-weight:bold; font-size:14pt;"));
-    } else {
-        hl2logo_->setPixmap(logo);
-    }
 }
 
 void MainWindow::buildSideMenu() {
@@ -347,20 +365,30 @@ void MainWindow::buildSideMenu() {
     columnLayout->addWidget(runProgress_);
 }
 
-QWidget* MainWindow::newPage(const QString& heading, QVBoxLayout*& body) {
-    auto* page = new QWidget;
-    body = new QVBoxLayout(page);
-    body->setContentsMargins(4, 0, 4, 0);
-    body->setSpacing(12);
-    auto* title = textLabel(heading, "heading");
-    title->setWordWrap(false);
-    title->setTextFormat(Qt::PlainText);
-    body->addWidget(title);
-    auto* rule = new QFrame;
-    rule->setObjectName(QStringLiteral("HeadingRule"));
-    rule->setFixedSize(48, 3);
-    body->addWidget(rule);
-    return page;
+void MainWindow::buildAboutView() {
+    aboutView_ = new QWidget(this);
+    aboutView_->setObjectName(QStringLiteral("AboutView"));
+    aboutView_->setGeometry(kContentArea);
+    auto* layout = new QVBoxLayout(aboutView_);
+    layout->setContentsMargins(4, 0, 4, 0);
+    layout->setSpacing(12);
+
+    image1_ = new QLabel;
+    image1_->setObjectName(QStringLiteral("Image1"));
+    image1_->setAlignment(Qt::AlignCenter);
+    image1_->setFixedSize(600, 150);
+    layout->addWidget(image1_, 0, Qt::AlignHCenter);
+
+    auto* text = card();
+    auto* textLayout = new QVBoxLayout(text);
+    textLayout->setContentsMargins(16, 12, 16, 12);
+    auto* memo = textLabel(QString::fromUtf8(kAboutText), "text");
+    memo->setObjectName(QStringLiteral("AboutMemo"));
+    textLayout->addWidget(memo);
+    layout->addWidget(text);
+    layout->addStretch(1);
+    image3_ = banner("Image3", nullptr, kLargeBanner);
+    layout->addWidget(image3_, 0, Qt::AlignHCenter);
 }
 
 QLabel* MainWindow::banner(const char* name, const char* pictureFile, QSize size) {
@@ -370,37 +398,52 @@ QLabel* MainWindow::banner(const char* name, const char* pictureFile, QSize size
     label->setCursor(Qt::PointingHandCursor);
     label->setToolTip(QString::fromUtf8(kSponsorAddress));
     label->setAlignment(Qt::AlignCenter);
-    QPixmap pm = picture(pictureFile);
-    if (pm.isNull()) {
-        label->setText(QStringLiteral("Our sponsor: Aldermere Components"));
-        label->setStyleSheet(QStringLiteral("background:#1c2430; border:1px solid #33415a; border-radius:6px;"
-                                            "color:#ffb066; font-weight:bold;"));
-    } else {
-        label->setPixmap(pm.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    }
+    label->setProperty("role", "banner");
+    if (pictureFile) showPicture(label, pictureFile, size, QStringLiteral("Our sponsor: Aldermere Components"));
     onClick(label, [this] {
         if (controller_) handle([this] { controller_->options().openSponsor(); });
     });
     return label;
 }
 
-void MainWindow::buildPages() {
-    pageControl_ = new QStackedWidget(this);
-    pageControl_->setObjectName(QStringLiteral("PageControl"));
-    pageControl_->setGeometry(kContentArea);
-    pageControl_->addWidget(buildPathPage());        // 0
-    pageControl_->addWidget(buildResolutionPage());  // 1
-    pageControl_->addWidget(buildFiltersPage());     // 2
-    pageControl_->addWidget(buildMiscPage());        // 3
-    pageControl_->addWidget(buildSponsorPage());     // 4
-    pageControl_->addWidget(buildDebugPage());       // 5
-    pageControl_->addWidget(buildDonatePage());      // 6
+// ---- pages ------------------------------------------------------------------------------
+
+void MainWindow::ensurePage(int index) {
+    if (index < 0 || index >= 7 || built_[static_cast<std::size_t>(index)]) return;
+    built_[static_cast<std::size_t>(index)] = true;
+    static const char* const headings[7] = {"Path & information", "Resolution & detail", "Filters & demos",
+                                            "Miscellaneous", "Our Sponsor", "Debug program", "Donate us"};
+    QWidget* page = pageControl_->widget(index);
+    auto* body = new QVBoxLayout(page);
+    body->setContentsMargins(4, 0, 4, 0);
+    body->setSpacing(12);
+    auto* title = textLabel(QString::fromUtf8(headings[index]), "heading");
+    title->setTextFormat(Qt::PlainText);
+    body->addWidget(title);
+    auto* rule = new QFrame;
+    rule->setObjectName(QStringLiteral("HeadingRule"));
+    rule->setFixedSize(48, 3);
+    body->addWidget(rule);
+    switch (index) {
+        case 0: buildPathPage(body); break;
+        case 1: buildResolutionPage(body); break;
+        case 2: buildFiltersPage(body); break;
+        case 3: buildMiscPage(body); break;
+        case 4: buildSponsorPage(body); break;
+        case 5: buildDebugPage(body); break;
+        case 6: buildDonatePage(body); break;
+    }
 }
 
-QWidget* MainWindow::buildPathPage() {
-    QVBoxLayout* body = nullptr;
-    QWidget* page = newPage(QStringLiteral("Path & information"), body);
+void MainWindow::buildAllPages() {
+    for (int i = 0; i < 7; ++i) ensurePage(i);
+}
 
+bool MainWindow::allPagesBuilt() const {
+    return std::all_of(built_.begin(), built_.end(), [](bool b) { return b; });
+}
+
+void MainWindow::buildPathPage(QVBoxLayout* body) {
     auto* pathGroup = new QGroupBox(QStringLiteral(" Half-Life 2 path "));
     auto* pathLayout = new QVBoxLayout(pathGroup);
     hl2PathEdit_ = new QLineEdit;
@@ -452,13 +495,15 @@ QWidget* MainWindow::buildPathPage() {
     grid->setColumnStretch(1, 1);
     body->addWidget(info);
     body->addStretch(1);
-    return page;
+
+    // The states set before the page existed.
+    setText(Field::HL2Path, model_.fields[Field::HL2Path]);
+    setLabel(Label::Label17, model_.labels[Label::Label17]);
+    setLabel(Label::HeaderVersion, model_.labels[Label::HeaderVersion]);
+    applyEnabled(Control::UpdateButton);
 }
 
-QWidget* MainWindow::buildResolutionPage() {
-    QVBoxLayout* body = nullptr;
-    QWidget* page = newPage(QStringLiteral("Resolution & detail"), body);
-
+void MainWindow::buildResolutionPage(QVBoxLayout* body) {
     res_ = new QGroupBox(QStringLiteral(" Resolution "));
     res_->setObjectName(QStringLiteral("res"));
     auto* grid = new QGridLayout(res_);
@@ -467,6 +512,7 @@ QWidget* MainWindow::buildResolutionPage() {
     for (int i = 0; i < kResolutionCount; ++i) {
         auto* box = new QCheckBox(qs(kResolutionItems[static_cast<std::size_t>(i)]));
         box->setObjectName(QStringLiteral("res%1").arg(i));
+        box->setChecked(model_.res[static_cast<std::size_t>(i)]);
         resBoxes_[static_cast<std::size_t>(i)] = box;
         grid->addWidget(box, i / 4, i % 4);
     }
@@ -492,34 +538,43 @@ QWidget* MainWindow::buildResolutionPage() {
     detail->addWidget(detailEdit_, 2, 1);
     detail->addWidget(detailButton_, 2, 2);
     detail->setColumnStretch(1, 1);
+    body->addWidget(detailBox_);
+    body->addStretch(1);
+    body->addWidget(banner("Image8", "banner_small.jpg", kSmallBanner), 0, Qt::AlignHCenter);
+
+    const auto chosen = model_.choices.find(Choice::Detail);
+    setChoice(Choice::Detail, chosen == model_.choices.end() ? -1 : chosen->second);
+    setText(Field::DetailEdit, model_.fields[Field::DetailEdit]);
+    applyEnabled(Control::DetailEdit);
+    applyEnabled(Control::DetailButton);
+
     connect(detailGroup_, &QButtonGroup::idToggled, this, [this](int, bool on) {
         if (on && controller_) handle([this] { controller_->options().DetailBoxChange(); });
     });
     connect(detailButton_, &QToolButton::clicked, this, [this] {
         if (controller_) handle([this] { controller_->gameConfig().DetailButtonClick(); });
     });
-    body->addWidget(detailBox_);
-    body->addStretch(1);
-    body->addWidget(banner("Image8", "banner_small.jpg", kSmallBanner), 0, Qt::AlignHCenter);
-    return page;
+    onMouseLeave(res_, [this] { controller_->options().resMouseLeave(); });
+    onMouseLeave(detailBox_, [this] { controller_->options().DetailBoxMouseLeave(); });
 }
 
-QWidget* MainWindow::buildFiltersPage() {
-    QVBoxLayout* body = nullptr;
-    QWidget* page = newPage(QStringLiteral("Filters & demos"), body);
+namespace {
+QComboBox* makeList(const char* name, std::span<const std::string_view> items) {
+    auto* box = new QComboBox;
+    box->setObjectName(QString::fromUtf8(name));
+    for (auto item : items) box->addItem(qs(item));
+    box->setCurrentIndex(-1);  // no choice until start-up decodes one
+    return box;
+}
+}  // namespace
 
+void MainWindow::buildFiltersPage(QVBoxLayout* body) {
     auto* filters = new QGroupBox(QStringLiteral(" Filters "));
     auto* grid = new QGridLayout(filters);
     grid->setHorizontalSpacing(18);
     grid->setVerticalSpacing(6);
-    afBox_ = new QComboBox;
-    afBox_->setObjectName(QStringLiteral("AFBox"));
-    for (auto item : kAFItems) afBox_->addItem(qs(item));
-    afBox_->setCurrentIndex(-1);
-    aaBox_ = new QComboBox;
-    aaBox_->setObjectName(QStringLiteral("AABox"));
-    for (auto item : kAAItems) aaBox_->addItem(qs(item));
-    aaBox_->setCurrentIndex(-1);
+    afBox_ = makeList("AFBox", kAFItems);
+    aaBox_ = makeList("AABox", kAAItems);
     grid->addWidget(textLabel(QStringLiteral("Filtering mode"), "caption"), 0, 0);
     grid->addWidget(textLabel(QStringLiteral("Antialiasing mode"), "caption"), 0, 1);
     grid->addWidget(afBox_, 1, 0);
@@ -549,23 +604,38 @@ QWidget* MainWindow::buildFiltersPage() {
     file->addWidget(demoEdit_, 1);
     file->addWidget(demoEditButton_);
     demo->addLayout(file, perColumn, 0, 1, 2);
+    body->addWidget(demoBox_);
+    body->addStretch(1);
+    body->addWidget(banner("Image7", "banner_small.jpg", kSmallBanner), 0, Qt::AlignHCenter);
+
+    for (auto c : {Choice::AF, Choice::AA, Choice::Demo}) {
+        const auto chosen = model_.choices.find(c);
+        setChoice(c, chosen == model_.choices.end() ? -1 : chosen->second);
+    }
+    setText(Field::DemoEdit, model_.fields[Field::DemoEdit]);
+    applyEnabled(Control::DemoEdit);
+    applyEnabled(Control::DemoEditButton);
+
+    auto onActivated = [this](QComboBox* box, void (OptionHandlers::*handler)()) {
+        connect(box, &QComboBox::activated, this, [this, handler] {
+            if (controller_) handle([this, handler] { (controller_->options().*handler)(); });
+        });
+    };
+    onActivated(afBox_, &OptionHandlers::AFBoxChange);
+    onActivated(aaBox_, &OptionHandlers::AABoxChange);
     connect(demoGroup_, &QButtonGroup::idToggled, this, [this](int, bool on) {
         if (on && controller_) handle([this] { controller_->options().demoChange(); });
     });
     connect(demoEditButton_, &QToolButton::clicked, this, [this] {
         if (controller_) handle([this] { controller_->demos().DemoEditButtonClick(); });
     });
-    body->addWidget(demoBox_);
-    body->addStretch(1);
-    body->addWidget(banner("Image7", "banner_small.jpg", kSmallBanner), 0, Qt::AlignHCenter);
-    return page;
+    onMouseLeave(demoBox_, [this] { controller_->options().demoMouseLeave(); });
+    onMouseLeave(afBox_, [this] { controller_->options().AFBoxMouseLeave(); });
+    onMouseLeave(aaBox_, [this] { controller_->options().AABoxMouseLeave(); });
 }
 
-QWidget* MainWindow::buildMiscPage() {
-    QVBoxLayout* body = nullptr;
-    QWidget* page = newPage(QStringLiteral("Miscellaneous"), body);
+void MainWindow::buildMiscPage(QVBoxLayout* body) {
     body->setSpacing(10);
-
     auto* files = card();
     auto* fileGrid = new QGridLayout(files);
     fileGrid->setContentsMargins(12, 10, 12, 12);
@@ -577,9 +647,6 @@ QWidget* MainWindow::buildMiscPage() {
     toolButton5_ = new QToolButton;
     toolButton5_->setObjectName(QStringLiteral("ToolButton5"));
     toolButton5_->setText(QStringLiteral("Browse\u2026"));
-    connect(toolButton5_, &QToolButton::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->options().ToolButton5Click(); });
-    });
     fileGrid->addWidget(resEdit_, 1, 0);
     fileGrid->addWidget(toolButton5_, 1, 1);
     fileGrid->addItem(new QSpacerItem(0, 8), 2, 0);
@@ -595,13 +662,6 @@ QWidget* MainWindow::buildMiscPage() {
     lists->setContentsMargins(12, 10, 12, 12);
     lists->setHorizontalSpacing(14);
     lists->setVerticalSpacing(4);
-    auto makeList = [](const char* name, auto& items) {
-        auto* box = new QComboBox;
-        box->setObjectName(QString::fromUtf8(name));
-        for (auto item : items) box->addItem(qs(item));
-        box->setCurrentIndex(-1);  // no choice until start-up decodes one
-        return box;
-    };
     heapsizeBox_ = makeList("HeapsizeBox", kHeapsizeItems);
     refreshBox_ = makeList("RefreshBox", kRefreshItems);
     directXBox_ = makeList("DirectXBox", kDirectXItems);
@@ -627,14 +687,8 @@ QWidget* MainWindow::buildMiscPage() {
     hddUseBox_->setToolTip(QString::fromUtf8(kHddHint));
     addInfoBox_ = new QCheckBox(QStringLiteral("Add additional information"));
     addInfoBox_->setObjectName(QStringLiteral("AddInfoBox"));
-    connect(addInfoBox_, &QCheckBox::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->AddInfoBoxClick(); });
-    });
     toolButton7_ = new QPushButton(QStringLiteral("View additional information"));
     toolButton7_->setObjectName(QStringLiteral("ToolButton7"));
-    connect(toolButton7_, &QPushButton::clicked, this, [this] {
-        if (hardwareAction_) handle(hardwareAction_);
-    });
     sw->addWidget(fastZBox_, 0, 0);
     sw->addWidget(hddUseBox_, 0, 1);
     sw->addWidget(addInfoBox_, 1, 0);
@@ -644,12 +698,43 @@ QWidget* MainWindow::buildMiscPage() {
     body->addWidget(switches);
     body->addStretch(1);
     body->addWidget(banner("Image6", "banner_small.jpg", kSmallBanner), 0, Qt::AlignHCenter);
-    return page;
+
+    for (auto c : {Choice::Heapsize, Choice::Refresh, Choice::DirectX}) {
+        const auto chosen = model_.choices.find(c);
+        setChoice(c, chosen == model_.choices.end() ? -1 : chosen->second);
+    }
+    for (auto c : {Check::FastZ, Check::HDDUse, Check::AddInfo}) setChecked(c, model_.checks[c]);
+    setText(Field::ResEdit, model_.fields[Field::ResEdit]);
+    setText(Field::NoteEdit, model_.fields[Field::NoteEdit]);
+    setHardwareWindowAction(hardwareAction_);
+
+    auto onActivated = [this](QComboBox* box, void (OptionHandlers::*handler)()) {
+        connect(box, &QComboBox::activated, this, [this, handler] {
+            if (controller_) handle([this, handler] { (controller_->options().*handler)(); });
+        });
+    };
+    onActivated(heapsizeBox_, &OptionHandlers::HeapsizeBoxChange);
+    onActivated(refreshBox_, &OptionHandlers::RefreshBoxChange);
+    onActivated(directXBox_, &OptionHandlers::DirectXBoxChange);
+    connect(toolButton5_, &QToolButton::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->options().ToolButton5Click(); });
+    });
+    connect(addInfoBox_, &QCheckBox::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->AddInfoBoxClick(); });
+    });
+    connect(toolButton7_, &QPushButton::clicked, this, [this] {
+        if (hardwareAction_) handle(hardwareAction_);
+    });
+    onMouseLeave(heapsizeBox_, [this] { controller_->options().HeapsizeBoxMouseLeave(); });
+    onMouseLeave(refreshBox_, [this] { controller_->options().RefreshBoxMouseLeave(); });
+    onMouseLeave(directXBox_, [this] { controller_->options().DirectXBoxMouseLeave(); });
+    onMouseLeave(fastZBox_, [this] { controller_->options().FastZBoxMouseLeave(); });
+    onMouseLeave(hddUseBox_, [this] { controller_->options().HDDUseBoxMouseLeave(); });
+    onMouseLeave(resEdit_, [this] { controller_->options().ResEditMouseLeave(); });
+    onMouseLeave(noteEdit_, [this] { controller_->options().NoteEditMouseLeave(); });
 }
 
-QWidget* MainWindow::buildSponsorPage() {
-    QVBoxLayout* body = nullptr;
-    QWidget* page = newPage(QStringLiteral("Our Sponsor"), body);
+void MainWindow::buildSponsorPage(QVBoxLayout* body) {
     auto* text = card();
     auto* layout = new QVBoxLayout(text);
     layout->setContentsMargins(16, 14, 16, 14);
@@ -657,12 +742,9 @@ QWidget* MainWindow::buildSponsorPage() {
     body->addWidget(text);
     body->addStretch(1);
     body->addWidget(banner("Image2", "banner_large.jpg", kLargeBanner), 0, Qt::AlignHCenter);
-    return page;
 }
 
-QWidget* MainWindow::buildDebugPage() {
-    QVBoxLayout* body = nullptr;
-    QWidget* page = newPage(QStringLiteral("Debug program"), body);
+void MainWindow::buildDebugPage(QVBoxLayout* body) {
     auto* text = card();
     auto* layout = new QVBoxLayout(text);
     layout->setContentsMargins(16, 14, 16, 16);
@@ -678,12 +760,10 @@ QWidget* MainWindow::buildDebugPage() {
     layout->addWidget(debugBtn_, 0, Qt::AlignLeft);
     body->addWidget(text);
     body->addStretch(1);
-    return page;
+    applyEnabled(Control::DebugBtn);
 }
 
-QWidget* MainWindow::buildDonatePage() {
-    QVBoxLayout* body = nullptr;
-    QWidget* page = newPage(QStringLiteral("Donate us"), body);
+void MainWindow::buildDonatePage(QVBoxLayout* body) {
     auto* text = card();
     auto* layout = new QVBoxLayout(text);
     layout->setContentsMargins(16, 14, 16, 16);
@@ -699,72 +779,11 @@ QWidget* MainWindow::buildDonatePage() {
     layout->addWidget(label2, 0, Qt::AlignLeft);
     body->addWidget(text);
     body->addStretch(1);
-    return page;
-}
-
-void MainWindow::buildAboutView() {
-    aboutView_ = new QWidget(this);
-    aboutView_->setObjectName(QStringLiteral("AboutView"));
-    aboutView_->setGeometry(kContentArea);
-    auto* layout = new QVBoxLayout(aboutView_);
-    layout->setContentsMargins(4, 0, 4, 0);
-    layout->setSpacing(12);
-
-    auto* image1 = new QLabel;
-    image1->setObjectName(QStringLiteral("Image1"));
-    image1->setAlignment(Qt::AlignCenter);
-    QPixmap logo = picture("logo.jpg");
-    if (logo.isNull()) {
-        image1->setText(QStringLiteral("VANTOR"));
-        image1->setStyleSheet(QStringLiteral("font-size:34pt; font-weight:bold; color:#ff8a1e;"));
-        image1->setFixedHeight(120);
-    } else {
-        image1->setPixmap(logo.scaled(QSize(kContentArea.width() - 8, 150), Qt::KeepAspectRatio,
-                                      Qt::SmoothTransformation));
-    }
-    layout->addWidget(image1, 0, Qt::AlignHCenter);
-
-    auto* text = card();
-    auto* textLayout = new QVBoxLayout(text);
-    textLayout->setContentsMargins(16, 12, 16, 12);
-    auto* memo = textLabel(QString::fromUtf8(kAboutText), "text");
-    memo->setObjectName(QStringLiteral("AboutMemo"));
-    textLayout->addWidget(memo);
-    layout->addWidget(text);
-    layout->addStretch(1);
-    layout->addWidget(banner("Image3", "banner_large.jpg", kLargeBanner), 0, Qt::AlignHCenter);
 }
 
 // ---- binding ---------------------------------------------------------------------------
 
-void MainWindow::bind(MainController& controller) {
-    controller_ = &controller;
-    auto& options = controller.options();
-
-    auto onActivated = [this](QComboBox* box, void (OptionHandlers::*handler)()) {
-        connect(box, &QComboBox::activated, this, [this, handler] {
-            handle([this, handler] { (controller_->options().*handler)(); });
-        });
-    };
-    onActivated(afBox_, &OptionHandlers::AFBoxChange);
-    onActivated(aaBox_, &OptionHandlers::AABoxChange);
-    onActivated(heapsizeBox_, &OptionHandlers::HeapsizeBoxChange);
-    onActivated(refreshBox_, &OptionHandlers::RefreshBoxChange);
-    onActivated(directXBox_, &OptionHandlers::DirectXBoxChange);
-
-    onMouseLeave(res_, [&options] { options.resMouseLeave(); });
-    onMouseLeave(detailBox_, [&options] { options.DetailBoxMouseLeave(); });
-    onMouseLeave(demoBox_, [&options] { options.demoMouseLeave(); });
-    onMouseLeave(afBox_, [&options] { options.AFBoxMouseLeave(); });
-    onMouseLeave(aaBox_, [&options] { options.AABoxMouseLeave(); });
-    onMouseLeave(heapsizeBox_, [&options] { options.HeapsizeBoxMouseLeave(); });
-    onMouseLeave(refreshBox_, [&options] { options.RefreshBoxMouseLeave(); });
-    onMouseLeave(directXBox_, [&options] { options.DirectXBoxMouseLeave(); });
-    onMouseLeave(fastZBox_, [&options] { options.FastZBoxMouseLeave(); });
-    onMouseLeave(hddUseBox_, [&options] { options.HDDUseBoxMouseLeave(); });
-    onMouseLeave(resEdit_, [&options] { options.ResEditMouseLeave(); });
-    onMouseLeave(noteEdit_, [&options] { options.NoteEditMouseLeave(); });
-}
+void MainWindow::bind(MainController& controller) { controller_ = &controller; }
 
 void MainWindow::handle(const std::function<void()>& handler) {
     try {
@@ -806,16 +825,17 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::setUpdateAction(std::function<void()> action) {
     updateAction_ = std::move(action);
-    updateDeferredButton(toolButton3_, Control::UpdateButton);
+    applyEnabled(Control::UpdateButton);
 }
 
 void MainWindow::setDebugAction(std::function<void()> action) {
     debugAction_ = std::move(action);
-    updateDeferredButton(debugBtn_, Control::DebugBtn);
+    applyEnabled(Control::DebugBtn);
 }
 
 void MainWindow::setHardwareWindowAction(std::function<void()> action) {
     hardwareAction_ = std::move(action);
+    if (!toolButton7_) return;
     toolButton7_->setEnabled(static_cast<bool>(hardwareAction_));
     toolButton7_->setToolTip(hardwareAction_ ? QString() : QString::fromUtf8(kNotAvailableHint));
 }
@@ -826,18 +846,49 @@ void MainWindow::updateDeferredButton(QAbstractButton* button, Control c) {
     button->setToolTip(available ? QString() : QString::fromUtf8(kNotAvailableHint));
 }
 
+// Shows the enabled state the core set on the control, once it exists.
+void MainWindow::applyEnabled(Control c) {
+    const bool on = enabled_[c];
+    switch (c) {
+        case Control::BenchButton: benchButton_->setEnabled(on); break;
+        case Control::DebugBtn:
+            if (debugBtn_) updateDeferredButton(debugBtn_, c);
+            break;
+        case Control::UpdateButton:
+            if (toolButton3_) updateDeferredButton(toolButton3_, c);
+            break;
+        case Control::DetailEdit:
+            if (detailEdit_) detailEdit_->setEnabled(on);
+            break;
+        case Control::DetailButton:
+            if (detailButton_) detailButton_->setEnabled(on);
+            break;
+        case Control::DemoEdit:
+            if (demoEdit_) demoEdit_->setEnabled(on);
+            break;
+        case Control::DemoEditButton:
+            if (demoEditButton_) demoEditButton_->setEnabled(on);
+            break;
+    }
+}
+
 // ---- the view -----------------------------------------------------------------------------
+// A control that exists answers for itself; before its page is built, the model does.
 
 bool MainWindow::resolutionChecked(int index) const {
     if (index < 0 || index >= kResolutionCount) return false;
-    return resBoxes_[static_cast<std::size_t>(index)]->isChecked();
+    const auto i = static_cast<std::size_t>(index);
+    return resBoxes_[i] ? resBoxes_[i]->isChecked() : model_.res[i];
 }
 
 void MainWindow::setResolutionChecked(int index, bool on) {
     if (index < 0 || index >= kResolutionCount) return;
-    QCheckBox* box = resBoxes_[static_cast<std::size_t>(index)];
-    const QSignalBlocker block(box);
-    box->setChecked(on);
+    const auto i = static_cast<std::size_t>(index);
+    model_.res[i] = on;
+    if (QCheckBox* box = resBoxes_[i]) {
+        const QSignalBlocker block(box);
+        box->setChecked(on);
+    }
 }
 
 namespace {
@@ -860,22 +911,43 @@ void selectRadio(QButtonGroup* group, int index) {
 
 int MainWindow::choice(Choice c) const {
     switch (c) {
-        case Choice::Detail: return detailGroup_->checkedId();
-        case Choice::Demo: return demoGroup_->checkedId();
-        case Choice::AF: return afBox_->currentIndex();
-        case Choice::AA: return aaBox_->currentIndex();
-        case Choice::Heapsize: return heapsizeBox_->currentIndex();
-        case Choice::Refresh: return refreshBox_->currentIndex();
-        case Choice::DirectX: return directXBox_->currentIndex();
+        case Choice::Detail:
+            if (detailGroup_) return detailGroup_->checkedId();
+            break;
+        case Choice::Demo:
+            if (demoGroup_) return demoGroup_->checkedId();
+            break;
+        case Choice::AF:
+            if (afBox_) return afBox_->currentIndex();
+            break;
+        case Choice::AA:
+            if (aaBox_) return aaBox_->currentIndex();
+            break;
+        case Choice::Heapsize:
+            if (heapsizeBox_) return heapsizeBox_->currentIndex();
+            break;
+        case Choice::Refresh:
+            if (refreshBox_) return refreshBox_->currentIndex();
+            break;
+        case Choice::DirectX:
+            if (directXBox_) return directXBox_->currentIndex();
+            break;
     }
-    return -1;
+    auto it = model_.choices.find(c);
+    return it == model_.choices.end() ? -1 : it->second;
 }
 
 void MainWindow::setChoice(Choice c, int index) {
+    if (index < 0 || index >= choiceItemCount(c)) index = -1;
+    model_.choices[c] = index;
     QComboBox* box = nullptr;
     switch (c) {
-        case Choice::Detail: selectRadio(detailGroup_, index); return;
-        case Choice::Demo: selectRadio(demoGroup_, index); return;
+        case Choice::Detail:
+            if (detailGroup_) selectRadio(detailGroup_, index);
+            return;
+        case Choice::Demo:
+            if (demoGroup_) selectRadio(demoGroup_, index);
+            return;
         case Choice::AF: box = afBox_; break;
         case Choice::AA: box = aaBox_; break;
         case Choice::Heapsize: box = heapsizeBox_; break;
@@ -884,22 +956,27 @@ void MainWindow::setChoice(Choice c, int index) {
     }
     if (!box) return;
     const QSignalBlocker block(box);
-    box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
+    box->setCurrentIndex(index);
 }
 
+namespace {
+QCheckBox* checkOf(Check c, QCheckBox* fastZ, QCheckBox* hddUse, QCheckBox* addInfo) {
+    return c == Check::FastZ ? fastZ : c == Check::HDDUse ? hddUse : addInfo;
+}
+}  // namespace
+
 bool MainWindow::checked(Check c) const {
-    switch (c) {
-        case Check::FastZ: return fastZBox_->isChecked();
-        case Check::HDDUse: return hddUseBox_->isChecked();
-        case Check::AddInfo: return addInfoBox_->isChecked();
-    }
-    return false;
+    if (QCheckBox* box = checkOf(c, fastZBox_, hddUseBox_, addInfoBox_)) return box->isChecked();
+    auto it = model_.checks.find(c);
+    return it != model_.checks.end() && it->second;
 }
 
 void MainWindow::setChecked(Check c, bool on) {
-    QCheckBox* box = c == Check::FastZ ? fastZBox_ : c == Check::HDDUse ? hddUseBox_ : addInfoBox_;
-    const QSignalBlocker block(box);
-    box->setChecked(on);
+    model_.checks[c] = on;
+    if (QCheckBox* box = checkOf(c, fastZBox_, hddUseBox_, addInfoBox_)) {
+        const QSignalBlocker block(box);
+        box->setChecked(on);
+    }
 }
 
 namespace {
@@ -916,11 +993,14 @@ QLineEdit* fieldOf(Field f, QLineEdit* hl2, QLineEdit* detail, QLineEdit* demo, 
 }  // namespace
 
 std::string MainWindow::text(Field f) const {
-    QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_);
-    return edit ? edit->text().toStdString() : std::string();
+    if (QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_))
+        return edit->text().toStdString();
+    auto it = model_.fields.find(f);
+    return it == model_.fields.end() ? std::string() : it->second;
 }
 
 void MainWindow::setText(Field f, const std::string& value) {
+    model_.fields[f] = value;
     QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_);
     if (!edit) return;
     const QSignalBlocker block(edit);
@@ -929,11 +1009,15 @@ void MainWindow::setText(Field f, const std::string& value) {
 }
 
 void MainWindow::setLabel(Label l, const std::string& value) {
+    model_.labels[l] = value;
     QString text = QString::fromStdString(value);
     switch (l) {
         case Label::VerseLabel: verselabel_->setText(text); break;
-        case Label::Label17: label17_->setText(text); break;
+        case Label::Label17:
+            if (label17_) label17_->setText(text);
+            break;
         case Label::HeaderVersion:
+            if (!headerVersion_) break;
             // Stored with CR LF after every line: shown as lines.
             text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
             while (text.endsWith(QLatin1Char('\n'))) text.chop(1);
@@ -944,15 +1028,7 @@ void MainWindow::setLabel(Label l, const std::string& value) {
 
 void MainWindow::setEnabled(Control c, bool on) {
     enabled_[c] = on;
-    switch (c) {
-        case Control::BenchButton: benchButton_->setEnabled(on); break;
-        case Control::DebugBtn: updateDeferredButton(debugBtn_, c); break;
-        case Control::UpdateButton: updateDeferredButton(toolButton3_, c); break;
-        case Control::DetailEdit: detailEdit_->setEnabled(on); break;
-        case Control::DetailButton: detailButton_->setEnabled(on); break;
-        case Control::DemoEdit: demoEdit_->setEnabled(on); break;
-        case Control::DemoEditButton: demoEditButton_->setEnabled(on); break;
-    }
+    applyEnabled(c);
 }
 
 bool MainWindow::isEnabled(Control c) const {
@@ -968,6 +1044,7 @@ void MainWindow::repaint() { QWidget::repaint(); }
 
 void MainWindow::showPage(int index) {
     if (index < 0 || index >= pageControl_->count()) return;
+    ensurePage(index);
     aboutView_->hide();
     pageControl_->setCurrentIndex(index);
     pageControl_->show();
@@ -1028,6 +1105,10 @@ void MainWindow::centreOnScreen() {
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {
+    if (!backgroundLoaded_) {
+        backgroundLoaded_ = true;
+        background_ = pictures_.image("background.jpg");
+    }
     QPainter p(this);
     if (!background_.isNull()) {
         p.drawImage(rect(), background_);
@@ -1039,6 +1120,12 @@ void MainWindow::paintEvent(QPaintEvent*) {
     }
     p.setPen(style::kPanelBorder);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
+
+    if (!firstPaintDone_) {
+        // The pages are built once the window is on the screen.
+        firstPaintDone_ = true;
+        QTimer::singleShot(0, this, [this] { buildAllPages(); });
+    }
 }
 
 void MainWindow::Image4MouseDown(QMouseEvent* event) {
@@ -1064,6 +1151,7 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
+    ensureAboutPictures();
     QWidget::showEvent(event);
     if (event->spontaneous()) return;  // restored from the task bar
     closeAllowed_ = false;             // a shown window's close runs the close query again

@@ -166,6 +166,8 @@ QToolButton#SpeedButton1, QToolButton#SpeedButton2 {
 QToolButton#SpeedButton2:hover { background: #2a3442; }
 QToolButton#SpeedButton1:hover { background: #c0392b; color: #ffffff; }
 QLabel#verselabel { color: #8e9aab; font-size: 11pt; font-weight: bold; }
+QLabel#TitleLabel { color: #ff8a1e; font-size: 17pt; font-weight: bold; }
+QLabel#SubtitleLabel { color: #8e9aab; font-size: 11pt; }
 
 /* side menu */
 QFrame#GroupBar1 { background: rgba(22, 29, 39, 235); border: 1px solid #263142; border-radius: 7px; }

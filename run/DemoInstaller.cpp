@@ -76,6 +76,12 @@ void DemoInstaller::InstallDemo(std::function<void(bool ok)> done) {
     auto& run = ctx_.run;
     const auto& paths = ctx_.paths;
     const int position = ctx_.view.choice(Choice::Demo);
+    if (paths.ResultsPath.empty() && position >= 0 && position <= kUserDemoPosition) {
+        // Without the game's folder a demo would land in the working folder.
+        ctx_.log.append(std::string(kErrorPrefix) + "Demo folder unknown.");
+        done(false);
+        return;
+    }
 
     auto copyFailed = [this, done](const std::string& demoFile) {
         ctx_.log.append(std::string(kErrorPrefix) + "Demo copy failed: " + demoFile + " did not appear.");

@@ -191,15 +191,17 @@ bool GameConfig::restoreTakenBackupNames() {
 bool GameConfig::BackupGameConfig() {
     writeError_ = false;
     const std::string& cfg = ctx_.paths.CFGPath;
-    if (restoring_) {
-        fail("The configuration files are being restored.");
-        return false;
-    }
-    if (cfg.empty()) {
-        fail("CFG folder unknown.");
+    if (restoring_ || cfg.empty()) {
+        // Conditions of the program's own, not failed file operations.
+        ctx_.log.append(std::string(kErrorPrefix) +
+                        (cfg.empty() ? "CFG folder unknown." : "Config files are being restored."));
+        ctx_.view.setStatus(kProgramErrorStatus);
         return false;
     }
     if (!recoverEarlierRun() || !restoreTakenBackupNames()) return false;
+
+    // A game that never ran has no configuration folder yet.
+    if (!folderExists(cfg)) createFolders(cfg);
 
     // Record what is the user's before anything of it moves.
     journal_ = RunJournal{};

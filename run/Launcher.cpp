@@ -224,7 +224,7 @@ void Launcher::stopLaunch() {
 }
 
 void Launcher::terminated(std::uint32_t exitCode) {
-    if (false) {
+    if (wait_) {
         wait_->terminateHeld = true;
         wait_->exitCode = exitCode;
         return;

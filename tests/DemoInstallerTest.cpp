@@ -202,3 +202,12 @@ TEST_F(DemoInstallerTest, BrowseButtonStoresThePickedDemo) {
     demos.DemoEditButtonClick();  // cancelled
     EXPECT_EQ(t.view.text(Field::DemoEdit), "/home/me/demos/run1.dem");
 }
+
+TEST_F(DemoInstallerTest, UnknownGameFolderCopiesNothing) {
+    writeFile(shipped("qvn_coast1.dem"), "shipped");
+    t.ctx.paths.ResultsPath.clear();
+    t.view.setChoice(Choice::Demo, 0);
+    EXPECT_EQ(install(), false);
+    EXPECT_EQ(t.log.lines(), std::vector<std::string>{">>> ERROR <<< Demo folder unknown."});
+    EXPECT_FALSE(exists("qvn_coast1.dem"));
+}

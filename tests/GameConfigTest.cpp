@@ -291,6 +291,15 @@ TEST_F(GameConfigTest, UserWithoutFilesEndsWithAnEmptyFolder) {
     }
 }
 
+TEST_F(GameConfigTest, MissingConfigFolderIsCreated) {
+    std::filesystem::remove_all(t.cfg());
+    choose(1, 6, 5, 3);
+    ASSERT_TRUE(prepare());
+    EXPECT_EQ(get("autoexec.cfg"), crlf(concat(kMinLines, {"mat_dxlevel 90", "mat_vsync 0", "fps_max 500"})));
+    restore();
+    EXPECT_TRUE(folderFiles(t.cfg()).empty());
+}
+
 TEST_F(GameConfigTest, RestoreWithoutARunTouchesNothing) {
     put("autoexec.cfg", kUserAutoexec);
     put("valve_old.rc", kUserRc);
@@ -530,11 +539,12 @@ struct KillCase {
     int detail;
 };
 
-std::string caseName(const ::testing::TestParamInfo<KillCase>& info) {
-    const auto& c = info.param;
+std::string nameOf(const KillCase& c) {
     return std::string(c.rc ? "Rc" : "NoRc") + (c.autoexec ? "Autoexec" : "NoAutoexec") + (c.config ? "Config" : "NoConfig") +
            (c.detail == 2 ? "Custom" : "Maximum");
 }
+std::string caseName(const ::testing::TestParamInfo<KillCase>& info) { return nameOf(info.param); }
+void PrintTo(const KillCase& c, std::ostream* os) { *os << nameOf(c); }
 
 }  // namespace
 

@@ -251,6 +251,23 @@ TEST_F(ProcessRunnerTest, WaitThreadStaysBlockedUntilOnTerminateHasReturned) {
     EXPECT_TRUE(eventually([&] { return !threadExists(waitThread); }));
 }
 
+TEST_F(ProcessRunnerTest, OnTerminateThatThrowsStillReleasesTheWaitThread) {
+    TCreateProcess cp(loop);
+    cp.CommandLine = "/bin/true";
+    cp.OnTerminate = [](TCreateProcess&, std::uint32_t) { throw std::runtime_error("handler"); };
+    const auto before = threadIds();
+    start(cp);
+    std::string waitThread;
+    for (const auto& t : threadIds())
+        if (!before.count(t)) waitThread = t;
+    ASSERT_FALSE(waitThread.empty());
+
+    // The error reaches the UI thread's loop, as any handler's would.
+    EXPECT_THROW(loop.runUntil([] { return false; }, 3s), std::runtime_error);
+    EXPECT_TRUE(eventually([&] { return !threadExists(waitThread); }));
+    EXPECT_EQ(cp.state(), TCreateProcess::State::Ready);
+}
+
 TEST_F(ProcessRunnerTest, StartFromInsideOnTerminateGivesASecondNotification) {
     TCreateProcess cp(loop);
     cp.CurrentDirectory = dir.path();
