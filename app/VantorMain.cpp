@@ -3,6 +3,7 @@
 //   vantor                      the program
 //   vantor --screenshot DIR     saves PNGs of the About view and of every page into DIR, then ends
 //   vantor --exit-when-shown    ends as soon as the window has been shown and painted (benchmarks)
+//   vantor --exit-when-idle     ends once the window is complete and idle, its pages built (benchmarks)
 
 #include "app/DialogsQt.h"
 #include "app/DonationForm.h"
@@ -45,6 +46,7 @@ bool saveScreenshots(MainWindow& window, const QString& folder) {
         return true;
     };
     bool ok = true;
+    window.buildAllPages();
     window.openMenuGroup(-1);
     window.showAboutView();
     ok &= save(window, QStringLiteral("about.png"));
@@ -75,13 +77,16 @@ int main(int argc, char** argv) {
 
     QString screenshotFolder;
     bool exitWhenShown = false;
+    bool exitWhenIdle = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
             screenshotFolder = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(argv[i], "--exit-when-shown") == 0) {
             exitWhenShown = true;
+        } else if (std::strcmp(argv[i], "--exit-when-idle") == 0) {
+            exitWhenIdle = true;
         } else {
-            std::fprintf(stderr, "usage: vantor [--screenshot DIR | --exit-when-shown]\n");
+            std::fprintf(stderr, "usage: vantor [--screenshot DIR | --exit-when-shown | --exit-when-idle]\n");
             return 2;
         }
     }
@@ -109,6 +114,14 @@ int main(int argc, char** argv) {
             QTimer::singleShot(0, &window, [&] {
                 window.repaint();
                 QCoreApplication::exit(0);
+            });
+        };
+    } else if (exitWhenIdle) {
+        window.afterFormShow = [&] {
+            QTimer::singleShot(0, &window, [&] {
+                window.repaint();
+                window.buildAllPages();
+                QTimer::singleShot(0, &window, [] { QCoreApplication::exit(0); });
             });
         };
     }
