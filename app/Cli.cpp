@@ -9,6 +9,7 @@
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <clocale>
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace vantor {
@@ -98,43 +100,77 @@ Timing timingFromEnvironment() {
     return Timing{};
 }
 
+// The program as vantor-cli runs it: the same start-up and close paths as the
+// window, on a plain event loop, with the standard intervals divided by
+// VANTOR_TIME_SCALE when that is set.
+struct Session {
+    explicit Session(bool yes)
+        : dialogs(yes), registry(openPlatformRegistry()), controller(view, dialogs, loop, *registry, processes) {
+        controller.context().timing = timingFromEnvironment();
+    }
+
+    bool startUp() {
+        bool done = false;
+        controller.FormCreate([&] { done = true; });
+        return loop.runUntil([&] { return done; }, std::chrono::minutes(10));
+    }
+
+    // The system close path (the note is saved, a run's files restored).
+    bool close() {
+        bool done = false;
+        controller.FormCloseQuery([&] { done = true; });
+        return loop.runUntil([&] { return done; }, std::chrono::minutes(1));
+    }
+
+    PlainEventLoop loop;
+    CliView view;
+    CliDialogs dialogs;
+    std::unique_ptr<Registry> registry;
+    SystemProcessQuery processes;
+    MainController controller;
+};
+
 // Start-up (with the recovery of an interrupted run and its question), then the
 // system close path: what starting and closing the program does, without a run.
 int startCommand(bool yes) {
-    PlainEventLoop loop;
-    CliView view;
-    CliDialogs dialogs(yes);
-    auto registry = openPlatformRegistry();
-    SystemProcessQuery processes;
-    MainController controller(view, dialogs, loop, *registry, processes);
-    controller.context().timing = timingFromEnvironment();
-    bool started = false;
-    controller.FormCreate([&] { started = true; });
-    loop.runUntil([&] { return started; }, std::chrono::minutes(1));
-    bool closed = false;
-    controller.FormCloseQuery([&] { closed = true; });
-    loop.runUntil([&] { return closed; }, std::chrono::minutes(1));
-    const auto& p = controller.context().paths;
+    Session s(yes);
+    const bool started = s.startUp();
+    const bool closed = s.close();
+    const auto& p = s.controller.context().paths;
     std::printf("BenchPath: %s\nSteamPath: %s\nHL2Path: %s\nCFGPath: %s\nResultsPath: %s\n", p.BenchPath.c_str(),
                 p.SteamPath.c_str(), p.HL2Path.c_str(), p.CFGPath.c_str(), p.ResultsPath.c_str());
     return started && closed ? 0 : 1;
 }
 
-int runCommand(bool yes, const std::string& logFile) {
-    PlainEventLoop loop;
-    CliView view;
-    CliDialogs dialogs(yes);
-    auto registry = openPlatformRegistry();
-    SystemProcessQuery processes;
-    MainController controller(view, dialogs, loop, *registry, processes);
-    controller.context().timing = timingFromEnvironment();
+// After a Yes to the offer to start Steam, "steam.bat" runs on its own while
+// the close path deletes it: wait until Steam runs, its batch process has gone,
+// the game-start bound passes or Ctrl+C, so the batch file is read first.
+void waitForOfferedSteam(Session& s) {
+    auto& launcher = s.controller.launcher();
+    auto& ctx = s.controller.context();
+    if (launcher.cp2().state() != TCreateProcess::State::Started) return;
+    const auto batchId = static_cast<std::uint32_t>(launcher.cp2().processId());
+    const auto deadline = std::chrono::steady_clock::now() + ctx.timing.gameStartBound;
+    bool done = false;
+    std::function<void()> poll = [&] {
+        launcher.CheckSteamRunning();
+        std::vector<ProcessEntry> list;
+        const bool batchGone = ListRunningProcesses(list, false) &&
+                               std::none_of(list.begin(), list.end(), [&](auto& p) { return p.id == batchId; });
+        done = ctx.run.SteamRunning || batchGone || gInterrupted.exchange(false) ||
+               std::chrono::steady_clock::now() >= deadline;
+        if (!done) s.loop.startTimer(ctx.timing.gamePoll, poll);
+    };
+    poll();
+    s.loop.runUntil([&] { return done; }, std::chrono::hours(100));
+}
 
-    bool started = false;
-    controller.FormCreate([&] { started = true; });
-    loop.runUntil([&] { return started; }, std::chrono::hours(1));
-    if (!controller.gameFound()) {
+int runCommand(bool yes, const std::string& logFile) {
+    Session s(yes);
+    auto& controller = s.controller;
+    s.startUp();
+    if (!controller.gameFound())
         std::fputs("vantor-cli: Half-Life 2 was not found; no benchmark can run.\n", stderr);
-    }
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
@@ -146,15 +182,13 @@ int runCommand(bool yes, const std::string& logFile) {
         // Ctrl+C stops the run like the Stop action.
         std::function<void()> watch = [&] {
             if (gInterrupted.exchange(false)) sequencer.Stop();
-            if (!ended) loop.startTimer(std::chrono::milliseconds(100), watch);
+            if (!ended) s.loop.startTimer(std::chrono::milliseconds(100), watch);
         };
         watch();
-        loop.runUntil([&] { return ended; }, std::chrono::hours(100));
+        s.loop.runUntil([&] { return ended; }, std::chrono::hours(100));
     }
-
-    bool closed = false;
-    controller.FormCloseQuery([&] { closed = true; });
-    loop.runUntil([&] { return closed; }, std::chrono::minutes(1));
+    waitForOfferedSteam(s);
+    s.close();
 
     if (!logFile.empty()) {
         auto r = writeTextFile(logFile, controller.log().lines());

@@ -26,13 +26,6 @@ namespace {
 
 constexpr const char* kKey = "\\SOFTWARE\\Quorvane\\Vantor";
 
-std::map<std::string, std::string> snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (auto& e : std::filesystem::directory_iterator(folder))
-        if (e.is_regular_file()) files[e.path().filename().string()] = readFile(e.path().string());
-    return files;
-}
-
 std::string describe(const std::map<std::string, std::string>& files) {
     std::string s;
     for (auto& [name, bytes] : files) s += name + " (" + std::to_string(bytes.size()) + " bytes) ";

@@ -18,13 +18,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::map<std::string, std::string> snapshot(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (auto& e : std::filesystem::directory_iterator(folder))
-        if (e.is_regular_file()) files[e.path().filename().string()] = readFile(e.path().string());
-    return files;
-}
-
 std::string joined(const std::vector<std::string>& lines) {
     std::string s;
     for (auto& l : lines) s += l + "\n";

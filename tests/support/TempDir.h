@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <unistd.h>
 
@@ -40,5 +41,13 @@ inline std::string readFile(const std::string& path) {
 }
 
 inline bool exists(const std::string& path) { return std::filesystem::exists(path); }
+
+// The regular files of a folder (not its subfolders): name -> bytes.
+inline std::map<std::string, std::string> snapshot(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (auto& e : std::filesystem::directory_iterator(folder))
+        if (e.is_regular_file()) files[e.path().filename().string()] = readFile(e.path().string());
+    return files;
+}
 
 }  // namespace vantor::test
