@@ -100,6 +100,31 @@ Timing timingFromEnvironment() {
     return Timing{};
 }
 
+// The process checks of a run. VANTOR_PROCESS_ROOT (a folder) limits them to
+// programs whose executable lies under that folder, so that runs against
+// separate simulated installations on one machine do not see each other's
+// Steam and game.
+class CliProcessQuery final : public ProcessQuery {
+public:
+    CliProcessQuery() {
+        if (const char* r = std::getenv("VANTOR_PROCESS_ROOT"); r && *r) {
+            root_ = r;
+            if (root_.back() != kPathSep) root_ += kPathSep;
+        }
+    }
+    bool list(std::vector<ProcessEntry>& out) override {
+        if (root_.empty()) return ListRunningProcesses(out, false);
+        std::vector<ProcessEntry> all;
+        if (!ListRunningProcesses(all, true)) return false;
+        for (auto& p : all)
+            if (p.name.rfind(root_, 0) == 0) out.push_back({p.name.substr(p.name.find_last_of(kPathSep) + 1), p.id});
+        return true;
+    }
+
+private:
+    std::string root_;
+};
+
 // The program as vantor-cli runs it: the same start-up and close paths as the
 // window, on a plain event loop, with the standard intervals divided by
 // VANTOR_TIME_SCALE when that is set.
@@ -126,7 +151,7 @@ struct Session {
     CliView view;
     CliDialogs dialogs;
     std::unique_ptr<Registry> registry;
-    SystemProcessQuery processes;
+    CliProcessQuery processes;
     MainController controller;
 };
 

@@ -36,7 +36,8 @@ std::string describe(const std::map<std::string, std::string>& files) {
 pid_t spawnCli(const SimInstall& sim, std::vector<std::string> args, const std::string& out) {
     const std::string exe = std::string(VANTOR_BIN_DIR) + "/vantor-cli";
     std::vector<std::string> env = {"VANTOR_REGISTRY=" + sim.hive(), "VANTOR_TIME_SCALE=20",
-                                    "VANTOR_NO_SHELL_OPEN=1", "PATH=/usr/bin:/bin", "HOME=/tmp"};
+                                    "VANTOR_NO_SHELL_OPEN=1", "VANTOR_PROCESS_ROOT=" + sim.dir.path(),
+                                    "PATH=/usr/bin:/bin", "HOME=/tmp"};
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
