@@ -16,7 +16,8 @@
 // play_ms (default 3000), mode (crash: ends by a fault after half of play_ms
 // without a result; hang: never quits by itself; malformed: a result file that
 // cannot be read, malformed=short for only the header lines, malformed=nocomma
-// for a data line without commas), mode_once, <mode>_widths, condebug=1. A mode
+// for a data line without commas), mode_once, <mode>_widths, condebug=1,
+// timeline ("start" and "exit" lines, SimKnobs.h). A mode
 // resolved by steam.exe arrives in VANTOR_SIM_RESOLVED_MODE.
 
 #include "GameConsole.h"
@@ -161,18 +162,25 @@ std::string resultText(const std::string& mode, const std::string& malformed, co
 }  // namespace
 
 int main(int argc, char** argv) {
+    const long long startedNs = monotonicNs();
     const std::string gameFolder = folderOf(selfPath(argv[0]));
     const std::string modFolder = gameFolder + "/hl2";
     const std::string steamFolder = folderOf(folderOf(folderOf(gameFolder)));
     const Options opt = parseOptions(argc, argv);
     const Knobs knobs(steamFolder);
+    const std::string widthText = std::to_string(opt.width);
+    timeline(knobs, "start", startedNs, widthText);
+    auto quit = [&](int code) {
+        timeline(knobs, "exit", monotonicNs(), widthText);
+        return code;
+    };
 
     Messages log;
     if (opt.conDebug || knobs.get("condebug") == "1") log.toFile(modFolder + "/console.log");
 
     std::string mode;
     if (const char* resolved = std::getenv(kResolvedModeVar)) mode = resolved;
-    else mode = resolveMode(knobs, steamFolder, std::to_string(opt.width));
+    else mode = resolveMode(knobs, steamFolder, widthText);
 
     GameConsole console(modFolder + "/cfg", opt.commands, [&](const std::string& m) { log(m); });
     console.boot();
@@ -195,11 +203,12 @@ int main(int argc, char** argv) {
     const DemoInfo demo = readDemo(modFolder + "/" + demoFile);
     if (!demo.playable) {
         log("timedemo: couldn't play " + demoFile);
-        return 0;
+        return quit(0);
     }
     const long playMs = knobs.getMs("play_ms", kDefaultPlayMs);
     if (mode == "crash") {
         sleepMs(playMs / 2);
+        quit(0);
         crash();
     }
     sleepMs(playMs);
@@ -211,8 +220,8 @@ int main(int argc, char** argv) {
     std::string error;
     if (!writeAtomic(modFolder, kResultFile, text, error)) {
         log(std::string("cannot write ") + kResultFile + ": " + error);
-        return 1;
+        return quit(1);
     }
     log(demoName + ": " + format("%.2f", fps) + " fps");
-    return 0;
+    return quit(0);
 }

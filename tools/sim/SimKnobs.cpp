@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -113,6 +114,24 @@ std::string resolveMode(const Knobs& knobs, const std::string& steamFolder, cons
     for (const char* m : {"crash", "hang", "nostart", "malformed"})
         if (listHas(knobs.get(std::string(m) + "_widths"), width)) return m;
     return checkedMode(knobs.get("mode", "normal"), "mode");
+}
+
+long long monotonicNs() {
+    timespec t{};
+    ::clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+void timeline(const Knobs& knobs, const char* event, long long ns, const std::string& width) {
+    const std::string file = knobs.get("timeline");
+    if (file.empty()) return;
+    char line[128];
+    const int n = std::snprintf(line, sizeof line, "%s %lld %s\n", event, ns,
+                                width.empty() ? "-" : width.substr(0, 16).c_str());
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 || ::write(fd, line, static_cast<std::size_t>(n)) != n)
+        std::fprintf(stderr, "vantor-sim: cannot append to timeline %s: %s\n", file.c_str(), std::strerror(errno));
+    if (fd >= 0) ::close(fd);
 }
 
 void sleepMs(long ms) {

@@ -46,6 +46,18 @@ std::string resolveMode(const Knobs& knobs, const std::string& steamFolder, cons
 // Sleeps for ms milliseconds (restarting after signals).
 void sleepMs(long ms);
 
+// CLOCK_MONOTONIC in nanoseconds: one clock for every process of the machine.
+long long monotonicNs();
+
+// The knob `timeline=FILE` (for benchmarks): appends the line "EVENT NS WIDTH"
+// to FILE, NS from monotonicNs(), in one write with O_APPEND so that lines of
+// several programs never mix. Events: steam.exe "launch" (an -applaunch of the
+// installed game, stamped when the program started), hl2.exe "start" (stamped
+// when it starts) and "exit" (just before it quits by itself: after its result,
+// without one, or by the crash mode). Without the knob nothing is written; a
+// file that cannot be written is reported on stderr.
+void timeline(const Knobs& knobs, const char* event, long long ns, const std::string& width);
+
 // Case-insensitive equality of two ASCII texts.
 bool equalsNoCase(const std::string& a, const std::string& b);
 

@@ -9,7 +9,8 @@
 // is the knob `account`, else the first account folder (by name) holding the game.
 // Knobs (SimKnobs.h): mode (nostart: no game ever starts; the others are passed
 // on to the game), mode_once, <mode>_widths, start_delay_ms (default 200: the
-// time before hl2.exe appears), account.
+// time before hl2.exe appears), account, timeline (a "launch" line for every
+// -applaunch, SimKnobs.h).
 
 #include "SimKnobs.h"
 
@@ -135,6 +136,7 @@ bool startDetached(const std::string& exe, const std::vector<std::string>& optio
 }  // namespace
 
 int main(int argc, char** argv) {
+    const long long startedNs = monotonicNs();
     int launch = -1;
     for (int i = 1; i < argc; ++i)
         if (equalsNoCase(argv[i], "-applaunch")) { launch = i; break; }
@@ -164,6 +166,7 @@ int main(int argc, char** argv) {
     std::string width;
     for (std::size_t i = 0; i + 1 < options.size(); ++i)
         if (equalsNoCase(options[i], "-width")) width = options[i + 1];
+    timeline(knobs, "launch", startedNs, width);
 
     const std::string mode = resolveMode(knobs, steamFolder, width);
     if (mode == "nostart") return 0;
