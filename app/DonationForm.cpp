@@ -36,12 +36,14 @@ DonationForm::DonationForm(std::function<void()> onClose, QWidget* parent)
 
     auto* title = new QLabel(QString::fromUtf8(kDonationTitle));
     title->setObjectName(QStringLiteral("DonationTitle"));
+    title->setFont(style::font(16, true));
+    style::setTextColour(title, style::kAccent);
     layout->addWidget(title);
 
     auto* text = new QLabel(appealText());
     text->setObjectName(QStringLiteral("DonationText"));
     text->setWordWrap(true);
-    text->setStyleSheet(QStringLiteral("color: #d6dce5;"));
+    style::setTextColour(text, QColor(0xd6, 0xdc, 0xe5));
     text->setFixedWidth(408);
     layout->addWidget(text);
 

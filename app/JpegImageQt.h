@@ -5,12 +5,8 @@
 
 #include <QImage>
 
-#include <condition_variable>
 #include <map>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace vantor {
 
@@ -22,26 +18,18 @@ QImage decodeJpegFile(const std::string& path, std::string* error = nullptr);
 // "vantor: picture <path> not shown: <reason>".
 QImage loadPicture(const std::string& path);
 
-// Pictures of one folder decoded on a worker thread, in the order given, while
-// the window is being built.
-class PictureSet {
+// The pictures of one folder, each decoded once, when first asked for.
+class PictureCache {
 public:
-    PictureSet(std::string folder, std::vector<std::string> files);
-    ~PictureSet();
-    PictureSet(const PictureSet&) = delete;
-    PictureSet& operator=(const PictureSet&) = delete;
+    explicit PictureCache(std::string folder) : folder_(std::move(folder)) {}
 
-    // The decoded picture, waiting for it when needed; null when it could not
-    // be decoded (reported by loadPicture). A file not in the list is decoded here.
+    // The decoded picture; null when it could not be decoded (reported by
+    // loadPicture, once).
     QImage image(const std::string& file);
 
 private:
     std::string folder_;
-    std::vector<std::string> files_;
     std::map<std::string, QImage> decoded_;
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::thread worker_;
 };
 
 }  // namespace vantor

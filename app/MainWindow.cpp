@@ -57,12 +57,9 @@ constexpr QSize kLargeBanner{600, 100};
 constexpr QSize kSmallBanner{468, 60};
 
 const char* const kAboutText =
-    "Vantor measures how fast Half-Life 2 runs on this computer. It plays a recorded demo as a "
-    "timed demo once for every resolution you tick, reads the frame rate the game reports after "
-    "each pass and writes an HTML report of the whole run.\n\n"
-    "Choose your options in the Benchmark menu on the left, then press Run. Steam has to be "
-    "running; the program starts the game itself and puts your own game configuration back when "
-    "the run is over.\n\n"
+    "Vantor measures how fast Half-Life 2 runs on this computer: it plays a recorded demo once for "
+    "every resolution you tick and writes an HTML report of the frame rates. Choose the options in "
+    "the Benchmark menu, then press Run.\n\n"
     "Vantor is free software by Quorvane. Copyright \u00a9 Quorvane.";
 
 const char* const kSponsorText =
@@ -91,27 +88,6 @@ const char* const kHddHint =
 const char* const kFastZHint =
     "Enables or disables a depth fill pass that may improve performance in graphics-bound situations.";
 
-// A small chevron for the menu's group headers.
-QIcon chevron(bool open, const QColor& colour) {
-    QPixmap pm(12, 12);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(colour, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    QPainterPath path;
-    if (open) {
-        path.moveTo(2.5, 4);
-        path.lineTo(6, 7.5);
-        path.lineTo(9.5, 4);
-    } else {
-        path.moveTo(4, 2.5);
-        path.lineTo(7.5, 6);
-        path.lineTo(4, 9.5);
-    }
-    p.drawPath(path);
-    return QIcon(pm);
-}
-
 // A play triangle for the run button.
 QIcon playIcon() {
     QPixmap pm(20, 20);
@@ -129,36 +105,48 @@ QIcon playIcon() {
     return QIcon(pm);
 }
 
-QLabel* textLabel(const QString& text, const char* role, QWidget* parent = nullptr) {
-    auto* l = new QLabel(text, parent);
-    l->setProperty("role", role);
-    l->setWordWrap(std::string_view(role) == "text");
+// Paragraphs of read-only text.
+QWidget* textBlock(const QString& text, const char* name = nullptr) {
+    auto* block = new style::TextBlock(text);
+    if (name) block->setObjectName(QString::fromUtf8(name));
+    style::setTextColour(block, style::kSoftText);
+    return block;
+}
+
+// A one-line label: "heading", "caption" or "value".
+QLabel* textLabel(const QString& text, const char* role) {
+    auto* l = new QLabel(text);
+    const std::string_view r(role);
     l->setTextInteractionFlags(Qt::NoTextInteraction);
+    if (r == "heading") {
+        l->setFont(style::font(15, true));
+        style::setTextColour(l, Qt::white);
+    } else if (r == "caption") {
+        style::setTextColour(l, style::kMuted);
+    } else {
+        l->setFont(style::font(10, true));
+        style::setTextColour(l, style::kValue);
+    }
     return l;
 }
 
-QLabel* linkLabel(const QString& text, const char* name) {
+QLabel* linkLabel(const QString& text, const char* name, qreal pointSize = 10, bool bold = false) {
     auto* l = new QLabel(text);
     l->setObjectName(name);
     l->setCursor(Qt::PointingHandCursor);
-    l->setStyleSheet(QStringLiteral("color: #4fc3d9; text-decoration: underline;"));
+    l->setFont(style::font(pointSize, bold, true));
+    style::setTextColour(l, style::kLink);
     return l;
 }
 
-QFrame* card() {
-    auto* f = new QFrame;
-    f->setObjectName(QStringLiteral("Card"));
-    return f;
-}
+QFrame* card() { return new style::Card; }
 
 }  // namespace
 
 // ---- construction ---------------------------------------------------------------------
 
 MainWindow::MainWindow(const std::string& picturesFolder, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      // Decoded on a worker thread while the widgets are built; the About view's first.
-      pictures_(picturesFolder, {"background.jpg", "logo.jpg", "banner_large.jpg", "hl2logo.jpg", "banner_small.jpg"}) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), pictures_(picturesFolder) {
     setObjectName(QStringLiteral("Form1"));
     setFixedSize(kWindowWidth, kWindowHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -185,60 +173,44 @@ MainWindow::MainWindow(const std::string& picturesFolder, QWidget* parent)
     statusInfo_->setObjectName(QStringLiteral("StatusInfo"));
     statusInfo_->setGeometry(0, kWindowHeight - kStatusHeight, kWindowWidth, kStatusHeight);
     statusInfo_->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    statusInfo_->setIndent(14);
+    style::setTextColour(statusInfo_, QColor(0xd6, 0xdc, 0xe5));
 
     openGroup(-1);
     showAboutView();
 }
 
-MainWindow::~MainWindow() = default;
-
-void MainWindow::showPicture(QLabel* label, const char* file, QSize size, const QString& fallback) {
-    const QImage image = pictures_.image(file);
-    if (image.isNull()) {
-        label->setText(fallback);
-        if (label->property("role").toString() == QLatin1String("banner"))
-            label->setStyleSheet(QStringLiteral("background:#1c2430; border:1px solid #33415a; border-radius:6px;"
-                                                "color:#ffb066; font-weight:bold;"));
-        return;
-    }
-    label->setPixmap(QPixmap::fromImage(
-        image.size() == size ? image : image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+MainWindow::~MainWindow() {
+    // The children go after this body: nothing of theirs reaches the controller any more.
+    controller_ = nullptr;
+    leaveHandlers_.clear();
+    clickHandlers_.clear();
 }
+
+namespace {
+const char* const kSponsorFallback = "Our sponsor: Aldermere Components";
+}  // namespace
 
 void MainWindow::ensureAboutPictures() {
     if (aboutPicturesShown_) return;
     aboutPicturesShown_ = true;
-    showPicture(image1_, "logo.jpg", image1_->size(), QStringLiteral("VANTOR"));
-    if (image1_->pixmap().isNull())
-        image1_->setStyleSheet(QStringLiteral("font-size:34pt; font-weight:bold; color:#ff8a1e;"));
-    showPicture(image3_, "banner_large.jpg", image3_->size(), QStringLiteral("Our sponsor: Aldermere Components"));
-    showPicture(hl2logo_, "hl2logo.jpg", hl2logo_->size(), QStringLiteral("HL2"));
-    if (hl2logo_->pixmap().isNull())
-        hl2logo_->setStyleSheet(QStringLiteral("color:#ff8a1e; font-weight:bold; font-size:14pt;"));
+    image1_->setImage(pictures_.image("logo.jpg"), QStringLiteral("VANTOR"), style::font(34, true), false);
+    image3_->setImage(pictures_.image("banner_large.jpg"), QString::fromUtf8(kSponsorFallback),
+                      style::font(10, true), true);
+    hl2logo_->setImage(pictures_.image("hl2logo.jpg"), QStringLiteral("HL2"), style::font(14, true), false);
 }
 
 void MainWindow::buildTitleArea() {
-    auto* title = new QLabel(QStringLiteral("VANTOR"), this);
-    title->setObjectName(QStringLiteral("TitleLabel"));
-    title->setGeometry(kMargin + 4, 0, 120, kHeaderHeight);
-    title->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-    title->setAttribute(Qt::WA_TransparentForMouseEvents);
-    auto* subtitle = new QLabel(QString::fromUtf8(kAppTitle), this);
-    subtitle->setObjectName(QStringLiteral("SubtitleLabel"));
-    subtitle->setGeometry(kMargin + 4 + 116, 2, 400, kHeaderHeight);
-    subtitle->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-    subtitle->setAttribute(Qt::WA_TransparentForMouseEvents);
-
-    speedButton1_ = new QToolButton(this);
+    // The program's name is part of the background picture; paintEvent writes it
+    // on the plain background.
+    speedButton1_ = new style::TitleButton(QStringLiteral("Close"), true, this);
     speedButton1_->setObjectName(QStringLiteral("SpeedButton1"));
-    speedButton1_->setText(QStringLiteral("\u2715"));
     speedButton1_->setToolTip(QStringLiteral("Close"));
     speedButton1_->setGeometry(kWindowWidth - 12 - 34, 14, 34, 30);
     connect(speedButton1_, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
 
-    speedButton2_ = new QToolButton(this);
+    speedButton2_ = new style::TitleButton(QStringLiteral("Minimise"), false, this);
     speedButton2_->setObjectName(QStringLiteral("SpeedButton2"));
-    speedButton2_->setText(QStringLiteral("\u2013"));
     speedButton2_->setToolTip(QStringLiteral("Minimise"));
     speedButton2_->setGeometry(kWindowWidth - 12 - 34 - 4 - 34, 14, 34, 30);
     connect(speedButton2_, &QToolButton::clicked, this, [this] { showMinimized(); });
@@ -249,11 +221,12 @@ void MainWindow::buildTitleArea() {
     verselabel_->setGeometry(badge);
     verselabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     verselabel_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    verselabel_->setFont(style::font(13));
+    style::setTextColour(verselabel_, style::kMuted);
 
-    hl2logo_ = new QLabel(this);
+    hl2logo_ = new style::Picture(QSize(96, 38), this);
     hl2logo_->setObjectName(QStringLiteral("hl2logo"));
-    hl2logo_->setGeometry(badge);
-    hl2logo_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    hl2logo_->move(badge.topLeft());
     hl2logo_->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
@@ -264,105 +237,110 @@ void MainWindow::buildSideMenu() {
     columnLayout->setContentsMargins(0, 0, 0, 0);
     columnLayout->setSpacing(10);
 
-    groupBar_ = new QFrame;
+    groupBar_ = new style::Card;
     groupBar_->setObjectName(QStringLiteral("GroupBar1"));
     auto* bar = new QVBoxLayout(groupBar_);
     bar->setContentsMargins(1, 6, 1, 6);
     bar->setSpacing(0);
 
-    struct Item {
-        const char* caption;
-        const char* name;
-        int page;  // -1: help, -2: About
-    };
-    const Item group1[] = {{"Path && information", "Group1Items0", 0},
-                           {"Resolution && detail", "Group1Items1", 1},
-                           {"Filters && demos", "Group1Items2", 2},
-                           {"Miscellaneous", "Group1Items3", 3}};
-    const Item group3[] = {{"Benchmark help", "Group3Items0", -1},
-                           {"Debug program", "Group3Items1", 5},
-                           {"Our Sponsor", "Group3Items2", 4},
-                           {"Donate", "Group3Items3", 6},
-                           {"About...", "Group3Items4", -2}};
-
-    auto addGroup = [&](int index, const char* caption, const char* name, auto& items) {
-        auto* header = new QToolButton;
+    auto addGroup = [&](int index, const char* caption, const char* name) {
+        auto* header = new style::GroupHeaderButton(QString::fromUtf8(caption));
         header->setObjectName(QString::fromUtf8(name));
-        header->setProperty("role", "groupHeader");
-        header->setText(QString::fromUtf8(caption));
-        header->setCheckable(true);
-        header->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        header->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        header->setCursor(Qt::PointingHandCursor);
         connect(header, &QToolButton::clicked, this, [this, index] {
             openGroup(groupBodies_[static_cast<std::size_t>(index)]->isHidden() ? index : -1);
         });
         bar->addWidget(header);
-
+        // The items are made when the group first opens (both start closed).
         auto* body = new QWidget;
         auto* bodyLayout = new QVBoxLayout(body);
         bodyLayout->setContentsMargins(0, 2, 0, 6);
         bodyLayout->setSpacing(0);
-        for (const Item& item : items) {
-            auto* button = new QPushButton(QString::fromUtf8(item.caption));
-            button->setObjectName(QString::fromUtf8(item.name));
-            button->setProperty("role", "menuItem");
-            button->setCursor(Qt::PointingHandCursor);
-            button->setFocusPolicy(Qt::TabFocus);
-            button->setCheckable(item.page != -1);
-            bodyLayout->addWidget(button);
-            const int page = item.page;
-            if (page >= 0) pageItems_[page] = button;
-            if (page == -2) aboutItem_ = button;
-            connect(button, &QPushButton::clicked, this, [this, page] {
-                if (!controller_) return;
-                auto& options = controller_->options();
-                if (page >= 0)
-                    handle([&] { options.showPage(page); });
-                else if (page == -1)
-                    handle([&] { options.openHelp(); });
-                else
-                    handle([&] { options.showAbout(); });
-                // A click toggles the item; the view shown decides which one is marked.
-                markMenu();
-            });
-        }
+        body->hide();
         bar->addWidget(body);
         groupHeaders_[static_cast<std::size_t>(index)] = header;
         groupBodies_[static_cast<std::size_t>(index)] = body;
     };
-    addGroup(0, "Benchmark", "Group1", group1);
-    addGroup(1, "Help", "Group3", group3);
+    addGroup(0, "Benchmark", "Group1");
+    addGroup(1, "Help", "Group3");
     bar->addStretch(1);
     columnLayout->addWidget(groupBar_, 1);
 
-    benchButton_ = new QPushButton(QStringLiteral("Run"));
+    benchButton_ = new style::FilledButton(QStringLiteral("Run"), style::kAccent, QColor(0x14, 0x18, 0x1f));
     benchButton_->setObjectName(QStringLiteral("BenchButton"));
     benchButton_->setToolTip(QStringLiteral("Run benchmark"));
+    benchButton_->setFont(style::font(13));
     benchButton_->setIcon(playIcon());
     benchButton_->setIconSize(QSize(20, 20));
-    benchButton_->setCursor(Qt::PointingHandCursor);
     benchButton_->setMinimumHeight(52);
     connect(benchButton_, &QPushButton::clicked, this, [this] {
         if (controller_) handle([this] { controller_->BenchButtonClick(); });
     });
     columnLayout->addWidget(benchButton_);
+    menuColumn_ = columnLayout;
+}
 
-    stopButton_ = new QPushButton(QStringLiteral("Stop"));
+void MainWindow::ensureMenuItems(int group) {
+    if (group < 0 || group > 1 || menuItemsBuilt_[static_cast<std::size_t>(group)]) return;
+    menuItemsBuilt_[static_cast<std::size_t>(group)] = true;
+    struct Item {
+        const char* caption;
+        const char* name;
+        int page;  // -1: help, -2: About
+    };
+    static const Item group1[] = {{"Path && information", "Group1Items0", 0},
+                                  {"Resolution && detail", "Group1Items1", 1},
+                                  {"Filters && demos", "Group1Items2", 2},
+                                  {"Miscellaneous", "Group1Items3", 3}};
+    static const Item group3[] = {{"Benchmark help", "Group3Items0", -1},
+                                  {"Debug program", "Group3Items1", 5},
+                                  {"Our Sponsor", "Group3Items2", 4},
+                                  {"Donate", "Group3Items3", 6},
+                                  {"About...", "Group3Items4", -2}};
+    auto* bodyLayout = static_cast<QVBoxLayout*>(groupBodies_[static_cast<std::size_t>(group)]->layout());
+    for (const Item& item : group == 0 ? std::span<const Item>(group1) : std::span<const Item>(group3)) {
+        auto* button = new style::MenuItemButton(QString::fromUtf8(item.caption));
+        button->setObjectName(QString::fromUtf8(item.name));
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setCheckable(item.page != -1);
+        bodyLayout->addWidget(button);
+        const int page = item.page;
+        if (page >= 0) pageItems_[page] = button;
+        if (page == -2) aboutItem_ = button;
+        connect(button, &QPushButton::clicked, this, [this, page] {
+            if (!controller_) return;
+            auto& options = controller_->options();
+            if (page >= 0)
+                handle([&] { options.showPage(page); });
+            else if (page == -1)
+                handle([&] { options.openHelp(); });
+            else
+                handle([&] { options.showAbout(); });
+            // A click toggles the item; the view shown decides which one is marked.
+            markMenu();
+        });
+    }
+    markMenu();
+}
+
+// The Stop button and the pass bar, below the run button; made when first needed.
+void MainWindow::ensureRunControls() {
+    if (stopButton_) return;
+    stopButton_ = new style::FilledButton(QStringLiteral("Stop"), QColor(0xa8, 0x34, 0x2a), Qt::white);
     stopButton_->setObjectName(QStringLiteral("StopButton"));
+    stopButton_->setFont(style::font(10, true));
+    stopButton_->setMinimumHeight(36);
     stopButton_->setToolTip(
         QStringLiteral("Stops the benchmark: your game configuration is put back and no report is written."));
-    stopButton_->setCursor(Qt::PointingHandCursor);
     stopButton_->hide();
     connect(stopButton_, &QPushButton::clicked, this, [this] {
         if (controller_) handle([this] { controller_->StopRun(); });
     });
-    columnLayout->addWidget(stopButton_);
+    menuColumn_->addWidget(stopButton_);
 
     runProgress_ = new QProgressBar;
     runProgress_->setObjectName(QStringLiteral("RunProgress"));
     runProgress_->hide();
-    columnLayout->addWidget(runProgress_);
+    menuColumn_->addWidget(runProgress_);
 }
 
 void MainWindow::buildAboutView() {
@@ -373,37 +351,34 @@ void MainWindow::buildAboutView() {
     layout->setContentsMargins(4, 0, 4, 0);
     layout->setSpacing(12);
 
-    image1_ = new QLabel;
+    image1_ = new style::Picture(QSize(600, 150));
     image1_->setObjectName(QStringLiteral("Image1"));
-    image1_->setAlignment(Qt::AlignCenter);
-    image1_->setFixedSize(600, 150);
     layout->addWidget(image1_, 0, Qt::AlignHCenter);
 
     auto* text = card();
     auto* textLayout = new QVBoxLayout(text);
     textLayout->setContentsMargins(16, 12, 16, 12);
-    auto* memo = textLabel(QString::fromUtf8(kAboutText), "text");
-    memo->setObjectName(QStringLiteral("AboutMemo"));
-    textLayout->addWidget(memo);
+    textLayout->addWidget(textBlock(QString::fromUtf8(kAboutText), "AboutMemo"));
     layout->addWidget(text);
     layout->addStretch(1);
-    image3_ = banner("Image3", nullptr, kLargeBanner);
+    image3_ = static_cast<style::Picture*>(banner("Image3", nullptr, kLargeBanner));
     layout->addWidget(image3_, 0, Qt::AlignHCenter);
 }
 
-QLabel* MainWindow::banner(const char* name, const char* pictureFile, QSize size) {
-    auto* label = new QLabel;
-    label->setObjectName(QString::fromUtf8(name));
-    label->setFixedSize(size);
-    label->setCursor(Qt::PointingHandCursor);
-    label->setToolTip(QString::fromUtf8(kSponsorAddress));
-    label->setAlignment(Qt::AlignCenter);
-    label->setProperty("role", "banner");
-    if (pictureFile) showPicture(label, pictureFile, size, QStringLiteral("Our sponsor: Aldermere Components"));
-    onClick(label, [this] {
+// A sponsor banner: opens the sponsor's address. Without pictureFile the
+// picture is set later (the About view's, once the window shows).
+QWidget* MainWindow::banner(const char* name, const char* pictureFile, QSize size) {
+    auto* picture = new style::Picture(size);
+    picture->setObjectName(QString::fromUtf8(name));
+    picture->setCursor(Qt::PointingHandCursor);
+    picture->setToolTip(QString::fromUtf8(kSponsorAddress));
+    if (pictureFile)
+        picture->setImage(pictures_.image(pictureFile), QString::fromUtf8(kSponsorFallback), style::font(10, true),
+                          true);
+    onClick(picture, [this] {
         if (controller_) handle([this] { controller_->options().openSponsor(); });
     });
-    return label;
+    return picture;
 }
 
 // ---- pages ------------------------------------------------------------------------------
@@ -423,6 +398,10 @@ void MainWindow::ensurePage(int index) {
     auto* rule = new QFrame;
     rule->setObjectName(QStringLiteral("HeadingRule"));
     rule->setFixedSize(48, 3);
+    rule->setAutoFillBackground(true);
+    QPalette accent = rule->palette();
+    accent.setColor(QPalette::Window, style::kAccent);
+    rule->setPalette(accent);
     body->addWidget(rule);
     switch (index) {
         case 0: buildPathPage(body); break;
@@ -436,17 +415,22 @@ void MainWindow::ensurePage(int index) {
 }
 
 void MainWindow::buildAllPages() {
+    ensureMenuItems(0);
+    ensureMenuItems(1);
+    ensureRunControls();
     for (int i = 0; i < 7; ++i) ensurePage(i);
 }
 
 bool MainWindow::allPagesBuilt() const {
-    return std::all_of(built_.begin(), built_.end(), [](bool b) { return b; });
+    return stopButton_ && std::all_of(built_.begin(), built_.end(), [](bool b) { return b; }) &&
+           std::all_of(menuItemsBuilt_.begin(), menuItemsBuilt_.end(), [](bool b) { return b; });
 }
 
 void MainWindow::buildPathPage(QVBoxLayout* body) {
     auto* pathGroup = new QGroupBox(QStringLiteral(" Half-Life 2 path "));
     auto* pathLayout = new QVBoxLayout(pathGroup);
     hl2PathEdit_ = new QLineEdit;
+    hl2PathEdit_->setTextMargins(4, 0, 4, 0);
     hl2PathEdit_->setObjectName(QStringLiteral("HL2PathEdit"));
     hl2PathEdit_->setReadOnly(true);
     pathLayout->addWidget(hl2PathEdit_);
@@ -530,6 +514,7 @@ void MainWindow::buildResolutionPage(QVBoxLayout* body) {
         detail->addWidget(radio, i, 0);
     }
     detailEdit_ = new QLineEdit;
+    detailEdit_->setTextMargins(4, 0, 4, 0);
     detailEdit_->setObjectName(QStringLiteral("DetailEdit"));
     detailEdit_->setReadOnly(true);
     detailButton_ = new QToolButton;
@@ -596,6 +581,7 @@ void MainWindow::buildFiltersPage(QVBoxLayout* body) {
     }
     auto* file = new QHBoxLayout;
     demoEdit_ = new QLineEdit;
+    demoEdit_->setTextMargins(4, 0, 4, 0);
     demoEdit_->setObjectName(QStringLiteral("DemoEdit"));
     demoEdit_->setReadOnly(true);
     demoEditButton_ = new QToolButton;
@@ -642,6 +628,7 @@ void MainWindow::buildMiscPage(QVBoxLayout* body) {
     fileGrid->setVerticalSpacing(4);
     fileGrid->addWidget(textLabel(QStringLiteral("Results folder"), "caption"), 0, 0, 1, 2);
     resEdit_ = new QLineEdit;
+    resEdit_->setTextMargins(4, 0, 4, 0);
     resEdit_->setObjectName(QStringLiteral("ResEdit"));
     resEdit_->setReadOnly(true);
     toolButton5_ = new QToolButton;
@@ -652,6 +639,7 @@ void MainWindow::buildMiscPage(QVBoxLayout* body) {
     fileGrid->addItem(new QSpacerItem(0, 8), 2, 0);
     fileGrid->addWidget(textLabel(QStringLiteral("Benchmark notes (50 chars at most!)"), "caption"), 3, 0, 1, 2);
     noteEdit_ = new QLineEdit;
+    noteEdit_->setTextMargins(4, 0, 4, 0);
     noteEdit_->setObjectName(QStringLiteral("NoteEdit"));
     noteEdit_->setMaxLength(50);
     fileGrid->addWidget(noteEdit_, 4, 0, 1, 2);
@@ -738,7 +726,7 @@ void MainWindow::buildSponsorPage(QVBoxLayout* body) {
     auto* text = card();
     auto* layout = new QVBoxLayout(text);
     layout->setContentsMargins(16, 14, 16, 14);
-    layout->addWidget(textLabel(QString::fromUtf8(kSponsorText), "text"));
+    layout->addWidget(textBlock(QString::fromUtf8(kSponsorText)));
     body->addWidget(text);
     body->addStretch(1);
     body->addWidget(banner("Image2", "banner_large.jpg", kLargeBanner), 0, Qt::AlignHCenter);
@@ -749,9 +737,7 @@ void MainWindow::buildDebugPage(QVBoxLayout* body) {
     auto* layout = new QVBoxLayout(text);
     layout->setContentsMargins(16, 14, 16, 16);
     layout->setSpacing(14);
-    auto* memo3 = textLabel(QString::fromUtf8(kDebugText), "text");
-    memo3->setObjectName(QStringLiteral("Memo3"));
-    layout->addWidget(memo3);
+    layout->addWidget(textBlock(QString::fromUtf8(kDebugText), "Memo3"));
     debugBtn_ = new QPushButton(QStringLiteral("Start debug mode"));
     debugBtn_->setObjectName(QStringLiteral("DebugBtn"));
     connect(debugBtn_, &QPushButton::clicked, this, [this] {
@@ -768,11 +754,8 @@ void MainWindow::buildDonatePage(QVBoxLayout* body) {
     auto* layout = new QVBoxLayout(text);
     layout->setContentsMargins(16, 14, 16, 16);
     layout->setSpacing(14);
-    auto* memo4 = textLabel(QString::fromUtf8(kDonateText), "text");
-    memo4->setObjectName(QStringLiteral("Memo4"));
-    layout->addWidget(memo4);
-    auto* label2 = linkLabel(QStringLiteral("Email!"), "Label2");
-    label2->setStyleSheet(label2->styleSheet() + QStringLiteral("font-weight: bold; font-size: 11pt;"));
+    layout->addWidget(textBlock(QString::fromUtf8(kDonateText), "Memo4"));
+    auto* label2 = linkLabel(QStringLiteral("Email!"), "Label2", 11, true);
     onClick(label2, [this] {
         if (controller_) handle([this] { controller_->options().openMail(); });
     });
@@ -1070,6 +1053,7 @@ void MainWindow::markMenu() {
 int MainWindow::currentPage() const { return pageControl_->isHidden() ? -1 : pageControl_->currentIndex(); }
 
 void MainWindow::setRunProgress(int current, int total) {
+    ensureRunControls();
     if (total <= 0) {
         runProgress_->hide();
         return;
@@ -1081,17 +1065,19 @@ void MainWindow::setRunProgress(int current, int total) {
     runProgress_->show();
 }
 
-void MainWindow::setRunActive(bool active) { stopButton_->setVisible(active); }
+void MainWindow::setRunActive(bool active) {
+    ensureRunControls();
+    stopButton_->setVisible(active);
+}
 
 // ---- menu ---------------------------------------------------------------------------------
 
 void MainWindow::openGroup(int group) {
+    ensureMenuItems(group);
     for (int i = 0; i < 2; ++i) {
         const bool open = i == group;
         groupBodies_[static_cast<std::size_t>(i)]->setVisible(open);
-        QToolButton* header = groupHeaders_[static_cast<std::size_t>(i)];
-        header->setChecked(open);
-        header->setIcon(chevron(open, open ? style::kAccent : style::kMuted));
+        groupHeaders_[static_cast<std::size_t>(i)]->setChecked(open);
     }
 }
 
@@ -1117,6 +1103,16 @@ void MainWindow::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), style::kBackground);
         p.fillRect(QRect(0, 0, width(), kHeaderHeight), QColor(0x0b, 0x0f, 0x15));
         p.fillRect(QRect(0, kHeaderHeight - 2, width(), 2), style::kAccent);
+        p.fillRect(QRect(0, height() - kStatusHeight, width(), kStatusHeight), QColor(0x08, 0x0b, 0x10));
+        p.setFont(style::font(17, true));
+        p.setPen(style::kAccent);
+        QRect used;
+        p.drawText(QRect(kMargin + 4, 0, 400, kHeaderHeight - 2), Qt::AlignVCenter | Qt::AlignLeft,
+                   QStringLiteral("VANTOR"), &used);
+        p.setFont(style::font(11));
+        p.setPen(style::kMuted);
+        p.drawText(QRect(used.right() + 12, 2, 400, kHeaderHeight - 2), Qt::AlignVCenter | Qt::AlignLeft,
+                   QString::fromUtf8(kAppTitle));
     }
     p.setPen(style::kPanelBorder);
     p.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -1124,7 +1120,8 @@ void MainWindow::paintEvent(QPaintEvent*) {
     if (!firstPaintDone_) {
         // The pages are built once the window is on the screen.
         firstPaintDone_ = true;
-        QTimer::singleShot(0, this, [this] { buildAllPages(); });
+        if (buildPagesAfterFirstPaint) QTimer::singleShot(0, this, [this] { buildAllPages(); });
+        if (afterFirstPaint) afterFirstPaint();
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/JpegImageQt.h"
 #include "app/MainView.h"
+#include "app/StyleQt.h"
 
 #include <QImage>
 #include <QPoint>
@@ -64,6 +65,8 @@ public:
     // Runs after each FormShow check, when a donation window has been closed
     // again or was not needed.
     std::function<void()> afterFormShow;
+    // Runs once, when the window has been painted for the first time.
+    std::function<void()> afterFirstPaint;
     // Shows the donation window modally; replaceable for tests.
     std::function<void()> showDonationWindow;
 
@@ -99,11 +102,15 @@ public:
     // other; -1 closes both.
     void openMenuGroup(int group) { openGroup(group); }
 
-    // The option pages are built when first needed, at the latest right after
-    // the window's first paint; until then their controls' states live in a
-    // plain model.
+    // What is not visible at start (the option pages, the menu's items, the
+    // Stop button and the pass bar) is built when first needed, at the latest
+    // right after the window's first paint; until then the pages' control
+    // states live in a plain model.
     void buildAllPages();
     bool allPagesBuilt() const;
+    // Whether the first paint schedules the building of all pages (off: each
+    // page is built when first shown).
+    bool buildPagesAfterFirstPaint = true;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -131,11 +138,12 @@ private:
     void buildSponsorPage(QVBoxLayout* body);
     void buildDebugPage(QVBoxLayout* body);
     void buildDonatePage(QVBoxLayout* body);
-    QLabel* banner(const char* name, const char* picture, QSize size);
-    void showPicture(QLabel* label, const char* file, QSize size, const QString& fallback);
+    QWidget* banner(const char* name, const char* picture, QSize size);
     void ensureAboutPictures();
     void applyEnabled(Control c);
 
+    void ensureMenuItems(int group);
+    void ensureRunControls();
     void openGroup(int group);  // 0 Benchmark, 1 Help, -1 none
     void markMenu();            // marks the menu item of the view shown
     void FormShow();
@@ -144,7 +152,7 @@ private:
     void updateDeferredButton(QAbstractButton* button, Control c);
 
     MainController* controller_ = nullptr;
-    PictureSet pictures_;
+    PictureCache pictures_;
     QImage background_;
     bool backgroundLoaded_ = false;
     bool aboutPicturesShown_ = false;
@@ -162,9 +170,9 @@ private:
 
     // Title area.
     QLabel* verselabel_ = nullptr;
-    QLabel* image1_ = nullptr;
-    QLabel* image3_ = nullptr;
-    QLabel* hl2logo_ = nullptr;
+    style::Picture* image1_ = nullptr;
+    style::Picture* image3_ = nullptr;
+    style::Picture* hl2logo_ = nullptr;
     QToolButton* speedButton1_ = nullptr;
     QToolButton* speedButton2_ = nullptr;
 
@@ -172,6 +180,8 @@ private:
     QFrame* groupBar_ = nullptr;
     std::array<QToolButton*, 2> groupHeaders_{};
     std::array<QWidget*, 2> groupBodies_{};
+    std::array<bool, 2> menuItemsBuilt_{};
+    QVBoxLayout* menuColumn_ = nullptr;
     std::map<int, QPushButton*> pageItems_;  // page index -> menu item
     QPushButton* aboutItem_ = nullptr;
 

@@ -23,6 +23,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 using namespace vantor;
@@ -110,12 +111,16 @@ int main(int argc, char** argv) {
             });
         };
     } else if (exitWhenShown) {
-        window.afterFormShow = [&] {
-            QTimer::singleShot(0, &window, [&] {
-                window.repaint();
+        // Ends when the window has been painted and FormShow has run.
+        window.buildPagesAfterFirstPaint = false;  // they would come after the moment measured
+        auto endWhenBoth = [&window, shown = std::make_shared<int>(0)] {
+            if (++*shown == 2) {
+                window.afterFormShow = nullptr;
                 QCoreApplication::exit(0);
-            });
+            }
         };
+        window.afterFormShow = endWhenBoth;
+        window.afterFirstPaint = endWhenBoth;
     } else if (exitWhenIdle) {
         window.afterFormShow = [&] {
             QTimer::singleShot(0, &window, [&] {

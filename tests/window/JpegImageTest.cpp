@@ -117,6 +117,20 @@ TEST_F(JpegImage, LoadPictureReportsOneLineOnStderr) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
 }
 
+TEST_F(JpegImage, CacheDecodesEachPictureOnceAndReportsAFailureOnce) {
+    writeFile(dir / "good.jpg", rgbJpeg());
+    PictureCache cache(dir.path());
+    testing::internal::CaptureStderr();
+    const QImage first = cache.image("good.jpg");
+    const QImage again = cache.image("good.jpg");
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(cache.image("missing.jpg").isNull());
+    const std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(first.constBits(), again.constBits());  // the same pixels, not a second decode
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("missing.jpg not shown: the file is missing"), std::string::npos) << err;
+}
+
 TEST_F(JpegImage, WindowWithBrokenArtworkStillDrawsAPlainBackground) {
     for (const char* name : {"background.jpg", "logo.jpg", "hl2logo.jpg", "banner_large.jpg"})
         writeFile(dir / name, "garbage");

@@ -65,7 +65,8 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
         if (show) {
             window->show();
-            ASSERT_TRUE(QTest::qWaitFor([&] { return formShows > 0; }, 5000));
+            // FormShow has run and what the first paint defers has been built.
+            ASSERT_TRUE(QTest::qWaitFor([&] { return formShows > 0 && window->allPagesBuilt(); }, 5000));
         }
     }
 
@@ -118,11 +119,12 @@ TEST_F(MainWindowTest, StartsInTheAboutViewWithBothGroupsClosed) {
     EXPECT_FALSE(find<QWidget>("AboutView")->isHidden());
     EXPECT_TRUE(find<QStackedWidget>("PageControl")->isHidden());
     EXPECT_FALSE(find<QLabel>("verselabel")->isHidden());
-    EXPECT_TRUE(find<QLabel>("hl2logo")->isHidden());
+    EXPECT_TRUE(find<QWidget>("hl2logo")->isHidden());
     EXPECT_FALSE(find<QToolButton>("Group1")->isChecked());
     EXPECT_FALSE(find<QToolButton>("Group3")->isChecked());
     EXPECT_FALSE(find<QPushButton>("Group1Items0")->isVisible());
     EXPECT_FALSE(find<QPushButton>("Group3Items0")->isVisible());
+    EXPECT_TRUE(find<QPushButton>("Group3Items4")->isChecked());  // "About..." marks the view shown
     EXPECT_EQ(find<QStackedWidget>("PageControl")->count(), 7);
     EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
@@ -174,10 +176,10 @@ TEST_F(MainWindowTest, MenuItemsShowTheirPages) {
         if (row.page >= 0) {
             EXPECT_EQ(find<QStackedWidget>("PageControl")->currentIndex(), row.page);
             EXPECT_TRUE(find<QLabel>("verselabel")->isHidden());
-            EXPECT_FALSE(find<QLabel>("hl2logo")->isHidden());
+            EXPECT_FALSE(find<QWidget>("hl2logo")->isHidden());
         } else {
             EXPECT_FALSE(find<QLabel>("verselabel")->isHidden());
-            EXPECT_TRUE(find<QLabel>("hl2logo")->isHidden());
+            EXPECT_TRUE(find<QWidget>("hl2logo")->isHidden());
         }
         EXPECT_TRUE(item->isChecked());  // the menu marks the view shown
     }
@@ -225,6 +227,48 @@ TEST_F(MainWindowTest, ItemListsAreInOrderAndStartWithoutAChoice) {
     // The custom file and user demo controls start disabled.
     EXPECT_FALSE(find<QLineEdit>("DetailEdit")->isEnabled());
     EXPECT_FALSE(find<QToolButton>("DemoEditButton")->isEnabled());
+}
+
+TEST_F(MainWindowTest, StoredSettingsReachThePagesBuiltAfterStartUp) {
+    std::filesystem::create_directories(dir / "reports");
+    for (auto [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
+             {"1024", "1"}, {"2048", "1"}, {sv::AFLevel, "Sys"}, {sv::AALevel, "4"}, {sv::Demo, "6"},
+             {sv::Detail, "3"}, {sv::CustomConfig, "/cfg/my.cfg"}, {sv::Heapsize, "256000"}, {sv::Refresh, "85"},
+             {sv::DXLevel, "81"}, {sv::FastZ, "0"}, {sv::HDDUsage, "1"}, {sv::Note, "old note"},
+             {sv::ResultPath, dir / "reports/"}, {sv::HeaderVersion, "7\r\n"}, {sv::Programversion, "1.3"}})
+        put(name, value);
+    start(false);
+    // Decoded before any page exists: the view answers from its model.
+    EXPECT_EQ(window->findChild<QComboBox*>(QStringLiteral("AFBox")), nullptr);
+    EXPECT_EQ(window->choice(Choice::AF), 6);
+    EXPECT_TRUE(window->resolutionChecked(2));
+    EXPECT_TRUE(window->isEnabled(Control::DetailEdit));
+    EXPECT_EQ(window->text(Field::NoteEdit), "old note");
+
+    window->show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->allPagesBuilt(); }, 5000));
+    EXPECT_EQ(find<QComboBox>("AFBox")->currentText(), QStringLiteral("From System"));
+    EXPECT_EQ(find<QComboBox>("AABox")->currentText(), QStringLiteral("4\u00d7"));
+    EXPECT_EQ(find<QComboBox>("HeapsizeBox")->currentText(), QStringLiteral("256 MB"));
+    EXPECT_EQ(find<QComboBox>("RefreshBox")->currentText(), QStringLiteral("85 Hz"));
+    EXPECT_EQ(find<QComboBox>("DirectXBox")->currentText(), QStringLiteral("DirectX 8.1"));
+    EXPECT_TRUE(find<QRadioButton>("demo5")->isChecked());
+    EXPECT_TRUE(find<QLineEdit>("DemoEdit")->isEnabled());
+    EXPECT_TRUE(find<QRadioButton>("DetailBox2")->isChecked());
+    EXPECT_TRUE(find<QLineEdit>("DetailEdit")->isEnabled());
+    EXPECT_EQ(find<QLineEdit>("DetailEdit")->text(), QStringLiteral("/cfg/my.cfg"));
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(find<QCheckBox>(QStringLiteral("res%1").arg(i).toUtf8().constData())->isChecked(), i == 2 || i == 5);
+    EXPECT_FALSE(find<QCheckBox>("FastZBox")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("HDDUseBox")->isChecked());
+    EXPECT_EQ(find<QLineEdit>("NoteEdit")->text(), QStringLiteral("old note"));
+    EXPECT_EQ(find<QLineEdit>("ResEdit")->text().toStdString(), dir / "reports/");
+    EXPECT_EQ(find<QLabel>("Label17")->text(), QStringLiteral("1.3"));
+    EXPECT_EQ(find<QLabel>("HeaderVersion")->text(), QStringLiteral("7"));
+    EXPECT_EQ(find<QLabel>("verselabel")->text(), QStringLiteral("v1.3"));
+
+    // From now on the controls answer for themselves.
+    find<QComboBox>("AFBox")->setCurrentIndex(1);
+    EXPECT_EQ(window->choice(Choice::AF), 1);
 }
 
 TEST_F(MainWindowTest, ButtonsOfLaterSubsystemsWaitDisabledWithAHint) {
@@ -312,6 +356,18 @@ TEST_F(MainWindowTest, RadioGroupsStoreThroughTheirChoosersAndOnLeave) {
         leave(find<QGroupBox>(row.group));
         EXPECT_EQ(stored(row.value), row.code);
     }
+
+    // With the last items chosen, the browse buttons open their choosers.
+    dialogs.nextFile = "/home/u/my.cfg";
+    showPageOf(1);
+    QTest::mouseClick(find<QToolButton>("DetailButton"), Qt::LeftButton);
+    EXPECT_EQ(stored(sv::CustomConfig), "/home/u/my.cfg");
+    EXPECT_EQ(find<QLineEdit>("DetailEdit")->text(), QStringLiteral("/home/u/my.cfg"));
+    dialogs.nextFile = "/home/u/run_1.dem";
+    showPageOf(2);
+    QTest::mouseClick(find<QToolButton>("DemoEditButton"), Qt::LeftButton);
+    EXPECT_EQ(stored(sv::Demoname), "/home/u/run_1.dem");
+    EXPECT_EQ(dialogs.fileDialogs.size(), 2u);
 }
 
 TEST_F(MainWindowTest, AControlWithoutAChoiceWritesNothing) {
@@ -373,6 +429,14 @@ TEST_F(MainWindowTest, SwitchesResolutionsAndNoteAreStoredOnlyOnLeave) {
     QTest::keyClick(note, Qt::Key_Delete);
     leave(note);  // an empty note is not stored on leave
     EXPECT_EQ(stored(sv::Note), "driver 1.2");
+
+    // The results folder field (read-only, filled by its chooser) is stored on leave too.
+    auto* res2 = find<QLineEdit>("ResEdit");
+    leave(res2);
+    EXPECT_FALSE(stored(sv::ResultPath));
+    window->setText(Field::ResEdit, "/home/u/reports/");
+    leave(res2);
+    EXPECT_EQ(stored(sv::ResultPath), "/home/u/reports/");
 }
 
 TEST_F(MainWindowTest, SettingControlsByProgramRunsNoHandler) {
@@ -494,7 +558,7 @@ TEST_F(MainWindowTest, LinksAndBannersOpenTheirAddresses) {
     showPageOf(6);
     QTest::mouseClick(find<QLabel>("Label2"), Qt::LeftButton);
     showPageOf(2);
-    QTest::mouseClick(find<QLabel>("Image7"), Qt::LeftButton);
+    QTest::mouseClick(find<QWidget>("Image7"), Qt::LeftButton);
     EXPECT_EQ(opened, (std::vector<std::string>{kSupportAddress, kAuthorMail, kAuthorMail, kSponsorAddress}));
 }
 
