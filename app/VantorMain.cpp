@@ -4,6 +4,8 @@
 //   vantor --screenshot DIR     saves PNGs of the About view and of every page into DIR, then ends
 //   vantor --exit-when-shown    ends as soon as the window has been shown and painted (benchmarks)
 //   vantor --exit-when-idle     ends once the window is complete and idle, its pages built (benchmarks)
+//   vantor --run                clicks the run button once the window shows; prints the report's
+//                               path when the run has ended and closes the window shortly after
 
 #include "app/DialogsQt.h"
 #include "app/DonationForm.h"
@@ -79,6 +81,7 @@ int main(int argc, char** argv) {
     QString screenshotFolder;
     bool exitWhenShown = false;
     bool exitWhenIdle = false;
+    bool runOnce = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
             screenshotFolder = QString::fromLocal8Bit(argv[++i]);
@@ -86,8 +89,10 @@ int main(int argc, char** argv) {
             exitWhenShown = true;
         } else if (std::strcmp(argv[i], "--exit-when-idle") == 0) {
             exitWhenIdle = true;
+        } else if (std::strcmp(argv[i], "--run") == 0) {
+            runOnce = true;
         } else {
-            std::fprintf(stderr, "usage: vantor [--screenshot DIR | --exit-when-shown | --exit-when-idle]\n");
+            std::fprintf(stderr, "usage: vantor [--screenshot DIR | --exit-when-shown | --exit-when-idle | --run]\n");
             return 2;
         }
     }
@@ -127,6 +132,20 @@ int main(int argc, char** argv) {
                 window.repaint();
                 window.buildAllPages();
                 QTimer::singleShot(0, &window, [] { QCoreApplication::exit(0); });
+            });
+        };
+    } else if (runOnce) {
+        controller.sequencer().onRunEnded = [&] {
+            const std::string& report = controller.reportWriter().savedReport();
+            if (!report.empty()) std::printf("%s\n", report.c_str());
+            std::fflush(stdout);
+            // Leave the result on screen for a moment, then close as the system would.
+            QTimer::singleShot(3000, &window, [&window] { window.close(); });
+        };
+        window.afterFormShow = [&] {
+            QTimer::singleShot(0, &window, [&] {
+                controller.BenchButtonClick();
+                if (!controller.sequencer().running()) QTimer::singleShot(3000, &window, [&window] { window.close(); });
             });
         };
     }
