@@ -15,6 +15,7 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -221,7 +222,7 @@ int runCommand(bool yes, const std::string& logFile) {
     }
     const std::string& report = controller.reportWriter().savedReport();
     if (!report.empty()) {
-        std::printf("%s\n", report.c_str());
+        std::printf("%s\n", std::filesystem::path(report).lexically_normal().c_str());
         return 0;
     }
     return 1;

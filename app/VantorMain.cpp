@@ -24,6 +24,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -137,7 +138,7 @@ int main(int argc, char** argv) {
     } else if (runOnce) {
         controller.sequencer().onRunEnded = [&] {
             const std::string& report = controller.reportWriter().savedReport();
-            if (!report.empty()) std::printf("%s\n", report.c_str());
+            if (!report.empty()) std::printf("%s\n", std::filesystem::path(report).lexically_normal().c_str());
             std::fflush(stdout);
             // Leave the result on screen for a moment, then close as the system would.
             QTimer::singleShot(3000, &window, [&window] { window.close(); });
