@@ -2,6 +2,7 @@
 // against the simulated Steam and game, checked by its exit code, its stdout and
 // stderr, and the files it leaves.
 #include "platform/RegistryHive.h"
+#include "support/CliProcess.h"
 #include "support/SimInstall.h"
 
 #include <gtest/gtest.h>
@@ -36,68 +37,6 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
-// vantor-cli started with the arguments, a clean environment (the hive, short
-// timings, no shell open, a short game, process checks limited to dir, so that
-// other tests' Steam and games do not count) and stdout / stderr in files of dir.
-class Cli {
-public:
-    Cli(const std::string& dir, const std::string& hive, std::vector<std::string> args)
-        : out_(dir + "cli.out"), err_(dir + "cli.err") {
-        const std::string exe = std::string(VANTOR_BIN_DIR) + "/vantor-cli";
-        std::vector<std::string> env = {"VANTOR_REGISTRY=" + hive, "VANTOR_TIME_SCALE=20", "VANTOR_NO_SHELL_OPEN=1",
-                                        "VANTOR_SIM_PLAY_MS=250", "VANTOR_SIM_START_DELAY_MS=30",
-                                        "PATH=/usr/bin:/bin", "HOME=" + dir,
-                                        "VANTOR_PROCESS_ROOT=" + std::filesystem::canonical(dir).string()};
-        std::vector<char*> envp;
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        args.insert(args.begin(), exe);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = 0;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Cli() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    bool started() const { return pid_ > 0; }
-    void signal(int sig) const { ::kill(pid_, sig); }
-    std::string out() const { return readFile(out_); }
-    std::string err() const { return readFile(err_); }
-
-    // The exit code; -1 when the program was killed by a signal or did not end
-    // within the limit (it is killed then).
-    int wait(std::chrono::seconds limit = 30s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                pid_ = 0;
-                ADD_FAILURE() << "vantor-cli did not end within " << limit.count() << " s\n" << out() << err();
-                return -1;
-            }
-            std::this_thread::sleep_for(2ms);
-        }
-        pid_ = 0;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    std::string out_, err_;
-    pid_t pid_ = 0;
-};
-
 // A simulated installation whose stored settings tick 640×480 and 800×600,
 // maximum detail, the first built-in demo and a reports folder of its own.
 class CliRun : public ::testing::Test {
@@ -117,7 +56,10 @@ protected:
 
     std::string reports() const { return sim.dir.path() + "Reports/"; }
     std::string logFile() const { return sim.dir.path() + "debug.log"; }
-    Cli cli(std::vector<std::string> args) { return Cli(sim.dir.path(), sim.hive(), std::move(args)); }
+    Cli cli(std::vector<std::string> args) {
+        return Cli(sim.dir.path(), sim.hive(), std::move(args),
+                   {"VANTOR_SIM_PLAY_MS=250", "VANTOR_SIM_START_DELAY_MS=30"});
+    }
     std::size_t reportCount() const {
         std::size_t n = 0;
         for (auto& e : std::filesystem::directory_iterator(reports())) n += e.path().extension() == ".htm";

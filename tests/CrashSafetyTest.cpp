@@ -2,6 +2,7 @@
 // user file must be back with its original bytes under its own name.
 #include "platform/ProcessList.h"
 #include "platform/RegistryHive.h"
+#include "support/CliProcess.h"
 #include "support/SimInstall.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +12,13 @@
 #include <map>
 #include <thread>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 using namespace vantor;
 using namespace vantor::test;
 using namespace std::chrono_literals;
 
-extern char** environ;
 
 namespace {
 
@@ -30,35 +28,6 @@ std::string describe(const std::map<std::string, std::string>& files) {
     std::string s;
     for (auto& [name, bytes] : files) s += name + " (" + std::to_string(bytes.size()) + " bytes) ";
     return s.empty() ? "(none)" : s;
-}
-
-// Starts vantor-cli with the arguments and the installation's environment.
-pid_t spawnCli(const SimInstall& sim, std::vector<std::string> args, const std::string& out) {
-    const std::string exe = std::string(VANTOR_BIN_DIR) + "/vantor-cli";
-    std::vector<std::string> env = {"VANTOR_REGISTRY=" + sim.hive(), "VANTOR_TIME_SCALE=20",
-                                    "VANTOR_NO_SHELL_OPEN=1", "VANTOR_PROCESS_ROOT=" + sim.dir.path(),
-                                    "PATH=/usr/bin:/bin", "HOME=/tmp"};
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    args.insert(args.begin(), exe);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-int waitFor(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
 }
 
 struct UserFiles {
@@ -100,25 +69,23 @@ protected:
     bool killAt(const std::function<bool()>& stage, std::chrono::milliseconds delay) {
         sim.endAll();
         sim.startSteam();
-        const pid_t pid = spawnCli(sim, {"run"}, sim.dir.path() + "run.out");
+        Cli run(sim.dir.path(), sim.hive(), {"run"}, {}, "run");
         const auto start = std::chrono::steady_clock::now();
         bool reached = false;
-        int status = 0;
         while (true) {
             if (stage ? stage() : std::chrono::steady_clock::now() - start >= delay) {
                 reached = true;
                 break;
             }
-            if (::waitpid(pid, &status, WNOHANG) == pid) return false;  // the run ended first
+            if (run.ended()) return false;  // the run ended first
             if (std::chrono::steady_clock::now() - start > 20s) break;
             std::this_thread::sleep_for(200us);
         }
-        ::kill(pid, SIGKILL);
-        waitFor(pid);
+        run.killNow();
         sim.endAll();
         // Start again: start-up repairs what the run left; questions answered No.
-        const pid_t again = spawnCli(sim, {"start"}, sim.dir.path() + "start.out");
-        EXPECT_EQ(waitFor(again), 0);
+        Cli again(sim.dir.path(), sim.hive(), {"start"}, {}, "start");
+        EXPECT_EQ(again.wait(), 0);
         return reached;
     }
 
@@ -126,8 +93,8 @@ protected:
         const auto now = snapshot(sim.cfg());
         EXPECT_EQ(now, userFiles) << "killed " << point << ": now " << describe(now) << ", was "
                                   << describe(userFiles) << "\n"
-                                  << readFile(sim.dir.path() + "start.out");
-        const std::string out = readFile(sim.dir.path() + "start.out");
+                                  << readFile(sim.dir.path() + "start.err");
+        const std::string out = readFile(sim.dir.path() + "start.err");
         EXPECT_EQ(out.find("Do you wish to delete"), std::string::npos) << "the question was asked, killed " << point;
     }
 

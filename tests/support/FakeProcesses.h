@@ -3,6 +3,7 @@
 
 #include "platform/ProcessList.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ class FakeProcesses : public ProcessQuery {
 public:
     bool list(std::vector<ProcessEntry>& out) override {
         ++calls;
+        if (onList) onList(calls);
         if (fail) return false;
         for (const auto& n : names) out.push_back({n, 1});
         return true;
@@ -19,6 +21,9 @@ public:
     std::vector<std::string> names;
     bool fail = false;
     int calls = 0;
+    std::function<void(int call)> onList;  // runs before each answer
 };
+
+using FakeProcessQuery = FakeProcesses;
 
 }  // namespace vantor::test

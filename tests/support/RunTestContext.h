@@ -7,6 +7,7 @@
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
 #include "tests/support/FakeDialogs.h"
+#include "tests/support/FakeProcesses.h"
 #include "tests/support/FakeView.h"
 #include "tests/support/TempDir.h"
 
@@ -18,22 +19,6 @@
 #include <vector>
 
 namespace vantor::test {
-
-// A process list answered by the test.
-class FakeProcessQuery : public ProcessQuery {
-public:
-    bool list(std::vector<ProcessEntry>& out) override {
-        ++calls;
-        if (onList) onList(calls);
-        if (fail) return false;
-        for (const auto& n : names) out.push_back({n, 1});
-        return true;
-    }
-    std::vector<std::string> names;
-    bool fail = false;
-    int calls = 0;
-    std::function<void(int call)> onList;  // runs before each answer
-};
 
 // Every interval a few milliseconds, the bounds a little longer.
 inline Timing shortTiming() {
