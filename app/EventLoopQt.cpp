@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 
 namespace vantor {
 
@@ -18,8 +19,16 @@ EventLoopQt::~EventLoopQt() {
     delete context_;
 }
 
+void EventLoopQt::runGuarded(const Task& task) {
+    try {
+        task();
+    } catch (const std::exception& e) {
+        if (onError) onError(e.what());
+    }
+}
+
 void EventLoopQt::post(Task task) {
-    QMetaObject::invokeMethod(context_, std::move(task), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(context_, [this, task = std::move(task)] { runGuarded(task); }, Qt::QueuedConnection);
 }
 
 void EventLoopQt::invokeAndWait(Task task) {
@@ -27,7 +36,8 @@ void EventLoopQt::invokeAndWait(Task task) {
         task();
         return;
     }
-    QMetaObject::invokeMethod(context_, std::move(task), Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(context_, [this, task = std::move(task)] { runGuarded(task); },
+                              Qt::BlockingQueuedConnection);
 }
 
 EventLoop::TimerId EventLoopQt::startTimer(std::chrono::milliseconds delay, Task task) {
@@ -40,7 +50,7 @@ EventLoop::TimerId EventLoopQt::startTimer(std::chrono::milliseconds delay, Task
         if (it == timers_.end()) return;
         it->second->deleteLater();  // the running lambda belongs to it: not deleted before we return
         timers_.erase(it);
-        task();
+        runGuarded(task);
     });
     timers_.emplace(id, timer);
     timer->start(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(delay.count(), 0, INT_MAX)));

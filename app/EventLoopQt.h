@@ -4,7 +4,9 @@
 
 #include "platform/EventLoop.h"
 
+#include <functional>
 #include <map>
+#include <string>
 
 class QObject;
 class QThread;
@@ -24,10 +26,16 @@ public:
     void cancelTimer(TimerId id) override;
     bool isUiThread() const override;
 
+    // Called with the text of an exception that a task or timer let through (Qt's
+    // own loop must not see it): the front end shows its general error box.
+    std::function<void(const std::string&)> onError;
+
     // Timers started and not yet fired or cancelled.
     std::size_t pendingTimers() const { return timers_.size(); }
 
 private:
+    void runGuarded(const Task& task);
+
     QObject* context_;
     QThread* uiThread_;
     std::map<TimerId, QTimer*> timers_;

@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
     DialogsQt dialogs;
     MainWindow window(executableFolder() + "Pictures" + kPathSep);
     dialogs.setOwner(&window);
+    loop.onError = [&dialogs](const std::string& text) { dialogs.error(text); };
     MainController controller(window, dialogs, loop, *registry, processes);
     window.bind(controller);
     window.onTerminate = [] { QCoreApplication::exit(0); };

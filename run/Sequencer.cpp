@@ -33,6 +33,11 @@ void Sequencer::logH(const std::string& line) {
 
 void Sequencer::BenchButtonClick() {
     if (running_) return;
+    if (launcher_.cp().state() == TCreateProcess::State::Waiting) {
+        // The batch process of a stopped run has not ended yet.
+        ctx_.view.setStatus("The last run is still ending. Please click RUN again in a moment.");
+        return;
+    }
     auto& run = ctx_.run;
     auto& view = ctx_.view;
     const auto& paths = ctx_.paths;
