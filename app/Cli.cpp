@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -133,6 +134,9 @@ struct Session {
     explicit Session(bool yes)
         : dialogs(yes), registry(openPlatformRegistry()), controller(view, dialogs, loop, *registry, processes) {
         controller.context().timing = timingFromEnvironment();
+        // An error a handler lets through (a refused settings write, ...) gets the
+        // error box and the program goes on, as in the window.
+        loop.onError = [this](const std::string& text) { dialogs.error(text); };
     }
 
     bool startUp() {
@@ -203,7 +207,11 @@ int runCommand(bool yes, const std::string& logFile) {
     auto& sequencer = controller.sequencer();
     bool ended = false;
     sequencer.onRunEnded = [&] { ended = true; };
-    controller.BenchButtonClick();
+    try {
+        controller.BenchButtonClick();
+    } catch (const std::exception& e) {
+        s.dialogs.error(e.what());
+    }
     if (sequencer.running()) {
         // Ctrl+C stops the run like the Stop action.
         std::function<void()> watch = [&] {

@@ -73,15 +73,17 @@ void MainController::startupSteps(std::function<void()> done) {
     ctx_.run.QueryFailureLogged = false;
 
     if (paths.BenchPath.empty()) paths.BenchPath = executableFolder();
-    if (!folderExists(paths.BenchPath + "Benchmark")) createFolders(paths.BenchPath + "Benchmark");
+    // Without its own folder the program touches no file relative to the working folder.
+    if (!paths.BenchPath.empty() && !folderExists(paths.BenchPath + "Benchmark"))
+        createFolders(paths.BenchPath + "Benchmark");
 
     PhysMemMB = computePhysMemMB(ctx_.physicalMemory());
 
     if (store_.open()) {
         const std::string versionFile = paths.BenchPath + "version.txt";
-        if (fileExists(versionFile)) {
-            std::string bytes;
-            readFileBytes(versionFile, bytes);
+        std::string bytes;
+        // A file that cannot be read stays, and the stored version with it.
+        if (!paths.BenchPath.empty() && fileExists(versionFile) && readFileBytes(versionFile, bytes)) {
             store_.write(sv::Programversion, firstCharacters(fromWindows1252(bytes), 3));
             deleteFile(versionFile);
         }
@@ -92,9 +94,8 @@ void MainController::startupSteps(std::function<void()> done) {
 
     if (store_.open()) {
         const std::string headerFile = paths.BenchPath + "version2.txt";
-        if (fileExists(headerFile)) {
-            std::vector<std::string> lines;
-            readTextLines(headerFile, lines);
+        std::vector<std::string> lines;
+        if (!paths.BenchPath.empty() && fileExists(headerFile) && readTextLines(headerFile, lines)) {
             std::string text;
             for (const auto& line : lines) text += line + "\r\n";
             store_.write(sv::HeaderVersion, text);
@@ -103,7 +104,7 @@ void MainController::startupSteps(std::function<void()> done) {
         ctx_.view.setLabel(Label::HeaderVersion, store_.read(sv::HeaderVersion));
     }
 
-    deleteFile(paths.BenchPath + kDebugLogFileName);
+    if (!paths.BenchPath.empty()) deleteFile(paths.BenchPath + kDebugLogFileName);
 
     discoverSteamAndGame();
 

@@ -1,5 +1,6 @@
 #include "platform/PlainEventLoop.h"
 
+#include <exception>
 #include <future>
 
 namespace vantor {
@@ -82,7 +83,15 @@ bool PlainEventLoop::runOne(Clock::time_point deadline) {
             wake_.wait_until(lock, until);
         }
     }
-    task();
+    if (!onError) {
+        task();
+        return true;
+    }
+    try {
+        task();
+    } catch (const std::exception& e) {
+        onError(e.what());
+    }
     return true;
 }
 

@@ -6,8 +6,10 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace vantor {
@@ -34,6 +36,10 @@ public:
 
     // Number of queued tasks plus pending timers.
     std::size_t pendingCount() const;
+
+    // Called with the text of an exception that a task or timer let through;
+    // the loop then goes on. Unset, the exception leaves run()/runUntil().
+    std::function<void(const std::string&)> onError;
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -26,7 +26,8 @@ const BuiltInDemo kBuiltInDemos[5] = {
 };
 
 bool isSafeDemoName(const std::string& name) {
-    if (name.empty()) return false;
+    // A leading "-" would make the name an option of the launch command line.
+    if (name.empty() || name[0] == '-') return false;
     for (char c : name)
         if (!isAsciiLetterOrDigit(c) && c != '_' && c != '-' && c != '.') return false;
     return true;

@@ -18,7 +18,7 @@ struct BuiltInDemo {
 extern const BuiltInDemo kBuiltInDemos[5];
 
 // Whether a demo name may go into the launch command line: letters, digits,
-// "_", "-" and "." only, not empty.
+// "_", "-" and "." only, not empty, not starting with "-".
 bool isSafeDemoName(const std::string& name);
 // The demo name of a demo file name: without its final ".dem" (any case); a name
 // without that extension stays as it is.

@@ -62,7 +62,7 @@ void Sequencer::BenchButtonClick() {
     run.ReportPath = view.text(Field::ResEdit);
 
     logH("");
-    deleteFile(paths.SteamPath + "vantor.bat");
+    if (!paths.SteamPath.empty()) deleteFile(paths.SteamPath + "vantor.bat");
 
     if (!folderExists(paths.ResultsPath + "Benchmark")) {
         createFolders(paths.ResultsPath + "Benchmark");
@@ -220,10 +220,13 @@ void Sequencer::passEnded() {
     if (index < 0) return;
     const std::string res = resolutionText(index);
     ++run.PassCount;
-    const bool last = run.PassCount == run.ResolutionCount || index == kResolutionCount - 1;
-    if (index == kResolutionCount - 1 || last) {
+    // 2048×1536 always ends the run; the ticks are fixed for the whole run.
+    if (run.PassCount == run.ResolutionCount || index == kResolutionCount - 1) {
         ctx_.log.append(res + " successful.");
-        report_.FinishPass([this] { finishRun(); });
+        const auto id = runId_;
+        report_.FinishPass([this, id] {
+            if (id == runId_) finishRun();
+        });
         return;
     }
     ctx_.log.append(res + " successful. More to come...");
@@ -284,9 +287,12 @@ void Sequencer::Stop() {
             endWithoutReport(kRunStoppedStatus, line);
             break;
         case Phase::Preparing:
-        case Phase::Finishing:
             // The step under way ends the run when it returns.
             ctx_.view.setStatus("Stopping...");
+            break;
+        case Phase::Finishing:
+            // The run is ending already (report or restore under way); its own
+            // status stays.
             break;
         case Phase::Idle:
             break;

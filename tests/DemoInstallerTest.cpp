@@ -152,7 +152,7 @@ TEST(DemoNames, FinalDemExtensionIsRemoved) {
 TEST(DemoNames, OnlyLettersDigitsUnderscoreDashAndDotAreSafe) {
     for (const char* ok : {"qvn_coast1", "My-Demo.v2", "A", "0", "a.b.c"}) EXPECT_TRUE(isSafeDemoName(ok)) << ok;
     for (const char* bad : {"", "my demo", "a\"b", "a&b", "a|b", "a<b", "a>b", "a^b", "a%b", "d\xC3\xA9mo", "a;b",
-                            "a/b", "a\\b", "a\tb", "a\r\nb", "a+b", "a'b"})
+                            "a/b", "a\\b", "a\tb", "a\r\nb", "a+b", "a'b", "-dev", "-game.x"})
         EXPECT_FALSE(isSafeDemoName(bad)) << bad;
 }
 

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace vantor;
 using namespace std::chrono_literals;
@@ -74,4 +77,16 @@ TEST(PlainEventLoop, ProcessPendingRunsOnlyWhatIsDue) {
     EXPECT_EQ(loop.processPending(), 1);
     EXPECT_EQ(n, 1);
     EXPECT_EQ(loop.pendingCount(), 1u);
+}
+
+TEST(PlainEventLoop, AnErrorFromATaskOrTimerGoesToOnErrorAndTheLoopGoesOn) {
+    PlainEventLoop loop;
+    std::vector<std::string> errors;
+    loop.onError = [&](const std::string& text) { errors.push_back(text); };
+    bool later = false;
+    loop.post([] { throw std::runtime_error("Failed to set data for 'Note'"); });
+    loop.startTimer(1ms, [] { throw std::runtime_error("Invalid data type for 'Demo'"); });
+    loop.startTimer(10ms, [&] { later = true; });
+    EXPECT_TRUE(loop.runUntil([&] { return later; }, 2s));
+    EXPECT_EQ(errors, (std::vector<std::string>{"Failed to set data for 'Note'", "Invalid data type for 'Demo'"}));
 }

@@ -293,4 +293,24 @@ TEST_F(RunEndToEnd, StopInTheMiddleRestoresAndWritesNoReport) {
         << joined(log());
 }
 
+TEST_F(RunEndToEnd, StopWhileTheFinishedRunRestoresKeepsItsResult) {
+    sim.startSteam();
+    tick({800});
+    // Stop is clicked once the report is saved and the user's files are being put back.
+    bool stopped = false;
+    controller->gameConfig().onFileStep = [&] {
+        if (!stopped && !log().empty() && log().back() == "Settings restoring...") {
+            stopped = true;
+            controller->StopRun();
+        }
+    };
+    run();
+    ASSERT_TRUE(stopped) << joined(log());
+    EXPECT_EQ(reports().size(), 1u);
+    EXPECT_EQ(view.status(), "The benchmarking is successful.");
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_FALSE(view.runActive);
+}
+
 }  // namespace
