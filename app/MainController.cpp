@@ -6,6 +6,7 @@
 #include "platform/FileOps.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
+#include "run/GameFiles.h"
 
 #include <memory>
 #include <utility>
@@ -156,7 +157,7 @@ void MainController::decodeSettings() {
     hooks.demoChosen = [this] { demos_.demoChanging(); };
     hooks.addInfoChecked = [this] { AddInfoBoxClick(); };
     hooks.afterNote = [this] {
-        if (!ctx_.paths.SteamPath.empty()) deleteFile(ctx_.paths.SteamPath + "vantor.bat");
+        if (!ctx_.paths.SteamPath.empty()) deleteFile(ctx_.paths.SteamPath + kLaunchBatch);
     };
     hooks.hl2Known = !ctx_.paths.HL2Path.empty();
     vantor::decodeSettings(store_, ctx_.view, hooks);
@@ -218,19 +219,19 @@ void MainController::DonationClosed() {
 
 void MainController::SpeedButton1Click() {
     const auto& steam = ctx_.paths.SteamPath;
-    if (!steam.empty()) deleteFile(steam + "vantor.bat");
+    if (!steam.empty()) deleteFile(steam + kLaunchBatch);
     log_.append("");
     log_.append("Application terminated.");
     if (ctx_.run.DebugMode) ctx_.saveDebugLog();
-    if (!steam.empty()) deleteFile(steam + "steam.bat");
+    if (!steam.empty()) deleteFile(steam + kSteamBatch);
 }
 
 void MainController::FormCloseQuery(std::function<void()> done) {
     auto finish = [this, done = std::move(done)] {
         const auto& steam = ctx_.paths.SteamPath;
         if (!steam.empty()) {
-            deleteFile(steam + "vantor.bat");
-            deleteFile(steam + "steam.bat");
+            deleteFile(steam + kLaunchBatch);
+            deleteFile(steam + kSteamBatch);
         }
         try {
             if (store_.open()) store_.write(sv::Note, ctx_.view.text(Field::NoteEdit));

@@ -3,6 +3,7 @@
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
 #include "run/GameConfig.h"
+#include "run/GameFiles.h"
 
 #include <iomanip>
 #include <locale>
@@ -12,7 +13,6 @@
 namespace vantor {
 namespace {
 
-constexpr const char* kLaunchBatch = "vantor.bat";
 constexpr const char* kAbortedStatus = "Benchmark aborted.";
 constexpr const char* kBenchSuccessStatus = "The benchmarking is successful.";
 constexpr const char* kDebugSuccessStatus = "The debugging is successful.";

@@ -2,16 +2,9 @@
 
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
+#include "run/GameFiles.h"
 
 namespace vantor {
-namespace {
-
-constexpr const char* kResultFile = "sourcebench.csv";
-constexpr const char* kResultCopy = "sourcebench.txt";
-constexpr const char* kLaunchBatch = "vantor.bat";
-constexpr const char* kSteamBatch = "steam.bat";
-
-}  // namespace
 
 std::string extractScore(const std::string& fourthLine) {
     // The third field: the text between the second and the third comma. With

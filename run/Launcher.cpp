@@ -2,6 +2,7 @@
 
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
+#include "run/GameFiles.h"
 
 #include <cctype>
 #include <chrono>
@@ -11,8 +12,6 @@
 namespace vantor {
 namespace {
 
-constexpr const char* kLaunchBatch = "vantor.bat";
-constexpr const char* kSteamBatch = "steam.bat";
 constexpr const char* kGameStartTimeoutStatus =
     "Half-Life 2 did not start. Benchmark aborted. Please see the help file (debuginfo section)!";
 

@@ -4,6 +4,7 @@
 #include "report/ReportWriter.h"
 #include "run/DemoInstaller.h"
 #include "run/GameConfig.h"
+#include "run/GameFiles.h"
 #include "run/Launcher.h"
 
 namespace vantor {
@@ -62,7 +63,7 @@ void Sequencer::BenchButtonClick() {
     run.ReportPath = view.text(Field::ResEdit);
 
     logH("");
-    if (!paths.SteamPath.empty()) deleteFile(paths.SteamPath + "vantor.bat");
+    if (!paths.SteamPath.empty()) deleteFile(paths.SteamPath + kLaunchBatch);
 
     if (!folderExists(paths.ResultsPath + "Benchmark")) {
         createFolders(paths.ResultsPath + "Benchmark");
@@ -132,7 +133,7 @@ void Sequencer::afterDetail(std::uint64_t) {
     ctx_.log.append("...");
     ctx_.log.append("");
     ctx_.checkpointDebugLog();
-    deleteFile(paths.ResultsPath + "sourcebench.csv");
+    deleteFile(paths.ResultsPath + kResultFile);
 
     const std::string field = view.text(Field::ResEdit);
     if (field.empty()) {
@@ -260,7 +261,7 @@ void Sequencer::endWithoutReport(const std::string& status, const std::string& l
         ctx_.log.append("DEBUG FINISHED.");
         ctx_.log.append(std::string(55, '-'));
         ctx_.checkpointDebugLog();
-        if (!ctx_.paths.SteamPath.empty()) deleteFile(ctx_.paths.SteamPath + "vantor.bat");
+        if (!ctx_.paths.SteamPath.empty()) deleteFile(ctx_.paths.SteamPath + kLaunchBatch);
         finishRun();
     });
 }
