@@ -1,6 +1,6 @@
 #include "app/Discovery.h"
 
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "platform/FileOps.h"
 #include "platform/FindFile.h"
 

@@ -6,7 +6,7 @@
 #include "platform/FileOps.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
-#include "run/GameFiles.h"
+#include "core/GameFiles.h"
 
 #include <memory>
 #include <utility>
@@ -42,7 +42,7 @@ MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop
       demos_(ctx_),
       launcher_(ctx_),
       reader_(ctx_),
-      report_(ctx_, reader_, config_),
+      report_(ctx_, reader_, [this](std::function<void()> done) { config_.RestoreGameConfig(std::move(done)); }),
       sequencer_(ctx_, config_, demos_, launcher_, report_),
       options_(ctx_, config_, demos_) {
     ctx_.shellOpen = [](const std::string& target) { shellOpen(target); };

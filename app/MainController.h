@@ -3,7 +3,7 @@
 // the paths and run values, and every subsystem; the windows and vantor-cli
 // bind their controls and events to it.
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "app/OptionHandlers.h"
 #include "report/ReportWriter.h"
 #include "report/ResultReader.h"

@@ -3,7 +3,7 @@
 // leave, the heap-size check, the filtering advice, the results folder chooser,
 // page and About switching, links, help and mail.
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 
 #include <cstdint>
 #include <string>

@@ -2,9 +2,9 @@
 // The stored codes of the option controls, the seeding of new values by program
 // version, and the decoding of the stored values into the controls at start-up.
 
-#include "app/Controls.h"
-#include "app/MainView.h"
-#include "app/SettingsStore.h"
+#include "core/Controls.h"
+#include "core/MainView.h"
+#include "core/SettingsStore.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "diag/AddInfo.h"
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 
 namespace vantor {
 

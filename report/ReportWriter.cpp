@@ -2,8 +2,7 @@
 
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
-#include "run/GameConfig.h"
-#include "run/GameFiles.h"
+#include "core/GameFiles.h"
 
 #include <iomanip>
 #include <locale>
@@ -202,7 +201,7 @@ void ReportWriter::FinishReport(const std::string& score, std::function<void()> 
     if (saved) ctx_.view.setStatus(ctx_.run.DebugMode ? kDebugSuccessStatus : kBenchSuccessStatus);
     if (saved && ctx_.shellOpen) ctx_.shellOpen(folder + fileName);
 
-    config_.RestoreGameConfig([this, done = std::move(done)] {
+    restore_([this, done = std::move(done)] {
         ctx_.run.RunFinished = true;
         ctx_.view.setEnabled(Control::BenchButton, true);
         ctx_.log.append("");

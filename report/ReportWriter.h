@@ -4,17 +4,19 @@
 // in Windows-1252 with CR LF and opened. The end of a run (restore of the game's
 // files, buttons enabled, closing log lines) belongs here too.
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "report/ResultReader.h"
 
 #include <ctime>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantor {
 
-class GameConfig;
+// Puts the user's game files back, then calls done (the run's restore step).
+using RestoreGameFiles = std::function<void(std::function<void()> done)>;
 
 inline constexpr const char* kPublisherHost = "www.quorvane.example";
 inline constexpr const char* kContactMail = "pellmarr@quorvane.example";
@@ -28,8 +30,8 @@ std::string fileStampOf(const std::string& startTime);
 
 class ReportWriter {
 public:
-    ReportWriter(AppContext& ctx, ResultReader& reader, GameConfig& config)
-        : ctx_(ctx), reader_(reader), config_(config) {}
+    ReportWriter(AppContext& ctx, ResultReader& reader, RestoreGameFiles restore)
+        : ctx_(ctx), reader_(reader), restore_(std::move(restore)) {}
 
     void StampRun();
     void BeginReport();
@@ -48,7 +50,7 @@ public:
 private:
     AppContext& ctx_;
     ResultReader& reader_;
-    GameConfig& config_;
+    RestoreGameFiles restore_;
     std::vector<std::string> reportLines_;
     std::string comment_;
     std::string savedReport_;

@@ -2,7 +2,7 @@
 // The result of a pass: the frames per second the game wrote into
 // ResultsPath + "sourcebench.csv" (third field of the fourth line, as text).
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 
 #include <string>
 #include <vector>

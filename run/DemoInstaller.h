@@ -2,7 +2,7 @@
 // The demo of a run: the chosen built-in demo (BenchPath + "Demos/") or the
 // user's own demo file is copied into ResultsPath, and the demo values set.
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 
 #include <chrono>
 #include <functional>

@@ -3,7 +3,7 @@
 // "autoexec.cfg" and "config.cfg" are kept aside while a run puts its own in
 // place, and put back afterwards. Also the detail-level chooser.
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "run/RunJournal.h"
 
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
-#include "run/GameFiles.h"
+#include "core/GameFiles.h"
 
 #include <cctype>
 #include <chrono>

@@ -3,7 +3,7 @@
 // SteamPath, the process runners cp and cp2, the checks whether Steam and the
 // game run, and the offer to start Steam.
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "platform/ProcessRunner.h"
 
 #include <functional>

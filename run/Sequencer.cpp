@@ -4,7 +4,7 @@
 #include "report/ReportWriter.h"
 #include "run/DemoInstaller.h"
 #include "run/GameConfig.h"
-#include "run/GameFiles.h"
+#include "core/GameFiles.h"
 #include "run/Launcher.h"
 
 namespace vantor {

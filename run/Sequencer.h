@@ -4,7 +4,7 @@
 // the pass end, the report and the restore. Every wait is a timer with a bound;
 // a run can be stopped.
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 
 #include <array>
 #include <cstdint>

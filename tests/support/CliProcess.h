@@ -1,7 +1,7 @@
 #pragma once
 // vantor-cli as a user starts it: a separate process with its own environment.
 
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Dialogs answered by the test: queued answers, recorded questions.
 
-#include "app/Dialogs.h"
+#include "core/Dialogs.h"
 
 #include <deque>
 #include <optional>

@@ -2,7 +2,7 @@
 // A main view without a window: control states in plain fields, with a record
 // of status texts and repaints.
 
-#include "app/MainView.h"
+#include "core/MainView.h"
 
 #include <array>
 #include <map>

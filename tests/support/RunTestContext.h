@@ -3,7 +3,7 @@
 // process list, an in-memory registry, a plain event loop with short timings,
 // and a temporary installation (program, Steam and game folders).
 
-#include "app/AppContext.h"
+#include "core/AppContext.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
 #include "tests/support/FakeDialogs.h"

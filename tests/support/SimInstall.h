@@ -4,7 +4,7 @@
 // program it started, and every simulated game under its folder, is ended with it.
 
 #include "platform/ProcessList.h"
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <csignal>
 #include <cstdlib>

@@ -1,4 +1,0 @@
-// vantor-cli: the command-line front end, without Qt.
-#include "app/Cli.h"
-
-int main(int argc, char** argv) { return vantor::cliMain(argc, argv); }

@@ -1,0 +1,52 @@
+#include "cli/CliFrontEnd.h"
+
+namespace vantor {
+
+int CliView::choice(Choice c) const {
+    auto it = choices_.find(c);
+    return it == choices_.end() ? -1 : it->second;
+}
+
+bool CliView::checked(Check c) const {
+    auto it = checks_.find(c);
+    return it != checks_.end() && it->second;
+}
+
+std::string CliView::text(Field f) const {
+    auto it = fields_.find(f);
+    return it == fields_.end() ? std::string() : it->second;
+}
+
+bool CliView::isEnabled(Control c) const {
+    auto it = enabled_.find(c);
+    return it == enabled_.end() || it->second;
+}
+
+void CliView::setStatus(const std::string& text) {
+    if (text == status_) return;
+    status_ = text;
+    std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+}
+
+void CliDialogs::message(const std::string& text) {
+    std::fprintf(err_, "%s\n", text.c_str());
+}
+
+bool CliDialogs::confirm(const std::string& text) {
+    std::fprintf(err_, "%s [%s]\n", text.c_str(), yes_ ? "Yes" : "No");
+    return yes_;
+}
+
+void CliDialogs::error(const std::string& text) {
+    std::fprintf(err_, "Error: %s\n", text.c_str());
+}
+
+std::optional<std::string> CliDialogs::openFile(const std::string& title, const std::string&) {
+    std::fprintf(err_, "%s (no file dialog in vantor-cli)\n", title.c_str());
+    return std::nullopt;
+}
+
+std::optional<std::string> CliDialogs::chooseFolder(const std::string&) { return std::nullopt; }
+
+}  // namespace vantor

@@ -1,0 +1,57 @@
+#pragma once
+// What the main window owns and every subsystem works on: the view, the
+// dialogs, the event loop, the settings store, the debug log, the process
+// query, the paths and the run values.
+
+#include "core/Dialogs.h"
+#include "core/MainView.h"
+#include "core/RunState.h"
+#include "core/SettingsStore.h"
+#include "core/Timing.h"
+#include "core/DebugLog.h"
+#include "platform/EventLoop.h"
+#include "platform/ProcessList.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vantor {
+
+inline constexpr const char* kProgramErrorStatus =
+    "Program error, benchmark aborted. Please see the help file (debuginfo section)!";
+
+struct AppContext {
+    AppContext(MainView& v, Dialogs& d, EventLoop& l, SettingsStore& s, DebugLog& g, ProcessQuery& p)
+        : view(v), dialogs(d), loop(l), store(s), log(g), processes(p) {}
+
+    MainView& view;
+    Dialogs& dialogs;
+    EventLoop& loop;
+    SettingsStore& store;
+    DebugLog& log;
+    ProcessQuery& processes;
+
+    Paths paths;
+    RunState run;
+    Timing timing;
+
+    // Opens a document or address with the desktop (replaced in tests).
+    std::function<void(const std::string&)> shellOpen;
+    // Total physical memory in bytes as a 32-bit count (replaced in tests).
+    std::function<std::uint32_t()> physicalMemory;
+
+    // A validation message: a message box whose text is repeated in the status line.
+    void validationMessage(const std::string& text) {
+        dialogs.message(text);
+        view.setStatus(text);
+    }
+
+    // A save point of a run: writes the log when DebugMode is set and HDDMinimize is not.
+    void checkpointDebugLog() {
+        if (run.DebugMode && !run.HDDMinimize) saveDebugLog();
+    }
+    void saveDebugLog() { log.save(paths.BenchPath + kDebugLogFileName); }
+};
+
+}  // namespace vantor

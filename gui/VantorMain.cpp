@@ -1,0 +1,164 @@
+// vantor: the program with its windows.
+//
+//   vantor                      the program
+//   vantor --screenshot DIR     saves PNGs of the About view and of every page into DIR, then ends
+//   vantor --exit-when-shown    ends as soon as the window has been shown and painted (benchmarks)
+//   vantor --exit-when-idle     ends once the window is complete and idle, its pages built (benchmarks)
+//   vantor --run                clicks the run button once the window shows; prints the report's
+//                               path when the run has ended and closes the window shortly after
+
+#include "gui/DialogsQt.h"
+#include "gui/DonationForm.h"
+#include "gui/EventLoopQt.h"
+#include "app/MainController.h"
+#include "gui/MainWindow.h"
+#include "gui/StyleQt.h"
+#include "platform/FileOps.h"
+#include "platform/ProcessList.h"
+#include "platform/Registry.h"
+#include "platform/SystemInfo.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <cstring>
+#include <memory>
+#include <string>
+
+using namespace vantor;
+
+namespace {
+
+// Saves the About view and each page of the window, then the donation window.
+bool saveScreenshots(MainWindow& window, const QString& folder) {
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "vantor: cannot create %s\n", qPrintable(folder));
+        return false;
+    }
+    auto save = [&](QWidget& widget, const QString& name) {
+        QCoreApplication::processEvents();
+        const QString path = QDir(folder).filePath(name);
+        if (!widget.grab().save(path)) {
+            std::fprintf(stderr, "vantor: cannot write %s\n", qPrintable(path));
+            return false;
+        }
+        std::printf("%s\n", qPrintable(path));
+        return true;
+    };
+    bool ok = true;
+    window.buildAllPages();
+    window.openMenuGroup(-1);
+    window.showAboutView();
+    ok &= save(window, QStringLiteral("about.png"));
+    const char* names[7] = {"path", "resolution", "filters", "misc", "sponsor", "debug", "donate"};
+    for (int page = 0; page < 7; ++page) {
+        window.openMenuGroup(page <= 3 ? 0 : 1);
+        window.showPage(page);
+        ok &= save(window, QStringLiteral("page%1-%2.png").arg(page).arg(QLatin1String(names[page])));
+    }
+    window.openMenuGroup(-1);
+    window.showAboutView();
+    DonationForm donation(nullptr, &window);
+    donation.show();
+    ok &= save(donation, QStringLiteral("donation.png"));
+    donation.hide();
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    std::setlocale(LC_ALL, "");
+    QApplication::setOrganizationName(QStringLiteral("Quorvane"));
+    QApplication::setApplicationName(QStringLiteral("Vantor"));
+    QApplication::setApplicationDisplayName(QString::fromUtf8(kAppTitle));
+    style::applyVantorLook(app);
+
+    QString screenshotFolder;
+    bool exitWhenShown = false;
+    bool exitWhenIdle = false;
+    bool runOnce = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
+            screenshotFolder = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--exit-when-shown") == 0) {
+            exitWhenShown = true;
+        } else if (std::strcmp(argv[i], "--exit-when-idle") == 0) {
+            exitWhenIdle = true;
+        } else if (std::strcmp(argv[i], "--run") == 0) {
+            runOnce = true;
+        } else {
+            std::fprintf(stderr, "usage: vantor [--screenshot DIR | --exit-when-shown | --exit-when-idle | --run]\n");
+            return 2;
+        }
+    }
+
+    std::unique_ptr<Registry> registry = openPlatformRegistry();
+    SystemProcessQuery processes;
+    EventLoopQt loop;
+    DialogsQt dialogs;
+    MainWindow window(executableFolder() + "Pictures" + kPathSep);
+    dialogs.setOwner(&window);
+    loop.onError = [&dialogs](const std::string& text) { dialogs.error(text); };
+    MainController controller(window, dialogs, loop, *registry, processes);
+    window.bind(controller);
+    window.onTerminate = [] { QCoreApplication::exit(0); };
+
+    int result = 0;
+    if (!screenshotFolder.isEmpty()) {
+        window.afterFormShow = [&] {
+            QTimer::singleShot(0, &window, [&] {
+                result = saveScreenshots(window, screenshotFolder) ? 0 : 1;
+                QCoreApplication::exit(result);
+            });
+        };
+    } else if (exitWhenShown) {
+        // Ends when the window has been painted and FormShow has run.
+        window.buildPagesAfterFirstPaint = false;  // they would come after the moment measured
+        auto endWhenBoth = [&window, shown = std::make_shared<int>(0)] {
+            if (++*shown == 2) {
+                window.afterFormShow = nullptr;
+                QCoreApplication::exit(0);
+            }
+        };
+        window.afterFormShow = endWhenBoth;
+        window.afterFirstPaint = endWhenBoth;
+    } else if (exitWhenIdle) {
+        window.afterFormShow = [&] {
+            QTimer::singleShot(0, &window, [&] {
+                window.repaint();
+                window.buildAllPages();
+                QTimer::singleShot(0, &window, [] { QCoreApplication::exit(0); });
+            });
+        };
+    } else if (runOnce) {
+        controller.sequencer().onRunEnded = [&] {
+            const std::string& report = controller.reportWriter().savedReport();
+            if (!report.empty()) std::printf("%s\n", std::filesystem::path(report).lexically_normal().c_str());
+            std::fflush(stdout);
+            // Leave the result on screen for a moment, then close as the system would.
+            QTimer::singleShot(3000, &window, [&window] { window.close(); });
+        };
+        window.afterFormShow = [&] {
+            QTimer::singleShot(0, &window, [&] {
+                controller.BenchButtonClick();
+                if (!controller.sequencer().running()) QTimer::singleShot(3000, &window, [&window] { window.close(); });
+            });
+        };
+    }
+
+    // The start-up sequence runs inside the loop: its waits are timers.
+    QTimer::singleShot(0, &window, [&] {
+        controller.FormCreate([&] {
+            window.centreOnScreen();
+            window.show();
+        });
+    });
+    const int code = app.exec();
+    return screenshotFolder.isEmpty() ? code : result;
+}

@@ -1,0 +1,368 @@
+#include "app/OptionHandlers.h"
+
+#include "core/AppContext.h"
+#include "platform/MemoryRegistry.h"
+#include "platform/PlainEventLoop.h"
+#include "run/DemoInstaller.h"
+#include "run/GameConfig.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/FakeView.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+using namespace vantor;
+using vantor::test::FakeDialogs;
+using vantor::test::FakeView;
+
+namespace {
+
+constexpr std::uint32_t MB = 1048576u;
+
+class NoProcesses : public ProcessQuery {
+public:
+    bool list(std::vector<ProcessEntry>&) override { return true; }
+};
+
+class OptionHandlersTest : public ::testing::Test {
+protected:
+    OptionHandlersTest() {
+        ctx.paths.BenchPath = "/opt/vantor/";
+        ctx.physicalMemory = [this] { return memoryBytes; };
+        ctx.shellOpen = [this](const std::string& target) { opened.push_back(target); };
+    }
+
+    // The stored text, or nullopt when the value was never written.
+    std::optional<std::string> stored(const std::string& name) {
+        RegValue v = registry.query(RegRoot::LocalMachine, kSettingsKey, name);
+        if (v.kind != RegValueKind::String) return std::nullopt;
+        return v.text;
+    }
+
+    MemoryRegistry registry;
+    SettingsStore store{registry};
+    FakeView view;
+    FakeDialogs dialogs;
+    PlainEventLoop loop;
+    DebugLog log;
+    NoProcesses processes;
+    AppContext ctx{view, dialogs, loop, store, log, processes};
+    GameConfig config{ctx};
+    DemoInstaller demos{ctx};
+    OptionHandlers handlers{ctx, config, demos};
+
+    std::uint32_t memoryBytes = 2048u * MB;
+    std::vector<std::string> opened;
+};
+
+// ---- the physical memory figure ------------------------------------------------
+
+TEST(PhysMemMB, BandsSnapWithExclusiveBoundsAfterTheCap) {
+    struct Case {
+        std::uint32_t bytes;
+        int expected;
+    };
+    const Case cases[] = {
+        {0, 0},
+        {MB - 1, 0},          // the remainder is dropped
+        {90 * MB, 90},        {91 * MB, 128},   {149 * MB, 128},  {150 * MB, 150},
+        {128 * MB - 1, 128},  // 127 MB lies in the band
+        {200 * MB, 200},      {201 * MB, 256},  {289 * MB, 256},  {290 * MB, 290},
+        {470 * MB, 470},      {471 * MB, 512},  {549 * MB, 512},  {550 * MB, 550},
+        {768 * MB, 768},
+        {950 * MB, 950},      {951 * MB, 1024}, {1099 * MB, 1024}, {1100 * MB, 1100},
+        {1500 * MB, 1500},    {1501 * MB, 1500}, {0xFFFFFFFFu, 1500},
+    };
+    for (const auto& c : cases) EXPECT_EQ(computePhysMemMB(c.bytes), c.expected) << c.bytes << " bytes";
+}
+
+// ---- heap-size check ----------------------------------------------------------------
+
+TEST_F(OptionHandlersTest, HeapSizeCheckAdvisesAndSwitchesByMemory) {
+    struct Case {
+        std::uint32_t memoryMB;
+        int chosen;
+        const char* message;  // nullptr: no message
+        int after;
+        const char* storedCode;
+    };
+    const Case cases[] = {
+        {1024, 4, "The recommended (maximum) size: 512 MB", 3, "512000"},
+        {1000, 4, "The recommended (maximum) size: 512 MB", 3, "512000"},  // snapped to 1024
+        {1024, 3, nullptr, 3, "512000"},
+        {768, 4, "The recommended (maximum) size: 384 MB", 4, "1024000"},  // no item of half: kept
+        {512, 3, "The recommended (maximum) size: 256 MB", 2, "256000"},
+        {512, 2, nullptr, 2, "256000"},
+        {256, 2, "The recommended (maximum) size: 128 MB", 1, "128000"},
+        {100, 1, "The recommended (maximum) size: 64 MB", 0, "64000"},     // snapped to 128
+        {100, 0, nullptr, 0, "64000"},
+        {60, 0, "The recommended (maximum) size: 30 MB", 0, "64000"},
+        {300, 4, "The recommended (maximum) size: 150 MB", 4, "1024000"},
+        {1100, 4, nullptr, 4, "1024000"},
+        {2048, 4, nullptr, 4, "1024000"},
+        {4095, 4, nullptr, 4, "1024000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.memoryMB) + " MB, item " + std::to_string(c.chosen));
+        dialogs.messages.clear();
+        memoryBytes = c.memoryMB * MB;
+        view.setChoice(Choice::Heapsize, c.chosen);
+        handlers.HeapsizeBoxChange();
+        if (c.message)
+            EXPECT_EQ(dialogs.messages, std::vector<std::string>{c.message});
+        else
+            EXPECT_TRUE(dialogs.messages.empty());
+        EXPECT_EQ(view.choice(Choice::Heapsize), c.after);
+        EXPECT_EQ(stored(sv::Heapsize), c.storedCode);
+    }
+}
+
+TEST_F(OptionHandlersTest, HeapSizeCheckReadsTheMemoryAfresh) {
+    memoryBytes = 2048u * MB;
+    view.setChoice(Choice::Heapsize, 4);
+    handlers.HeapsizeBoxChange();
+    EXPECT_TRUE(dialogs.messages.empty());
+    memoryBytes = 1024u * MB;
+    view.setChoice(Choice::Heapsize, 4);
+    handlers.HeapsizeBoxChange();
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(stored(sv::Heapsize), "512000");
+}
+
+TEST_F(OptionHandlersTest, HeapSizeWithoutChoiceOrUnknownMemory) {
+    // Nothing chosen: no message and nothing written.
+    memoryBytes = 100 * MB;
+    handlers.HeapsizeBoxChange();
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(stored(sv::Heapsize));
+
+    // A platform that reports no memory gets no "0 MB" advice; the choice is stored.
+    memoryBytes = 0;
+    view.setChoice(Choice::Heapsize, 2);
+    handlers.HeapsizeBoxChange();
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(stored(sv::Heapsize), "256000");
+}
+
+// ---- filtering advice -------------------------------------------------------------
+
+TEST_F(OptionHandlersTest, FilteringAdviceFollowsEveryItemButFromSystem) {
+    struct Case {
+        Choice choice;
+        int item;
+        const char* code;
+        bool advice;
+    };
+    const Case cases[] = {
+        {Choice::AF, 0, "1", true},  {Choice::AF, 1, "2", true},  {Choice::AF, 2, "3", true},
+        {Choice::AF, 3, "4", true},  {Choice::AF, 4, "5", true},  {Choice::AF, 5, "6", true},
+        {Choice::AF, 6, "Sys", false},
+        {Choice::AA, 0, "1", true},  {Choice::AA, 1, "2", true},  {Choice::AA, 2, "4", true},
+        {Choice::AA, 3, "6", true},  {Choice::AA, 4, "8", true},  {Choice::AA, 5, "Sys", false},
+    };
+    for (const auto& c : cases) {
+        const bool af = c.choice == Choice::AF;
+        SCOPED_TRACE(std::string(af ? "AF" : "AA") + " item " + std::to_string(c.item));
+        dialogs.messages.clear();
+        view.setChoice(c.choice, c.item);
+        af ? handlers.AFBoxChange() : handlers.AABoxChange();
+        EXPECT_EQ(stored(af ? sv::AFLevel : sv::AALevel), c.code);
+        if (c.advice)
+            EXPECT_EQ(dialogs.messages, std::vector<std::string>{kFilteringAdvice});
+        else
+            EXPECT_TRUE(dialogs.messages.empty());
+
+        // Leaving the box stores the same code and never advises.
+        dialogs.messages.clear();
+        af ? handlers.AFBoxMouseLeave() : handlers.AABoxMouseLeave();
+        EXPECT_EQ(stored(af ? sv::AFLevel : sv::AALevel), c.code);
+        EXPECT_TRUE(dialogs.messages.empty());
+    }
+}
+
+// ---- persistence on change and on leave ---------------------------------------------
+
+struct ChoiceRow {
+    const char* name;
+    Choice choice;
+    void (OptionHandlers::*change)();  // nullptr: written by another chooser
+    void (OptionHandlers::*leave)();
+    const char* value;
+    std::vector<const char*> codes;  // in item order
+};
+
+const std::vector<ChoiceRow>& choiceRows() {
+    static const std::vector<ChoiceRow> rows = {
+        {"DetailBox", Choice::Detail, nullptr, &OptionHandlers::DetailBoxMouseLeave, sv::Detail, {"1", "2", "3"}},
+        {"demo", Choice::Demo, nullptr, &OptionHandlers::demoMouseLeave, sv::Demo, {"1", "2", "3", "4", "5", "6"}},
+        {"AFBox", Choice::AF, &OptionHandlers::AFBoxChange, &OptionHandlers::AFBoxMouseLeave, sv::AFLevel,
+         {"1", "2", "3", "4", "5", "6", "Sys"}},
+        {"AABox", Choice::AA, &OptionHandlers::AABoxChange, &OptionHandlers::AABoxMouseLeave, sv::AALevel,
+         {"1", "2", "4", "6", "8", "Sys"}},
+        {"HeapsizeBox", Choice::Heapsize, &OptionHandlers::HeapsizeBoxChange, &OptionHandlers::HeapsizeBoxMouseLeave,
+         sv::Heapsize, {"64000", "128000", "256000", "512000", "1024000"}},
+        {"RefreshBox", Choice::Refresh, &OptionHandlers::RefreshBoxChange, &OptionHandlers::RefreshBoxMouseLeave,
+         sv::Refresh, {"60", "70", "75", "85"}},
+        {"DirectXBox", Choice::DirectX, &OptionHandlers::DirectXBoxChange, &OptionHandlers::DirectXBoxMouseLeave,
+         sv::DXLevel, {"70", "80", "81", "90"}},
+    };
+    return rows;
+}
+
+TEST_F(OptionHandlersTest, EveryListStoresItsCodeOnLeaveAndOnChange) {
+    memoryBytes = 4095u * MB;  // no heap-size advice in the way
+    for (const auto& row : choiceRows()) {
+        for (std::size_t item = 0; item < row.codes.size(); ++item) {
+            SCOPED_TRACE(std::string(row.name) + " item " + std::to_string(item));
+            registry = MemoryRegistry();
+            view.setChoice(row.choice, static_cast<int>(item));
+            (handlers.*row.leave)();
+            EXPECT_EQ(stored(row.value), row.codes[item]);
+            if (row.change) {
+                registry = MemoryRegistry();
+                (handlers.*row.change)();
+                EXPECT_EQ(stored(row.value), row.codes[item]);
+            }
+        }
+    }
+}
+
+TEST_F(OptionHandlersTest, AControlWithoutAChoiceWritesNothing) {
+    memoryBytes = 64u * MB;  // every heap item would advise
+    for (const auto& row : choiceRows()) {
+        SCOPED_TRACE(row.name);
+        view.setChoice(row.choice, -1);
+        (handlers.*row.leave)();
+        if (row.change) (handlers.*row.change)();
+        EXPECT_FALSE(stored(row.value));
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(OptionHandlersTest, ResolutionsAreStoredTogetherOnlyOnLeave) {
+    const bool ticks[6] = {true, false, true, false, false, true};
+    for (int i = 0; i < 6; ++i) view.setResolutionChecked(i, ticks[i]);
+    // No change handler exists for the group: nothing is stored before leaving it.
+    EXPECT_FALSE(stored("640"));
+    handlers.resMouseLeave();
+    const char* expected[6] = {"1", "0", "1", "0", "0", "1"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(stored(sv::Resolutions[i]), expected[i]) << sv::Resolutions[i];
+
+    view.setResolutionChecked(0, false);
+    view.setResolutionChecked(1, true);
+    handlers.resMouseLeave();
+    EXPECT_EQ(stored("640"), "0");
+    EXPECT_EQ(stored("800"), "1");
+}
+
+TEST_F(OptionHandlersTest, SwitchesStoreBothStatesOnLeave) {
+    struct Row {
+        Check check;
+        void (OptionHandlers::*leave)();
+        const char* value;
+    };
+    const Row rows[] = {{Check::FastZ, &OptionHandlers::FastZBoxMouseLeave, sv::FastZ},
+                        {Check::HDDUse, &OptionHandlers::HDDUseBoxMouseLeave, sv::HDDUsage}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.value);
+        view.setChecked(row.check, true);
+        (handlers.*row.leave)();
+        EXPECT_EQ(stored(row.value), "1");
+        view.setChecked(row.check, false);
+        (handlers.*row.leave)();
+        EXPECT_EQ(stored(row.value), "0");
+    }
+}
+
+TEST_F(OptionHandlersTest, TextFieldsAreStoredOnLeaveOnlyWhenNotEmpty) {
+    struct Row {
+        Field field;
+        void (OptionHandlers::*leave)();
+        const char* value;
+        const char* text;
+    };
+    const Row rows[] = {{Field::NoteEdit, &OptionHandlers::NoteEditMouseLeave, sv::Note, "new driver 1.2 \"beta\""},
+                        {Field::ResEdit, &OptionHandlers::ResEditMouseLeave, sv::ResultPath, "/home/u/results/"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.value);
+        view.setText(row.field, row.text);
+        (handlers.*row.leave)();
+        EXPECT_EQ(stored(row.value), row.text);
+        // Clearing the field and leaving it keeps the stored text.
+        view.setText(row.field, "");
+        (handlers.*row.leave)();
+        EXPECT_EQ(stored(row.value), row.text);
+    }
+}
+
+TEST_F(OptionHandlersTest, RefusedWriteReachesTheCallerWithTheValueName) {
+    registry.refuseWrite = true;
+    view.setChoice(Choice::Refresh, 1);
+    try {
+        handlers.RefreshBoxChange();
+        FAIL() << "no error";
+    } catch (const SettingsError& e) {
+        EXPECT_STREQ(e.what(), "Failed to set data for 'Refresh'");
+    }
+    // The control keeps its new state.
+    EXPECT_EQ(view.choice(Choice::Refresh), 1);
+}
+
+// ---- results folder chooser ---------------------------------------------------------------
+
+TEST_F(OptionHandlersTest, ResultsFolderGetsOneTrailingSeparatorExceptARoot) {
+    struct Case {
+        const char* chosen;
+        const char* stored;
+    };
+    const Case cases[] = {
+        {"/", "/"},                                // the root is stored as chosen
+        {"/home/u/results", "/home/u/results/"},   // any folder below it gets the separator
+        {"/home/u/results/", "/home/u/results/"},  // never doubled
+        {"/ab", "/ab/"},                           // short, but not a root
+        {"/a", "/a/"},
+    };
+    ctx.run.ReportPath = "/old/";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        dialogs.nextFolder = c.chosen;
+        handlers.ToolButton5Click();
+        EXPECT_EQ(view.text(Field::ResEdit), c.stored);
+        EXPECT_EQ(stored(sv::ResultPath), c.stored);
+    }
+    EXPECT_EQ(dialogs.folderDialogs.back(), "Results folder");
+    EXPECT_EQ(ctx.run.ReportPath, "/old/");  // the run takes ResEdit when it starts
+}
+
+TEST_F(OptionHandlersTest, CancelledFolderChooserChangesNothing) {
+    view.setText(Field::ResEdit, "/home/u/old/");
+    dialogs.nextFolder.reset();
+    handlers.ToolButton5Click();
+    EXPECT_EQ(dialogs.folderDialogs, std::vector<std::string>{"Results folder"});
+    EXPECT_EQ(view.text(Field::ResEdit), "/home/u/old/");
+    EXPECT_FALSE(stored(sv::ResultPath));
+}
+
+// ---- views and links -----------------------------------------------------------------------
+
+TEST_F(OptionHandlersTest, PagesAboutAndLinks) {
+    handlers.showPage(5);
+    EXPECT_EQ(view.page, 5);
+    handlers.showPage(7);  // no such page: the view stays
+    EXPECT_EQ(view.page, 5);
+    handlers.openHelp();  // help does not change the view
+    EXPECT_EQ(view.page, 5);
+    handlers.showAbout();
+    EXPECT_EQ(view.page, -1);
+
+    handlers.openSupport();
+    handlers.openMail();
+    handlers.openSponsor();
+    EXPECT_EQ(opened, (std::vector<std::string>{"/opt/vantor/help.htm", kSupportAddress, kAuthorMail,
+                                                kSponsorAddress}));
+    EXPECT_EQ(std::string(kAuthorMail).rfind("mailto:", 0), 0u);
+}
+
+}  // namespace

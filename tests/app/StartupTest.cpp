@@ -1,0 +1,259 @@
+// Start-up and shut-down of the main window's logic on temporary folders.
+#include "app/MainController.h"
+#include "platform/MemoryRegistry.h"
+#include "platform/PlainEventLoop.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/FakeProcesses.h"
+#include "tests/support/FakeView.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace vantor;
+using namespace vantor::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr const char* kKey = "\\SOFTWARE\\Quorvane\\Vantor";
+constexpr const char* kSteam = "\\Software\\Valve\\Steam";
+
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bench = dir / "bench/";
+        std::filesystem::create_directories(bench);
+    }
+
+    // A Steam folder with the game in the given accounts.
+    void makeSteam(std::initializer_list<std::string> accounts) {
+        writeFile(dir / "Steam/steam.exe", "client");
+        for (const auto& acc : accounts) writeFile(dir / ("Steam/SteamApps/" + acc + "/half-life 2/hl2.exe"), "game");
+        reg.put(RegRoot::CurrentUser, kSteam, "SteamExe", dir / "Steam/steam.exe");
+    }
+
+    std::unique_ptr<MainController> start() {
+        auto c = std::make_unique<MainController>(view, dialogs, loop, reg, processes);
+        c->context().paths.BenchPath = bench;
+        c->context().timing = Timing::scaled(50);
+        c->context().physicalMemory = [] { return 1024u * 1024u * 1024u; };
+        c->context().shellOpen = [this](const std::string& t) { opened.push_back(t); };
+        bool done = false;
+        c->FormCreate([&] { done = true; });
+        EXPECT_TRUE(loop.runUntil([&] { return done; }, 5s));
+        return c;
+    }
+
+    std::string stored(const std::string& name) { return reg.query(RegRoot::LocalMachine, kKey, name).text; }
+    bool storedExists(const std::string& name) {
+        return reg.query(RegRoot::LocalMachine, kKey, name).kind != RegValueKind::Absent;
+    }
+
+    TempDir dir;
+    std::string bench;
+    MemoryRegistry reg;
+    FakeView view;
+    FakeDialogs dialogs;
+    PlainEventLoop loop;
+    FakeProcesses processes;
+    std::vector<std::string> opened;
+};
+
+TEST_F(Startup, NoSteamKeySkipsDiscoveryWithoutDialog) {
+    auto c = start();
+    const auto& p = c->context().paths;
+    EXPECT_EQ(p.BenchPath, bench);
+    EXPECT_TRUE(p.SteamPath.empty());
+    EXPECT_TRUE(p.HL2Path.empty());
+    EXPECT_TRUE(p.CFGPath.empty());
+    EXPECT_TRUE(dialogs.fileDialogs.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(exists(bench + "Benchmark"));
+    EXPECT_EQ(view.page, -1);  // About view
+    EXPECT_TRUE(c->log().lines().empty());
+}
+
+TEST_F(Startup, FindsTheGameAndDerivesEveryPath) {
+    makeSteam({"acc"});
+    auto c = start();
+    const auto& p = c->context().paths;
+    EXPECT_EQ(p.SteamPath, dir / "Steam/");
+    EXPECT_EQ(p.HL2Path, dir / "Steam/SteamApps/acc/");
+    EXPECT_EQ(p.CFGPath, dir / "Steam/SteamApps/acc/half-life 2/hl2/cfg/");
+    EXPECT_EQ(p.ResultsPath, dir / "Steam/SteamApps/acc/half-life 2/hl2/");
+    EXPECT_EQ(view.text(Field::HL2Path), p.HL2Path);
+    EXPECT_EQ(stored("Path"), p.HL2Path);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+}
+
+TEST_F(Startup, LastMatchInSearchOrderWins) {
+    makeSteam({"acc1", "acc2"});
+    // A folder's files come before its subfolders, so this deeper match is last.
+    writeFile(dir / "Steam/SteamApps/acc1/half-life 2/bin/x/hl2.exe", "another");
+    auto c = start();
+    const auto hl2 = c->context().paths.HL2Path;
+    // Either account may be listed first; the deeper match decides within acc1.
+    EXPECT_TRUE(hl2 == dir / "Steam/SteamApps/acc2/" || hl2 == dir / "Steam/SteamApps/acc1/half-life 2/bin/")
+        << hl2;
+}
+
+TEST_F(Startup, SteamExeIsCutByNineCharactersWithBackslashesTurned) {
+    writeFile(dir / "Steam/SteamApps/a/half-life 2/hl2.exe", "game");
+    std::string exe = dir / "Steam/STEAM.EXE";
+    reg.put(RegRoot::CurrentUser, kSteam, "SteamExe", exe);
+    auto c = start();
+    EXPECT_EQ(c->context().paths.SteamPath, dir / "Steam/");
+}
+
+TEST_F(Startup, CancelledDialogDisablesTheRunButton) {
+    writeFile(dir / "Steam/steam.exe", "client");
+    reg.put(RegRoot::CurrentUser, kSteam, "SteamExe", dir / "Steam/steam.exe");
+    auto c = start();
+    ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+    EXPECT_EQ(dialogs.fileDialogs[0], "Please find the hl2.exe!|Half-Life 2 executable (hl2.exe)|hl2.exe");
+    EXPECT_EQ(dialogs.messages,
+              std::vector<std::string>{"You can't benchmark without the HL2! Please install HL2 before you benchmarking."});
+    EXPECT_FALSE(view.isEnabled(Control::BenchButton));
+    EXPECT_FALSE(c->gameFound());
+}
+
+TEST_F(Startup, PickedFileGivesTheFolderAboveItsFolder) {
+    writeFile(dir / "Steam/steam.exe", "client");
+    reg.put(RegRoot::CurrentUser, kSteam, "SteamExe", dir / "Steam/steam.exe");
+    dialogs.nextFile = dir / "Games/half-life 2/hl2.exe";
+    auto c = start();
+    EXPECT_EQ(c->context().paths.HL2Path, dir / "Games/");
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+}
+
+TEST_F(Startup, VersionFilesAreStoredAndDeleted) {
+    writeFile(bench + "version.txt", "1.31 build 7\r\n");
+    writeFile(bench + "version2.txt", "Header 5\nSecond\n");
+    writeFile(bench + "debuginfo.txt", "old log");
+    auto c = start();
+    EXPECT_EQ(stored("Programversion"), "1.3");
+    EXPECT_EQ(stored("HeaderVersion"), "Header 5\r\nSecond\r\n");
+    EXPECT_EQ(view.labels[Label::VerseLabel], "v1.3");
+    EXPECT_EQ(view.labels[Label::Label17], "1.3");
+    EXPECT_FALSE(exists(bench + "version.txt"));
+    EXPECT_FALSE(exists(bench + "version2.txt"));
+    EXPECT_FALSE(exists(bench + "debuginfo.txt"));
+    // "1.3" seeds NoErrorWarning only.
+    EXPECT_EQ(stored("NoErrorWarning"), "0");
+    EXPECT_FALSE(storedExists("Donate"));
+}
+
+TEST_F(Startup, NoVersionFileKeepsTheStoredVersion) {
+    reg.put(RegRoot::LocalMachine, kKey, "Programversion", "1.0");
+    auto c = start();
+    EXPECT_EQ(stored("Programversion"), "1.0");
+    EXPECT_EQ(stored("Donate"), "0");
+    EXPECT_TRUE(c->FormShow());
+    c->DonationClosed();
+    EXPECT_FALSE(c->FormShow());
+}
+
+TEST_F(Startup, ValueOfAnotherTypeShowsTheErrorAndStopsStartUp) {
+    reg.putOther(RegRoot::LocalMachine, kKey, "Programversion");
+    makeSteam({"acc"});
+    auto c = start();
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Invalid data type for 'Programversion'"});
+    EXPECT_TRUE(c->context().paths.HL2Path.empty());  // later steps skipped
+}
+
+TEST_F(Startup, UnopenableKeyLeavesTheControlsAsDefined) {
+    reg.refuseOpen = true;
+    auto c = start();
+    EXPECT_FALSE(view.checked(Check::FastZ));
+    EXPECT_EQ(view.choice(Choice::AF), -1);
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+class Recovery : public Startup {
+protected:
+    std::string cfg() { return dir / "Steam/SteamApps/acc/half-life 2/hl2/cfg/"; }
+};
+
+TEST_F(Recovery, LeftoverIsRestoredAndTheQuestionDeletesAutoexecOnYes) {
+    makeSteam({"acc"});
+    writeFile(cfg() + "valve.rc", "program's rc");
+    writeFile(cfg() + "valve_old.rc", "user's rc");
+    writeFile(cfg() + "autoexec.cfg", "leftover autoexec");
+    dialogs.answers = {true};
+    auto c = start();
+    EXPECT_EQ(readFile(cfg() + "valve.rc"), "user's rc");
+    EXPECT_FALSE(exists(cfg() + "valve_old.rc"));
+    ASSERT_EQ(dialogs.confirmations.size(), 1u);
+    EXPECT_NE(dialogs.confirmations[0].find("Do you wish to delete the autoexec.cfg file?"), std::string::npos);
+    EXPECT_FALSE(exists(cfg() + "autoexec.cfg"));
+    EXPECT_EQ(stored("NoErrorWarning"), "0");
+}
+
+TEST_F(Recovery, AnsweringNoKeepsAutoexecAndAsksAgainNextTime) {
+    makeSteam({"acc"});
+    writeFile(cfg() + "valve_old.rc", "user's rc");
+    writeFile(cfg() + "autoexec.cfg", "leftover autoexec");
+    dialogs.answers = {false};
+    start();
+    EXPECT_EQ(readFile(cfg() + "valve.rc"), "user's rc");
+    EXPECT_TRUE(exists(cfg() + "autoexec.cfg"));
+    EXPECT_EQ(stored("NoErrorWarning"), "1");
+    // The next start asks again, though nothing is left to recover.
+    dialogs.answers = {false};
+    start();
+    EXPECT_EQ(dialogs.confirmations.size(), 2u);
+    EXPECT_EQ(readFile(cfg() + "valve.rc"), "user's rc");
+}
+
+TEST_F(Recovery, AutoexecWithoutOldRcIsNoLeftover) {
+    makeSteam({"acc"});
+    writeFile(cfg() + "autoexec.cfg", "the user's own");
+    start();
+    EXPECT_TRUE(dialogs.confirmations.empty());
+    EXPECT_EQ(readFile(cfg() + "autoexec.cfg"), "the user's own");
+}
+
+class Shutdown : public Startup {};
+
+TEST_F(Shutdown, CloseButtonSkipsTheNoteAndSavesTheLogOnlyInDebugMode) {
+    makeSteam({"acc"});
+    auto c = start();
+    writeFile(dir / "Steam/vantor.bat", "x");
+    writeFile(dir / "Steam/steam.bat", "y");
+    view.setText(Field::NoteEdit, "typed, not stored");
+    c->SpeedButton1Click();
+    EXPECT_FALSE(storedExists("Note"));
+    EXPECT_FALSE(exists(dir / "Steam/vantor.bat"));
+    EXPECT_FALSE(exists(dir / "Steam/steam.bat"));
+    EXPECT_FALSE(exists(bench + "debuginfo.txt"));
+    ASSERT_GE(c->log().lines().size(), 2u);
+    EXPECT_EQ(c->log().lines().back(), "Application terminated.");
+
+    c->context().run.DebugMode = true;
+    c->context().run.HDDMinimize = true;  // the close button saves whatever HDDMinimize holds
+    c->SpeedButton1Click();
+    EXPECT_EQ(readFile(bench + "debuginfo.txt"), "\r\nApplication terminated.\r\n\r\nApplication terminated.\r\n");
+}
+
+TEST_F(Shutdown, SystemCloseWritesTheNoteEvenWhenEmptyAndLeavesGameFilesAlone) {
+    makeSteam({"acc"});
+    const std::string cfgDir = dir / "Steam/SteamApps/acc/half-life 2/hl2/cfg/";
+    writeFile(cfgDir + "autoexec.cfg", "mine");
+    writeFile(cfgDir + "valve.rc", "my rc");
+    auto c = start();
+    reg.put(RegRoot::LocalMachine, kKey, "Note", "older note");
+    view.setText(Field::NoteEdit, "");
+    writeFile(dir / "Steam/vantor.bat", "x");
+    bool closed = false;
+    c->FormCloseQuery([&] { closed = true; });
+    loop.runUntil([&] { return closed; }, 5s);
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(storedExists("Note"));
+    EXPECT_EQ(stored("Note"), "");
+    EXPECT_FALSE(exists(dir / "Steam/vantor.bat"));
+    EXPECT_EQ(readFile(cfgDir + "autoexec.cfg"), "mine");
+    EXPECT_EQ(readFile(cfgDir + "valve.rc"), "my rc");
+    EXPECT_FALSE(exists(bench + "debuginfo.txt"));
+}
+
+}  // namespace

@@ -1,0 +1,316 @@
+// Whole benchmark runs against the simulated Steam and game, with short timings.
+#include "app/MainController.h"
+#include "platform/PlainEventLoop.h"
+#include "platform/RegistryHive.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/FakeView.h"
+#include "tests/support/SimInstall.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+
+using namespace vantor;
+using namespace vantor::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string s;
+    for (auto& l : lines) s += l + "\n";
+    return s;
+}
+
+class RunEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.ok) << "scripts/make-sim-install failed";
+        sim.knobs("play_ms=250\nstart_delay_ms=30\n");
+        registry = std::make_unique<RegistryHive>(sim.hive());
+        controller = std::make_unique<MainController>(view, dialogs, loop, *registry, sim.processes);
+        auto& ctx = controller->context();
+        ctx.paths.BenchPath = sim.bench();
+        Timing t;
+        t.gamePoll = 40ms;
+        t.demoPoll = 20ms;
+        t.moveSettle = 5ms;
+        t.customConfig = 5ms;
+        t.startupRecovery = 5ms;
+        t.demoCopyBound = 2s;
+        t.gameStartBound = 1500ms;
+        t.gameQuitBound = 1500ms;
+        ctx.timing = t;
+        ctx.shellOpen = [this](const std::string& target) { opened.push_back(target); };
+        bool started = false;
+        controller->FormCreate([&] { started = true; });
+        ASSERT_TRUE(loop.runUntil([&] { return started; }, 10s));
+        ASSERT_TRUE(controller->gameFound());
+
+        view.setChoice(Choice::Detail, 0);
+        view.setChoice(Choice::Demo, 0);
+        view.setChoice(Choice::AF, 6);
+        view.setChoice(Choice::AA, 2);
+        view.setChoice(Choice::DirectX, 3);
+        view.setChoice(Choice::Heapsize, 0);
+        view.setChoice(Choice::Refresh, 2);
+        view.setChecked(Check::FastZ, false);
+        view.setText(Field::NoteEdit, "AMD <3 & co");
+        view.setText(Field::ResEdit, sim.dir.path() + "Reports/");
+        std::filesystem::create_directories(sim.dir.path() + "Reports");
+        userFiles = snapshot(sim.cfg());
+        // A fresh store turns "Add additional information" on at start-up, and its
+        // guard explains why it went off again; that is not what these tests check.
+        dialogs.messages.clear();
+    }
+
+    void tick(std::initializer_list<int> widths) {
+        for (int w : widths)
+            for (int i = 0; i < kResolutionCount; ++i)
+                if (kWidths[i] == w) view.setResolutionChecked(i, true);
+    }
+
+    // Clicks the run button and serves the loop until the run has ended,
+    // recording every distinct "vantor.bat" it sees.
+    void run(std::chrono::seconds limit = 30s) {
+        std::function<void()> watch = [&] {
+            std::string bat = readFile(sim.steam() + "vantor.bat");
+            if (!bat.empty() && (bats.empty() || bats.back() != bat)) bats.push_back(bat);
+            watchTimer = loop.startTimer(5ms, watch);
+        };
+        watch();
+        controller->BenchButtonClick();
+        loop.runUntil([&] { return !controller->sequencer().running(); }, limit);
+        loop.cancelTimer(watchTimer);
+        EXPECT_FALSE(controller->sequencer().running()) << joined(controller->log().lines());
+    }
+
+    std::vector<std::string> reports() {
+        std::vector<std::string> out;
+        for (auto& e : std::filesystem::directory_iterator(sim.dir.path() + "Reports")) out.push_back(e.path().string());
+        return out;
+    }
+
+    const std::vector<std::string>& log() { return controller->log().lines(); }
+
+    SimInstall sim;
+    std::unique_ptr<RegistryHive> registry;
+    FakeView view;
+    FakeDialogs dialogs;
+    PlainEventLoop loop;
+    std::unique_ptr<MainController> controller;
+    std::map<std::string, std::string> userFiles;
+    std::vector<std::string> bats;
+    std::vector<std::string> opened;
+    EventLoop::TimerId watchTimer = 0;
+};
+
+TEST_F(RunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
+    sim.startSteam();
+    tick({640, 1024});
+    run();
+
+    ASSERT_EQ(bats.size(), 2u) << joined(log());
+    const std::string options = " -preload -novid -mat_preloadshaders -nocdaudio -nosound -width ";
+    EXPECT_EQ(bats[0], "steam.exe -applaunch 220 -console" + options +
+                           "640 -height 480 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1\r\n");
+    EXPECT_EQ(bats[1], "steam.exe -applaunch 220" + options +
+                           "1024 -height 768 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1\r\n");
+
+    auto files = reports();
+    ASSERT_EQ(files.size(), 1u) << joined(log());
+    const std::string stamp = controller->context().run.FileStamp;
+    EXPECT_EQ(std::filesystem::path(files[0]).filename().string(), "result_" + stamp + ".htm");
+    // The start time and the frame rates vary; everything else is fixed.
+    std::string report = readFile(files[0]);
+    report = std::regex_replace(report, std::regex("started at [^<]*<"), "started at START<");
+    report = std::regex_replace(report, std::regex("Score = [0-9]+\\.[0-9][0-9] FPS"), "Score = N FPS");
+    const std::string bench = sim.bench();
+    const std::string block = std::string("Demo: Quorvane - Coast<br>\r\nDetail: Maximum quality<br>\r\n") +
+                              "Antialising mode: 4\xD7<br>\r\nFiltering mode: From System<br>\r\n" +
+                              "Hardware DirectX level: DirectX 9<br>\r\nHeapsize: 64 MB - default<br>\r\n" +
+                              "Fast Z: Disabled<br>\r\n<span class=\"style5\"><b>Score = N FPS</b></span><br>\r\n" +
+                              "<br><HR>\r\n";
+    const std::string expected =
+        "<html>\r\n<head>\r\n<title>Half-Life 2 Benchmark - www.quorvane.example</title>\r\n"
+        "<style type=\"text/css\">\r\n<!--\r\n.style4 {\r\n\tcolor: #0066FF;\r\n\tfont-weight: bold;\r\n}\r\n"
+        ".style5 {color: #990000}\r\n.style6 {color: #0066FF}\r\n-->\r\n</style>\r\n</head>\r\n<body>\r\n"
+        "<p align=\"center\"><img src=\"" + bench + "Others/logo1.gif\" width=\"204\" height=\"204\"></p><br>\r\n"
+        "   <FONT size=2>The benchmark started at START</FONT><br>\r\n"
+        "<FONT size=2><span class=\"style6\">Comment:</span> AMD &lt;3 &amp; co</FONT><br>\r\n"
+        "<hr>\r\n"
+        "<BR><B><FONT size=5>Resolution: 640\xD7" "480</FONT></B><BR>\r\n" + block +
+        "<BR><B><FONT size=5>Resolution: 1024\xD7" "768</FONT></B><BR>\r\n" + block +
+        "<P></P>\r\n<CENTER>Any bug, etc: <a href=\"mailto:pellmarr@quorvane.example\">Pellmarr</a></CENTER>\r\n"
+        "<CENTER>The Quorvane Half-Life 2 Benchmarking Tool is FREE!</CENTER><BR>\r\n</body></html>\r\n";
+    EXPECT_EQ(report, expected);
+
+    // The user's files are back, byte for byte, and nothing of the run is left.
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_FALSE(exists(sim.steam() + "vantor.bat"));
+    EXPECT_FALSE(exists(sim.results() + "sourcebench.csv"));
+    EXPECT_EQ(view.status(), "The benchmarking is successful.");
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_TRUE(controller->context().run.RunFinished);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], sim.dir.path() + "Reports/result_" + stamp + ".htm");
+    EXPECT_TRUE(view.statusHistory.end() !=
+                std::find(view.statusHistory.begin(), view.statusHistory.end(),
+                          "Benchmarking in progress... Resolution: 1024\xC3\x97" "768"));
+
+    // The run's lines, in order (the date and the scores masked).
+    std::vector<std::string> lines = log();
+    for (auto& l : lines) {
+        if (l.rfind("Debug date: ", 0) == 0) l = "Debug date: D";
+        l = std::regex_replace(l, std::regex("^Result: [0-9]+\\.[0-9][0-9] FPS$"), "Result: N FPS");
+        if (l.rfind("Result saved to ", 0) == 0) l = "Result saved to R";
+    }
+    const std::vector<std::string> expectedLog = {
+        "", "Create benchmark folder", "Total resolution: 2", "Debug date: D",
+        "Rc exist: changed to old.", "Rc: file saved.", "CFG file exist: changed to old.",
+        "Built-in demo (qvn_coast1.dem) not exist. Copy...",
+        "Set filters (AF1-AF2/AA): 6,2", "Details: maximum.", "Hardware DirectX level: DirectX 9",
+        "Refresh rate: 75 Hz", "Fast Z: Disabled", "Heapsize: 64 MB - default",
+        "", "...", "",
+        "START HL2 in 640\xC3\x97" "480.", "Half-Life 2 terminated.", "640\xC3\x97" "480 successful. More to come...",
+        "Source1 exist.", "Source1 conversion successful.", "Source2 loading, editing.", "Result: N FPS",
+        "Source1 deleted.", "Source2 deleted.", "HL2B deleted.",
+        "", "START HL2 in 1024\xC3\x97" "768.", "Half-Life 2 terminated.", "1024\xC3\x97" "768 successful.",
+        "Source1 exist.", "Source1 conversion successful.", "Source2 loading, editing.", "Result: N FPS",
+        "Source1 deleted.", "Source2 deleted.", "HL2B deleted.",
+        "Result saved to R", "Settings restoring...",
+        "Config file: deleted. Restored original.", "RC file: deleted. Restored original.",
+        "", "DEBUG FINISHED.", std::string(55, '-')};
+    EXPECT_EQ(lines, expectedLog) << joined(log());
+}
+
+TEST_F(RunEndToEnd, FirstPassCrashLeavesNoBlockAndTheRunGoesOn) {
+    sim.knobs("play_ms=250\nstart_delay_ms=30\ncrash_widths=640\n");
+    sim.startSteam();
+    tick({640, 800});
+    run();
+    auto files = reports();
+    ASSERT_EQ(files.size(), 1u) << joined(log());
+    const std::string report = readFile(files[0]);
+    EXPECT_EQ(report.find("Resolution: 640"), std::string::npos);
+    EXPECT_NE(report.find("Resolution: 800\xD7" "600"), std::string::npos);
+    EXPECT_NE(std::find(log().begin(), log().end(), ">>> ERROR <<< Source1 not exist."), log().end());
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+}
+
+TEST_F(RunEndToEnd, LastPassWithoutResultAbortsWithoutAFile) {
+    sim.knobs("play_ms=250\nstart_delay_ms=30\nmalformed_widths=1280\nmalformed=nocomma\n");
+    sim.startSteam();
+    tick({800, 1280});
+    run();
+    EXPECT_TRUE(reports().empty());
+    EXPECT_EQ(view.status(), "Benchmark aborted.");
+    EXPECT_NE(std::find(log().begin(), log().end(), "Benchmark aborted."), log().end());
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+}
+
+TEST_F(RunEndToEnd, SteamNotRunningAnsweredNoChangesNothing) {
+    tick({640});
+    dialogs.answers = {false};
+    run();
+    EXPECT_EQ(dialogs.confirmations, std::vector<std::string>{"Error! The STEAM not running. Run now?"});
+    EXPECT_EQ(view.status(), "Please RUN the Steam (online or offline) before bench.");
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_FALSE(exists(sim.steam() + "steam.bat"));
+}
+
+TEST_F(RunEndToEnd, SteamNotRunningAnsweredYesStartsTheClient) {
+    tick({640});
+    dialogs.answers = {true};
+    run();
+    EXPECT_EQ(view.status(), "Loading. Please wait while the Steam successfully loaded... After that click RUN.");
+    EXPECT_EQ(readFile(sim.steam() + "steam.bat"), "steam.exe\r\n");
+    // The client started through the batch host shows up in the process list.
+    std::function<void()> poll = [&] {
+        controller->launcher().CheckSteamRunning();
+        if (!controller->context().run.SteamRunning) loop.startTimer(20ms, poll);
+    };
+    poll();
+    EXPECT_TRUE(loop.runUntil([&] { return controller->context().run.SteamRunning; }, 5s));
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+}
+
+TEST_F(RunEndToEnd, NoResolutionTickedChangesNoFile) {
+    sim.startSteam();
+    run();
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Please, choose a resolution of Half-Life 2."});
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+}
+
+TEST_F(RunEndToEnd, GameThatNeverStartsEndsCleanlyAtTheBound) {
+    sim.knobs("mode=nostart\n");
+    sim.startSteam();
+    tick({800});
+    run();
+    EXPECT_TRUE(reports().empty());
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_TRUE(std::any_of(log().begin(), log().end(),
+                            [](const std::string& l) { return l.rfind(">>> ERROR <<< ", 0) == 0; }))
+        << joined(log());
+}
+
+TEST_F(RunEndToEnd, GameThatNeverQuitsEndsCleanlyAtTheBound) {
+    sim.knobs("mode=hang\nstart_delay_ms=30\n");
+    sim.startSteam();
+    tick({800});
+    run();
+    EXPECT_TRUE(reports().empty());
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_NE(std::find(log().begin(), log().end(), ">>> ERROR <<< HL2 did not quit in 800\xC3\x97" "600."),
+              log().end());
+}
+
+TEST_F(RunEndToEnd, StopInTheMiddleRestoresAndWritesNoReport) {
+    sim.knobs("play_ms=3000\nstart_delay_ms=30\n");
+    sim.startSteam();
+    tick({640, 800});
+    controller->BenchButtonClick();
+    // Stop once the first game runs.
+    ASSERT_TRUE(loop.runUntil([&] { return controller->context().run.GameRunning; }, 10s));
+    EXPECT_TRUE(view.runActive);
+    controller->StopRun();
+    loop.runUntil([&] { return !controller->sequencer().running(); }, 10s);
+    EXPECT_FALSE(controller->sequencer().running());
+    EXPECT_TRUE(reports().empty());
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_FALSE(view.runActive);
+    EXPECT_EQ(view.status(), kRunStoppedStatus);
+    EXPECT_NE(std::find(log().begin(), log().end(), "Benchmark stopped by the user in 640\xC3\x97" "480."), log().end())
+        << joined(log());
+}
+
+TEST_F(RunEndToEnd, StopWhileTheFinishedRunRestoresKeepsItsResult) {
+    sim.startSteam();
+    tick({800});
+    // Stop is clicked once the report is saved and the user's files are being put back.
+    bool stopped = false;
+    controller->gameConfig().onFileStep = [&] {
+        if (!stopped && !log().empty() && log().back() == "Settings restoring...") {
+            stopped = true;
+            controller->StopRun();
+        }
+    };
+    run();
+    ASSERT_TRUE(stopped) << joined(log());
+    EXPECT_EQ(reports().size(), 1u);
+    EXPECT_EQ(view.status(), "The benchmarking is successful.");
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_FALSE(view.runActive);
+}
+
+}  // namespace

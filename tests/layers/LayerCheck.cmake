@@ -1,0 +1,45 @@
+# Fails when a source file includes a folder of a higher layer, or when Qt is
+# included outside gui/. Run as: cmake -DROOT=<source tree> -P LayerCheck.cmake
+#
+#   gui/, cli/ -> app/ -> run/ report/ diag/ update/ -> core/ -> platform/
+# Among the subsystems: run/ drives the report; diag/ (debug mode) starts runs.
+if(NOT ROOT)
+  message(FATAL_ERROR "LayerCheck: ROOT is not set")
+endif()
+
+set(allowed_platform platform)
+set(allowed_core     core platform)
+set(allowed_report   report core platform)
+set(allowed_update   update core platform)
+set(allowed_run      run report core platform)
+set(allowed_diag     diag run report core platform)
+set(allowed_app      app diag run report update core platform)
+set(allowed_cli      cli app diag run report update core platform)
+set(allowed_gui      gui app diag run report update core platform)
+set(ours platform core report update run diag app cli gui tools tests bench)
+
+set(violations "")
+foreach(layer platform core report update run diag app cli gui)
+  file(GLOB_RECURSE files LIST_DIRECTORIES false "${ROOT}/${layer}/*.h" "${ROOT}/${layer}/*.cpp")
+  foreach(file ${files})
+    file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+    file(RELATIVE_PATH rel "${ROOT}" "${file}")
+    foreach(line ${lines})
+      if(line MATCHES "#[ \t]*include[ \t]*\"([A-Za-z0-9_]+)/")
+        set(target "${CMAKE_MATCH_1}")
+        list(FIND ours "${target}" known)
+        list(FIND allowed_${layer} "${target}" ok)
+        if(known GREATER -1 AND ok EQUAL -1)
+          string(APPEND violations "  ${rel}: ${line}  (${layer}/ may not use ${target}/)\n")
+        endif()
+      elseif(line MATCHES "#[ \t]*include[ \t]*<(Q[A-Za-z]+|qt[a-z]*/)" AND NOT layer STREQUAL "gui")
+        string(APPEND violations "  ${rel}: ${line}  (only gui/ uses Qt)\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  message(FATAL_ERROR "Includes that point upward:\n${violations}")
+endif()
+message(STATUS "LayerCheck: every include points down")

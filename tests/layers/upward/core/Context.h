@@ -1,0 +1,3 @@
+#pragma once
+// Fixture: core/ reaching up into app/ must be refused.
+#include "app/MainController.h"

@@ -1,0 +1,2 @@
+// Fixture: a subsystem pulling in Qt must be refused.
+#include <QString>

@@ -1,0 +1,201 @@
+#include "platform/ProcessList.h"
+#include "platform/SystemInfo.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <thread>
+
+#include <pthread.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+using namespace vantor;
+using vantor::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A copy of /bin/sleep under a game-like name, started as a child process.
+// The name is longer than the 15 characters the kernel keeps as the command
+// name, so only the program file gives it in full.
+class SleepingProgram {
+public:
+    explicit SleepingProgram(const std::string& name) : path_(dir_ / name) {
+        fs::copy_file("/bin/sleep", path_);
+        const char* argv[] = {path_.c_str(), "30", nullptr};
+        if (::posix_spawn(&pid_, path_.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+            pid_ = -1;
+    }
+    ~SleepingProgram() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    SleepingProgram(const SleepingProgram&) = delete;
+    SleepingProgram& operator=(const SleepingProgram&) = delete;
+
+    std::uint32_t id() const { return static_cast<std::uint32_t>(pid_); }
+    const std::string& path() const { return path_; }
+
+    // Ends the program and waits until it is a zombie, without reaping it.
+    void killAndLeaveZombie() {
+        ::kill(pid_, SIGKILL);
+        siginfo_t info{};
+        ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT);
+    }
+
+private:
+    TempDir dir_;
+    std::string path_;
+    pid_t pid_ = -1;
+};
+
+std::vector<std::string> namesOf(const std::vector<ProcessEntry>& list, std::uint32_t id) {
+    std::vector<std::string> names;
+    for (const auto& e : list)
+        if (e.id == id) names.push_back(e.name);
+    return names;
+}
+
+std::vector<std::string> listNamesOf(std::uint32_t id, bool fullPath = false) {
+    std::vector<ProcessEntry> list;
+    EXPECT_TRUE(ListRunningProcesses(list, fullPath));
+    return namesOf(list, id);
+}
+
+using Names = std::vector<std::string>;
+
+}  // namespace
+
+TEST(ListRunningProcesses, ChildAppearsWithItsIdAndProgramFileName) {
+    SleepingProgram game("Half-Life 2 Game.exe");
+    ASSERT_GT(game.id(), 0u);
+    EXPECT_EQ(listNamesOf(game.id()), Names{"Half-Life 2 Game.exe"});
+    EXPECT_EQ(listNamesOf(game.id(), true), Names{fs::canonical(game.path()).string()});
+    // The test itself, with the name of its own program file.
+    EXPECT_EQ(listNamesOf(static_cast<std::uint32_t>(::getpid())),
+              Names{fs::read_symlink("/proc/self/exe").filename().string()});
+}
+
+TEST(ListRunningProcesses, AppendsToTheListWithoutClearingIt) {
+    SleepingProgram game("hl2.exe");
+    std::vector<ProcessEntry> list{{"kept", 0}};
+    ASSERT_TRUE(ListRunningProcesses(list, false));
+    const std::size_t first = list.size();
+    ASSERT_TRUE(ListRunningProcesses(list, false));
+    EXPECT_EQ(list.front().name, "kept");
+    EXPECT_EQ(list.front().id, 0u);
+    EXPECT_EQ(namesOf(list, game.id()), (Names{"hl2.exe", "hl2.exe"}));
+    EXPECT_EQ(namesOf(list, static_cast<std::uint32_t>(::getpid())).size(), 2u);
+    EXPECT_GT(list.size(), first + 1);
+}
+
+TEST(ListRunningProcesses, ProcessThatHasEndedButIsNotReapedIsLeftOut) {
+    SleepingProgram game("hl2.exe");
+    ASSERT_EQ(listNamesOf(game.id()), Names{"hl2.exe"});
+    game.killAndLeaveZombie();
+    EXPECT_EQ(listNamesOf(game.id()), Names{});
+}
+
+// A process whose main thread has ended while another thread runs shows its
+// first thread as a zombie, yet the process still runs.
+TEST(ListRunningProcesses, ProcessWhoseMainThreadEndedStillRuns) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        pthread_t t;
+        ::pthread_create(&t, nullptr, [](void*) -> void* { for (;;) ::pause(); }, nullptr);
+        ::syscall(SYS_exit, 0);  // ends this thread only, without unwinding into the test
+        for (;;) ::pause();
+    }
+    // Wait until the main thread of the child has ended.
+    const std::string statPath = "/proc/" + std::to_string(pid) + "/stat";
+    bool mainEnded = false;
+    for (int i = 0; i < 200 && !mainEnded; ++i) {
+        std::string stat = vantor::test::readFile(statPath);
+        const auto close = stat.rfind(')');
+        mainEnded = close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
+        if (!mainEnded) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto names = listNamesOf(static_cast<std::uint32_t>(pid));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    ASSERT_TRUE(mainEnded);
+    // Its program file can no longer be read; the command name stands in.
+    EXPECT_EQ(names, Names{fs::read_symlink("/proc/self/exe").filename().string().substr(0, 15)});
+}
+
+namespace {
+
+struct ContainsCase {
+    const char* part;
+    const char* text;
+    bool found;
+};
+
+void PrintTo(const ContainsCase& c, std::ostream* os) {
+    *os << "part \"" << c.part << "\" text \"" << c.text << "\"";
+}
+
+class ContainsIgnoringCaseTest : public ::testing::TestWithParam<ContainsCase> {};
+
+}  // namespace
+
+TEST_P(ContainsIgnoringCaseTest, MatchesByUpperCase) {
+    const auto& c = GetParam();
+    EXPECT_EQ(ContainsIgnoringCase(c.part, c.text), c.found);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ContainsIgnoringCaseTest,
+    ::testing::Values(
+        ContainsCase{"steam.exe", "steam.exe", true},
+        ContainsCase{"steam.exe", "STEAM.EXE", true},
+        ContainsCase{"HL2.EXE", "hl2.exe", true},
+        ContainsCase{"HL2.EXE", "Hl2.eXe", true},
+        // Any entry that merely contains the name counts, as does the joined list.
+        ContainsCase{"steam.exe", "old-steam.exe.bak", true},
+        ContainsCase{"HL2.EXE", "1 init\n4711 hl2.exe\n4712 bash\n", true},
+        ContainsCase{"steam.exe", "steamwebhelper\nsteam\n", false},
+        ContainsCase{"hl2.exe", "hl2.ex", false},
+        // Letters beyond A to Z, by the locale's rules.
+        ContainsCase{"é", "CAFÉ", true},
+        ContainsCase{"CAFÉ", "le café", true},
+        ContainsCase{"ÿ", "Ÿ", true},
+        ContainsCase{"αβγ", "ΑΒΓ", true},
+        ContainsCase{"é", "E", false},
+        // Bytes that are not UTF-8 match only themselves.
+        ContainsCase{"a\xFF", "A\xFF" "b", true},
+        ContainsCase{"\xE9", "\xC9", false},
+        // An empty part is never found.
+        ContainsCase{"", "steam.exe", false},
+        ContainsCase{"", "", false},
+        ContainsCase{"a", "", false}));
+
+TEST(SystemFolder, ToolsFolderWithoutTrailingSeparator) {
+    const char* old = std::getenv("VANTOR_SYSTEM_FOLDER");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+
+    ::unsetenv("VANTOR_SYSTEM_FOLDER");
+    EXPECT_EQ(SystemFolder(), fs::read_symlink("/proc/self/exe").parent_path().string());
+    ::setenv("VANTOR_SYSTEM_FOLDER", "/opt/vantor/tools/", 1);
+    EXPECT_EQ(SystemFolder(), "/opt/vantor/tools");
+    ::setenv("VANTOR_SYSTEM_FOLDER", "/opt/vantor/tools", 1);
+    EXPECT_EQ(SystemFolder(), "/opt/vantor/tools");
+
+    if (saved) ::setenv("VANTOR_SYSTEM_FOLDER", saved->c_str(), 1);
+    else ::unsetenv("VANTOR_SYSTEM_FOLDER");
+}

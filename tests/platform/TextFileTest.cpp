@@ -1,0 +1,74 @@
+#include "platform/TextFile.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace vantor;
+using vantor::test::TempDir;
+
+TEST(TextFile, EncodesWindows1252WithCrLfAfterEveryLine) {
+    struct Case { std::string utf8; std::string bytes; };
+    const Case cases[] = {
+        {"640×480", "640\xD7" "480"},
+        {"é É €", "\xE9 \xC9 \x80"},
+        {"日本", "??"},          // no Windows-1252 byte
+        {"\xFF bad", "? bad"},  // not UTF-8
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(toWindows1252(c.utf8), c.bytes) << c.utf8;
+    EXPECT_EQ(encodeTextLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(fromWindows1252("640\xD7" "480 \x80"), "640×480 €");
+}
+
+TEST(TextFile, AtomicWriteReplacesAndLeavesNoTemporary) {
+    TempDir dir;
+    const auto path = dir / "valve.rc";
+    vantor::test::writeFile(path, "old");
+    ASSERT_TRUE(writeTextFile(path, {"x", "y"}));
+    EXPECT_EQ(vantor::test::readFile(path), "x\r\ny\r\n");
+    int entries = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.path())) { (void)e; ++entries; }
+    EXPECT_EQ(entries, 1);
+}
+
+TEST(TextFile, FailedWriteKeepsTheOldFileAndReportsTheError) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+    TempDir dir;
+    const auto path = dir / "keep.cfg";
+    vantor::test::writeFile(path, "mine");
+    ::chmod(dir.path().c_str(), 0555);
+    auto r = writeTextFile(path, {"other"});
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.error.empty());
+    EXPECT_EQ(vantor::test::readFile(path), "mine");
+}
+
+TEST(TextFile, WriteIntoMissingFolderFails) {
+    TempDir dir;
+    auto r = writeTextFile(dir / "no/such/folder/file.txt", {"x"});
+    EXPECT_FALSE(r.ok);
+}
+
+TEST(TextFile, ReadsLinesLikeAStringList) {
+    TempDir dir;
+    struct Case { std::string bytes; std::vector<std::string> lines; };
+    const Case cases[] = {
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\nb", {"a", "b"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"", {}},
+        {"x\xD7y\r\n", {"x×y"}},
+    };
+    for (const auto& c : cases) {
+        vantor::test::writeFile(dir / "f.txt", c.bytes);
+        std::vector<std::string> lines;
+        ASSERT_TRUE(readTextLines(dir / "f.txt", lines));
+        EXPECT_EQ(lines, c.lines);
+    }
+    std::vector<std::string> lines;
+    EXPECT_FALSE(readTextLines(dir / "missing.txt", lines));
+}

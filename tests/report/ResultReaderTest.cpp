@@ -1,0 +1,207 @@
+#include "report/ResultReader.h"
+
+#include "platform/MemoryRegistry.h"
+#include "platform/PlainEventLoop.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/FakeView.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace vantor {
+namespace {
+
+using test::exists;
+using test::writeFile;
+using Lines = std::vector<std::string>;
+
+class NoProcesses : public ProcessQuery {
+public:
+    bool list(std::vector<ProcessEntry>&) override { return true; }
+};
+
+// ---- extractScore ------------------------------------------------------------
+
+struct ScoreCase {
+    const char* line;
+    const char* score;
+};
+
+class ExtractScoreTest : public ::testing::TestWithParam<ScoreCase> {};
+
+TEST_P(ExtractScoreTest, TakesTheThirdFieldOrNothing) {
+    EXPECT_EQ(extractScore(GetParam().line), GetParam().score) << "line: " << GetParam().line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ExtractScoreTest,
+    ::testing::Values(ScoreCase{"a,b,c,d", "c"},          // four fields
+                      ScoreCase{"a,b,,d", ""},            // empty third field
+                      ScoreCase{"a,b,c", ""},             // two commas: no third field ends
+                      ScoreCase{"a,b", ""},               // one comma
+                      ScoreCase{"abc", ""},               // no commas
+                      ScoreCase{"", ""},                  // empty line
+                      ScoreCase{"a,b, 87.5,d", " 87.5"},  // the leading blank is kept
+                      ScoreCase{"a,b,abc,d", "abc"},      // no number: taken unchanged
+                      ScoreCase{",,42,", "42"},           // empty first fields
+                      ScoreCase{"1024,768,61.27,9,8,7", "61.27"},
+                      ScoreCase{"a,,,", ""}));
+
+// ---- reading and removing the pass files -----------------------------------------
+
+class ResultReaderTest : public ::testing::Test {
+protected:
+    ResultReaderTest() {
+        ctx.paths.ResultsPath = dir / "hl2/";
+        ctx.paths.SteamPath = dir / "steam/";
+        std::filesystem::create_directories(ctx.paths.ResultsPath);
+        std::filesystem::create_directories(ctx.paths.SteamPath);
+    }
+
+    std::string csv() const { return ctx.paths.ResultsPath + "sourcebench.csv"; }
+    std::string copy() const { return ctx.paths.ResultsPath + "sourcebench.txt"; }
+    std::string launchBatch() const { return ctx.paths.SteamPath + "vantor.bat"; }
+    std::string steamBatch() const { return ctx.paths.SteamPath + "steam.bat"; }
+
+    test::TempDir dir;
+    test::FakeView view;
+    test::FakeDialogs dialogs;
+    PlainEventLoop loop;
+    MemoryRegistry registry;
+    SettingsStore store{registry};
+    DebugLog log;
+    NoProcesses processes;
+    AppContext ctx{view, dialogs, loop, store, log, processes};
+    ResultReader reader{ctx};
+};
+
+TEST_F(ResultReaderTest, ReadsTheScoreFromACopyAndLogsEachStep) {
+    const std::string bytes =
+        "Source engine benchmark\r\nversion,3\r\nwidth,height,fps,frames\r\n1024,768,87.53,1200\r\n";
+    writeFile(csv(), bytes);
+
+    const PassResult r = reader.ReadPassResult();
+
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.score, "87.53");
+    EXPECT_EQ(log.lines(), (Lines{"Source1 exist.", "Source1 conversion successful.",
+                                  "Source2 loading, editing.", "Result: 87.53 FPS"}));
+    // The results file is left as it is; the copy holds the same bytes.
+    EXPECT_EQ(test::readFile(csv()), bytes);
+    EXPECT_EQ(test::readFile(copy()), bytes);
+    // The working list keeps the lines after the three header lines.
+    EXPECT_EQ(reader.ResultLines(), (Lines{"1024,768,87.53,1200"}));
+}
+
+TEST_F(ResultReaderTest, EmptyThirdFieldIsFoundWithAnEmptyScoreAndNoErrorLine) {
+    writeFile(csv(), "h1\nh2\nh3\na,b,,d\n");
+
+    const PassResult r = reader.ReadPassResult();
+
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.score, "");
+    EXPECT_EQ(log.lines().back(), "Result:  FPS");
+    for (const auto& line : log.lines()) EXPECT_EQ(line.find(">>> ERROR <<<"), std::string::npos) << line;
+}
+
+TEST_F(ResultReaderTest, OnlyTheThirdFieldOfTheFourthLineMatters) {
+    // Numbers everywhere else (header lines, a fifth line) never reach the score.
+    const char* files[] = {
+        "1,2,3,4\n5,6,7,8\n9,10,11,12\nx,y,42,z\n",
+        "a,b,99,d\na,b,98,d\na,b,97,d\nx,y,42,z\na,b,96,d\n",
+        "\n\n\nx,y,42,z\n13,14,15,16\n17,18,19,20",
+        "h1\r\nh2\r\nh3\r\nx,y,42,z",  // no final line break
+    };
+    for (const char* bytes : files) {
+        log.clear();
+        writeFile(csv(), bytes);
+        const PassResult r = reader.ReadPassResult();
+        EXPECT_TRUE(r.found) << bytes;
+        EXPECT_EQ(r.score, "42") << bytes;
+    }
+}
+
+TEST_F(ResultReaderTest, MissingResultsFileGivesExactlyOneErrorLine) {
+    const PassResult r = reader.ReadPassResult();
+
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.score, "");
+    EXPECT_EQ(log.lines(), (Lines{">>> ERROR <<< Source1 not exist."}));
+}
+
+TEST_F(ResultReaderTest, LeftoverCopyIsDeletedAfterAPassWithoutResults) {
+    writeFile(copy(), "h1\nh2\nh3\na,b,55,d\n");  // from an earlier failed pass
+
+    const PassResult r = reader.ReadPassResult();
+    reader.RemovePassFiles();
+
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.score, "");
+    EXPECT_EQ(log.lines(), (Lines{">>> ERROR <<< Source1 not exist.", "Source2 deleted."}));
+    EXPECT_FALSE(exists(copy()));
+}
+
+TEST_F(ResultReaderTest, FileWithFewerThanFourLinesIsAPassWithoutResult) {
+    for (const char* bytes : {"", "h1\r\n", "h1\r\nh2\r\nh3\r\n", "h1\nh2\na,b,42,d"}) {
+        log.clear();
+        writeFile(csv(), bytes);
+
+        const PassResult r = reader.ReadPassResult();
+
+        EXPECT_FALSE(r.found) << '"' << bytes << '"';
+        EXPECT_EQ(r.score, "");
+        EXPECT_EQ(log.lines(), (Lines{"Source1 exist.", "Source1 conversion successful.",
+                                      "Source2 loading, editing.",
+                                      ">>> ERROR <<< Source2 has fewer than four lines."}));
+    }
+}
+
+TEST_F(ResultReaderTest, CopyThatCannotBeMadeIsAPassWithoutResult) {
+    // The working copy's place is taken by a non-empty folder: the copy fails.
+    writeFile(copy() + "/keep", "x");
+    writeFile(csv(), "h1\nh2\nh3\na,b,42,d\n");
+
+    const PassResult r = reader.ReadPassResult();
+
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.score, "");
+    EXPECT_EQ(log.lines(),
+              (Lines{"Source1 exist.", ">>> ERROR <<< Error handling. Source2 loading is impossible."}));
+    EXPECT_TRUE(reader.ResultLines().empty());
+}
+
+TEST_F(ResultReaderTest, RemovePassFilesDeletesAllFourFilesAndLogsEach) {
+    for (const auto& f : {csv(), copy(), launchBatch(), steamBatch()}) writeFile(f, "x\r\n");
+
+    reader.RemovePassFiles();
+
+    EXPECT_EQ(log.lines(), (Lines{"Source1 deleted.", "Source2 deleted.", "HL2B deleted.", "SteamB deleted."}));
+    for (const auto& f : {csv(), copy(), launchBatch(), steamBatch()}) EXPECT_FALSE(exists(f)) << f;
+}
+
+TEST_F(ResultReaderTest, RemovePassFilesLogsOnlyTheFilesThatWereThere) {
+    writeFile(launchBatch(), "x\r\n");
+
+    reader.RemovePassFiles();
+    EXPECT_EQ(log.lines(), (Lines{"HL2B deleted."}));
+    EXPECT_FALSE(exists(launchBatch()));
+
+    log.clear();
+    reader.RemovePassFiles();
+    EXPECT_TRUE(log.lines().empty());
+}
+
+TEST_F(ResultReaderTest, EachPassReadsItsOwnFile) {
+    writeFile(csv(), "h1\nh2\nh3\na,b,10,d\n");
+    EXPECT_EQ(reader.ReadPassResult().score, "10");
+    reader.RemovePassFiles();
+
+    writeFile(csv(), "h1\nh2\nh3\na,b,20,d\n");
+    EXPECT_EQ(reader.ReadPassResult().score, "20");
+    EXPECT_EQ(reader.ResultLines(), (Lines{"a,b,20,d"}));
+}
+
+}  // namespace
+}  // namespace vantor
