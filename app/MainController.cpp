@@ -2,11 +2,11 @@
 
 #include "app/Discovery.h"
 #include "app/SettingsCodec.h"
+#include "core/GameFiles.h"
 #include "diag/AddInfo.h"
 #include "platform/FileOps.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
-#include "core/GameFiles.h"
 
 #include <memory>
 #include <utility>

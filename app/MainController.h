@@ -3,8 +3,8 @@
 // the paths and run values, and every subsystem; the windows and vantor-cli
 // bind their controls and events to it.
 
-#include "core/AppContext.h"
 #include "app/OptionHandlers.h"
+#include "core/AppContext.h"
 #include "report/ReportWriter.h"
 #include "report/ResultReader.h"
 #include "run/DemoInstaller.h"
@@ -19,8 +19,7 @@ namespace vantor {
 
 class MainController {
 public:
-    MainController(MainView& view, Dialogs& dialogs, EventLoop& loop, Registry& registry,
-                   ProcessQuery& processes);
+    MainController(MainView& view, Dialogs& dialogs, EventLoop& loop, Registry& registry, ProcessQuery& processes);
     ~MainController();
 
     AppContext& context() { return ctx_; }

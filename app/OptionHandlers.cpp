@@ -67,13 +67,11 @@ void writeNonEmptyText(AppContext& ctx, Field f, const char* name) {
 
 void OptionHandlers::AFBoxChange() {
     // The first six items advise "From System"; "From System" itself is silent.
-    if (writeChoice(ctx_, Choice::AF) && ctx_.view.choice(Choice::AF) <= 5)
-        ctx_.dialogs.message(kFilteringAdvice);
+    if (writeChoice(ctx_, Choice::AF) && ctx_.view.choice(Choice::AF) <= 5) ctx_.dialogs.message(kFilteringAdvice);
 }
 
 void OptionHandlers::AABoxChange() {
-    if (writeChoice(ctx_, Choice::AA) && ctx_.view.choice(Choice::AA) <= 4)
-        ctx_.dialogs.message(kFilteringAdvice);
+    if (writeChoice(ctx_, Choice::AA) && ctx_.view.choice(Choice::AA) <= 4) ctx_.dialogs.message(kFilteringAdvice);
 }
 
 void OptionHandlers::HeapsizeBoxChange() {

@@ -59,10 +59,10 @@ public:
     // Menu: pages 0..6 and the About view.
     void showPage(int index);
     void showAbout();
-    void openHelp();      // BenchPath + "help.htm"
-    void openSupport();   // Label8
-    void openMail();      // ToolButton4, Label2
-    void openSponsor();   // the sponsor banners
+    void openHelp();     // BenchPath + "help.htm"
+    void openSupport();  // Label8
+    void openMail();     // ToolButton4, Label2
+    void openSponsor();  // the sponsor banners
 
 private:
     AppContext& ctx_;

@@ -28,8 +28,8 @@ private:
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const bool exitWhenShown = argc > 1 && (std::strcmp(argv[1], "--exit-when-shown") == 0 ||
-                                            std::strcmp(argv[1], "--exit-when-idle") == 0);
+    const bool exitWhenShown =
+        argc > 1 && (std::strcmp(argv[1], "--exit-when-shown") == 0 || std::strcmp(argv[1], "--exit-when-idle") == 0);
     Window window(exitWhenShown);
     window.setFixedSize(900, 600);
     QLabel label(QStringLiteral("Hello"), &window);

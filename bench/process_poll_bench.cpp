@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         search.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());
         entries = list.size();
     }
-    std::printf("poll in one process (%zu processes, %d polls): listing %.3f ms, search %.3f ms (median)\n",
-                entries, polls, median(listing), median(search));
+    std::printf("poll in one process (%zu processes, %d polls): listing %.3f ms, search %.3f ms (median)\n", entries,
+                polls, median(listing), median(search));
     return 0;
 }

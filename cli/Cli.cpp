@@ -1,8 +1,8 @@
 #include "cli/Cli.h"
 
-#include "cli/CliFrontEnd.h"
 #include "app/Discovery.h"
 #include "app/MainController.h"
+#include "cli/CliFrontEnd.h"
 #include "platform/FileOps.h"
 #include "platform/PlainEventLoop.h"
 #include "platform/ProcessList.h"
@@ -15,10 +15,10 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -76,9 +76,8 @@ int discoverCommand() {
     if (!paths.SteamPath.empty()) paths.HL2Path = searchGameFolder(paths.SteamPath);
     paths.CFGPath = cfgPathOf(paths.HL2Path);
     paths.ResultsPath = resultsPathOf(paths.HL2Path);
-    std::printf("BenchPath: %s\nSteamPath: %s\nHL2Path: %s\nCFGPath: %s\nResultsPath: %s\n",
-                paths.BenchPath.c_str(), paths.SteamPath.c_str(), paths.HL2Path.c_str(),
-                paths.CFGPath.c_str(), paths.ResultsPath.c_str());
+    std::printf("BenchPath: %s\nSteamPath: %s\nHL2Path: %s\nCFGPath: %s\nResultsPath: %s\n", paths.BenchPath.c_str(),
+                paths.SteamPath.c_str(), paths.HL2Path.c_str(), paths.CFGPath.c_str(), paths.ResultsPath.c_str());
     if (paths.SteamPath.empty()) {
         std::fputs("vantor-cli: Steam was not found (no SteamExe value in the registry).\n", stderr);
         return 1;
@@ -199,8 +198,7 @@ int runCommand(bool yes, const std::string& logFile) {
     Session s(yes);
     auto& controller = s.controller;
     s.startUp();
-    if (!controller.gameFound())
-        std::fputs("vantor-cli: Half-Life 2 was not found; no benchmark can run.\n", stderr);
+    if (!controller.gameFound()) std::fputs("vantor-cli: Half-Life 2 was not found; no benchmark can run.\n", stderr);
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
@@ -226,7 +224,8 @@ int runCommand(bool yes, const std::string& logFile) {
 
     if (!logFile.empty()) {
         auto r = writeTextFile(logFile, controller.log().lines());
-        if (!r) std::fprintf(stderr, "vantor-cli: the log cannot be written to %s: %s\n", logFile.c_str(), r.error.c_str());
+        if (!r)
+            std::fprintf(stderr, "vantor-cli: the log cannot be written to %s: %s\n", logFile.c_str(), r.error.c_str());
     }
     const std::string& report = controller.reportWriter().savedReport();
     if (!report.empty()) {
@@ -244,8 +243,7 @@ int cliMain(int argc, char** argv) {
     const std::string cmd = argv[1];
     if (cmd == "processes" && argc == 2) return processesCommand();
     if (cmd == "discover" && argc == 2) return discoverCommand();
-    if (cmd == "start" && (argc == 2 || (argc == 3 && std::string(argv[2]) == "--yes")))
-        return startCommand(argc == 3);
+    if (cmd == "start" && (argc == 2 || (argc == 3 && std::string(argv[2]) == "--yes"))) return startCommand(argc == 3);
     if (cmd == "run") {
         bool yes = false;
         std::string logFile;

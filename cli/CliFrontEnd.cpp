@@ -29,18 +29,14 @@ void CliView::setStatus(const std::string& text) {
     std::fflush(out_);
 }
 
-void CliDialogs::message(const std::string& text) {
-    std::fprintf(err_, "%s\n", text.c_str());
-}
+void CliDialogs::message(const std::string& text) { std::fprintf(err_, "%s\n", text.c_str()); }
 
 bool CliDialogs::confirm(const std::string& text) {
     std::fprintf(err_, "%s [%s]\n", text.c_str(), yes_ ? "Yes" : "No");
     return yes_;
 }
 
-void CliDialogs::error(const std::string& text) {
-    std::fprintf(err_, "Error: %s\n", text.c_str());
-}
+void CliDialogs::error(const std::string& text) { std::fprintf(err_, "Error: %s\n", text.c_str()); }
 
 std::optional<std::string> CliDialogs::openFile(const std::string& title, const std::string&) {
     std::fprintf(err_, "%s (no file dialog in vantor-cli)\n", title.c_str());

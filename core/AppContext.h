@@ -3,12 +3,12 @@
 // dialogs, the event loop, the settings store, the debug log, the process
 // query, the paths and the run values.
 
+#include "core/DebugLog.h"
 #include "core/Dialogs.h"
 #include "core/MainView.h"
 #include "core/RunState.h"
 #include "core/SettingsStore.h"
 #include "core/Timing.h"
-#include "core/DebugLog.h"
 #include "platform/EventLoop.h"
 #include "platform/ProcessList.h"
 

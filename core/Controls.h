@@ -35,7 +35,8 @@ inline constexpr std::array<std::string_view, 6> kDemoItems = {
 inline constexpr std::array<std::string_view, 7> kAFItems = {
     "Bilinear", "Trilinear", "Anisotropic 2×", "Anisotropic 4×", "Anisotropic 8×", "Anisotropic 16×", "From System"};
 inline constexpr std::array<std::string_view, 6> kAAItems = {"None", "2×", "4×", "6×", "8×", "From System"};
-inline constexpr std::array<std::string_view, 5> kHeapsizeItems = {"64 MB - default", "128 MB", "256 MB", "512 MB", "1024 MB"};
+inline constexpr std::array<std::string_view, 5> kHeapsizeItems = {"64 MB - default", "128 MB", "256 MB", "512 MB",
+                                                                   "1024 MB"};
 inline constexpr std::array<std::string_view, 4> kRefreshItems = {"60 Hz", "70 Hz", "75 Hz", "85 Hz"};
 inline constexpr std::array<std::string_view, 4> kDirectXItems = {"DirectX 7", "DirectX 8", "DirectX 8.1", "DirectX 9"};
 

@@ -23,9 +23,7 @@ public:
     bool save(const std::string& path);
 
     // Called with a readable text the first time a save fails.
-    void setSaveFailureHandler(std::function<void(const std::string&)> handler) {
-        onSaveFailure_ = std::move(handler);
-    }
+    void setSaveFailureHandler(std::function<void(const std::string&)> handler) { onSaveFailure_ = std::move(handler); }
 
 private:
     std::vector<std::string> lines_;

@@ -44,7 +44,10 @@ public:
 
     // Run progress beyond the status line: pass `current` of `total`
     // (current 0 = preparing); total 0 hides it.
-    virtual void setRunProgress(int current, int total) { (void)current; (void)total; }
+    virtual void setRunProgress(int current, int total) {
+        (void)current;
+        (void)total;
+    }
     // While a run is under way the window offers a Stop action.
     virtual void setRunActive(bool active) { (void)active; }
 };

@@ -29,8 +29,7 @@ bool SettingsStore::exists(const std::string& name) {
 }
 
 void SettingsStore::write(const std::string& name, const std::string& value) {
-    if (!registry_.setString(root_, key_, name, value))
-        throw SettingsError("Failed to set data for '" + name + "'");
+    if (!registry_.setString(root_, key_, name, value)) throw SettingsError("Failed to set data for '" + name + "'");
 }
 
 }  // namespace vantor

@@ -5,8 +5,8 @@ namespace vantor {
 Timing Timing::scaled(int factor) {
     Timing t;
     if (factor <= 1) return t;
-    for (milliseconds* m : {&t.gamePoll, &t.demoPoll, &t.moveSettle, &t.customConfig,
-                            &t.startupRecovery, &t.demoCopyBound, &t.gameStartBound, &t.gameQuitBound})
+    for (milliseconds* m : {&t.gamePoll, &t.demoPoll, &t.moveSettle, &t.customConfig, &t.startupRecovery,
+                            &t.demoCopyBound, &t.gameStartBound, &t.gameQuitBound})
         *m = milliseconds(m->count() / factor);
     return t;
 }

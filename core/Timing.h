@@ -8,12 +8,12 @@ namespace vantor {
 
 using std::chrono::milliseconds;
 
-inline constexpr milliseconds kGamePollInterval{2000};    // process list polls for the game
-inline constexpr milliseconds kDemoPollInterval{1000};    // polls for a copied demo
-inline constexpr milliseconds kMoveSettleDelay{250};      // before moving a backup back
-inline constexpr milliseconds kCustomConfigDelay{200};    // before replacing config.cfg
-inline constexpr milliseconds kStartupRecoveryDelay{250}; // leftover recovery at start-up
-inline constexpr milliseconds kDemoCopyBound{30'000};     // a copied demo must appear by then
+inline constexpr milliseconds kGamePollInterval{2000};      // process list polls for the game
+inline constexpr milliseconds kDemoPollInterval{1000};      // polls for a copied demo
+inline constexpr milliseconds kMoveSettleDelay{250};        // before moving a backup back
+inline constexpr milliseconds kCustomConfigDelay{200};      // before replacing config.cfg
+inline constexpr milliseconds kStartupRecoveryDelay{250};   // leftover recovery at start-up
+inline constexpr milliseconds kDemoCopyBound{30'000};       // a copied demo must appear by then
 inline constexpr milliseconds kGameStartBound{5 * 60'000};  // the game must appear by then
 inline constexpr milliseconds kGameQuitBound{60 * 60'000};  // the game must quit by then
 

@@ -15,9 +15,7 @@ QString title() { return QGuiApplication::applicationDisplayName(); }
 
 }  // namespace
 
-QWidget* DialogsQt::parent() const {
-    return owner_ && owner_->isVisible() ? owner_.data() : nullptr;
-}
+QWidget* DialogsQt::parent() const { return owner_ && owner_->isVisible() ? owner_.data() : nullptr; }
 
 void DialogsQt::message(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, title(), q(text), QMessageBox::Ok, parent());

@@ -28,7 +28,8 @@ void EventLoopQt::runGuarded(const Task& task) {
 }
 
 void EventLoopQt::post(Task task) {
-    QMetaObject::invokeMethod(context_, [this, task = std::move(task)] { runGuarded(task); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [this, task = std::move(task)] { runGuarded(task); }, Qt::QueuedConnection);
 }
 
 void EventLoopQt::invokeAndWait(Task task) {
@@ -36,8 +37,8 @@ void EventLoopQt::invokeAndWait(Task task) {
         task();
         return;
     }
-    QMetaObject::invokeMethod(context_, [this, task = std::move(task)] { runGuarded(task); },
-                              Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        context_, [this, task = std::move(task)] { runGuarded(task); }, Qt::BlockingQueuedConnection);
 }
 
 EventLoop::TimerId EventLoopQt::startTimer(std::chrono::milliseconds delay, Task task) {

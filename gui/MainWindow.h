@@ -3,8 +3,8 @@
 // view, run button and status line. It shows the controls' state to the core
 // (MainView) and hands every user action to the MainController.
 
-#include "gui/JpegImageQt.h"
 #include "core/MainView.h"
+#include "gui/JpegImageQt.h"
 #include "gui/StyleQt.h"
 
 #include <QImage>
@@ -226,7 +226,7 @@ private:
 
     std::map<QObject*, std::function<void()>> leaveHandlers_;
     std::map<QObject*, std::function<void()>> clickHandlers_;  // banners and link labels
-    std::map<Control, bool> enabled_;  // the state the core set
+    std::map<Control, bool> enabled_;                          // the state the core set
     std::function<void()> updateAction_, debugAction_, hardwareAction_;
 
     bool dragging_ = false;

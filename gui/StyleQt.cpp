@@ -11,8 +11,8 @@
 #include <QStyleOption>
 
 #include <algorithm>
-#include <map>
 #include <cmath>
+#include <map>
 
 namespace vantor::style {
 namespace {
@@ -104,8 +104,10 @@ public:
                 const bool down = option->state & (State_Sunken | State_On);
                 const bool focus = option->state & State_HasFocus;
                 QColor fill = enabled ? kButtonFill : kDisabledFill;
-                if (enabled && down) fill = fill.lighter(130);
-                else if (hover) fill = fill.lighter(115);
+                if (enabled && down)
+                    fill = fill.lighter(130);
+                else if (hover)
+                    fill = fill.lighter(115);
                 const QColor border = !enabled ? kDisabledBorder : hover || focus ? kAccent : kButtonBorder;
                 painter->save();
                 painter->setRenderHint(QPainter::Antialiasing);
@@ -321,9 +323,7 @@ void setTextColour(QWidget* widget, const QColor& colour) {
 
 Card::Card(QWidget* parent) : QFrame(parent) { setObjectName(QStringLiteral("Card")); }
 
-void Card::paintEvent(QPaintEvent*) {
-    paintPanel(this, rect(), 7);
-}
+void Card::paintEvent(QPaintEvent*) { paintPanel(this, rect(), 7); }
 
 Picture::Picture(QSize size, QWidget* parent) : QWidget(parent) { setFixedSize(size); }
 
@@ -484,8 +484,10 @@ void FilledButton::paintEvent(QPaintEvent*) {
     const bool enabled = isEnabled();
     const bool hover = enabled && underMouse();
     QColor c = colour_;
-    if (isDown()) c = c.darker(112);
-    else if (hover) c = c.lighter(110);
+    if (isDown())
+        c = c.darker(112);
+    else if (hover)
+        c = c.lighter(110);
     if (enabled) {
         QLinearGradient g(0, 0, 0, height());
         g.setColorAt(0, c.lighter(112));

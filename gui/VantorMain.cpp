@@ -7,10 +7,10 @@
 //   vantor --run                clicks the run button once the window shows; prints the report's
 //                               path when the run has ended and closes the window shortly after
 
+#include "app/MainController.h"
 #include "gui/DialogsQt.h"
 #include "gui/DonationForm.h"
 #include "gui/EventLoopQt.h"
-#include "app/MainController.h"
 #include "gui/MainWindow.h"
 #include "gui/StyleQt.h"
 #include "platform/FileOps.h"
@@ -24,8 +24,8 @@
 
 #include <clocale>
 #include <cstdio>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 

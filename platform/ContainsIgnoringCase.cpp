@@ -37,9 +37,19 @@ std::wstring widen(std::string_view s) {
         std::size_t len = 0;
         char32_t cp = 0;
         char32_t min = 0;
-        if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; min = 0x80; }
-        else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; min = 0x800; }
-        else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; min = 0x10000; }
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+            min = 0x80;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+            min = 0x800;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+            min = 0x10000;
+        }
         bool ok = len != 0 && i + len <= s.size();
         for (std::size_t k = 1; ok && k < len; ++k) {
             const auto cc = static_cast<unsigned char>(s[i + k]);

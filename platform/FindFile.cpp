@@ -57,9 +57,16 @@ char32_t decodeChar(std::string_view s, std::size_t& i) {
     }
     std::size_t len = 0;
     char32_t cp = 0;
-    if ((b & 0xE0) == 0xC0) { len = 2; cp = b & 0x1F; }
-    else if ((b & 0xF0) == 0xE0) { len = 3; cp = b & 0x0F; }
-    else if ((b & 0xF8) == 0xF0) { len = 4; cp = b & 0x07; }
+    if ((b & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b & 0x1F;
+    } else if ((b & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b & 0x0F;
+    } else if ((b & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b & 0x07;
+    }
     if (len == 0 || i + len > s.size()) {
         ++i;
         return 0x110000 + b;
@@ -134,9 +141,9 @@ public:
 
     bool matches(std::string_view name) const {
         switch (kind_) {
-        case Kind::All: return true;
-        case Kind::Literal: return literalMatch(name);
-        case Kind::Wildcard: return wildcardMatch(name, mask_);
+            case Kind::All: return true;
+            case Kind::Literal: return literalMatch(name);
+            case Kind::Wildcard: return wildcardMatch(name, mask_);
         }
         return false;
     }
@@ -233,9 +240,7 @@ SearchPlan buildPlan(const TSearchCriteria& criteria) {
 
 }  // namespace
 
-bool MatchesMask(const std::string& name, const std::string& mask) {
-    return MaskMatcher(mask).matches(name);
-}
+bool MatchesMask(const std::string& name, const std::string& mask) { return MaskMatcher(mask).matches(name); }
 
 // ---- the walk -------------------------------------------------------------------
 

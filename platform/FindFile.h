@@ -27,9 +27,9 @@ struct TSearchCriteria {
 
 // What the platform tells of a found entry.
 struct TFileInfo {
-    std::string Name;          // file name without folder
-    bool Hidden = false;       // name starts with "." on POSIX
-    std::uint64_t Size = 0;    // 0 when not asked for
+    std::string Name;        // file name without folder
+    bool Hidden = false;     // name starts with "." on POSIX
+    std::uint64_t Size = 0;  // 0 when not asked for
 };
 
 class TFindFile {

@@ -5,9 +5,9 @@
 
 #include <cctype>
 #include <map>
-#include <tuple>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace vantor {
@@ -23,8 +23,7 @@ public:
         auto it = values_.find({root, normalize(key), name});
         return it == values_.end() ? RegValue{} : it->second;
     }
-    bool setString(RegRoot root, const std::string& key, const std::string& name,
-                   const std::string& value) override {
+    bool setString(RegRoot root, const std::string& key, const std::string& name, const std::string& value) override {
         if (refuseWrite) return false;
         keys_.insert({root, normalize(key)});
         values_[{root, normalize(key), name}] = RegValue{RegValueKind::String, value};

@@ -9,7 +9,7 @@
 namespace vantor {
 
 struct ProcessEntry {
-    std::string name;     // file name without folder (or the full path when asked)
+    std::string name;  // file name without folder (or the full path when asked)
     std::uint32_t id = 0;
 };
 

@@ -12,8 +12,7 @@ namespace {
 
 std::string osErrorText(int code) {
     if (code == 0) return "A call to an OS function failed";
-    return "System Error.  Code: " + std::to_string(code) + ".\n" +
-           std::generic_category().message(code);
+    return "System Error.  Code: " + std::to_string(code) + ".\n" + std::generic_category().message(code);
 }
 
 std::string trimmed(const std::string& s) {

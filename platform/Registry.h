@@ -30,8 +30,7 @@ public:
 
     // Writes a string value (REG_SZ), replacing any earlier value. False when
     // refused (the key cannot be written).
-    virtual bool setString(RegRoot root, const std::string& key, const std::string& name,
-                           const std::string& value) = 0;
+    virtual bool setString(RegRoot root, const std::string& key, const std::string& name, const std::string& value) = 0;
 };
 
 // The platform's registry: on POSIX the hive file named by VANTOR_REGISTRY, else

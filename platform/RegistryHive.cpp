@@ -22,8 +22,8 @@ using hive::Section;
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-constexpr std::string_view kRoots[] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT",
-                                       "HKEY_USERS", "HKEY_CURRENT_CONFIG"};
+constexpr std::string_view kRoots[] = {"HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER", "HKEY_CLASSES_ROOT", "HKEY_USERS",
+                                       "HKEY_CURRENT_CONFIG"};
 
 const char* rootName(RegRoot root) {
     return root == RegRoot::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
@@ -197,8 +197,10 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
         const std::string_view t = trimmed(raw);
         if (t.empty()) continue;
         if (t.front() == ';') {
-            if (current) current->entries.push_back(Entry{Entry::Kind::Comment, {}, std::string(raw)});
-            else out.preamble.emplace_back(raw);
+            if (current)
+                current->entries.push_back(Entry{Entry::Kind::Comment, {}, std::string(raw)});
+            else
+                out.preamble.emplace_back(raw);
             continue;
         }
         if (t.front() == '[') {
@@ -332,8 +334,7 @@ void RegistryHive::load() {
     if (st.type() == fs::file_type::not_found) return;  // a new hive
     std::string bytes;
     if (st.type() != fs::file_type::regular) {
-        damageReason_ = st.type() == fs::file_type::none ? "cannot be examined: " + ec.message()
-                                                         : "not a regular file";
+        damageReason_ = st.type() == fs::file_type::none ? "cannot be examined: " + ec.message() : "not a regular file";
     } else if (!readFileBytes(path_, bytes)) {
         damageReason_ = "cannot be read";
     } else {
@@ -399,8 +400,7 @@ RegValue RegistryHive::query(RegRoot root, const std::string& key, const std::st
     return RegValue{RegValueKind::String, entry->data};
 }
 
-bool RegistryHive::setString(RegRoot root, const std::string& key, const std::string& name,
-                             const std::string& value) {
+bool RegistryHive::setString(RegRoot root, const std::string& key, const std::string& name, const std::string& value) {
     const auto parts = components(key);
     const std::string lowerName = lower(name);
     if (Section* section = findSection(sections_, makeId(rootName(root), parts, parts.size()))) {

@@ -48,8 +48,7 @@ public:
 
     bool createKey(RegRoot root, const std::string& key) override;
     RegValue query(RegRoot root, const std::string& key, const std::string& name) override;
-    bool setString(RegRoot root, const std::string& key, const std::string& name,
-                   const std::string& value) override;
+    bool setString(RegRoot root, const std::string& key, const std::string& name, const std::string& value) override;
 
     const std::string& path() const { return path_; }
     // The file was there but could not be read or parsed, and has not been

@@ -15,11 +15,10 @@ namespace vantor {
 namespace {
 
 // Unicode code points of the bytes 0x80..0x9F in Windows-1252 (0 = undefined).
-constexpr std::array<char32_t, 32> kHigh = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+constexpr std::array<char32_t, 32> kHigh = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                            0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 char encodeCodePoint(char32_t cp) {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
@@ -56,19 +55,41 @@ std::string toWindows1252(std::string_view s) {
         auto c = static_cast<unsigned char>(s[i]);
         char32_t cp;
         std::size_t len;
-        if (c < 0x80) { cp = c; len = 1; }
-        else if ((c >> 5) == 0x6) { cp = c & 0x1F; len = 2; }
-        else if ((c >> 4) == 0xE) { cp = c & 0x0F; len = 3; }
-        else if ((c >> 3) == 0x1E) { cp = c & 0x07; len = 4; }
-        else { out += '?'; ++i; continue; }  // stray continuation or bad lead byte
-        if (i + len > s.size()) { out += '?'; break; }
+        if (c < 0x80) {
+            cp = c;
+            len = 1;
+        } else if ((c >> 5) == 0x6) {
+            cp = c & 0x1F;
+            len = 2;
+        } else if ((c >> 4) == 0xE) {
+            cp = c & 0x0F;
+            len = 3;
+        } else if ((c >> 3) == 0x1E) {
+            cp = c & 0x07;
+            len = 4;
+        } else {
+            out += '?';
+            ++i;
+            continue;
+        }  // stray continuation or bad lead byte
+        if (i + len > s.size()) {
+            out += '?';
+            break;
+        }
         bool valid = true;
         for (std::size_t k = 1; k < len; ++k) {
             auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc >> 6) != 0x2) { valid = false; break; }
+            if ((cc >> 6) != 0x2) {
+                valid = false;
+                break;
+            }
             cp = (cp << 6) | (cc & 0x3F);
         }
-        if (!valid) { out += '?'; ++i; continue; }
+        if (!valid) {
+            out += '?';
+            ++i;
+            continue;
+        }
         out += encodeCodePoint(cp);
         i += len;
     }
@@ -80,9 +101,12 @@ std::string fromWindows1252(std::string_view bytes) {
     out.reserve(bytes.size());
     for (char ch : bytes) {
         auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) out += ch;
-        else if (c < 0xA0) appendUtf8(out, kHigh[c - 0x80] ? kHigh[c - 0x80] : 0xFFFD);
-        else appendUtf8(out, c);
+        if (c < 0x80)
+            out += ch;
+        else if (c < 0xA0)
+            appendUtf8(out, kHigh[c - 0x80] ? kHigh[c - 0x80] : 0xFFFD);
+        else
+            appendUtf8(out, c);
     }
     return out;
 }

@@ -1,8 +1,8 @@
 #include "report/ReportWriter.h"
 
+#include "core/GameFiles.h"
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
-#include "core/GameFiles.h"
 
 #include <iomanip>
 #include <locale>
@@ -148,8 +148,7 @@ void ReportWriter::FinishPass(std::function<void()> done) {
         reportLines_.push_back("Hardware DirectX level: " + item(Choice::DirectX) + "<br>");
         reportLines_.push_back("Heapsize: " + item(Choice::Heapsize) + "<br>");
         reportLines_.push_back(ctx_.view.checked(Check::FastZ) ? "Fast Z: Enabled<br>" : "Fast Z: Disabled<br>");
-        reportLines_.push_back("<span class=\"style5\"><b>Score = " + htmlEscape(result.score) +
-                               " FPS</b></span><br>");
+        reportLines_.push_back("<span class=\"style5\"><b>Score = " + htmlEscape(result.score) + " FPS</b></span><br>");
         reportLines_.push_back("<br><HR>");
     }
 
@@ -178,8 +177,7 @@ void ReportWriter::FinishReport(const std::string& score, std::function<void()> 
         // A folder longer than 3 characters gets a separator of its own (a
         // doubled one after the chooser's trailing separator, which the file
         // system takes as one).
-        const std::string path =
-            characterCount(folder) > 3 ? folder + kPathSep + fileName : folder + fileName;
+        const std::string path = characterCount(folder) > 3 ? folder + kPathSep + fileName : folder + fileName;
         const IoResult written = writeTextFile(path, reportLines_);
         if (written) {
             saved = true;

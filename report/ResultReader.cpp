@@ -1,8 +1,8 @@
 #include "report/ResultReader.h"
 
+#include "core/GameFiles.h"
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
-#include "core/GameFiles.h"
 
 namespace vantor {
 

@@ -11,17 +11,13 @@ namespace {
 constexpr const char* kDemoFilter = "Half-Life 2 demo file (*.dem)|*.dem";
 constexpr int kUserDemoPosition = 5;
 
-bool isAsciiLetterOrDigit(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
+bool isAsciiLetterOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
 }  // namespace
 
 const BuiltInDemo kBuiltInDemos[5] = {
-    {"Quorvane - Coast", "qvn_coast1.dem", "qvn_coast1"},
-    {"Quorvane - d3c171", "d3c171.dem", "d3c171"},
-    {"Raza3Z - demo4", "Raza3Z_demo4.dem", "Raza3Z_demo4"},
-    {"Raza3Z - demo5", "Raza3Z_demo5.dem", "Raza3Z_demo5"},
+    {"Quorvane - Coast", "qvn_coast1.dem", "qvn_coast1"},   {"Quorvane - d3c171", "d3c171.dem", "d3c171"},
+    {"Raza3Z - demo4", "Raza3Z_demo4.dem", "Raza3Z_demo4"}, {"Raza3Z - demo5", "Raza3Z_demo5.dem", "Raza3Z_demo5"},
     {"Raza3Z - demo6", "Raza3Z_demo6.dem", "Raza3Z_demo6"},
 };
 
@@ -53,8 +49,7 @@ bool DemoInstaller::checkUserDemoName() {
     return false;
 }
 
-void DemoInstaller::copyAndWait(const std::string& source, const std::string& target,
-                                std::function<void(bool)> then) {
+void DemoInstaller::copyAndWait(const std::string& source, const std::string& target, std::function<void(bool)> then) {
     std::string error;
     if (!copyFile(source, target, &error))
         ctx_.log.append(std::string(kErrorHandlingPrefix) + "Demo copy is impossible: " + error);
@@ -64,13 +59,13 @@ void DemoInstaller::copyAndWait(const std::string& source, const std::string& ta
 void DemoInstaller::poll(std::string target, std::chrono::steady_clock::time_point deadline,
                          std::function<void(bool)> then) {
     if (timer_) ctx_.loop.cancelTimer(timer_);
-    timer_ = ctx_.loop.startTimer(ctx_.timing.demoPoll, [this, target = std::move(target), deadline,
-                                                         then = std::move(then)]() mutable {
-        timer_ = 0;
-        if (fileExists(target)) return then(true);
-        if (std::chrono::steady_clock::now() >= deadline) return then(false);
-        poll(std::move(target), deadline, std::move(then));
-    });
+    timer_ = ctx_.loop.startTimer(ctx_.timing.demoPoll,
+                                  [this, target = std::move(target), deadline, then = std::move(then)]() mutable {
+                                      timer_ = 0;
+                                      if (fileExists(target)) return then(true);
+                                      if (std::chrono::steady_clock::now() >= deadline) return then(false);
+                                      poll(std::move(target), deadline, std::move(then));
+                                  });
 }
 
 void DemoInstaller::InstallDemo(std::function<void(bool ok)> done) {

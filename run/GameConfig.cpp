@@ -43,12 +43,11 @@ constexpr Setting kDetailSettings[] = {
     {"r_shadowrendertotexture", "0", "1"},
 };
 
-std::string settingLine(const char* name, const char* value) {
-    return std::string(name) + " \"" + value + "\"";
-}
+std::string settingLine(const char* name, const char* value) { return std::string(name) + " \"" + value + "\""; }
 
 std::vector<std::string> detailTemplate(bool maximum) {
-    std::vector<std::string> lines = {std::string(kTemplatePrefix) + (maximum ? "Maximum" : "Minimum") + " details", ""};
+    std::vector<std::string> lines = {std::string(kTemplatePrefix) + (maximum ? "Maximum" : "Minimum") + " details",
+                                      ""};
     for (const auto& s : kDetailSettings) lines.push_back(settingLine(s.name, maximum ? s.maxValue : s.minValue));
     return lines;
 }
@@ -62,9 +61,9 @@ bool isProgramAutoexec(const std::string& path) {
 }
 
 struct ReplayResult {
-    bool ok = true;         // every step done
-    bool uncertain = false; // a file left in place because it may be the user's
-    int steps = 0;          // steps done
+    bool ok = true;          // every step done
+    bool uncertain = false;  // a file left in place because it may be the user's
+    int steps = 0;           // steps done
 };
 
 // Undoes a run at once (no waits, no log): start-up and a new run's start.
@@ -290,8 +289,7 @@ std::string GameConfig::customSource() const {
     const std::string path = ctx_.view.text(Field::DetailEdit);
     const std::string& cfg = ctx_.paths.CFGPath;
     std::error_code ec;
-    if (path.empty() || cfg.empty() || !fs::equivalent(fs::path(path).parent_path(), fs::path(cfg), ec))
-        return path;
+    if (path.empty() || cfg.empty() || !fs::equivalent(fs::path(path).parent_path(), fs::path(cfg), ec)) return path;
     const std::string name = fileNamePart(path);
     auto moved = [&](bool userHad, const char* backup) { return userHad && fileExists(cfg + backup); };
     if (name == kAutoexec && moved(journal_.autoexec, kAutoexecBackup)) return cfg + kAutoexecBackup;
@@ -505,9 +503,10 @@ bool RecoverInterruptedRun(AppContext& ctx) {
     if (r.ok) {
         RunJournal::remove(cfg);
     } else {
-        ctx.dialogs.message("The Half-Life 2 configuration files of the last benchmark run could not all be restored in " +
-                            cfg + ". Your own files are kept there as valve_old.rc, autoexec_old.cfg and config_old.cfg; "
-                            "the program tries again at its next start.");
+        ctx.dialogs.message(
+            "The Half-Life 2 configuration files of the last benchmark run could not all be restored in " + cfg +
+            ". Your own files are kept there as valve_old.rc, autoexec_old.cfg and config_old.cfg; "
+            "the program tries again at its next start.");
     }
     if (r.uncertain) {
         ctx.store.open();

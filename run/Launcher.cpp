@@ -1,8 +1,8 @@
 #include "run/Launcher.h"
 
+#include "core/GameFiles.h"
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
-#include "core/GameFiles.h"
 
 #include <cctype>
 #include <chrono>
@@ -126,8 +126,7 @@ void Launcher::OfferSteamStart() {
         view.setStatus("Loading. Please wait while the Steam successfully loaded... After that click RUN.");
         bool ok = writeBatch(kSteamBatch, "steam.exe");
         cp2_.CurrentDirectory = steam;
-        if (!folderExists(steam))
-            ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP CurrentDirectory not exist.");
+        if (!folderExists(steam)) ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP CurrentDirectory not exist.");
         cp2_.CommandLine = steam + kSteamBatch;
         if (ok) {
             try {
@@ -172,8 +171,7 @@ void Launcher::LaunchPass(int width, std::function<void(LaunchResult)> done) {
         try {
             cp_.Start();
             started = true;
-        } catch (const EOSError&) {
-        }
+        } catch (const EOSError&) {}
     }
     if (!started) {
         ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP run error " + res + ".");

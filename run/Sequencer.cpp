@@ -1,10 +1,10 @@
 #include "run/Sequencer.h"
 
+#include "core/GameFiles.h"
 #include "platform/FileOps.h"
 #include "report/ReportWriter.h"
 #include "run/DemoInstaller.h"
 #include "run/GameConfig.h"
-#include "core/GameFiles.h"
 #include "run/Launcher.h"
 
 namespace vantor {
@@ -59,7 +59,8 @@ void Sequencer::BenchButtonClick() {
     };
     if (paths.HL2Path.empty()) return refuse(kSelectGameMessage);
 
-    if (!folderExists(view.text(Field::ResEdit))) view.setText(Field::ResEdit, paths.BenchPath + "Benchmark" + kPathSep);
+    if (!folderExists(view.text(Field::ResEdit)))
+        view.setText(Field::ResEdit, paths.BenchPath + "Benchmark" + kPathSep);
     run.ReportPath = view.text(Field::ResEdit);
 
     logH("");
@@ -173,8 +174,7 @@ void Sequencer::launch(int index) {
                 // The launcher has logged the error and set the status line.
                 endWithoutReport(ctx_.view.status(), "");
                 break;
-            case LaunchResult::Stopped:
-                break;  // Stop() ends the run
+            case LaunchResult::Stopped: break;  // Stop() ends the run
         }
     });
 }
@@ -198,9 +198,10 @@ void Sequencer::pollGameQuit(std::uint64_t id, std::chrono::steady_clock::time_p
         launcher_.CheckGameRunning();
         if (ctx_.run.GameRunning) {
             if (std::chrono::steady_clock::now() >= deadline) {
-                endWithoutReport("Half-Life 2 did not quit in time. Benchmark aborted; your game settings were restored.",
-                                 std::string(kErrorPrefix) + "HL2 did not quit in " +
-                                     resolutionText(indexOfWidth(ctx_.run.CurrentWidth)) + ".");
+                endWithoutReport(
+                    "Half-Life 2 did not quit in time. Benchmark aborted; your game settings were restored.",
+                    std::string(kErrorPrefix) + "HL2 did not quit in " +
+                        resolutionText(indexOfWidth(ctx_.run.CurrentWidth)) + ".");
                 return;
             }
             pollGameQuit(id, deadline);
@@ -284,9 +285,7 @@ void Sequencer::Stop() {
             pollTimer_ = 0;
             endWithoutReport(kRunStoppedStatus, line);
             break;
-        case Phase::Playing:
-            endWithoutReport(kRunStoppedStatus, line);
-            break;
+        case Phase::Playing: endWithoutReport(kRunStoppedStatus, line); break;
         case Phase::Preparing:
             // The step under way ends the run when it returns.
             ctx_.view.setStatus("Stopping...");
@@ -295,8 +294,7 @@ void Sequencer::Stop() {
             // The run is ending already (report or restore under way); its own
             // status stays.
             break;
-        case Phase::Idle:
-            break;
+        case Phase::Idle: break;
     }
 }
 

@@ -22,8 +22,7 @@ inline constexpr const char* kRunStoppedStatus = "Benchmark stopped. Your game s
 
 class Sequencer {
 public:
-    Sequencer(AppContext& ctx, GameConfig& config, DemoInstaller& demos, Launcher& launcher,
-              ReportWriter& report);
+    Sequencer(AppContext& ctx, GameConfig& config, DemoInstaller& demos, Launcher& launcher, ReportWriter& report);
 
     // The run button (also clicked by the debug flow).
     void BenchButtonClick();

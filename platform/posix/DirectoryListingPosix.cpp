@@ -108,10 +108,10 @@ bool DirectoryListing::next(ListedEntry& entry) {
         if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
         entry.name = std::string_view(n, std::strlen(n));
         switch (rec->d_type) {
-        case kTypeDir: entry.kind = EntryKind::Folder; break;
-        case kTypeLink: entry.kind = EntryKind::Link; break;
-        case kTypeUnknown: entry.kind = EntryKind::Unknown; break;
-        default: entry.kind = EntryKind::File; break;
+            case kTypeDir: entry.kind = EntryKind::Folder; break;
+            case kTypeLink: entry.kind = EntryKind::Link; break;
+            case kTypeUnknown: entry.kind = EntryKind::Unknown; break;
+            default: entry.kind = EntryKind::File; break;
         }
         return true;
     }

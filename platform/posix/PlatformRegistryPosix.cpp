@@ -15,8 +15,9 @@ std::unique_ptr<Registry> openPlatformRegistry() {
     } else if (const std::string config = userConfigFolder(); !config.empty()) {
         path = config + "Quorvane/Vantor/registry.reg";
     } else {
-        std::fprintf(stderr, "Vantor: neither VANTOR_REGISTRY, XDG_CONFIG_HOME nor HOME is set; "
-                             "settings are kept in memory only.\n");
+        std::fprintf(stderr,
+                     "Vantor: neither VANTOR_REGISTRY, XDG_CONFIG_HOME nor HOME is set; "
+                     "settings are kept in memory only.\n");
         return std::make_unique<MemoryRegistry>();
     }
     return std::make_unique<RegistryHive>(path);

@@ -121,8 +121,7 @@ StartedProcess createProcess(const ProcessLaunch& launch) {
     SpawnSetup setup;
     // glibc's posix_spawn reports a failing chdir or exec as its result.
     if (!launch.workingFolder.empty()) {
-        if (int rc = posix_spawn_file_actions_addchdir_np(&setup.actions, base.c_str()); rc != 0)
-            throw EOSError(rc);
+        if (int rc = posix_spawn_file_actions_addchdir_np(&setup.actions, base.c_str()); rc != 0) throw EOSError(rc);
     }
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     // Handles are not inherited: only standard input, output and error.
@@ -139,8 +138,7 @@ StartedProcess createProcess(const ProcessLaunch& launch) {
 
     pid_t pid = 0;
     char** env = launch.environment.empty() ? environ : envp.data();
-    if (int rc = posix_spawn(&pid, file.c_str(), &setup.actions, &setup.attr, argv.data(), env);
-        rc != 0)
+    if (int rc = posix_spawn(&pid, file.c_str(), &setup.actions, &setup.attr, argv.data(), env); rc != 0)
         throw EOSError(rc);
 
     StartedProcess process;
@@ -166,8 +164,7 @@ void releaseProcess(const StartedProcess& process) {
     try {
         std::thread([pid] {
             int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
         }).detach();
     } catch (const std::system_error&) {
         // No thread to spare: the child is reaped when this program ends.

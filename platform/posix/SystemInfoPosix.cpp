@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/sysinfo.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <fcntl.h>
 #include <thread>
 
 extern char** environ;
@@ -20,8 +20,7 @@ namespace vantor {
 std::uint32_t totalPhysicalMemory32() {
     struct sysinfo info {};
     if (sysinfo(&info) != 0) return 0;
-    const unsigned long long total =
-        static_cast<unsigned long long>(info.totalram) * info.mem_unit;
+    const unsigned long long total = static_cast<unsigned long long>(info.totalram) * info.mem_unit;
     return total > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(total);
 }
 
@@ -53,15 +52,17 @@ void shellOpen(const std::string& target) {
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     if (posix_spawnp(&pid, "xdg-open", &actions, nullptr, const_cast<char**>(argv), environ) == 0) {
         // Reap in the background so no zombie stays behind.
-        std::thread([pid] { int status = 0; waitpid(pid, &status, 0); }).detach();
+        std::thread([pid] {
+            int status = 0;
+            waitpid(pid, &status, 0);
+        }).detach();
     }
     posix_spawn_file_actions_destroy(&actions);
 }
 
 std::string userConfigFolder() {
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return withTrailingSep(xdg);
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return withTrailingSep(std::string(home) + "/.config");
+    if (const char* home = std::getenv("HOME"); home && *home) return withTrailingSep(std::string(home) + "/.config");
     return {};
 }
 

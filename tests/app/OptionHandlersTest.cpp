@@ -66,14 +66,28 @@ TEST(PhysMemMB, BandsSnapWithExclusiveBoundsAfterTheCap) {
     };
     const Case cases[] = {
         {0, 0},
-        {MB - 1, 0},          // the remainder is dropped
-        {90 * MB, 90},        {91 * MB, 128},   {149 * MB, 128},  {150 * MB, 150},
+        {MB - 1, 0},  // the remainder is dropped
+        {90 * MB, 90},
+        {91 * MB, 128},
+        {149 * MB, 128},
+        {150 * MB, 150},
         {128 * MB - 1, 128},  // 127 MB lies in the band
-        {200 * MB, 200},      {201 * MB, 256},  {289 * MB, 256},  {290 * MB, 290},
-        {470 * MB, 470},      {471 * MB, 512},  {549 * MB, 512},  {550 * MB, 550},
+        {200 * MB, 200},
+        {201 * MB, 256},
+        {289 * MB, 256},
+        {290 * MB, 290},
+        {470 * MB, 470},
+        {471 * MB, 512},
+        {549 * MB, 512},
+        {550 * MB, 550},
         {768 * MB, 768},
-        {950 * MB, 950},      {951 * MB, 1024}, {1099 * MB, 1024}, {1100 * MB, 1100},
-        {1500 * MB, 1500},    {1501 * MB, 1500}, {0xFFFFFFFFu, 1500},
+        {950 * MB, 950},
+        {951 * MB, 1024},
+        {1099 * MB, 1024},
+        {1100 * MB, 1100},
+        {1500 * MB, 1500},
+        {1501 * MB, 1500},
+        {0xFFFFFFFFu, 1500},
     };
     for (const auto& c : cases) EXPECT_EQ(computePhysMemMB(c.bytes), c.expected) << c.bytes << " bytes";
 }
@@ -96,7 +110,7 @@ TEST_F(OptionHandlersTest, HeapSizeCheckAdvisesAndSwitchesByMemory) {
         {512, 3, "The recommended (maximum) size: 256 MB", 2, "256000"},
         {512, 2, nullptr, 2, "256000"},
         {256, 2, "The recommended (maximum) size: 128 MB", 1, "128000"},
-        {100, 1, "The recommended (maximum) size: 64 MB", 0, "64000"},     // snapped to 128
+        {100, 1, "The recommended (maximum) size: 64 MB", 0, "64000"},  // snapped to 128
         {100, 0, nullptr, 0, "64000"},
         {60, 0, "The recommended (maximum) size: 30 MB", 0, "64000"},
         {300, 4, "The recommended (maximum) size: 150 MB", 4, "1024000"},
@@ -156,11 +170,11 @@ TEST_F(OptionHandlersTest, FilteringAdviceFollowsEveryItemButFromSystem) {
         bool advice;
     };
     const Case cases[] = {
-        {Choice::AF, 0, "1", true},  {Choice::AF, 1, "2", true},  {Choice::AF, 2, "3", true},
-        {Choice::AF, 3, "4", true},  {Choice::AF, 4, "5", true},  {Choice::AF, 5, "6", true},
-        {Choice::AF, 6, "Sys", false},
-        {Choice::AA, 0, "1", true},  {Choice::AA, 1, "2", true},  {Choice::AA, 2, "4", true},
-        {Choice::AA, 3, "6", true},  {Choice::AA, 4, "8", true},  {Choice::AA, 5, "Sys", false},
+        {Choice::AF, 0, "1", true},    {Choice::AF, 1, "2", true}, {Choice::AF, 2, "3", true},
+        {Choice::AF, 3, "4", true},    {Choice::AF, 4, "5", true}, {Choice::AF, 5, "6", true},
+        {Choice::AF, 6, "Sys", false}, {Choice::AA, 0, "1", true}, {Choice::AA, 1, "2", true},
+        {Choice::AA, 2, "4", true},    {Choice::AA, 3, "6", true}, {Choice::AA, 4, "8", true},
+        {Choice::AA, 5, "Sys", false},
     };
     for (const auto& c : cases) {
         const bool af = c.choice == Choice::AF;
@@ -197,16 +211,36 @@ const std::vector<ChoiceRow>& choiceRows() {
     static const std::vector<ChoiceRow> rows = {
         {"DetailBox", Choice::Detail, nullptr, &OptionHandlers::DetailBoxMouseLeave, sv::Detail, {"1", "2", "3"}},
         {"demo", Choice::Demo, nullptr, &OptionHandlers::demoMouseLeave, sv::Demo, {"1", "2", "3", "4", "5", "6"}},
-        {"AFBox", Choice::AF, &OptionHandlers::AFBoxChange, &OptionHandlers::AFBoxMouseLeave, sv::AFLevel,
+        {"AFBox",
+         Choice::AF,
+         &OptionHandlers::AFBoxChange,
+         &OptionHandlers::AFBoxMouseLeave,
+         sv::AFLevel,
          {"1", "2", "3", "4", "5", "6", "Sys"}},
-        {"AABox", Choice::AA, &OptionHandlers::AABoxChange, &OptionHandlers::AABoxMouseLeave, sv::AALevel,
+        {"AABox",
+         Choice::AA,
+         &OptionHandlers::AABoxChange,
+         &OptionHandlers::AABoxMouseLeave,
+         sv::AALevel,
          {"1", "2", "4", "6", "8", "Sys"}},
-        {"HeapsizeBox", Choice::Heapsize, &OptionHandlers::HeapsizeBoxChange, &OptionHandlers::HeapsizeBoxMouseLeave,
-         sv::Heapsize, {"64000", "128000", "256000", "512000", "1024000"}},
-        {"RefreshBox", Choice::Refresh, &OptionHandlers::RefreshBoxChange, &OptionHandlers::RefreshBoxMouseLeave,
-         sv::Refresh, {"60", "70", "75", "85"}},
-        {"DirectXBox", Choice::DirectX, &OptionHandlers::DirectXBoxChange, &OptionHandlers::DirectXBoxMouseLeave,
-         sv::DXLevel, {"70", "80", "81", "90"}},
+        {"HeapsizeBox",
+         Choice::Heapsize,
+         &OptionHandlers::HeapsizeBoxChange,
+         &OptionHandlers::HeapsizeBoxMouseLeave,
+         sv::Heapsize,
+         {"64000", "128000", "256000", "512000", "1024000"}},
+        {"RefreshBox",
+         Choice::Refresh,
+         &OptionHandlers::RefreshBoxChange,
+         &OptionHandlers::RefreshBoxMouseLeave,
+         sv::Refresh,
+         {"60", "70", "75", "85"}},
+        {"DirectXBox",
+         Choice::DirectX,
+         &OptionHandlers::DirectXBoxChange,
+         &OptionHandlers::DirectXBoxMouseLeave,
+         sv::DXLevel,
+         {"70", "80", "81", "90"}},
     };
     return rows;
 }
@@ -360,8 +394,8 @@ TEST_F(OptionHandlersTest, PagesAboutAndLinks) {
     handlers.openSupport();
     handlers.openMail();
     handlers.openSponsor();
-    EXPECT_EQ(opened, (std::vector<std::string>{"/opt/vantor/help.htm", kSupportAddress, kAuthorMail,
-                                                kSponsorAddress}));
+    EXPECT_EQ(opened,
+              (std::vector<std::string>{"/opt/vantor/help.htm", kSupportAddress, kAuthorMail, kSponsorAddress}));
     EXPECT_EQ(std::string(kAuthorMail).rfind("mailto:", 0), 0u);
 }
 

@@ -17,7 +17,7 @@ using vantor::test::TempDir;
 namespace {
 
 constexpr RegRoot LM = RegRoot::LocalMachine;
-constexpr Choice kAllChoices[] = {Choice::Detail, Choice::Demo,    Choice::AF,     Choice::AA,
+constexpr Choice kAllChoices[] = {Choice::Detail,   Choice::Demo,    Choice::AF,     Choice::AA,
                                   Choice::Heapsize, Choice::Refresh, Choice::DirectX};
 
 class SettingsCodec : public ::testing::Test {
@@ -82,24 +82,36 @@ TEST(SettingsCodes, CodesMatchExactly) {
         const char* code;
     };
     const Case unknown[] = {
-        {Choice::AF, "sys"},     {Choice::AF, "SYS"},          {Choice::AF, "7"},         {Choice::AF, "0"},
-        {Choice::AA, "3"},       {Choice::AA, "16"},           {Choice::AA, "sys"},       {Choice::Heapsize, "64"},
-        {Choice::Heapsize, "64000 "}, {Choice::Heapsize, "2048000"}, {Choice::Refresh, "100"}, {Choice::DirectX, "9"},
-        {Choice::DirectX, "95"}, {Choice::Detail, "4"},        {Choice::Demo, "06"},      {Choice::Demo, "7"},
+        {Choice::AF, "sys"},
+        {Choice::AF, "SYS"},
+        {Choice::AF, "7"},
+        {Choice::AF, "0"},
+        {Choice::AA, "3"},
+        {Choice::AA, "16"},
+        {Choice::AA, "sys"},
+        {Choice::Heapsize, "64"},
+        {Choice::Heapsize, "64000 "},
+        {Choice::Heapsize, "2048000"},
+        {Choice::Refresh, "100"},
+        {Choice::DirectX, "9"},
+        {Choice::DirectX, "95"},
+        {Choice::Detail, "4"},
+        {Choice::Demo, "06"},
+        {Choice::Demo, "7"},
     };
     for (const auto& c : unknown)
         EXPECT_EQ(indexOfCode(c.choice, c.code), -1) << valueNameOf(c.choice) << " = \"" << c.code << "\"";
 }
 
 TEST(SettingsSeeding, FollowsTheProgramVersion) {
-    const char* seeded[] = {sv::CPU,     sv::Memory,   sv::OS,       sv::VGA,    sv::VGADriver,
+    const char* seeded[] = {sv::CPU,       sv::Memory,  sv::OS,       sv::VGA,    sv::VGADriver,
                             sv::VGAMemory, sv::Addinfo, sv::SaveInfo, sv::Donate, sv::NoErrorWarning};
     const std::map<std::string, std::string> full = {
-        {sv::CPU, ""},     {sv::Memory, ""},  {sv::OS, ""},       {sv::VGA, ""},    {sv::VGADriver, ""},
+        {sv::CPU, ""},       {sv::Memory, ""},   {sv::OS, ""},        {sv::VGA, ""},     {sv::VGADriver, ""},
         {sv::VGAMemory, ""}, {sv::Addinfo, "0"}, {sv::SaveInfo, "0"}, {sv::Donate, "0"}, {sv::NoErrorWarning, "0"}};
     struct Case {
         std::optional<std::string> version;
-        std::optional<std::string> addinfo;  // Addinfo stored before seeding
+        std::optional<std::string> addinfo;           // Addinfo stored before seeding
         std::map<std::string, std::string> expected;  // every other seeded value stays absent
     };
     const Case cases[] = {
@@ -118,7 +130,8 @@ TEST(SettingsSeeding, FollowsTheProgramVersion) {
         {"1.3", "1", {{sv::Addinfo, "1"}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE("Programversion " + c.version.value_or("(absent)") + ", Addinfo " + c.addinfo.value_or("(absent)"));
+        SCOPED_TRACE("Programversion " + c.version.value_or("(absent)") + ", Addinfo " +
+                     c.addinfo.value_or("(absent)"));
         MemoryRegistry reg;
         SettingsStore s(reg);
         ASSERT_TRUE(s.open());
@@ -219,12 +232,24 @@ TEST_F(SettingsCodec, StoredCodesChooseTheirItem) {
         int index;
     };
     const Case cases[] = {
-        {Choice::AF, "Sys", 6},        {Choice::AF, "1", 0},         {Choice::AF, "sys", -1},
-        {Choice::AA, "3", -1},         {Choice::AA, "8", 4},         {Choice::AA, "Sys", 5},
-        {Choice::Heapsize, "1024000", 4}, {Choice::Heapsize, "64", -1}, {Choice::Heapsize, "64000", 0},
-        {Choice::Refresh, "85", 3},    {Choice::Refresh, "50", -1},  {Choice::DirectX, "81", 2},
-        {Choice::DirectX, "8.1", -1},  {Choice::Detail, "3", 2},     {Choice::Detail, "0", -1},
-        {Choice::Demo, "6", 5},        {Choice::Demo, "1", 0},       {Choice::Demo, "", -1},
+        {Choice::AF, "Sys", 6},
+        {Choice::AF, "1", 0},
+        {Choice::AF, "sys", -1},
+        {Choice::AA, "3", -1},
+        {Choice::AA, "8", 4},
+        {Choice::AA, "Sys", 5},
+        {Choice::Heapsize, "1024000", 4},
+        {Choice::Heapsize, "64", -1},
+        {Choice::Heapsize, "64000", 0},
+        {Choice::Refresh, "85", 3},
+        {Choice::Refresh, "50", -1},
+        {Choice::DirectX, "81", 2},
+        {Choice::DirectX, "8.1", -1},
+        {Choice::Detail, "3", 2},
+        {Choice::Detail, "0", -1},
+        {Choice::Demo, "6", 5},
+        {Choice::Demo, "1", 0},
+        {Choice::Demo, "", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(valueNameOf(c.choice)) + " = \"" + c.code + "\"");
@@ -346,8 +371,7 @@ TEST_F(SettingsCodec, DecodesInTheFixedOrder) {
     EXPECT_EQ(seen["demo"], (V{"HDD", "1024", "", "-1", "-1", "-1", "", "", "-1", "-1", "", ""}));
     EXPECT_EQ(seen["detail"], (V{"HDD", "1024", demo, "2", "2", "2", "", "", "-1", "-1", "", ""}));
     EXPECT_EQ(seen["afterNote"], (V{"HDD", "1024", demo, "2", "2", "2", "/cfg/my.cfg", "note", "-1", "-1", "", ""}));
-    EXPECT_EQ(seen["addinfo"],
-              (V{"HDD", "1024", demo, "2", "2", "2", "/cfg/my.cfg", "note", "3", "2", "AddInfo", ""}));
+    EXPECT_EQ(seen["addinfo"], (V{"HDD", "1024", demo, "2", "2", "2", "/cfg/my.cfg", "note", "3", "2", "AddInfo", ""}));
     EXPECT_EQ(view.choice(Choice::Heapsize), 2);
     EXPECT_TRUE(view.checked(Check::FastZ));
 }

@@ -93,8 +93,7 @@ TEST_F(Startup, LastMatchInSearchOrderWins) {
     auto c = start();
     const auto hl2 = c->context().paths.HL2Path;
     // Either account may be listed first; the deeper match decides within acc1.
-    EXPECT_TRUE(hl2 == dir / "Steam/SteamApps/acc2/" || hl2 == dir / "Steam/SteamApps/acc1/half-life 2/bin/")
-        << hl2;
+    EXPECT_TRUE(hl2 == dir / "Steam/SteamApps/acc2/" || hl2 == dir / "Steam/SteamApps/acc1/half-life 2/bin/") << hl2;
 }
 
 TEST_F(Startup, SteamExeIsCutByNineCharactersWithBackslashesTurned) {
@@ -111,8 +110,9 @@ TEST_F(Startup, CancelledDialogDisablesTheRunButton) {
     auto c = start();
     ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
     EXPECT_EQ(dialogs.fileDialogs[0], "Please find the hl2.exe!|Half-Life 2 executable (hl2.exe)|hl2.exe");
-    EXPECT_EQ(dialogs.messages,
-              std::vector<std::string>{"You can't benchmark without the HL2! Please install HL2 before you benchmarking."});
+    EXPECT_EQ(
+        dialogs.messages,
+        std::vector<std::string>{"You can't benchmark without the HL2! Please install HL2 before you benchmarking."});
     EXPECT_FALSE(view.isEnabled(Control::BenchButton));
     EXPECT_FALSE(c->gameFound());
 }

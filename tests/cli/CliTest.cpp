@@ -45,11 +45,21 @@ protected:
         ASSERT_TRUE(sim.ok) << "scripts/make-sim-install failed";
         std::filesystem::create_directories(reports());
         RegistryHive hive(sim.hive());
-        const std::map<std::string, std::string> settings = {
-            {"Programversion", "1.3"}, {"Addinfo", "0"}, {"Donate", "1"}, {"NoErrorWarning", "0"},
-            {"640", "1"}, {"800", "1"}, {"Detail", "1"}, {"AFLevel", "Sys"}, {"AALevel", "1"},
-            {"DXLevel", "90"}, {"Heapsize", "64000"}, {"Refresh", "60"}, {"Demo", "1"}, {"FastZ", "0"},
-            {"ResultPath", reports()}};
+        const std::map<std::string, std::string> settings = {{"Programversion", "1.3"},
+                                                             {"Addinfo", "0"},
+                                                             {"Donate", "1"},
+                                                             {"NoErrorWarning", "0"},
+                                                             {"640", "1"},
+                                                             {"800", "1"},
+                                                             {"Detail", "1"},
+                                                             {"AFLevel", "Sys"},
+                                                             {"AALevel", "1"},
+                                                             {"DXLevel", "90"},
+                                                             {"Heapsize", "64000"},
+                                                             {"Refresh", "60"},
+                                                             {"Demo", "1"},
+                                                             {"FastZ", "0"},
+                                                             {"ResultPath", reports()}};
         for (auto& [name, value] : settings) ASSERT_TRUE(hive.setString(RegRoot::LocalMachine, kKey, name, value));
         userFiles = snapshot(sim.cfg());
     }
@@ -102,7 +112,10 @@ TEST_F(CliRun, ASuccessfulRunPrintsItsStatusLinesThenTheReportPathAndWritesTheLo
     const std::string tail = "DEBUG FINISHED.\r\n" + kHyphens + "\r\n";
     ASSERT_GE(log.size(), tail.size());
     EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
-    EXPECT_NE(log.find("\r\nSTART HL2 in 640\xD7" "480.\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nSTART HL2 in 640\xD7"
+                       "480.\r\n"),
+              std::string::npos)
+        << log;
     // The log keeps the saved form of the path; stdout shows it plainly.
     const auto saved = log.find("\r\nResult saved to ");
     ASSERT_NE(saved, std::string::npos) << log;
@@ -119,10 +132,14 @@ TEST_F(CliRun, WithoutSteamTheConfirmationIsAnsweredByTheFlagAndNoRunStarts) {
         bool steamStarted;
     };
     const Case cases[] = {
-        {{"run"}, "Error! The STEAM not running. Run now? [No]\n",
-         "Please RUN the Steam (online or offline) before bench.", false},
-        {{"run", "--yes"}, "Error! The STEAM not running. Run now? [Yes]\n",
-         "Loading. Please wait while the Steam successfully loaded... After that click RUN.", true},
+        {{"run"},
+         "Error! The STEAM not running. Run now? [No]\n",
+         "Please RUN the Steam (online or offline) before bench.",
+         false},
+        {{"run", "--yes"},
+         "Error! The STEAM not running. Run now? [Yes]\n",
+         "Loading. Please wait while the Steam successfully loaded... After that click RUN.",
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.back());
@@ -167,7 +184,10 @@ TEST_F(CliRun, CtrlCStopsTheRunAndPutsTheUserFilesBack) {
     EXPECT_EQ(reportCount(), 0u);
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
     const std::string log = readFile(logFile());
-    EXPECT_NE(log.find("\r\nBenchmark stopped by the user in 640\xD7" "480.\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nBenchmark stopped by the user in 640\xD7"
+                       "480.\r\n"),
+              std::string::npos)
+        << log;
     // The game is left to end its pass; it must not bring the run's files back.
     while (gameRunning() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
@@ -212,7 +232,12 @@ TEST(CliDiscover, WithoutSteamOrGameItFailsWithoutADialog) {
 
 TEST(CliUsage, WrongArgumentsGetTheUsageAndExitCode2) {
     const std::vector<std::vector<std::string>> cases = {
-        {}, {"bogus"}, {"run", "--bogus"}, {"run", "--log"}, {"run", "--yes", "extra"}, {"discover", "extra"},
+        {},
+        {"bogus"},
+        {"run", "--bogus"},
+        {"run", "--log"},
+        {"run", "--yes", "extra"},
+        {"discover", "extra"},
         {"start", "--no"},
     };
     TempDir dir;

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 using namespace vantor;
-using vantor::test::TempDir;
 using vantor::test::readFile;
+using vantor::test::TempDir;
 using vantor::test::writeFile;
 
 namespace {

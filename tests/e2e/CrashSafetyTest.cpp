@@ -19,7 +19,6 @@ using namespace vantor;
 using namespace vantor::test;
 using namespace std::chrono_literals;
 
-
 namespace {
 
 constexpr const char* kKey = "\\SOFTWARE\\Quorvane\\Vantor";
@@ -47,11 +46,22 @@ protected:
         writeFile(sim.dir.path() + "custom.cfg", "// custom\r\nmat_picmip 1\r\n");
         std::filesystem::create_directories(sim.dir.path() + "Reports");
         RegistryHive hive(sim.hive());
-        const std::map<std::string, std::string> settings = {
-            {"Programversion", "1.3"}, {"Addinfo", "0"}, {"Donate", "1"}, {"NoErrorWarning", "0"},
-            {"640", "1"}, {"800", "1"}, {"Detail", p.detail}, {"CustomConfig", sim.dir.path() + "custom.cfg"},
-            {"AFLevel", "Sys"}, {"AALevel", "1"}, {"DXLevel", "90"}, {"Heapsize", "64000"},
-            {"Refresh", "60"}, {"Demo", "1"}, {"FastZ", "0"}, {"ResultPath", sim.dir.path() + "Reports/"}};
+        const std::map<std::string, std::string> settings = {{"Programversion", "1.3"},
+                                                             {"Addinfo", "0"},
+                                                             {"Donate", "1"},
+                                                             {"NoErrorWarning", "0"},
+                                                             {"640", "1"},
+                                                             {"800", "1"},
+                                                             {"Detail", p.detail},
+                                                             {"CustomConfig", sim.dir.path() + "custom.cfg"},
+                                                             {"AFLevel", "Sys"},
+                                                             {"AALevel", "1"},
+                                                             {"DXLevel", "90"},
+                                                             {"Heapsize", "64000"},
+                                                             {"Refresh", "60"},
+                                                             {"Demo", "1"},
+                                                             {"FastZ", "0"},
+                                                             {"ResultPath", sim.dir.path() + "Reports/"}};
         for (auto& [name, value] : settings) ASSERT_TRUE(hive.setString(RegRoot::LocalMachine, kKey, name, value));
         sim.knobs("play_ms=400\nstart_delay_ms=60\n");
         userFiles = snapshot(sim.cfg());
@@ -91,8 +101,8 @@ protected:
 
     void expectUserFilesBack(const std::string& point) {
         const auto now = snapshot(sim.cfg());
-        EXPECT_EQ(now, userFiles) << "killed " << point << ": now " << describe(now) << ", was "
-                                  << describe(userFiles) << "\n"
+        EXPECT_EQ(now, userFiles) << "killed " << point << ": now " << describe(now) << ", was " << describe(userFiles)
+                                  << "\n"
                                   << readFile(sim.dir.path() + "start.err");
         const std::string out = readFile(sim.dir.path() + "start.err");
         EXPECT_EQ(out.find("Do you wish to delete"), std::string::npos) << "the question was asked, killed " << point;
@@ -112,13 +122,20 @@ TEST_P(CrashSafety, EveryUserFileIsBackAfterAKillAtAnyStage) {
         std::function<bool()> reached;
     };
     const std::vector<Stage> stages = {
-        {"after the backups", [&] { return exists(cfg + "vantor_run.journal") && exists(cfg + "valve.rc") &&
-                                           mentions("valve.rc", "Pellmarr & Quorvane - rc details"); }},
+        {"after the backups",
+         [&] {
+             return exists(cfg + "vantor_run.journal") && exists(cfg + "valve.rc") &&
+                    mentions("valve.rc", "Pellmarr & Quorvane - rc details");
+         }},
         {"after the configuration is written", [&] { return mentions("autoexec.cfg", "fps_max 500"); }},
         {"while a game runs", [&] { return gameRunning(); }},
-        {"after the first pass", [&] { return exists(sim.dir.path() + "Reports") &&
-                                              readFile(sim.dir.path() + "run.out").find("800") != std::string::npos; }},
-        {"while the report is written", [&] {
+        {"after the first pass",
+         [&] {
+             return exists(sim.dir.path() + "Reports") &&
+                    readFile(sim.dir.path() + "run.out").find("800") != std::string::npos;
+         }},
+        {"while the report is written",
+         [&] {
              for (auto& e : std::filesystem::directory_iterator(sim.dir.path() + "Reports"))
                  if (e.path().filename().string().rfind("result_", 0) == 0) return true;
              return false;

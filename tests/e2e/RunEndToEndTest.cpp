@@ -89,7 +89,8 @@ protected:
 
     std::vector<std::string> reports() {
         std::vector<std::string> out;
-        for (auto& e : std::filesystem::directory_iterator(sim.dir.path() + "Reports")) out.push_back(e.path().string());
+        for (auto& e : std::filesystem::directory_iterator(sim.dir.path() + "Reports"))
+            out.push_back(e.path().string());
         return out;
     }
 
@@ -116,8 +117,9 @@ TEST_F(RunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
     const std::string options = " -preload -novid -mat_preloadshaders -nocdaudio -nosound -width ";
     EXPECT_EQ(bats[0], "steam.exe -applaunch 220 -console" + options +
                            "640 -height 480 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1\r\n");
-    EXPECT_EQ(bats[1], "steam.exe -applaunch 220" + options +
-                           "1024 -height 768 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1\r\n");
+    EXPECT_EQ(bats[1],
+              "steam.exe -applaunch 220" + options +
+                  "1024 -height 768 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1\r\n");
 
     auto files = reports();
     ASSERT_EQ(files.size(), 1u) << joined(log());
@@ -137,12 +139,18 @@ TEST_F(RunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
         "<html>\r\n<head>\r\n<title>Half-Life 2 Benchmark - www.quorvane.example</title>\r\n"
         "<style type=\"text/css\">\r\n<!--\r\n.style4 {\r\n\tcolor: #0066FF;\r\n\tfont-weight: bold;\r\n}\r\n"
         ".style5 {color: #990000}\r\n.style6 {color: #0066FF}\r\n-->\r\n</style>\r\n</head>\r\n<body>\r\n"
-        "<p align=\"center\"><img src=\"" + bench + "Others/logo1.gif\" width=\"204\" height=\"204\"></p><br>\r\n"
+        "<p align=\"center\"><img src=\"" +
+        bench +
+        "Others/logo1.gif\" width=\"204\" height=\"204\"></p><br>\r\n"
         "   <FONT size=2>The benchmark started at START</FONT><br>\r\n"
         "<FONT size=2><span class=\"style6\">Comment:</span> AMD &lt;3 &amp; co</FONT><br>\r\n"
         "<hr>\r\n"
-        "<BR><B><FONT size=5>Resolution: 640\xD7" "480</FONT></B><BR>\r\n" + block +
-        "<BR><B><FONT size=5>Resolution: 1024\xD7" "768</FONT></B><BR>\r\n" + block +
+        "<BR><B><FONT size=5>Resolution: 640\xD7"
+        "480</FONT></B><BR>\r\n" +
+        block +
+        "<BR><B><FONT size=5>Resolution: 1024\xD7"
+        "768</FONT></B><BR>\r\n" +
+        block +
         "<P></P>\r\n<CENTER>Any bug, etc: <a href=\"mailto:pellmarr@quorvane.example\">Pellmarr</a></CENTER>\r\n"
         "<CENTER>The Quorvane Half-Life 2 Benchmarking Tool is FREE!</CENTER><BR>\r\n</body></html>\r\n";
     EXPECT_EQ(report, expected);
@@ -156,9 +164,9 @@ TEST_F(RunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
     EXPECT_TRUE(controller->context().run.RunFinished);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], sim.dir.path() + "Reports/result_" + stamp + ".htm");
-    EXPECT_TRUE(view.statusHistory.end() !=
-                std::find(view.statusHistory.begin(), view.statusHistory.end(),
-                          "Benchmarking in progress... Resolution: 1024\xC3\x97" "768"));
+    EXPECT_TRUE(view.statusHistory.end() != std::find(view.statusHistory.begin(), view.statusHistory.end(),
+                                                      "Benchmarking in progress... Resolution: 1024\xC3\x97"
+                                                      "768"));
 
     // The run's lines, in order (the date and the scores masked).
     std::vector<std::string> lines = log();
@@ -167,22 +175,55 @@ TEST_F(RunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
         l = std::regex_replace(l, std::regex("^Result: [0-9]+\\.[0-9][0-9] FPS$"), "Result: N FPS");
         if (l.rfind("Result saved to ", 0) == 0) l = "Result saved to R";
     }
-    const std::vector<std::string> expectedLog = {
-        "", "Create benchmark folder", "Total resolution: 2", "Debug date: D",
-        "Rc exist: changed to old.", "Rc: file saved.", "CFG file exist: changed to old.",
-        "Built-in demo (qvn_coast1.dem) not exist. Copy...",
-        "Set filters (AF1-AF2/AA): 6,2", "Details: maximum.", "Hardware DirectX level: DirectX 9",
-        "Refresh rate: 75 Hz", "Fast Z: Disabled", "Heapsize: 64 MB - default",
-        "", "...", "",
-        "START HL2 in 640\xC3\x97" "480.", "Half-Life 2 terminated.", "640\xC3\x97" "480 successful. More to come...",
-        "Source1 exist.", "Source1 conversion successful.", "Source2 loading, editing.", "Result: N FPS",
-        "Source1 deleted.", "Source2 deleted.", "HL2B deleted.",
-        "", "START HL2 in 1024\xC3\x97" "768.", "Half-Life 2 terminated.", "1024\xC3\x97" "768 successful.",
-        "Source1 exist.", "Source1 conversion successful.", "Source2 loading, editing.", "Result: N FPS",
-        "Source1 deleted.", "Source2 deleted.", "HL2B deleted.",
-        "Result saved to R", "Settings restoring...",
-        "Config file: deleted. Restored original.", "RC file: deleted. Restored original.",
-        "", "DEBUG FINISHED.", std::string(55, '-')};
+    const std::vector<std::string> expectedLog = {"",
+                                                  "Create benchmark folder",
+                                                  "Total resolution: 2",
+                                                  "Debug date: D",
+                                                  "Rc exist: changed to old.",
+                                                  "Rc: file saved.",
+                                                  "CFG file exist: changed to old.",
+                                                  "Built-in demo (qvn_coast1.dem) not exist. Copy...",
+                                                  "Set filters (AF1-AF2/AA): 6,2",
+                                                  "Details: maximum.",
+                                                  "Hardware DirectX level: DirectX 9",
+                                                  "Refresh rate: 75 Hz",
+                                                  "Fast Z: Disabled",
+                                                  "Heapsize: 64 MB - default",
+                                                  "",
+                                                  "...",
+                                                  "",
+                                                  "START HL2 in 640\xC3\x97"
+                                                  "480.",
+                                                  "Half-Life 2 terminated.",
+                                                  "640\xC3\x97"
+                                                  "480 successful. More to come...",
+                                                  "Source1 exist.",
+                                                  "Source1 conversion successful.",
+                                                  "Source2 loading, editing.",
+                                                  "Result: N FPS",
+                                                  "Source1 deleted.",
+                                                  "Source2 deleted.",
+                                                  "HL2B deleted.",
+                                                  "",
+                                                  "START HL2 in 1024\xC3\x97"
+                                                  "768.",
+                                                  "Half-Life 2 terminated.",
+                                                  "1024\xC3\x97"
+                                                  "768 successful.",
+                                                  "Source1 exist.",
+                                                  "Source1 conversion successful.",
+                                                  "Source2 loading, editing.",
+                                                  "Result: N FPS",
+                                                  "Source1 deleted.",
+                                                  "Source2 deleted.",
+                                                  "HL2B deleted.",
+                                                  "Result saved to R",
+                                                  "Settings restoring...",
+                                                  "Config file: deleted. Restored original.",
+                                                  "RC file: deleted. Restored original.",
+                                                  "",
+                                                  "DEBUG FINISHED.",
+                                                  std::string(55, '-')};
     EXPECT_EQ(lines, expectedLog) << joined(log());
 }
 
@@ -195,7 +236,9 @@ TEST_F(RunEndToEnd, FirstPassCrashLeavesNoBlockAndTheRunGoesOn) {
     ASSERT_EQ(files.size(), 1u) << joined(log());
     const std::string report = readFile(files[0]);
     EXPECT_EQ(report.find("Resolution: 640"), std::string::npos);
-    EXPECT_NE(report.find("Resolution: 800\xD7" "600"), std::string::npos);
+    EXPECT_NE(report.find("Resolution: 800\xD7"
+                          "600"),
+              std::string::npos);
     EXPECT_NE(std::find(log().begin(), log().end(), ">>> ERROR <<< Source1 not exist."), log().end());
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
 }
@@ -256,9 +299,9 @@ TEST_F(RunEndToEnd, GameThatNeverStartsEndsCleanlyAtTheBound) {
     EXPECT_TRUE(reports().empty());
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
-    EXPECT_TRUE(std::any_of(log().begin(), log().end(),
-                            [](const std::string& l) { return l.rfind(">>> ERROR <<< ", 0) == 0; }))
-        << joined(log());
+    EXPECT_TRUE(std::any_of(log().begin(), log().end(), [](const std::string& l) {
+        return l.rfind(">>> ERROR <<< ", 0) == 0;
+    })) << joined(log());
 }
 
 TEST_F(RunEndToEnd, GameThatNeverQuitsEndsCleanlyAtTheBound) {
@@ -269,7 +312,9 @@ TEST_F(RunEndToEnd, GameThatNeverQuitsEndsCleanlyAtTheBound) {
     EXPECT_TRUE(reports().empty());
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
-    EXPECT_NE(std::find(log().begin(), log().end(), ">>> ERROR <<< HL2 did not quit in 800\xC3\x97" "600."),
+    EXPECT_NE(std::find(log().begin(), log().end(),
+                        ">>> ERROR <<< HL2 did not quit in 800\xC3\x97"
+                        "600."),
               log().end());
 }
 
@@ -289,7 +334,10 @@ TEST_F(RunEndToEnd, StopInTheMiddleRestoresAndWritesNoReport) {
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
     EXPECT_FALSE(view.runActive);
     EXPECT_EQ(view.status(), kRunStoppedStatus);
-    EXPECT_NE(std::find(log().begin(), log().end(), "Benchmark stopped by the user in 640\xC3\x97" "480."), log().end())
+    EXPECT_NE(std::find(log().begin(), log().end(),
+                        "Benchmark stopped by the user in 640\xC3\x97"
+                        "480."),
+              log().end())
         << joined(log());
 }
 

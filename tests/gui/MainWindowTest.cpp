@@ -1,9 +1,9 @@
 // The main window on Qt's offscreen platform, bound to the real controller.
+#include "app/MainController.h"
+#include "app/OptionHandlers.h"
 #include "gui/DonationForm.h"
 #include "gui/EventLoopQt.h"
-#include "app/MainController.h"
 #include "gui/MainWindow.h"
-#include "app/OptionHandlers.h"
 #include "platform/MemoryRegistry.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeProcesses.h"
@@ -95,7 +95,10 @@ protected:
         box->setCurrentIndex(index);
         emit box->activated(index);
     }
-    void showPageOf(int page) { window->showPage(page); QCoreApplication::processEvents(); }
+    void showPageOf(int page) {
+        window->showPage(page);
+        QCoreApplication::processEvents();
+    }
 
     TempDir dir;
     std::string bench;
@@ -212,10 +215,11 @@ TEST_F(MainWindowTest, ItemListsAreInOrderAndStartWithoutAChoice) {
         EXPECT_EQ(box->currentIndex(), -1) << row.name;
     }
     EXPECT_EQ(find<QComboBox>("AFBox")->itemText(2), QStringLiteral("Anisotropic 2\u00d7"));
-    const char* res[] = {"640 \u00d7 480", "800 \u00d7 600", "1024 \u00d7 768", "1280 \u00d7 1024",
-                         "1600 \u00d7 1200", "2048 \u00d7 1536"};
+    const char* res[] = {"640 \u00d7 480",   "800 \u00d7 600",   "1024 \u00d7 768",
+                         "1280 \u00d7 1024", "1600 \u00d7 1200", "2048 \u00d7 1536"};
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(find<QCheckBox>(QStringLiteral("res%1").arg(i).toUtf8().constData())->text(), QString::fromUtf8(res[i]));
+        EXPECT_EQ(find<QCheckBox>(QStringLiteral("res%1").arg(i).toUtf8().constData())->text(),
+                  QString::fromUtf8(res[i]));
     EXPECT_EQ(find<QGroupBox>("res")->title(), QStringLiteral(" Resolution "));
     EXPECT_EQ(find<QRadioButton>("DetailBox2")->text(), QStringLiteral("Custom config file:"));
     EXPECT_EQ(find<QRadioButton>("demo5")->text(), QStringLiteral("User defined demo"));
@@ -231,11 +235,23 @@ TEST_F(MainWindowTest, ItemListsAreInOrderAndStartWithoutAChoice) {
 
 TEST_F(MainWindowTest, StoredSettingsReachThePagesBuiltAfterStartUp) {
     std::filesystem::create_directories(dir / "reports");
-    for (auto [name, value] : std::initializer_list<std::pair<const char*, std::string>>{
-             {"1024", "1"}, {"2048", "1"}, {sv::AFLevel, "Sys"}, {sv::AALevel, "4"}, {sv::Demo, "6"},
-             {sv::Detail, "3"}, {sv::CustomConfig, "/cfg/my.cfg"}, {sv::Heapsize, "256000"}, {sv::Refresh, "85"},
-             {sv::DXLevel, "81"}, {sv::FastZ, "0"}, {sv::HDDUsage, "1"}, {sv::Note, "old note"},
-             {sv::ResultPath, dir / "reports/"}, {sv::HeaderVersion, "7\r\n"}, {sv::Programversion, "1.3"}})
+    for (auto [name, value] :
+         std::initializer_list<std::pair<const char*, std::string>>{{"1024", "1"},
+                                                                    {"2048", "1"},
+                                                                    {sv::AFLevel, "Sys"},
+                                                                    {sv::AALevel, "4"},
+                                                                    {sv::Demo, "6"},
+                                                                    {sv::Detail, "3"},
+                                                                    {sv::CustomConfig, "/cfg/my.cfg"},
+                                                                    {sv::Heapsize, "256000"},
+                                                                    {sv::Refresh, "85"},
+                                                                    {sv::DXLevel, "81"},
+                                                                    {sv::FastZ, "0"},
+                                                                    {sv::HDDUsage, "1"},
+                                                                    {sv::Note, "old note"},
+                                                                    {sv::ResultPath, dir / "reports/"},
+                                                                    {sv::HeaderVersion, "7\r\n"},
+                                                                    {sv::Programversion, "1.3"}})
         put(name, value);
     start(false);
     // Decoded before any page exists: the view answers from its model.
@@ -257,7 +273,8 @@ TEST_F(MainWindowTest, StoredSettingsReachThePagesBuiltAfterStartUp) {
     EXPECT_TRUE(find<QRadioButton>("DetailBox2")->isChecked());
     EXPECT_TRUE(find<QLineEdit>("DetailEdit")->isEnabled());
     EXPECT_EQ(find<QLineEdit>("DetailEdit")->text(), QStringLiteral("/cfg/my.cfg"));
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(find<QCheckBox>(QStringLiteral("res%1").arg(i).toUtf8().constData())->isChecked(), i == 2 || i == 5);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(find<QCheckBox>(QStringLiteral("res%1").arg(i).toUtf8().constData())->isChecked(), i == 2 || i == 5);
     EXPECT_FALSE(find<QCheckBox>("FastZBox")->isChecked());
     EXPECT_TRUE(find<QCheckBox>("HDDUseBox")->isChecked());
     EXPECT_EQ(find<QLineEdit>("NoteEdit")->text(), QStringLiteral("old note"));
@@ -308,7 +325,7 @@ TEST_F(MainWindowTest, ListsStoreOnChangeAndOnLeave) {
         int page;
     };
     const Row rows[] = {
-        {"AFBox", sv::AFLevel, 6, "Sys", 2},       {"AABox", sv::AALevel, 5, "Sys", 2},
+        {"AFBox", sv::AFLevel, 6, "Sys", 2},           {"AABox", sv::AALevel, 5, "Sys", 2},
         {"HeapsizeBox", sv::Heapsize, 1, "128000", 3}, {"RefreshBox", sv::Refresh, 2, "75", 3},
         {"DirectXBox", sv::DXLevel, 2, "81", 3},
     };
@@ -569,8 +586,9 @@ TEST_F(MainWindowTest, RunButtonDisabledWhenNoGameWasFound) {
     reg.put(RegRoot::CurrentUser, kSteamKey, sv::SteamExe, dir / "Steam/steam.exe");
     dialogs.nextFile.reset();  // the user cancels "Please find the hl2.exe!"
     start();
-    EXPECT_EQ(dialogs.messages, std::vector<std::string>{
-                                    "You can't benchmark without the HL2! Please install HL2 before you benchmarking."});
+    EXPECT_EQ(
+        dialogs.messages,
+        std::vector<std::string>{"You can't benchmark without the HL2! Please install HL2 before you benchmarking."});
     EXPECT_FALSE(find<QPushButton>("BenchButton")->isEnabled());
     EXPECT_FALSE(controller->gameFound());
 }
@@ -628,8 +646,9 @@ TEST_F(MainWindowTest, DonationWindowAppearsOnceWhileDonateIsZero) {
     start();
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(title, QStringLiteral("Donate us"));
-    EXPECT_TRUE(text.endsWith(QStringLiteral("See the \u201cDonate us\u201d section for more information. This window "
-                                             "will never appear again.\n\nThank you.")));
+    EXPECT_TRUE(
+        text.endsWith(QStringLiteral("See the \u201cDonate us\u201d section for more information. This window "
+                                     "will never appear again.\n\nThank you.")));
     EXPECT_EQ(stored(sv::Donate), "1");
 
     // Shown again: Donate is "1" now, no window.

@@ -88,7 +88,11 @@ using Names = std::vector<std::string>;
 }  // namespace
 
 TEST(FindFileMask, WindowsWildcardRulesWithoutRegardToCase) {
-    struct Case { const char* name; const char* mask; bool match; };
+    struct Case {
+        const char* name;
+        const char* mask;
+        bool match;
+    };
     const Case cases[] = {
         {"hl2.exe", "hl2.exe", true},
         {"HL2.EXE", "hl2.exe", true},
@@ -209,9 +213,9 @@ TEST(FindFile, TwoInstallationsGiveTwoCallsInVisitOrderWithFoldersEndingInTheSep
 TEST(FindFile, HiddenFilesMatchFoldersAndLinksToFoldersDoNot) {
     TempDir dir;
     touch(dir, ".hl2.exe");
-    touch(dir, ".steam/hl2.exe");               // inside a hidden folder
-    mkdirs(dir, "game/hl2.exe");                // a folder named like the mask
-    touch(dir, "game/hl2.exe/hl2.exe");         // ... is searched, not reported
+    touch(dir, ".steam/hl2.exe");        // inside a hidden folder
+    mkdirs(dir, "game/hl2.exe");         // a folder named like the mask
+    touch(dir, "game/hl2.exe/hl2.exe");  // ... is searched, not reported
     touch(dir, "real/target.exe");
     ASSERT_EQ(::symlink((dir / "real/target.exe").c_str(), (dir / "link.exe").c_str()), 0);
     ASSERT_EQ(::symlink((dir / "nowhere").c_str(), (dir / "dangling.exe").c_str()), 0);
@@ -224,15 +228,18 @@ TEST(FindFile, HiddenFilesMatchFoldersAndLinksToFoldersDoNot) {
     f.Criteria.Files.FileName = "*hl2.exe;*.exe";
     f.Criteria.Files.Location = dir.path();
     f.Search();
-    EXPECT_EQ(r.sortedMatches(), (Names{".hl2.exe", ".steam/hl2.exe", "game/hl2.exe/hl2.exe", "link.exe",
-                                        "real/target.exe"}));
+    EXPECT_EQ(r.sortedMatches(),
+              (Names{".hl2.exe", ".steam/hl2.exe", "game/hl2.exe/hl2.exe", "link.exe", "real/target.exe"}));
     for (const auto& info : r.infos) EXPECT_EQ(info.Hidden, info.Name.front() == '.') << info.Name;
 }
 
 TEST(FindFile, MaskListsAreAskedFromTheLastAndReportEachFileOnce) {
     TempDir dir;
     for (const char* f : {"a.txt", "b.dll", "c.TXT", "d.bin", "sub/e.dll", "sub/f.txt"}) touch(dir, f);
-    struct Case { const char* masks; Names folderOrder; };
+    struct Case {
+        const char* masks;
+        Names folderOrder;
+    };
     const Case cases[] = {
         // Within a folder the last mask's files come first; the subfolder follows.
         {"*.txt;*.dll", {"b.dll", "a.txt|c.TXT", "sub/e.dll", "sub/f.txt"}},
@@ -271,7 +278,11 @@ TEST(FindFile, MaskListsAreAskedFromTheLastAndReportEachFileOnce) {
 TEST(FindFile, LocationPrefixesChooseSubfoldersPerStartFolder) {
     TempDir dir;
     for (const char* f : {"one/hl2.exe", "one/sub/hl2.exe", "two/hl2.exe", "two/sub/hl2.exe"}) touch(dir, f);
-    struct Case { std::string location; bool subfolders; Names expected; };
+    struct Case {
+        std::string location;
+        bool subfolders;
+        Names expected;
+    };
     const std::string one = dir / "one", two = dir / "two";
     const Case cases[] = {
         {one + ";" + two, true, {"one/hl2.exe", "one/sub/hl2.exe", "two/hl2.exe", "two/sub/hl2.exe"}},
@@ -300,8 +311,8 @@ TEST(FindFile, StartFoldersAreSearchedInTheOrderGivenAndOnceEach) {
     Recorder r(dir);
     r.attach(f);
     f.Criteria.Files.FileName = "hl2.exe";
-    f.Criteria.Files.Location = b + ";" + dir / "Steam" + ";" + dir / "steam/" + ";" + dir / "STEAM" + ";" + b +
-                                "/;" + dir / "x/../b";
+    f.Criteria.Files.Location =
+        b + ";" + dir / "Steam" + ";" + dir / "steam/" + ";" + dir / "STEAM" + ";" + b + "/;" + dir / "x/../b";
     f.Search();
     EXPECT_EQ(r.matches, (Names{"b/hl2.exe", "Steam/hl2.exe"}));
     EXPECT_EQ(r.events, (Names{"enter b/", "match b/hl2.exe", "enter Steam/", "match Steam/hl2.exe"}));
@@ -321,10 +332,12 @@ TEST(FindFile, RelativeStartFoldersAreMadeAbsolute) {
 TEST(FindFile, FolderChangeAnswersSkipFilesOrSubfolders) {
     TempDir dir;
     for (const char* f : {"hl2.exe", "sub/hl2.exe", "sub/deeper/hl2.exe"}) touch(dir, f);
-    struct Case { TFolderIgnore answer; Names events; };
+    struct Case {
+        TFolderIgnore answer;
+        Names events;
+    };
     const Case cases[] = {
-        {TFolderIgnore::fiNone,
-         {"enter sub/", "match sub/hl2.exe", "enter sub/deeper/", "match sub/deeper/hl2.exe"}},
+        {TFolderIgnore::fiNone, {"enter sub/", "match sub/hl2.exe", "enter sub/deeper/", "match sub/deeper/hl2.exe"}},
         {TFolderIgnore::fiJustThis, {"enter sub/", "enter sub/deeper/", "match sub/deeper/hl2.exe"}},
         {TFolderIgnore::fiJustSubfolders, {"enter sub/", "match sub/hl2.exe"}},
         {TFolderIgnore::fiThisAndSubfolders, {"enter sub/"}},
@@ -344,7 +357,11 @@ TEST(FindFile, FolderChangeAnswersSkipFilesOrSubfolders) {
 TEST(FindFile, DepthLimitsCountTheStartFolderAsOne) {
     TempDir dir;
     for (const char* f : {"f.dat", "a/f.dat", "a/b/f.dat", "a/b/c/f.dat"}) touch(dir, f);
-    struct Case { int min, max; Names expected; std::size_t entered; };
+    struct Case {
+        int min, max;
+        Names expected;
+        std::size_t entered;
+    };
     const Case cases[] = {
         {0, 0, {"a/b/c/f.dat", "a/b/f.dat", "a/f.dat", "f.dat"}, 4},
         {0, 1, {"f.dat"}, 1},
@@ -423,7 +440,10 @@ TEST(FindFile, MissingOrEmptyLocationsYieldNothingWithoutError) {
     TempDir dir;
     touch(dir, "here/hl2.exe");
     touch(dir, "afile");
-    struct Case { std::string location; Names expected; };
+    struct Case {
+        std::string location;
+        Names expected;
+    };
     const Case cases[] = {
         {dir / "missing", {}},
         {dir / "afile", {}},  // a file, not a folder

@@ -36,8 +36,7 @@ public:
     explicit SleepingProgram(const std::string& name) : path_(dir_ / name) {
         fs::copy_file("/bin/sleep", path_);
         const char* argv[] = {path_.c_str(), "30", nullptr};
-        if (::posix_spawn(&pid_, path_.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-            pid_ = -1;
+        if (::posix_spawn(&pid_, path_.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = -1;
     }
     ~SleepingProgram() {
         if (pid_ <= 0) return;
@@ -117,7 +116,12 @@ TEST(ListRunningProcesses, ProcessWhoseMainThreadEndedStillRuns) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         pthread_t t;
-        ::pthread_create(&t, nullptr, [](void*) -> void* { for (;;) ::pause(); }, nullptr);
+        ::pthread_create(
+            &t, nullptr,
+            [](void*) -> void* {
+                for (;;) ::pause();
+            },
+            nullptr);
         ::syscall(SYS_exit, 0);  // ends this thread only, without unwinding into the test
         for (;;) ::pause();
     }
@@ -146,9 +150,7 @@ struct ContainsCase {
     bool found;
 };
 
-void PrintTo(const ContainsCase& c, std::ostream* os) {
-    *os << "part \"" << c.part << "\" text \"" << c.text << "\"";
-}
+void PrintTo(const ContainsCase& c, std::ostream* os) { *os << "part \"" << c.part << "\" text \"" << c.text << "\""; }
 
 class ContainsIgnoringCaseTest : public ::testing::TestWithParam<ContainsCase> {};
 
@@ -161,29 +163,24 @@ TEST_P(ContainsIgnoringCaseTest, MatchesByUpperCase) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ContainsIgnoringCaseTest,
-    ::testing::Values(
-        ContainsCase{"steam.exe", "steam.exe", true},
-        ContainsCase{"steam.exe", "STEAM.EXE", true},
-        ContainsCase{"HL2.EXE", "hl2.exe", true},
-        ContainsCase{"HL2.EXE", "Hl2.eXe", true},
-        // Any entry that merely contains the name counts, as does the joined list.
-        ContainsCase{"steam.exe", "old-steam.exe.bak", true},
-        ContainsCase{"HL2.EXE", "1 init\n4711 hl2.exe\n4712 bash\n", true},
-        ContainsCase{"steam.exe", "steamwebhelper\nsteam\n", false},
-        ContainsCase{"hl2.exe", "hl2.ex", false},
-        // Letters beyond A to Z, by the locale's rules.
-        ContainsCase{"é", "CAFÉ", true},
-        ContainsCase{"CAFÉ", "le café", true},
-        ContainsCase{"ÿ", "Ÿ", true},
-        ContainsCase{"αβγ", "ΑΒΓ", true},
-        ContainsCase{"é", "E", false},
-        // Bytes that are not UTF-8 match only themselves.
-        ContainsCase{"a\xFF", "A\xFF" "b", true},
-        ContainsCase{"\xE9", "\xC9", false},
-        // An empty part is never found.
-        ContainsCase{"", "steam.exe", false},
-        ContainsCase{"", "", false},
-        ContainsCase{"a", "", false}));
+    ::testing::Values(ContainsCase{"steam.exe", "steam.exe", true}, ContainsCase{"steam.exe", "STEAM.EXE", true},
+                      ContainsCase{"HL2.EXE", "hl2.exe", true}, ContainsCase{"HL2.EXE", "Hl2.eXe", true},
+                      // Any entry that merely contains the name counts, as does the joined list.
+                      ContainsCase{"steam.exe", "old-steam.exe.bak", true},
+                      ContainsCase{"HL2.EXE", "1 init\n4711 hl2.exe\n4712 bash\n", true},
+                      ContainsCase{"steam.exe", "steamwebhelper\nsteam\n", false},
+                      ContainsCase{"hl2.exe", "hl2.ex", false},
+                      // Letters beyond A to Z, by the locale's rules.
+                      ContainsCase{"é", "CAFÉ", true}, ContainsCase{"CAFÉ", "le café", true},
+                      ContainsCase{"ÿ", "Ÿ", true}, ContainsCase{"αβγ", "ΑΒΓ", true}, ContainsCase{"é", "E", false},
+                      // Bytes that are not UTF-8 match only themselves.
+                      ContainsCase{"a\xFF",
+                                   "A\xFF"
+                                   "b",
+                                   true},
+                      ContainsCase{"\xE9", "\xC9", false},
+                      // An empty part is never found.
+                      ContainsCase{"", "steam.exe", false}, ContainsCase{"", "", false}, ContainsCase{"a", "", false}));
 
 TEST(SystemFolder, ToolsFolderWithoutTrailingSeparator) {
     const char* old = std::getenv("VANTOR_SYSTEM_FOLDER");
@@ -196,6 +193,8 @@ TEST(SystemFolder, ToolsFolderWithoutTrailingSeparator) {
     ::setenv("VANTOR_SYSTEM_FOLDER", "/opt/vantor/tools", 1);
     EXPECT_EQ(SystemFolder(), "/opt/vantor/tools");
 
-    if (saved) ::setenv("VANTOR_SYSTEM_FOLDER", saved->c_str(), 1);
-    else ::unsetenv("VANTOR_SYSTEM_FOLDER");
+    if (saved)
+        ::setenv("VANTOR_SYSTEM_FOLDER", saved->c_str(), 1);
+    else
+        ::unsetenv("VANTOR_SYSTEM_FOLDER");
 }

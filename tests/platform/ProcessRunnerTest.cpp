@@ -75,12 +75,9 @@ TEST(ProcessStartupRecord, IsBuiltByTheFiveRules) {
          },
          1, 0, 0, 0, 0, 1, "", ""},
         {"show command ignored with the default state",
-         [](TCPSStartupInfo& i) { i.ShowWindow = TCPSShowWindow::swMaximize; }, 0, 0, 0, 0, 0, 0,
-         "", ""},
-        {"feedback on", [](TCPSStartupInfo& i) { i.ForceOnFeedback = true; }, 0x40, 0, 0, 0, 0, 0,
-         "", ""},
-        {"feedback off", [](TCPSStartupInfo& i) { i.ForceOffFeedback = true; }, 0x80, 0, 0, 0, 0,
-         0, "", ""},
+         [](TCPSStartupInfo& i) { i.ShowWindow = TCPSShowWindow::swMaximize; }, 0, 0, 0, 0, 0, 0, "", ""},
+        {"feedback on", [](TCPSStartupInfo& i) { i.ForceOnFeedback = true; }, 0x40, 0, 0, 0, 0, 0, "", ""},
+        {"feedback off", [](TCPSStartupInfo& i) { i.ForceOffFeedback = true; }, 0x80, 0, 0, 0, 0, 0, "", ""},
         {"desktop and title",
          [](TCPSStartupInfo& i) {
              i.Desktop = "winsta0\\default";
@@ -121,8 +118,7 @@ TEST(ProcessRunnerErrors, Texts) {
     EXPECT_STREQ(missing.what(), "System Error.  Code: 2.\nNo such file or directory");
     EXPECT_EQ(missing.ErrorCode(), ENOENT);
     EXPECT_STREQ(EOSError(0).what(), "A call to an OS function failed");
-    EXPECT_STREQ(ProcessRunningError().what(),
-                 "Cannot perform this operation when process is running");
+    EXPECT_STREQ(ProcessRunningError().what(), "Cannot perform this operation when process is running");
 }
 
 // ---- running programs ------------------------------------------------------
@@ -182,9 +178,7 @@ protected:
     PlainEventLoop loop;
     TempDir dir;
     std::vector<std::uint32_t> codes;
-    TCreateProcess::TerminateHandler record = [this](TCreateProcess&, std::uint32_t code) {
-        codes.push_back(code);
-    };
+    TCreateProcess::TerminateHandler record = [this](TCreateProcess&, std::uint32_t code) { codes.push_back(code); };
 };
 
 }  // namespace
@@ -419,10 +413,7 @@ TEST_F(ProcessRunnerTest, FailedStartRaisesTheOsErrorAndStaysReady) {
             ADD_FAILURE() << "no error";
         } catch (const EOSError& e) {
             EXPECT_EQ(e.ErrorCode(), c.code);
-            EXPECT_EQ(std::string(e.what()).rfind("System Error.  Code: " + std::to_string(c.code) +
-                                                      ".\n",
-                                                  0),
-                      0u)
+            EXPECT_EQ(std::string(e.what()).rfind("System Error.  Code: " + std::to_string(c.code) + ".\n", 0), 0u)
                 << e.what();
         }
         EXPECT_EQ(cp.state(), TCreateProcess::State::Ready);

@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 using namespace vantor;
-using vantor::test::TempDir;
 using vantor::test::readFile;
+using vantor::test::TempDir;
 using vantor::test::writeFile;
 
 namespace {
@@ -49,8 +49,10 @@ public:
         if (const char* v = std::getenv(name)) old_ = v;
     }
     ~EnvVar() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
     }
     void set(const std::string& value) { ::setenv(name_, value.c_str(), 1); }
     void unset() { ::unsetenv(name_); }
@@ -228,8 +230,8 @@ TEST_F(RegistryHiveTest, ToleratesLineEndingsBomCommentsAndSpacing) {
         {"comments and blank lines", header + "\n;c\n\n" + key + "\n\n; note follows\n\"Note\"=\"x\"\n\n", "x"},
         {"spacing", header + "  \n  " + key + "  \n  \"Note\" = \"x\"  \t\n", "x"},
         {"a later line wins", header + "\n" + key + "\n\"Note\"=\"x\"\n\"NOTE\"=\"y\"\n", "y"},
-        {"key given twice", header + "\n" + key + "\n\"A\"=\"1\"\n[HKEY_CURRENT_USER\\X]\n" + key + "\n\"Note\"=\"x\"\n",
-         "x"},
+        {"key given twice",
+         header + "\n" + key + "\n\"A\"=\"1\"\n[HKEY_CURRENT_USER\\X]\n" + key + "\n\"Note\"=\"x\"\n", "x"},
         {"lower-case root", header + "\n[hkey_local_machine\\software\\quorvane\\vantor]\n\"Note\"=\"x\"\n", "x"},
         {"empty file", "", std::nullopt},
         {"blank lines only", "\r\n\r\n", std::nullopt},

@@ -10,17 +10,24 @@ using namespace vantor;
 using vantor::test::TempDir;
 
 TEST(TextFile, EncodesWindows1252WithCrLfAfterEveryLine) {
-    struct Case { std::string utf8; std::string bytes; };
+    struct Case {
+        std::string utf8;
+        std::string bytes;
+    };
     const Case cases[] = {
-        {"640×480", "640\xD7" "480"},
+        {"640×480",
+         "640\xD7"
+         "480"},
         {"é É €", "\xE9 \xC9 \x80"},
-        {"日本", "??"},          // no Windows-1252 byte
+        {"日本", "??"},         // no Windows-1252 byte
         {"\xFF bad", "? bad"},  // not UTF-8
         {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(toWindows1252(c.utf8), c.bytes) << c.utf8;
     EXPECT_EQ(encodeTextLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
-    EXPECT_EQ(fromWindows1252("640\xD7" "480 \x80"), "640×480 €");
+    EXPECT_EQ(fromWindows1252("640\xD7"
+                              "480 \x80"),
+              "640×480 €");
 }
 
 TEST(TextFile, AtomicWriteReplacesAndLeavesNoTemporary) {
@@ -30,7 +37,10 @@ TEST(TextFile, AtomicWriteReplacesAndLeavesNoTemporary) {
     ASSERT_TRUE(writeTextFile(path, {"x", "y"}));
     EXPECT_EQ(vantor::test::readFile(path), "x\r\ny\r\n");
     int entries = 0;
-    for (auto& e : std::filesystem::directory_iterator(dir.path())) { (void)e; ++entries; }
+    for (auto& e : std::filesystem::directory_iterator(dir.path())) {
+        (void)e;
+        ++entries;
+    }
     EXPECT_EQ(entries, 1);
 }
 
@@ -55,12 +65,12 @@ TEST(TextFile, WriteIntoMissingFolderFails) {
 
 TEST(TextFile, ReadsLinesLikeAStringList) {
     TempDir dir;
-    struct Case { std::string bytes; std::vector<std::string> lines; };
+    struct Case {
+        std::string bytes;
+        std::vector<std::string> lines;
+    };
     const Case cases[] = {
-        {"a\r\nb\r\n", {"a", "b"}},
-        {"a\nb", {"a", "b"}},
-        {"a\r\n\r\nb", {"a", "", "b"}},
-        {"", {}},
+        {"a\r\nb\r\n", {"a", "b"}}, {"a\nb", {"a", "b"}}, {"a\r\n\r\nb", {"a", "", "b"}}, {"", {}},
         {"x\xD7y\r\n", {"x×y"}},
     };
     for (const auto& c : cases) {

@@ -39,8 +39,10 @@ public:
         ::setenv(name, value, 1);
     }
     ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
     }
 
 private:
@@ -74,7 +76,10 @@ TEST(HtmlEscapeTest, EscapesMarkupCharacters) {
         {"AMD <3 & co", "AMD &lt;3 &amp; co"},
         {"\"quoted\" <b>", "&quot;quoted&quot; &lt;b&gt;"},
         {"&amp;", "&amp;amp;"},  // typed text, not markup: escaped again
-        {"plain 640\xC3\x97" "480", "plain 640\xC3\x97" "480"},
+        {"plain 640\xC3\x97"
+         "480",
+         "plain 640\xC3\x97"
+         "480"},
     };
     for (const auto& [text, escaped] : cases) EXPECT_EQ(htmlEscape(text), escaped) << text;
 }
@@ -109,11 +114,11 @@ protected:
     std::string csv() const { return ctx.paths.ResultsPath + "sourcebench.csv"; }
     std::string logo() const { return ctx.paths.BenchPath + "Others/logo1.gif"; }
 
-    void storeHardware(const std::string& os, const std::string& cpu, const std::string& memory,
-                       const std::string& vga, const std::string& vgaMemory, const std::string& driver) {
-        const std::pair<const char*, std::string> values[] = {{sv::OS, os},   {sv::CPU, cpu},
-                                                              {sv::Memory, memory}, {sv::VGA, vga},
-                                                              {sv::VGAMemory, vgaMemory}, {sv::VGADriver, driver}};
+    void storeHardware(const std::string& os, const std::string& cpu, const std::string& memory, const std::string& vga,
+                       const std::string& vgaMemory, const std::string& driver) {
+        const std::pair<const char*, std::string> values[] = {
+            {sv::OS, os},           {sv::CPU, cpu}, {sv::Memory, memory}, {sv::VGA, vga}, {sv::VGAMemory, vgaMemory},
+            {sv::VGADriver, driver}};
         for (const auto& [name, value] : values)
             if (!value.empty()) registry.put(RegRoot::LocalMachine, kSettingsKey, name, value);
     }
@@ -219,8 +224,7 @@ protected:
 
 TEST_F(ReportWriterTest, TwoPassRunSavesTheReportByteForByteAndOpensIt) {
     view.setChecked(Check::AddInfo, true);
-    storeHardware("Debian GNU/Linux 12", "AMD Ryzen 7 5800X", "32768 MB", "Radeon RX 6800", "16384 MB",
-                  "amdgpu 6.1");
+    storeHardware("Debian GNU/Linux 12", "AMD Ryzen 7 5800X", "32768 MB", "Radeon RX 6800", "16384 MB", "amdgpu 6.1");
     view.setText(Field::NoteEdit, "Quiet room");
 
     beginRun(2);
@@ -246,7 +250,9 @@ TEST_F(ReportWriterTest, TwoPassRunSavesTheReportByteForByteAndOpensIt) {
         "</style>\r\n"
         "</head>\r\n"
         "<body>\r\n"
-        "<p align=\"center\"><img src=\"" + logo() + "\" width=\"204\" height=\"204\"></p><br>\r\n"
+        "<p align=\"center\"><img src=\"" +
+        logo() +
+        "\" width=\"204\" height=\"204\"></p><br>\r\n"
         "<p align=\"left\" class=\"style4\">System</p>\r\n"
         "   <FONT size=2>Debian GNU/Linux 12</FONT><br>\r\n"
         "   <FONT size=2>AMD Ryzen 7 5800X</FONT><br>\r\n"
@@ -257,7 +263,8 @@ TEST_F(ReportWriterTest, TwoPassRunSavesTheReportByteForByteAndOpensIt) {
         "   <FONT size=2>The benchmark started at 03/14/05 21:05:09</FONT><br>\r\n"
         "<FONT size=2><span class=\"style6\">Comment:</span> Quiet room</FONT><br>\r\n"
         "<hr>\r\n"
-        "<BR><B><FONT size=5>Resolution: 640\xD7" "480</FONT></B><BR>\r\n"
+        "<BR><B><FONT size=5>Resolution: 640\xD7"
+        "480</FONT></B><BR>\r\n"
         "Demo: Quorvane Coast<br>\r\n"
         "Detail: Maximum quality<br>\r\n"
         "Antialising mode: 2\xD7<br>\r\n"
@@ -267,7 +274,8 @@ TEST_F(ReportWriterTest, TwoPassRunSavesTheReportByteForByteAndOpensIt) {
         "Fast Z: Enabled<br>\r\n"
         "<span class=\"style5\"><b>Score = 87.53 FPS</b></span><br>\r\n"
         "<br><HR>\r\n"
-        "<BR><B><FONT size=5>Resolution: 1024\xD7" "768</FONT></B><BR>\r\n"
+        "<BR><B><FONT size=5>Resolution: 1024\xD7"
+        "768</FONT></B><BR>\r\n"
         "Demo: Quorvane Coast<br>\r\n"
         "Detail: Maximum quality<br>\r\n"
         "Antialising mode: 4\xD7<br>\r\n"
@@ -332,8 +340,7 @@ TEST_F(ReportWriterTest, StoredValueOfAnotherTypeIsLeftOutWithAnErrorLine) {
 
     Lines expected = headWithoutSystem();
     expected.insert(expected.begin() + 16, {"<p align=\"left\" class=\"style4\">System</p>",
-                                            "   <FONT size=2>Debian</FONT><br>",
-                                            "   <FONT size=2>8192 MB</FONT><br>"});
+                                            "   <FONT size=2>Debian</FONT><br>", "   <FONT size=2>8192 MB</FONT><br>"});
     EXPECT_EQ(writer.ReportLines(), expected);
     EXPECT_EQ(log.lines(), (Lines{">>> ERROR <<< Error handling. Invalid data type for 'CPU'"}));
 }
@@ -352,10 +359,11 @@ TEST_F(ReportWriterTest, FirstPassWithoutResultGetsNoBlock) {
     endPass("640", std::nullopt);
     endPass("800", "120.1");
 
-    EXPECT_EQ(writer.ReportLines(),
-              concat({headWithoutSystem(),
-                      block("<BR><B><FONT size=5>Resolution: 800\xC3\x97" "600</FONT></B><BR>", "2\xC3\x97", "120.1"),
-                      footer()}));
+    EXPECT_EQ(writer.ReportLines(), concat({headWithoutSystem(),
+                                            block("<BR><B><FONT size=5>Resolution: 800\xC3\x97"
+                                                  "600</FONT></B><BR>",
+                                                  "2\xC3\x97", "120.1"),
+                                            footer()}));
     EXPECT_TRUE(containsRun(log.lines(), {">>> ERROR <<< Source1 not exist.", "HL2B deleted."}));
     EXPECT_TRUE(exists(writer.savedReport()));
     EXPECT_EQ(view.status(), "The benchmarking is successful.");
@@ -367,10 +375,11 @@ TEST_F(ReportWriterTest, LastPassWithoutResultAbortsWithoutAReport) {
     endPass("1280", "45.0");
     endPass("1600", std::nullopt);
 
-    EXPECT_EQ(writer.ReportLines(),
-              concat({headWithoutSystem(),
-                      block("<BR><B><FONT size=5>Resolution: 1280\xC3\x97" "1024</FONT></B><BR>", "2\xC3\x97", "45.0"),
-                      footer()}));
+    EXPECT_EQ(writer.ReportLines(), concat({headWithoutSystem(),
+                                            block("<BR><B><FONT size=5>Resolution: 1280\xC3\x97"
+                                                  "1024</FONT></B><BR>",
+                                                  "2\xC3\x97", "45.0"),
+                                            footer()}));
     EXPECT_TRUE(reportFiles().empty());
     EXPECT_TRUE(opened.empty());
     EXPECT_EQ(writer.savedReport(), "");
@@ -384,8 +393,8 @@ TEST_F(ReportWriterTest, LastPassWithAnEmptyScoreAbortsToo) {
     beginRun(1);
     endPass("2048", "");
 
-    EXPECT_TRUE(containsRun(writer.ReportLines(),
-                            {"<BR><B><FONT size=5>Resolution: 2048\xC3\x97" "1536</FONT></B><BR>"}));
+    EXPECT_TRUE(containsRun(writer.ReportLines(), {"<BR><B><FONT size=5>Resolution: 2048\xC3\x97"
+                                                   "1536</FONT></B><BR>"}));
     EXPECT_TRUE(containsRun(writer.ReportLines(), {"<span class=\"style5\"><b>Score =  FPS</b></span><br>"}));
     EXPECT_TRUE(reportFiles().empty());
     EXPECT_TRUE(opened.empty());
@@ -408,8 +417,8 @@ TEST_F(ReportWriterTest, SavePathFollowsTheLengthOfTheResultsFolderText) {
         std::string saved;
     };
     const Case cases[] = {
-        {"ab/", std::string("ab/result_") + kStamp + ".htm"},                   // 3 characters
-        {"abc/", std::string("abc//result_") + kStamp + ".htm"},                // 4 characters
+        {"ab/", std::string("ab/result_") + kStamp + ".htm"},                              // 3 characters
+        {"abc/", std::string("abc//result_") + kStamp + ".htm"},                           // 4 characters
         {"\xC3\xA9\xC3\xA9/", std::string("\xC3\xA9\xC3\xA9/result_") + kStamp + ".htm"},  // 3 characters, 5 bytes
     };
     const auto oldCwd = std::filesystem::current_path();

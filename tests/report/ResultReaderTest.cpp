@@ -35,19 +35,17 @@ TEST_P(ExtractScoreTest, TakesTheThirdFieldOrNothing) {
     EXPECT_EQ(extractScore(GetParam().line), GetParam().score) << "line: " << GetParam().line;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ExtractScoreTest,
-    ::testing::Values(ScoreCase{"a,b,c,d", "c"},          // four fields
-                      ScoreCase{"a,b,,d", ""},            // empty third field
-                      ScoreCase{"a,b,c", ""},             // two commas: no third field ends
-                      ScoreCase{"a,b", ""},               // one comma
-                      ScoreCase{"abc", ""},               // no commas
-                      ScoreCase{"", ""},                  // empty line
-                      ScoreCase{"a,b, 87.5,d", " 87.5"},  // the leading blank is kept
-                      ScoreCase{"a,b,abc,d", "abc"},      // no number: taken unchanged
-                      ScoreCase{",,42,", "42"},           // empty first fields
-                      ScoreCase{"1024,768,61.27,9,8,7", "61.27"},
-                      ScoreCase{"a,,,", ""}));
+INSTANTIATE_TEST_SUITE_P(Lines, ExtractScoreTest,
+                         ::testing::Values(ScoreCase{"a,b,c,d", "c"},          // four fields
+                                           ScoreCase{"a,b,,d", ""},            // empty third field
+                                           ScoreCase{"a,b,c", ""},             // two commas: no third field ends
+                                           ScoreCase{"a,b", ""},               // one comma
+                                           ScoreCase{"abc", ""},               // no commas
+                                           ScoreCase{"", ""},                  // empty line
+                                           ScoreCase{"a,b, 87.5,d", " 87.5"},  // the leading blank is kept
+                                           ScoreCase{"a,b,abc,d", "abc"},      // no number: taken unchanged
+                                           ScoreCase{",,42,", "42"},           // empty first fields
+                                           ScoreCase{"1024,768,61.27,9,8,7", "61.27"}, ScoreCase{"a,,,", ""}));
 
 // ---- reading and removing the pass files -----------------------------------------
 
@@ -86,8 +84,8 @@ TEST_F(ResultReaderTest, ReadsTheScoreFromACopyAndLogsEachStep) {
 
     EXPECT_TRUE(r.found);
     EXPECT_EQ(r.score, "87.53");
-    EXPECT_EQ(log.lines(), (Lines{"Source1 exist.", "Source1 conversion successful.",
-                                  "Source2 loading, editing.", "Result: 87.53 FPS"}));
+    EXPECT_EQ(log.lines(), (Lines{"Source1 exist.", "Source1 conversion successful.", "Source2 loading, editing.",
+                                  "Result: 87.53 FPS"}));
     // The results file is left as it is; the copy holds the same bytes.
     EXPECT_EQ(test::readFile(csv()), bytes);
     EXPECT_EQ(test::readFile(copy()), bytes);
@@ -109,8 +107,7 @@ TEST_F(ResultReaderTest, EmptyThirdFieldIsFoundWithAnEmptyScoreAndNoErrorLine) {
 TEST_F(ResultReaderTest, OnlyTheThirdFieldOfTheFourthLineMatters) {
     // Numbers everywhere else (header lines, a fifth line) never reach the score.
     const char* files[] = {
-        "1,2,3,4\n5,6,7,8\n9,10,11,12\nx,y,42,z\n",
-        "a,b,99,d\na,b,98,d\na,b,97,d\nx,y,42,z\na,b,96,d\n",
+        "1,2,3,4\n5,6,7,8\n9,10,11,12\nx,y,42,z\n", "a,b,99,d\na,b,98,d\na,b,97,d\nx,y,42,z\na,b,96,d\n",
         "\n\n\nx,y,42,z\n13,14,15,16\n17,18,19,20",
         "h1\r\nh2\r\nh3\r\nx,y,42,z",  // no final line break
     };
@@ -152,8 +149,7 @@ TEST_F(ResultReaderTest, FileWithFewerThanFourLinesIsAPassWithoutResult) {
 
         EXPECT_FALSE(r.found) << '"' << bytes << '"';
         EXPECT_EQ(r.score, "");
-        EXPECT_EQ(log.lines(), (Lines{"Source1 exist.", "Source1 conversion successful.",
-                                      "Source2 loading, editing.",
+        EXPECT_EQ(log.lines(), (Lines{"Source1 exist.", "Source1 conversion successful.", "Source2 loading, editing.",
                                       ">>> ERROR <<< Source2 has fewer than four lines."}));
     }
 }
@@ -167,8 +163,7 @@ TEST_F(ResultReaderTest, CopyThatCannotBeMadeIsAPassWithoutResult) {
 
     EXPECT_FALSE(r.found);
     EXPECT_EQ(r.score, "");
-    EXPECT_EQ(log.lines(),
-              (Lines{"Source1 exist.", ">>> ERROR <<< Error handling. Source2 loading is impossible."}));
+    EXPECT_EQ(log.lines(), (Lines{"Source1 exist.", ">>> ERROR <<< Error handling. Source2 loading is impossible."}));
     EXPECT_TRUE(reader.ResultLines().empty());
 }
 

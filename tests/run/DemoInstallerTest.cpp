@@ -63,12 +63,12 @@ TEST_P(BuiltInDemos, MissingDemoIsCopiedFromTheProgramsFolder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, BuiltInDemos,
-    ::testing::Values(
-        BuiltInCase{0, "Quorvane - Coast", "qvn_coast1.dem", "qvn_coast1", "Built-in demo (qvn_coast1.dem) exist."},
-        BuiltInCase{1, "Quorvane - d3c171", "d3c171.dem", "d3c171", "Built-in demo (d3c171.dem) exist."},
-        BuiltInCase{2, "Raza3Z - demo4", "Raza3Z_demo4.dem", "Raza3Z_demo4", "Raza3Z_demo4.dem exist."},
-        BuiltInCase{3, "Raza3Z - demo5", "Raza3Z_demo5.dem", "Raza3Z_demo5", "Raza3Z_demo5.dem exist."},
-        BuiltInCase{4, "Raza3Z - demo6", "Raza3Z_demo6.dem", "Raza3Z_demo6", "Raza3Z_demo6.dem exist."}));
+    ::testing::Values(BuiltInCase{0, "Quorvane - Coast", "qvn_coast1.dem", "qvn_coast1",
+                                  "Built-in demo (qvn_coast1.dem) exist."},
+                      BuiltInCase{1, "Quorvane - d3c171", "d3c171.dem", "d3c171", "Built-in demo (d3c171.dem) exist."},
+                      BuiltInCase{2, "Raza3Z - demo4", "Raza3Z_demo4.dem", "Raza3Z_demo4", "Raza3Z_demo4.dem exist."},
+                      BuiltInCase{3, "Raza3Z - demo5", "Raza3Z_demo5.dem", "Raza3Z_demo5", "Raza3Z_demo5.dem exist."},
+                      BuiltInCase{4, "Raza3Z - demo6", "Raza3Z_demo6.dem", "Raza3Z_demo6", "Raza3Z_demo6.dem exist."}));
 
 TEST_F(DemoInstallerTest, UserDemoIsCopiedUnderItsOwnName) {
     writeFile(t.dir / "elsewhere/My.Run-2.DEM", "user demo");
@@ -143,9 +143,8 @@ TEST_F(DemoInstallerTest, TheWaitEndsWhenTheDemoAppears) {
 
 TEST(DemoNames, FinalDemExtensionIsRemoved) {
     const std::pair<std::string, std::string> cases[] = {
-        {"a.dem", "a"},         {"A.DEM", "A"}, {"my.demo.dem", "my.demo"}, {"x", "x"},
-        {"x.dm", "x.dm"},       {".dem", ""},   {"dem", "dem"},             {"run.Dem", "run"},
-        {"a.dem.bak", "a.dem.bak"}};
+        {"a.dem", "a"}, {"A.DEM", "A"},     {"my.demo.dem", "my.demo"}, {"x", "x"}, {"x.dm", "x.dm"}, {".dem", ""},
+        {"dem", "dem"}, {"run.Dem", "run"}, {"a.dem.bak", "a.dem.bak"}};
     for (const auto& [file, name] : cases) EXPECT_EQ(demoNameOfFile(file), name) << file;
 }
 

@@ -172,23 +172,38 @@ TEST_P(AutoexecBytes, TemplateFollowedByTheAddedLines) {
 INSTANTIATE_TEST_SUITE_P(
     Choices, AutoexecBytes,
     ::testing::Values(
-        AddedLinesCase{0, 0, 0, 3,
-                       {"mat_forceaniso 1", "mat_trilinear 0", "mat_antialias 0", "mat_dxlevel 90", "mat_vsync 0",
-                        "fps_max 500"}},
-        AddedLinesCase{0, 1, 1, 0,
-                       {"mat_forceaniso 1", "mat_trilinear 1", "mat_antialias 2", "mat_dxlevel 70", "mat_vsync 0",
-                        "fps_max 500"}},
-        AddedLinesCase{1, 2, 2, 1,
-                       {"mat_forceaniso 2", "mat_trilinear 0", "mat_antialias 4", "mat_dxlevel 80", "mat_vsync 0",
-                        "fps_max 500"}},
-        AddedLinesCase{1, 3, 3, 2,
-                       {"mat_forceaniso 4", "mat_trilinear 0", "mat_antialias 6", "mat_dxlevel 81", "mat_vsync 0",
-                        "fps_max 500"}},
-        AddedLinesCase{0, 4, 4, 3,
-                       {"mat_forceaniso 8", "mat_trilinear 0", "mat_antialias 8", "mat_dxlevel 90", "mat_vsync 0",
-                        "fps_max 500"}},
-        AddedLinesCase{2, 5, 5, 3,
-                       {"mat_forceaniso 16", "mat_trilinear 0", "mat_dxlevel 90", "mat_vsync 0", "fps_max 500"}},
+        AddedLinesCase{
+            0,
+            0,
+            0,
+            3,
+            {"mat_forceaniso 1", "mat_trilinear 0", "mat_antialias 0", "mat_dxlevel 90", "mat_vsync 0", "fps_max 500"}},
+        AddedLinesCase{
+            0,
+            1,
+            1,
+            0,
+            {"mat_forceaniso 1", "mat_trilinear 1", "mat_antialias 2", "mat_dxlevel 70", "mat_vsync 0", "fps_max 500"}},
+        AddedLinesCase{
+            1,
+            2,
+            2,
+            1,
+            {"mat_forceaniso 2", "mat_trilinear 0", "mat_antialias 4", "mat_dxlevel 80", "mat_vsync 0", "fps_max 500"}},
+        AddedLinesCase{
+            1,
+            3,
+            3,
+            2,
+            {"mat_forceaniso 4", "mat_trilinear 0", "mat_antialias 6", "mat_dxlevel 81", "mat_vsync 0", "fps_max 500"}},
+        AddedLinesCase{
+            0,
+            4,
+            4,
+            3,
+            {"mat_forceaniso 8", "mat_trilinear 0", "mat_antialias 8", "mat_dxlevel 90", "mat_vsync 0", "fps_max 500"}},
+        AddedLinesCase{
+            2, 5, 5, 3, {"mat_forceaniso 16", "mat_trilinear 0", "mat_dxlevel 90", "mat_vsync 0", "fps_max 500"}},
         AddedLinesCase{0, 6, 0, 3, {"mat_antialias 0", "mat_dxlevel 90", "mat_vsync 0", "fps_max 500"}},
         // Both "From System": only the DirectX, vsync and frame-cap lines.
         AddedLinesCase{0, 6, 5, 3, {"mat_dxlevel 90", "mat_vsync 0", "fps_max 500"}},
@@ -202,15 +217,15 @@ TEST_F(GameConfigTest, ValuesOfAChoiceWithNothingSelectedStayFromThePreviousRun)
     restore();
     choose(0, -1, -1, -1);
     ASSERT_TRUE(prepare());
-    EXPECT_EQ(get("autoexec.cfg"),
-              crlf(concat(kMaxLines, {"mat_forceaniso 8", "mat_trilinear 0", "mat_antialias 4", "mat_dxlevel 80",
-                                      "mat_vsync 0", "fps_max 500"})));
+    EXPECT_EQ(get("autoexec.cfg"), crlf(concat(kMaxLines, {"mat_forceaniso 8", "mat_trilinear 0", "mat_antialias 4",
+                                                           "mat_dxlevel 80", "mat_vsync 0", "fps_max 500"})));
     restore();
     // A second run with "From System" filtering has no filter lines: the
     // template does not keep the lines of the run before.
     choose(1, 6, 0, 3);
     ASSERT_TRUE(prepare());
-    EXPECT_EQ(get("autoexec.cfg"), crlf(concat(kMinLines, {"mat_antialias 0", "mat_dxlevel 90", "mat_vsync 0", "fps_max 500"})));
+    EXPECT_EQ(get("autoexec.cfg"),
+              crlf(concat(kMinLines, {"mat_antialias 0", "mat_dxlevel 90", "mat_vsync 0", "fps_max 500"})));
 }
 
 TEST_F(GameConfigTest, SetFilterLinesLogsBothPositions) {
@@ -218,7 +233,8 @@ TEST_F(GameConfigTest, SetFilterLinesLogsBothPositions) {
     gc.SetFilterLines();
     choose(0, 6, 5, 3);
     gc.SetFilterLines();
-    EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"Set filters (AF1-AF2/AA): 3,-1", "Set filters (AF1-AF2/AA): 6,5"}));
+    EXPECT_EQ(t.log.lines(),
+              (std::vector<std::string>{"Set filters (AF1-AF2/AA): 3,-1", "Set filters (AF1-AF2/AA): 6,5"}));
     EXPECT_EQ(t.ctx.run.FilterLine1, "");
     EXPECT_EQ(t.ctx.run.AALine, "");
 }
@@ -234,17 +250,19 @@ TEST_F(GameConfigTest, RunWithTheUsersFilesKeepsThemAsideAndRestoresThem) {
     EXPECT_EQ(get("autoexec_old.cfg"), kUserAutoexec);
     EXPECT_EQ(get("config.cfg"), kUserConfig);
     EXPECT_EQ(t.ctx.run.DetailName, "Maximum");
-    EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"Rc exist: changed to old.", "Rc: file saved.",
-                                                       "CFG file exist: changed to old.", "Set filters (AF1-AF2/AA): 6,5",
-                                                       "Details: maximum.", "Hardware DirectX level: DirectX 9"}));
+    EXPECT_EQ(t.log.lines(),
+              (std::vector<std::string>{"Rc exist: changed to old.", "Rc: file saved.",
+                                        "CFG file exist: changed to old.", "Set filters (AF1-AF2/AA): 6,5",
+                                        "Details: maximum.", "Hardware DirectX level: DirectX 9"}));
     EXPECT_TRUE(gc.restorePending());
 
     const auto before = t.log.lines().size();
     restore();
-    EXPECT_EQ(t.logFrom(before),
-              (std::vector<std::string>{"Config file: deleted. Restored original.", "RC file: deleted. Restored original."}));
-    EXPECT_EQ(folderFiles(t.cfg()), (std::map<std::string, std::string>{
-                                        {"valve.rc", kUserRc}, {"autoexec.cfg", kUserAutoexec}, {"config.cfg", kUserConfig}}));
+    EXPECT_EQ(t.logFrom(before), (std::vector<std::string>{"Config file: deleted. Restored original.",
+                                                           "RC file: deleted. Restored original."}));
+    EXPECT_EQ(folderFiles(t.cfg()),
+              (std::map<std::string, std::string>{
+                  {"valve.rc", kUserRc}, {"autoexec.cfg", kUserAutoexec}, {"config.cfg", kUserConfig}}));
     EXPECT_FALSE(gc.restorePending());
 }
 
@@ -334,8 +352,9 @@ TEST_F(GameConfigTest, TakenBackupNamesKeepTheOlderUserFiles) {
     EXPECT_EQ(get("config_old.cfg"), kUserConfig);
     EXPECT_EQ(t.log.lines()[0], "Old backup found: valve_old.rc restored to valve.rc.");
     restore();
-    EXPECT_EQ(folderFiles(t.cfg()), (std::map<std::string, std::string>{
-                                        {"valve.rc", kUserRc}, {"autoexec.cfg", kUserAutoexec}, {"config.cfg", kUserConfig}}));
+    EXPECT_EQ(folderFiles(t.cfg()),
+              (std::map<std::string, std::string>{
+                  {"valve.rc", kUserRc}, {"autoexec.cfg", kUserAutoexec}, {"config.cfg", kUserConfig}}));
 }
 
 TEST_F(GameConfigTest, CustomLevelReplacesConfigCfgAfterAutoexecAndRestoresIt) {
@@ -354,9 +373,9 @@ TEST_F(GameConfigTest, CustomLevelReplacesConfigCfgAfterAutoexecAndRestoresIt) {
     EXPECT_EQ(t.ctx.run.DetailName, "Custom");
     EXPECT_EQ(get("config.cfg"), kCustomBytes);
     EXPECT_EQ(get("config_old.cfg"), kUserConfig);
-    EXPECT_EQ(t.logFrom(1), (std::vector<std::string>{"Details: custom.",
-                                                      "Config file exist: old - renamed to config_old.cfg, new - saved.",
-                                                      "Hardware DirectX level: DirectX 8.1"}));
+    EXPECT_EQ(t.logFrom(1), (std::vector<std::string>{
+                                "Details: custom.", "Config file exist: old - renamed to config_old.cfg, new - saved.",
+                                "Hardware DirectX level: DirectX 8.1"}));
     const auto before = t.log.lines().size();
     restore();
     EXPECT_EQ(t.logFrom(before), (std::vector<std::string>{"Config.cfg file: deleted. Restored original."}));
@@ -540,8 +559,8 @@ struct KillCase {
 };
 
 std::string nameOf(const KillCase& c) {
-    return std::string(c.rc ? "Rc" : "NoRc") + (c.autoexec ? "Autoexec" : "NoAutoexec") + (c.config ? "Config" : "NoConfig") +
-           (c.detail == 2 ? "Custom" : "Maximum");
+    return std::string(c.rc ? "Rc" : "NoRc") + (c.autoexec ? "Autoexec" : "NoAutoexec") +
+           (c.config ? "Config" : "NoConfig") + (c.detail == 2 ? "Custom" : "Maximum");
 }
 std::string caseName(const ::testing::TestParamInfo<KillCase>& info) { return nameOf(info.param); }
 void PrintTo(const KillCase& c, std::ostream* os) { *os << nameOf(c); }

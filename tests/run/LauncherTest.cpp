@@ -39,13 +39,15 @@ TEST(LaunchCommand, PiecesInOrderWithBlanksWherePiecesAreUnset) {
          "steam.exe -applaunch 220 -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 800 -height 600 "
          "+r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1"},
         {0, runWith("+r_fastzreject 1", "-refresh 60", "-heapsize 128000", "d3c171"),
-         "steam.exe -applaunch 220 -console" + opts + "640 -height 480 +r_fastzreject 1 -refresh 60 -heapsize 128000 +timedemoquit d3c171"},
+         "steam.exe -applaunch 220 -console" + opts +
+             "640 -height 480 +r_fastzreject 1 -refresh 60 -heapsize 128000 +timedemoquit d3c171"},
         {2, runWith("+r_fastzreject 0", "", "-heapsize 256000", "x"),
          "steam.exe -applaunch 220" + opts + "1024 -height 768 +r_fastzreject 0  -heapsize 256000 +timedemoquit x"},
         {3, runWith("+r_fastzreject 0", "-refresh 85", "", "x"),
          "steam.exe -applaunch 220" + opts + "1280 -height 1024 +r_fastzreject 0 -refresh 85  +timedemoquit x"},
         {4, runWith("+r_fastzreject 1", "-refresh 70", "-heapsize 1024000", ""),
-         "steam.exe -applaunch 220" + opts + "1600 -height 1200 +r_fastzreject 1 -refresh 70 -heapsize 1024000 +timedemoquit "},
+         "steam.exe -applaunch 220" + opts +
+             "1600 -height 1200 +r_fastzreject 1 -refresh 70 -heapsize 1024000 +timedemoquit "},
         {5, runWith("+r_fastzreject 0", "", "", "Raza3Z_demo6"),
          "steam.exe -applaunch 220" + opts + "2048 -height 1536 +r_fastzreject 0   +timedemoquit Raza3Z_demo6"},
     };
@@ -140,8 +142,9 @@ TEST_F(LauncherTest, OfferSteamStartDeclined) {
     t.view.setEnabled(Control::BenchButton, false);
     launcher.OfferSteamStart();
     EXPECT_EQ(t.dialogs.confirmations, std::vector<std::string>{"Error! The STEAM not running. Run now?"});
-    EXPECT_EQ(t.view.statusHistory, (std::vector<std::string>{"Error! The Steam NOT running!",
-                                                              "Please RUN the Steam (online or offline) before bench."}));
+    EXPECT_EQ(t.view.statusHistory,
+              (std::vector<std::string>{"Error! The Steam NOT running!",
+                                        "Please RUN the Steam (online or offline) before bench."}));
     EXPECT_EQ(t.view.repaints, 1);
     EXPECT_TRUE(t.view.isEnabled(Control::BenchButton));
     EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"", "The Steam NOT running! Waiting..."}));
@@ -284,9 +287,10 @@ TEST_F(LauncherTest, BadSteamFolderFailsTheStart) {
     std::optional<LaunchResult> result;
     launcher.LaunchPass(1280, [&](LaunchResult r) { result = r; });
     EXPECT_EQ(result, LaunchResult::StartFailed);  // at once
-    EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"", ">>> ERROR <<< Error handling. Vantor.bat save is impossible.",
-                                                       ">>> ERROR <<< Error handling. CP CurrentDirectory not exist.",
-                                                       ">>> ERROR <<< Error handling. CP run error 1280×1024."}));
+    EXPECT_EQ(t.log.lines(),
+              (std::vector<std::string>{"", ">>> ERROR <<< Error handling. Vantor.bat save is impossible.",
+                                        ">>> ERROR <<< Error handling. CP CurrentDirectory not exist.",
+                                        ">>> ERROR <<< Error handling. CP run error 1280×1024."}));
     EXPECT_EQ(t.view.status(), kProgramErrorStatus);
     EXPECT_TRUE(t.view.isEnabled(Control::BenchButton));
     EXPECT_EQ(t.processes.calls, 0);
@@ -377,12 +381,14 @@ TEST(LauncherWithSimulator, PassRunsTheSimulatedGameAndTheRestoreKeepsThePlayers
     ASSERT_TRUE(config.BackupGameConfig());
     std::optional<bool> demoOk, detailOk;
     demos.InstallDemo([&](bool ok) { demoOk = ok; });
-    ASSERT_TRUE(runLoopUntil(loop, [&] { return demoOk.has_value(); }, 5000));
+    ASSERT_TRUE(runLoopUntil(
+        loop, [&] { return demoOk.has_value(); }, 5000));
     ASSERT_EQ(demoOk, true);
     config.SetFilterLines();
     config.SetDXLine();
     config.WriteDetailConfig([&](bool ok) { detailOk = ok; });
-    ASSERT_TRUE(runLoopUntil(loop, [&] { return detailOk.has_value(); }, 5000));
+    ASSERT_TRUE(runLoopUntil(
+        loop, [&] { return detailOk.has_value(); }, 5000));
     launcher.SetLaunchOptions();
 
     std::optional<LaunchResult> result;
@@ -390,17 +396,21 @@ TEST(LauncherWithSimulator, PassRunsTheSimulatedGameAndTheRestoreKeepsThePlayers
         result = r;
         events.push_back("done");
     });
-    ASSERT_TRUE(runLoopUntil(loop, [&] { return result.has_value(); }, 20000));
+    ASSERT_TRUE(runLoopUntil(
+        loop, [&] { return result.has_value(); }, 20000));
     ASSERT_EQ(result, LaunchResult::Running);
     EXPECT_EQ(log.lines().back(), "START HL2 in 800×600.");
     // The list holds names only, so another test's simulated game may have
     // ended the wait; this installation's game shows up all the same.
-    EXPECT_TRUE(runLoopUntil(loop, [&] { return programRuns(game); }, 10000));
-    ASSERT_TRUE(runLoopUntil(loop, [&] { return events.size() == 2; }, 10000));
+    EXPECT_TRUE(runLoopUntil(
+        loop, [&] { return programRuns(game); }, 10000));
+    ASSERT_TRUE(runLoopUntil(
+        loop, [&] { return events.size() == 2; }, 10000));
     EXPECT_EQ(events, (std::vector<std::string>{"done", "terminate 0"}));
 
     const std::string csv = ctx.paths.ResultsPath + "sourcebench.csv";
-    ASSERT_TRUE(runLoopUntil(loop, [&] { return exists(csv) && !programRuns(game); }, 20000));
+    ASSERT_TRUE(runLoopUntil(
+        loop, [&] { return exists(csv) && !programRuns(game); }, 20000));
     std::vector<std::string> resultLines;
     ASSERT_TRUE(readTextLines(csv, resultLines));
     EXPECT_GE(resultLines.size(), 4u);
@@ -410,6 +420,7 @@ TEST(LauncherWithSimulator, PassRunsTheSimulatedGameAndTheRestoreKeepsThePlayers
 
     bool restored = false;
     config.RestoreGameConfig([&] { restored = true; });
-    ASSERT_TRUE(runLoopUntil(loop, [&] { return restored; }, 5000));
+    ASSERT_TRUE(runLoopUntil(
+        loop, [&] { return restored; }, 5000));
     EXPECT_EQ(folderFiles(ctx.paths.CFGPath), playersFiles);
 }

@@ -29,8 +29,11 @@ public:
         const std::vector<std::string>& extraEnv = {}, const std::string& name = "cli")
         : out_(dir + name + ".out"), err_(dir + name + ".err") {
         const std::string exe = std::string(VANTOR_BIN_DIR) + "/vantor-cli";
-        std::vector<std::string> env = {"VANTOR_REGISTRY=" + hive, "VANTOR_TIME_SCALE=20", "VANTOR_NO_SHELL_OPEN=1",
-                                        "PATH=/usr/bin:/bin", "HOME=" + dir,
+        std::vector<std::string> env = {"VANTOR_REGISTRY=" + hive,
+                                        "VANTOR_TIME_SCALE=20",
+                                        "VANTOR_NO_SHELL_OPEN=1",
+                                        "PATH=/usr/bin:/bin",
+                                        "HOME=" + dir,
                                         "VANTOR_PROCESS_ROOT=" + std::filesystem::canonical(dir).string()};
         env.insert(env.end(), extraEnv.begin(), extraEnv.end());
         std::vector<char*> envp;

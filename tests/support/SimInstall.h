@@ -53,9 +53,9 @@ public:
                           "' --bin '" + VANTOR_SIM_DIR + "'" + (userFiles ? "" : " --no-user-files") + " >/dev/null";
         ok = std::system(cmd.c_str()) == 0;
         // The program's own folder with the demos the build places beside it.
-        std::system(("mkdir -p '" + bench() + "' && cp -r '" + std::string(VANTOR_BIN_DIR) + "/Demos' '" + bench() +
-                     "'")
-                        .c_str());
+        std::system(
+            ("mkdir -p '" + bench() + "' && cp -r '" + std::string(VANTOR_BIN_DIR) + "/Demos' '" + bench() + "'")
+                .c_str());
     }
     ~SimInstall() { endAll(); }
 

@@ -1,11 +1,11 @@
 #pragma once
 // A temporary folder removed with the object, and small file helpers for tests.
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
-#include <unistd.h>
 
 namespace vantor::test {
 

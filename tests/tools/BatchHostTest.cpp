@@ -80,8 +80,7 @@ const std::string kNotRecognized =
 TEST(BatchHost, SplitsWordsAtBlanksAndGroupsThemByDoubleQuotes) {
     TempDir dir;
     writeProgram(dir / "showargs", "for a in \"$@\"; do printf '[%s]' \"$a\"; done > args.txt\n");
-    writeFile(dir / "run.bat",
-              "showargs one   \"two words\" \"\" th\"re\"e C:\\steam\\x.exe\t\"tab\there\"\r\n");
+    writeFile(dir / "run.bat", "showargs one   \"two words\" \"\" th\"re\"e C:\\steam\\x.exe\t\"tab\there\"\r\n");
     const BatchResult r = runBatch(dir / "run.bat", dir.path(), dir);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.stderrText, "");

@@ -40,8 +40,9 @@ const std::string kSourceDir = VANTOR_SOURCE_DIR;
 
 // The options of a pass as the program's launch command gives them (800 x 600).
 const std::vector<std::string> kPassOptions = {
-    "-preload", "-novid", "-mat_preloadshaders", "-nocdaudio", "-nosound", "-width", "800", "-height", "600",
-    "+r_fastzreject", "0", "-refresh", "75", "-heapsize", "64000", "+timedemoquit", "qvn_coast1"};
+    "-preload", "-novid",        "-mat_preloadshaders", "-nocdaudio", "-nosound", "-width", "800",
+    "-height",  "600",           "+r_fastzreject",      "0",          "-refresh", "75",     "-heapsize",
+    "64000",    "+timedemoquit", "qvn_coast1"};
 
 std::vector<std::string> passOptions(const std::string& width, const std::string& height,
                                      const std::string& demo = "qvn_coast1") {
@@ -137,8 +138,8 @@ std::vector<std::string> splitFields(const std::string& line) {
 
 // Runs scripts/make-sim-install; returns what it printed (trimmed), or "" when it failed.
 std::string makeInstall(const std::string& dir, const std::string& extra = {}) {
-    const std::string cmd = "'" + kSourceDir + "/scripts/make-sim-install' '" + dir + "' --bin '" + kSimDir +
-                            "' " + extra + " 2>/dev/null";
+    const std::string cmd =
+        "'" + kSourceDir + "/scripts/make-sim-install' '" + dir + "' --bin '" + kSimDir + "' " + extra + " 2>/dev/null";
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return {};
     std::string out;
@@ -215,7 +216,8 @@ protected:
     }
 
     // Runs hl2.exe directly and waits for it; the game's own configuration as given.
-    Ended runGame(const std::vector<std::string>& options, const std::vector<std::string>& env = {"VANTOR_SIM_PLAY_MS=0"}) {
+    Ended runGame(const std::vector<std::string>& options,
+                  const std::vector<std::string>& env = {"VANTOR_SIM_PLAY_MS=0"}) {
         std::error_code ec;
         fs::remove(result(), ec);
         std::vector<std::string> args{gameExe()};
@@ -239,7 +241,8 @@ std::string rcBytes(const std::vector<std::string>& lines) {
     return s;
 }
 
-const std::string kProgramValveRc = rcBytes({"// Pellmarr & Quorvane - rc details", "", "exec autoexec.cfg", "", "stuffcmds"});
+const std::string kProgramValveRc =
+    rcBytes({"// Pellmarr & Quorvane - rc details", "", "exec autoexec.cfg", "", "stuffcmds"});
 
 }  // namespace
 
@@ -248,7 +251,8 @@ const std::string kProgramValveRc = rcBytes({"// Pellmarr & Quorvane - rc detail
 TEST_F(Simulator, ScriptLaysOutInstallationWithHiveAndUserFiles) {
     EXPECT_EQ(readFile(root_ + "registry.reg"),
               "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Valve\\Steam]\r\n"
-              "\"SteamExe\"=\"" + root_ + "Steam/steam.exe\"\r\n");
+              "\"SteamExe\"=\"" +
+                  root_ + "Steam/steam.exe\"\r\n");
     EXPECT_EQ(::access(steamExe().c_str(), X_OK), 0);
     EXPECT_EQ(::access(gameExe().c_str(), X_OK), 0);
     for (const char* f : {"valve.rc", "autoexec.cfg", "config.cfg"}) {
@@ -259,10 +263,11 @@ TEST_F(Simulator, ScriptLaysOutInstallationWithHiveAndUserFiles) {
 
     // Running it again keeps the player's files and the hive's other keys.
     writeFile(cfg() + "autoexec.cfg", "changed by the player\r\n");
-    const std::string hive = "Windows Registry Editor Version 5.00\r\n\r\n"
-                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\Vantor]\r\n\"Demo\"=\"3\"\r\n\r\n"
-                             "[HKEY_CURRENT_USER\\Software\\Valve\\Steam]\r\n\"Language\"=\"english\"\r\n"
-                             "\"SteamExe\"=\"c:/elsewhere/steam.exe\"\r\n";
+    const std::string hive =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvane\\Vantor]\r\n\"Demo\"=\"3\"\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Valve\\Steam]\r\n\"Language\"=\"english\"\r\n"
+        "\"SteamExe\"=\"c:/elsewhere/steam.exe\"\r\n";
     writeFile(root_ + "registry.reg", hive);
     ASSERT_EQ(makeInstall(root_ + "."), root_ + "registry.reg");
     EXPECT_EQ(readFile(cfg() + "autoexec.cfg"), "changed by the player\r\n");
@@ -287,8 +292,8 @@ TEST_F(Simulator, ScriptOptionsForAccountsAndNoUserFiles) {
 // ---- Steam ----------------------------------------------------------------------
 
 TEST_F(Simulator, SteamClientStaysUpUntilEnded) {
-    const std::vector<std::pair<std::vector<std::string>, int>> cases = {
-        {{steamExe()}, SIGTERM}, {{steamExe(), "-silent"}, SIGINT}};
+    const std::vector<std::pair<std::vector<std::string>, int>> cases = {{{steamExe()}, SIGTERM},
+                                                                         {{steamExe(), "-silent"}, SIGINT}};
     for (const auto& [args, sig] : cases) {
         const pid_t pid = spawn(args);
         ASSERT_GT(pid, 0);
@@ -421,7 +426,9 @@ TEST_F(GameFrameRate, HeavierSettingsGiveFewerFramesPerSecond) {
         {"no AA vs 4x", {base, "1280", "1024"}, {kMax + added("1", "4", "90"), "1280", "1024"}},
         {"4x vs 8x AA", {kMax + added("1", "4", "90"), "1280", "1024"}, {kMax + added("1", "8", "90"), "1280", "1024"}},
         {"bilinear vs 16x aniso", {base, "1600", "1200"}, {kMax + added("16", "0", "90"), "1600", "1200"}},
-        {"DirectX 7 vs 8", {kMax + added("1", "0", "70"), "1280", "1024"}, {kMax + added("1", "0", "80"), "1280", "1024"}},
+        {"DirectX 7 vs 8",
+         {kMax + added("1", "0", "70"), "1280", "1024"},
+         {kMax + added("1", "0", "80"), "1280", "1024"}},
         {"DirectX 8.1 vs 9", {kMax + added("1", "0", "81"), "1280", "1024"}, {base, "1280", "1024"}},
         {"light vs heavy demo", {base, "1024", "768", "qvn_coast1"}, {base, "1024", "768", "d3c171"}},
     };
@@ -468,17 +475,27 @@ TEST_F(Simulator, GameReadsItsConfigurationInOrder) {
         {"no valve.rc runs autoexec.cfg", "", "", "mat_antialias 8\r\n", {}, "8"},
         {"the program's valve.rc", "", kProgramValveRc, "mat_antialias 4\r\n", {}, "4"},
         {"command line at stuffcmds", "", kProgramValveRc, "mat_antialias 4\r\n", {"+mat_antialias", "2"}, "2"},
-        {"stuffcmds before exec", "", rcBytes({"stuffcmds", "exec autoexec"}), "mat_antialias 4\r\n",
-         {"+mat_antialias", "2"}, "4"},
-        {"comments, quotes, ';'", "", kProgramValveRc,
-         "// mat_antialias 8\r\n\r\nmat_picmip 1; mat_antialias \"6\" // six\r\n  MAT_ANTIALIAS\t\"2\"\n", {}, "2"},
+        {"stuffcmds before exec",
+         "",
+         rcBytes({"stuffcmds", "exec autoexec"}),
+         "mat_antialias 4\r\n",
+         {"+mat_antialias", "2"},
+         "4"},
+        {"comments, quotes, ';'",
+         "",
+         kProgramValveRc,
+         "// mat_antialias 8\r\n\r\nmat_picmip 1; mat_antialias \"6\" // six\r\n  MAT_ANTIALIAS\t\"2\"\n",
+         {},
+         "2"},
         {"nested exec", "", kProgramValveRc, "exec more.cfg\r\n", {}, "8"},
     };
     writeFile(cfg() + "more.cfg", "mat_antialias 8\r\n");
     for (const auto& c : cases) {
         writeFile(cfg() + "config.cfg", c.config);
-        if (c.valveRc.empty()) fs::remove(cfg() + "valve.rc");
-        else writeFile(cfg() + "valve.rc", c.valveRc);
+        if (c.valveRc.empty())
+            fs::remove(cfg() + "valve.rc");
+        else
+            writeFile(cfg() + "valve.rc", c.valveRc);
         writeFile(cfg() + "autoexec.cfg", c.autoexec);
         auto options = passOptions("1024", "768");
         options.insert(options.begin(), c.extra.begin(), c.extra.end());

@@ -123,8 +123,7 @@ std::string format(const char* fmt, double v) {
 }
 
 // Temporary file in the same folder, then a rename: a reader never sees half a file.
-bool writeAtomic(const std::string& folder, const std::string& name, const std::string& bytes,
-                 std::string& error) {
+bool writeAtomic(const std::string& folder, const std::string& name, const std::string& bytes, std::string& error) {
     std::string tmpl = folder + "/." + name + ".XXXXXX";
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0) {
@@ -179,8 +178,10 @@ int main(int argc, char** argv) {
     if (opt.conDebug || knobs.get("condebug") == "1") log.toFile(modFolder + "/console.log");
 
     std::string mode;
-    if (const char* resolved = std::getenv(kResolvedModeVar)) mode = resolved;
-    else mode = resolveMode(knobs, steamFolder, widthText);
+    if (const char* resolved = std::getenv(kResolvedModeVar))
+        mode = resolved;
+    else
+        mode = resolveMode(knobs, steamFolder, widthText);
 
     GameConsole console(modFolder + "/cfg", opt.commands, [&](const std::string& m) { log(m); });
     console.boot();
@@ -194,10 +195,9 @@ int main(int argc, char** argv) {
     }
     std::string demoFile = console.value("timedemoquit");
     if (demoFile.empty()) waitUntilEnded();
-    const std::string demoName =
-        demoFile.size() > 4 && equalsNoCase(demoFile.substr(demoFile.size() - 4), ".dem")
-            ? demoFile.substr(0, demoFile.size() - 4)
-            : demoFile;
+    const std::string demoName = demoFile.size() > 4 && equalsNoCase(demoFile.substr(demoFile.size() - 4), ".dem")
+                                     ? demoFile.substr(0, demoFile.size() - 4)
+                                     : demoFile;
     demoFile = demoName + ".dem";
 
     const DemoInfo demo = readDemo(modFolder + "/" + demoFile);
@@ -215,8 +215,7 @@ int main(int argc, char** argv) {
 
     const RenderSettings settings = settingsFrom(console, opt.width, opt.height, opt.refresh);
     const double fps = framesPerSecond(settings, demo);
-    const std::string text =
-        resultText(mode, knobs.get("malformed", "short"), demoName, demo, settings, fps);
+    const std::string text = resultText(mode, knobs.get("malformed", "short"), demoName, demo, settings, fps);
     std::string error;
     if (!writeAtomic(modFolder, kResultFile, text, error)) {
         log(std::string("cannot write ") + kResultFile + ": " + error);

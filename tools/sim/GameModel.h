@@ -12,21 +12,21 @@ class GameConsole;
 struct RenderSettings {
     int width = 640;
     int height = 480;
-    double picmip = 0;            // mat_picmip: texture detail, 0 best .. 4
-    double rootLod = 0;           // r_rootlod: model detail, 0 best .. 2
-    double reduceFillRate = 0;    // mat_reducefillrate
-    double waterExpensive = 1;    // r_waterforceexpensive
+    double picmip = 0;                // mat_picmip: texture detail, 0 best .. 4
+    double rootLod = 0;               // r_rootlod: model detail, 0 best .. 2
+    double reduceFillRate = 0;        // mat_reducefillrate
+    double waterExpensive = 1;        // r_waterforceexpensive
     double waterReflectEntities = 0;  // r_waterforcereflectentities
-    double shadowToTexture = 1;   // r_shadowrendertotexture
-    double detailDist = 1200;     // cl_detaildist
-    double aniso = 1;             // mat_forceaniso: 1 (none), 2, 4, 8, 16
-    double trilinear = 0;         // mat_trilinear
-    double antialias = 0;         // mat_antialias: 0, 2, 4, 6, 8
-    double dxLevel = 90;          // mat_dxlevel: 70, 80, 81, 90
-    double fastZ = 0;             // r_fastzreject
-    double refresh = 60;          // -refresh, the vsync cap
-    double vsync = 0;             // mat_vsync
-    double fpsMax = 300;          // fps_max, 0 for no cap
+    double shadowToTexture = 1;       // r_shadowrendertotexture
+    double detailDist = 1200;         // cl_detaildist
+    double aniso = 1;                 // mat_forceaniso: 1 (none), 2, 4, 8, 16
+    double trilinear = 0;             // mat_trilinear
+    double antialias = 0;             // mat_antialias: 0, 2, 4, 6, 8
+    double dxLevel = 90;              // mat_dxlevel: 70, 80, 81, 90
+    double fastZ = 0;                 // r_fastzreject
+    double refresh = 60;              // -refresh, the vsync cap
+    double vsync = 0;                 // mat_vsync
+    double fpsMax = 300;              // fps_max, 0 for no cap
 };
 
 // Settings from the console's variables; missing ones keep the defaults above.

@@ -126,8 +126,8 @@ void timeline(const Knobs& knobs, const char* event, long long ns, const std::st
     const std::string file = knobs.get("timeline");
     if (file.empty()) return;
     char line[128];
-    const int n = std::snprintf(line, sizeof line, "%s %lld %s\n", event, ns,
-                                width.empty() ? "-" : width.substr(0, 16).c_str());
+    const int n =
+        std::snprintf(line, sizeof line, "%s %lld %s\n", event, ns, width.empty() ? "-" : width.substr(0, 16).c_str());
     const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0 || ::write(fd, line, static_cast<std::size_t>(n)) != n)
         std::fprintf(stderr, "vantor-sim: cannot append to timeline %s: %s\n", file.c_str(), std::strerror(errno));
@@ -136,8 +136,7 @@ void timeline(const Knobs& knobs, const char* event, long long ns, const std::st
 
 void sleepMs(long ms) {
     timespec left{ms / 1000, (ms % 1000) * 1000000L};
-    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
-    }
+    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {}
 }
 
 }  // namespace vantor::sim

@@ -15,9 +15,9 @@
 #include "SimKnobs.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -46,8 +46,7 @@ int runClient() {
     sigaddset(&set, SIGHUP);
     sigprocmask(SIG_BLOCK, &set, nullptr);
     int sig = 0;
-    while (sigwait(&set, &sig) != 0) {
-    }
+    while (sigwait(&set, &sig) != 0) {}
     return 0;
 }
 
@@ -81,8 +80,8 @@ std::string findGame(const std::string& steamFolder, const std::string& account,
 // Starts the game in its own session through a double fork, so it is nobody's
 // child here; its standard streams go to /dev/null (a game has no console) and
 // no descriptor of the caller is kept open.
-bool startDetached(const std::string& exe, const std::vector<std::string>& options,
-                   const std::string& mode, long delayMs) {
+bool startDetached(const std::string& exe, const std::vector<std::string>& options, const std::string& mode,
+                   long delayMs) {
     std::vector<std::string> args{exe};
     args.insert(args.end(), options.begin(), options.end());
     std::vector<char*> argv;
@@ -128,8 +127,7 @@ bool startDetached(const std::string& exe, const std::vector<std::string>& optio
         ::_exit(127);
     }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -139,7 +137,10 @@ int main(int argc, char** argv) {
     const long long startedNs = monotonicNs();
     int launch = -1;
     for (int i = 1; i < argc; ++i)
-        if (equalsNoCase(argv[i], "-applaunch")) { launch = i; break; }
+        if (equalsNoCase(argv[i], "-applaunch")) {
+            launch = i;
+            break;
+        }
     if (launch < 0) return runClient();
 
     if (launch + 1 >= argc) {
@@ -157,8 +158,7 @@ int main(int argc, char** argv) {
     std::string why;
     const std::string exe = findGame(steamFolder, knobs.get("account"), why);
     if (exe.empty()) {
-        std::fprintf(stderr, "steam.exe: application %s (Half-Life 2) is not installed: %s\n", kAppId,
-                     why.c_str());
+        std::fprintf(stderr, "steam.exe: application %s (Half-Life 2) is not installed: %s\n", kAppId, why.c_str());
         return 1;
     }
 
