@@ -28,12 +28,43 @@ std::string hl2PathFromFile(const std::string& file) {
     return hl2PathFromMatchFolder(file.substr(0, pos + 1));
 }
 
-std::string readSteamPath(SettingsStore& store) {
-    std::string steamExe;
-    if (store.openSteamKey() && store.exists(sv::SteamExe)) steamExe = store.read(sv::SteamExe);
+std::optional<std::string> readSteamExe(SettingsStore& store) {
+    std::optional<std::string> steamExe;
+    try {
+        if (store.openSteamKey() && store.exists(sv::SteamExe)) steamExe = store.read(sv::SteamExe);
+    } catch (...) {
+        store.useSettingsKey();
+        throw;
+    }
     store.useSettingsKey();
-    if (steamExe.empty()) return {};
-    return steamPathFromSteamExe(steamExe);
+    return steamExe;
+}
+
+std::string readSteamPath(SettingsStore& store) {
+    const auto steamExe = readSteamExe(store);
+    if (!steamExe || steamExe->empty()) return {};
+    return steamPathFromSteamExe(*steamExe);
+}
+
+std::string discoverGameFolder(const std::string& steamPath, SettingsStore& store) {
+    // An empty SteamPath would search the working folder.
+    if (!steamPath.empty()) {
+        if (std::string found = searchGameFolder(steamPath); !found.empty()) return found;
+    }
+    return chosenGameFolder(store);
+}
+
+std::string chosenGameFolder(SettingsStore& store) {
+    if (!store.open()) return {};
+    const std::string exe = store.read(sv::HL2Exe);
+    if (exe.empty() || !fileExists(exe)) return {};
+    return hl2PathFromFile(exe);
+}
+
+std::string storeChosenGame(SettingsStore& store, const std::string& exe) {
+    store.useSettingsKey();
+    if (store.open()) store.write(sv::HL2Exe, exe);
+    return hl2PathFromFile(exe);
 }
 
 std::string searchGameFolder(const std::string& steamPath) {

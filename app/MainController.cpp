@@ -8,7 +8,9 @@
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
 
+#include <filesystem>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 namespace vantor {
@@ -16,6 +18,10 @@ namespace {
 
 constexpr const char* kNoGameMessage =
     "You can't benchmark without the HL2! Please install HL2 before you benchmarking.";
+constexpr const char* kFindGameTitle = "Please find the hl2.exe!";
+constexpr const char* kGameFilter = "Half-Life 2 executable (hl2.exe)|hl2.exe";
+constexpr const char* kStopOnCloseQuestion =
+    "A benchmark is running. Stop it and close the program? Your game settings will be restored.";
 constexpr const char* kRecoveryQuestion =
     "Maybe the last time an error occured. The program restored the original settings, but found an "
     "autoexec.cfg file in your HL2 user folder. If it not yours, please delete it. Do you wish to delete "
@@ -34,9 +40,15 @@ std::string firstCharacters(const std::string& s, std::size_t n) {
 
 }  // namespace
 
+struct MainController::OpenerLink {
+    std::mutex mutex;
+    AppContext* ctx = nullptr;  // null once the controller has gone
+};
+
 MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop, Registry& registry,
                                ProcessQuery& processes)
-    : store_(registry),
+    : opener_(std::make_shared<OpenerLink>()),
+      store_(registry),
       ctx_(view, dialogs, loop, store_, log_, processes),
       config_(ctx_),
       demos_(ctx_),
@@ -45,12 +57,30 @@ MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop
       report_(ctx_, reader_, [this](std::function<void()> done) { config_.RestoreGameConfig(std::move(done)); }),
       sequencer_(ctx_, config_, demos_, launcher_, report_),
       options_(ctx_, config_, demos_) {
-    ctx_.shellOpen = [](const std::string& target) { shellOpen(target); };
+    opener_->ctx = &ctx_;
+    ctx_.shellOpen = [link = opener_](const std::string& target) {
+        shellOpen(target, [link, target](const std::string& error) {
+            if (error.empty()) return;
+            const std::lock_guard lock(link->mutex);
+            if (!link->ctx) return;
+            link->ctx->loop.post([link, target, error] {
+                AppContext* ctx = nullptr;
+                {
+                    const std::lock_guard uiLock(link->mutex);
+                    ctx = link->ctx;
+                }
+                if (ctx) ctx->openFailed(target, error);
+            });
+        });
+    };
     ctx_.physicalMemory = [] { return totalPhysicalMemory32(); };
     log_.setSaveFailureHandler([this](const std::string& text) { ctx_.view.setStatus(text); });
 }
 
-MainController::~MainController() = default;
+MainController::~MainController() {
+    const std::lock_guard lock(opener_->mutex);
+    opener_->ctx = nullptr;
+}
 
 void MainController::FormCreate(std::function<void()> done) {
     // Runs done once, whether start-up ends normally or at an error.
@@ -128,14 +158,14 @@ void MainController::startupSteps(std::function<void()> done) {
 
 void MainController::discoverSteamAndGame() {
     auto& paths = ctx_.paths;
-    paths.SteamPath = readSteamPath(store_);
-    if (paths.SteamPath.empty()) return;
-
-    paths.HL2Path = searchGameFolder(paths.SteamPath);
-    if (paths.HL2Path.empty()) {
-        auto chosen = ctx_.dialogs.openFile("Please find the hl2.exe!", "Half-Life 2 executable (hl2.exe)|hl2.exe");
+    const auto steamExe = readSteamExe(store_);
+    paths.SteamPath = steamExe ? steamPathFromSteamExe(*steamExe) : std::string();
+    paths.HL2Path = discoverGameFolder(paths.SteamPath, store_);
+    // With Steam's value present (even an empty one) the user is asked.
+    if (paths.HL2Path.empty() && steamExe) {
+        auto chosen = ctx_.dialogs.openFile(kFindGameTitle, kGameFilter);
         if (chosen && !chosen->empty()) {
-            paths.HL2Path = hl2PathFromFile(*chosen);
+            paths.HL2Path = storeChosenGame(store_, *chosen);
         } else {
             ctx_.dialogs.message(kNoGameMessage);
             ctx_.view.setEnabled(Control::BenchButton, false);
@@ -149,6 +179,37 @@ void MainController::discoverSteamAndGame() {
         paths.ResultsPath = resultsPathOf(paths.HL2Path);
     }
     store_.useSettingsKey();
+}
+
+void MainController::HL2PathButtonClick() {
+    if (sequencer_.running()) {
+        ctx_.dialogs.message("Please choose the game when the benchmark has ended.");
+        return;
+    }
+    auto chosen = ctx_.dialogs.openFile(kFindGameTitle, kGameFilter);
+    if (!chosen || chosen->empty()) return;
+    const std::string hl2 = hl2PathFromFile(*chosen);
+    if (!fileExists(*chosen) || hl2.empty()) {
+        ctx_.dialogs.message("There is no game executable at " + *chosen + ".");
+        return;
+    }
+    // Taken at once, and by later start-ups when discovery finds no game.
+    auto& paths = ctx_.paths;
+    paths.HL2Path = storeChosenGame(store_, *chosen);
+    paths.CFGPath = cfgPathOf(paths.HL2Path);
+    paths.ResultsPath = resultsPathOf(paths.HL2Path);
+    ctx_.view.setText(Field::HL2Path, paths.HL2Path);
+    if (store_.open()) store_.write(sv::Path, paths.HL2Path);
+    ctx_.view.setEnabled(Control::BenchButton, true);
+    ctx_.view.setStatus("Half-Life 2 folder: " + paths.HL2Path);
+    // An interrupted run may have left its files in this game's folder.
+    recoverLeftovers([this] {
+        try {
+            recoveryQuestion();
+        } catch (const SettingsError& e) {
+            ctx_.dialogs.error(e.what());
+        }
+    });
 }
 
 void MainController::decodeSettings() {
@@ -245,6 +306,55 @@ void MainController::FormCloseQuery(std::function<void()> done) {
         config_.RestoreGameConfig(std::move(finish));
     else
         finish();
+}
+
+bool MainController::CloseRequested(std::function<void()> close) {
+    if (!sequencer_.running()) {
+        if (close) close();
+        return true;
+    }
+    if (!ctx_.dialogs.confirm(kStopOnCloseQuestion)) return false;
+    // The run may have ended while the question was open.
+    sequencer_.Stop(std::move(close));
+    return true;
+}
+
+RunSummary MainController::runSummary() const {
+    const auto& view = ctx_.view;
+    RunSummary summary;
+    summary.status = view.status();
+    // As the file system names it (the saved form may hold a doubled separator).
+    if (!report_.savedReport().empty())
+        summary.report = std::filesystem::path(report_.savedReport()).lexically_normal().string();
+    summary.succeeded = !summary.report.empty();
+    summary.started = ctx_.run.StartTime;
+    const auto& ticked = sequencer_.ticked();
+    for (int i = 0; i < kResolutionCount; ++i)
+        if (ticked[static_cast<std::size_t>(i)]) summary.resolutions.push_back(resolutionText(i));
+    for (const auto& pass : report_.passScores()) {
+        for (int i = 0; i < kResolutionCount; ++i) {
+            if (pass.width != std::to_string(kWidths[i])) continue;
+            PassSummary p{kWidths[i], kHeights[i], resolutionText(i), std::nullopt};
+            if (pass.found) {
+                const auto first = pass.score.find_first_not_of(" \t");
+                const auto last = pass.score.find_last_not_of(" \t");
+                if (first != std::string::npos) p.score = pass.score.substr(first, last - first + 1);
+            }
+            summary.passes.push_back(std::move(p));
+        }
+    }
+    auto item = [&view](Choice c) { return std::string(choiceItemText(c, view.choice(c))); };
+    auto& s = summary.settings;
+    s.demo = ctx_.run.DemoTitle;
+    s.detail = ctx_.run.DetailName;
+    s.antialiasing = item(Choice::AA);
+    s.filtering = item(Choice::AF);
+    s.directx = item(Choice::DirectX);
+    s.heapsize = item(Choice::Heapsize);
+    s.refresh = item(Choice::Refresh);
+    s.fastZ = view.checked(Check::FastZ);
+    s.note = view.text(Field::NoteEdit);
+    return summary;
 }
 
 void MainController::AddInfoBoxClick() { vantor::AddInfoBoxClick(ctx_); }

@@ -7,6 +7,7 @@
 #include "core/AppContext.h"
 #include "report/ReportWriter.h"
 #include "report/ResultReader.h"
+#include "report/RunSummary.h"
 #include "run/DemoInstaller.h"
 #include "run/GameConfig.h"
 #include "run/Launcher.h"
@@ -37,6 +38,11 @@ public:
     void SpeedButton1Click();
     // The system close path; done runs when the program may close.
     void FormCloseQuery(std::function<void()> done);
+    // Either close while a run is under way: asks whether to stop the
+    // benchmark. Yes stops it as Stop does (the game closed, the user's files
+    // restored), then close runs; No keeps the program open and returns false.
+    // Without a run close runs at once.
+    bool CloseRequested(std::function<void()> close);
 
     // Whether start-up found the game (the run button stays disabled otherwise).
     bool gameFound() const { return !ctx_.paths.HL2Path.empty(); }
@@ -52,6 +58,12 @@ public:
     // The run button and the Stop action.
     void BenchButtonClick() { sequencer_.BenchButtonClick(); }
     void StopRun() { sequencer_.Stop(); }
+    // "Browse..." beside the game path: the user picks the game's executable,
+    // which is stored (HL2Exe) and taken at once.
+    void HL2PathButtonClick();
+    // The last run (or the one under way) for scripts: resolutions, scores,
+    // settings, report, status.
+    RunSummary runSummary() const;
     // "Add additional information" changed state.
     void AddInfoBoxClick();
 
@@ -64,6 +76,10 @@ private:
     void decodeSettings();
     void recoverLeftovers(std::function<void()> done);
     void recoveryQuestion();
+
+    // Carries the opener's failures back to the UI thread while the controller lives.
+    struct OpenerLink;
+    std::shared_ptr<OpenerLink> opener_;
 
     SettingsStore store_;
     DebugLog log_;

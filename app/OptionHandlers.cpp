@@ -148,4 +148,13 @@ void OptionHandlers::openSupport() { open(ctx_, kSupportAddress); }
 void OptionHandlers::openMail() { open(ctx_, kAuthorMail); }
 void OptionHandlers::openSponsor() { open(ctx_, kSponsorAddress); }
 
+void OptionHandlers::openReport(const std::string& file) {
+    if (!file.empty()) open(ctx_, file);
+}
+
+void OptionHandlers::openReportFolder(const std::string& file) {
+    const auto pos = file.find_last_of(kPathSep);
+    if (pos != std::string::npos) open(ctx_, file.substr(0, pos + 1));
+}
+
 }  // namespace vantor

@@ -63,6 +63,9 @@ public:
     void openSupport();  // Label8
     void openMail();     // ToolButton4, Label2
     void openSponsor();  // the sponsor banners
+    // The report of the last run and its folder.
+    void openReport(const std::string& file);
+    void openReportFolder(const std::string& file);
 
 private:
     AppContext& ctx_;

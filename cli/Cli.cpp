@@ -8,6 +8,7 @@
 #include "platform/ProcessList.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
+#include "report/RunSummary.h"
 
 #include <algorithm>
 #include <atomic>
@@ -21,6 +22,8 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <vector>
 
 namespace vantor {
 namespace {
@@ -29,11 +32,53 @@ constexpr const char* kUsage =
     "usage: vantor-cli discover\n"
     "       vantor-cli processes\n"
     "       vantor-cli start [--yes]\n"
-    "       vantor-cli run [--yes] [--log FILE]\n";
+    "       vantor-cli run [--yes] [--log FILE] [--json]\n"
+    "       vantor-cli set-game PATH\n"
+    "       vantor-cli --help\n";
 
-int usage() {
-    std::fputs(kUsage, stderr);
+constexpr const char* kHelp =
+    "\n"
+    "Commands:\n"
+    "  discover        print the folders start-up finds (BenchPath, SteamPath, HL2Path, CFGPath,\n"
+    "                  ResultsPath); exit 1 when no game is found\n"
+    "  processes       print \"id name\" for every running process\n"
+    "  start           start up and close as the window does, without a run: puts back what an\n"
+    "                  interrupted run left in the game's folder\n"
+    "  run             run a benchmark with the stored options; print the status lines, one score\n"
+    "                  line per resolution, then the report's path (exit 0 when a report was saved)\n"
+    "  set-game PATH   store PATH, the game's hl2.exe, as the game to use when discovery finds none\n"
+    "                  (the value HL2Exe in the settings)\n"
+    "  --help, -h      print this help\n"
+    "\n"
+    "Options:\n"
+    "  --yes       answer Yes to the program's questions (start Steam when it is not running, delete\n"
+    "              a leftover autoexec.cfg); without it every question is answered No\n"
+    "  --log FILE  write the run's debug log to FILE (Windows-1252, CR LF)\n"
+    "  --json      print the run as one JSON object instead (resolutions, scores, settings, report,\n"
+    "              status); the status lines go to stderr\n"
+    "\n"
+    "Settings: the .reg file named by the environment variable VANTOR_REGISTRY, else\n"
+    "$XDG_CONFIG_HOME/Quorvane/Vantor/registry.reg (~/.config/... without XDG_CONFIG_HOME). The\n"
+    "window stores the options there; run uses them.\n"
+    "\n"
+    "Exit codes: 0 done, 1 failed, 2 wrong usage.\n";
+
+constexpr const char* kSetGameHint = "choose its hl2.exe with `vantor-cli set-game PATH`";
+
+int usage(const std::string& problem) {
+    std::fprintf(stderr, "vantor-cli: %s\n%s", problem.c_str(), kUsage);
     return 2;
+}
+
+int help() {
+    std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+void printPaths(const Paths& p) {
+    std::printf("BenchPath: %s\nSteamPath: %s\nHL2Path: %s\nCFGPath: %s\nResultsPath: %s\n", p.BenchPath.c_str(),
+                p.SteamPath.c_str(), p.HL2Path.c_str(), p.CFGPath.c_str(), p.ResultsPath.c_str());
 }
 
 int processesCommand() {
@@ -69,23 +114,50 @@ int discoverCommand() {
     paths.BenchPath = executableFolder();
     try {
         paths.SteamPath = readSteamPath(store);
+        paths.HL2Path = discoverGameFolder(paths.SteamPath, store);
     } catch (const SettingsError& e) {
         std::fprintf(stderr, "vantor-cli: %s\n", e.what());
         return 1;
     }
-    if (!paths.SteamPath.empty()) paths.HL2Path = searchGameFolder(paths.SteamPath);
     paths.CFGPath = cfgPathOf(paths.HL2Path);
     paths.ResultsPath = resultsPathOf(paths.HL2Path);
-    std::printf("BenchPath: %s\nSteamPath: %s\nHL2Path: %s\nCFGPath: %s\nResultsPath: %s\n", paths.BenchPath.c_str(),
-                paths.SteamPath.c_str(), paths.HL2Path.c_str(), paths.CFGPath.c_str(), paths.ResultsPath.c_str());
-    if (paths.SteamPath.empty()) {
-        std::fputs("vantor-cli: Steam was not found (no SteamExe value in the registry).\n", stderr);
-        return 1;
-    }
+    printPaths(paths);
     if (paths.HL2Path.empty()) {
-        std::fputs("vantor-cli: hl2.exe was not found in the Steam folder.\n", stderr);
+        if (paths.SteamPath.empty())
+            std::fprintf(stderr, "vantor-cli: Steam was not found (no SteamExe value in the registry); %s.\n",
+                         kSetGameHint);
+        else
+            std::fprintf(stderr, "vantor-cli: hl2.exe was not found in the Steam folder; %s.\n", kSetGameHint);
         return 1;
     }
+    return 0;
+}
+
+// Stores the game's executable as the user's choice (HL2Exe).
+int setGameCommand(const std::string& given) {
+    std::error_code ec;
+    const std::string exe = std::filesystem::absolute(given, ec).lexically_normal().string();
+    if (ec || !fileExists(exe)) {
+        std::fprintf(stderr, "vantor-cli: there is no file %s\n", given.c_str());
+        return 1;
+    }
+    if (hl2PathFromFile(exe).empty()) {
+        std::fprintf(stderr, "vantor-cli: %s lies in no game folder\n", exe.c_str());
+        return 1;
+    }
+    auto registry = openPlatformRegistry();
+    SettingsStore store(*registry);
+    Paths paths;
+    try {
+        paths.HL2Path = storeChosenGame(store, exe);
+    } catch (const SettingsError& e) {
+        std::fprintf(stderr, "vantor-cli: %s\n", e.what());
+        return 1;
+    }
+    paths.CFGPath = cfgPathOf(paths.HL2Path);
+    paths.ResultsPath = resultsPathOf(paths.HL2Path);
+    std::printf("HL2Exe: %s\nHL2Path: %s\nCFGPath: %s\nResultsPath: %s\n", exe.c_str(), paths.HL2Path.c_str(),
+                paths.CFGPath.c_str(), paths.ResultsPath.c_str());
     return 0;
 }
 
@@ -130,8 +202,11 @@ private:
 // window, on a plain event loop, with the standard intervals divided by
 // VANTOR_TIME_SCALE when that is set.
 struct Session {
-    explicit Session(bool yes)
-        : dialogs(yes), registry(openPlatformRegistry()), controller(view, dialogs, loop, *registry, processes) {
+    explicit Session(bool yes, std::FILE* statusOut = stdout)
+        : view(statusOut),
+          dialogs(yes),
+          registry(openPlatformRegistry()),
+          controller(view, dialogs, loop, *registry, processes) {
         controller.context().timing = timingFromEnvironment();
         // An error a handler lets through (a refused settings write, ...) gets the
         // error box and the program goes on, as in the window.
@@ -165,9 +240,7 @@ int startCommand(bool yes) {
     Session s(yes);
     const bool started = s.startUp();
     const bool closed = s.close();
-    const auto& p = s.controller.context().paths;
-    std::printf("BenchPath: %s\nSteamPath: %s\nHL2Path: %s\nCFGPath: %s\nResultsPath: %s\n", p.BenchPath.c_str(),
-                p.SteamPath.c_str(), p.HL2Path.c_str(), p.CFGPath.c_str(), p.ResultsPath.c_str());
+    printPaths(s.controller.context().paths);
     return started && closed ? 0 : 1;
 }
 
@@ -194,21 +267,36 @@ void waitForOfferedSteam(Session& s) {
     s.loop.runUntil([&] { return done; }, std::chrono::hours(100));
 }
 
-int runCommand(bool yes, const std::string& logFile) {
-    Session s(yes);
+// One line per pass: "640×480: 87.53 FPS", or "... no result".
+void printScores(const RunSummary& run) {
+    for (const auto& pass : run.passes) {
+        if (pass.score)
+            std::printf("%s: %s FPS\n", pass.resolution.c_str(), pass.score->c_str());
+        else
+            std::printf("%s: no result\n", pass.resolution.c_str());
+    }
+}
+
+int runCommand(bool yes, const std::string& logFile, bool json) {
+    // With --json stdout carries the JSON object alone.
+    Session s(yes, json ? stderr : stdout);
     auto& controller = s.controller;
     s.startUp();
-    if (!controller.gameFound()) std::fputs("vantor-cli: Half-Life 2 was not found; no benchmark can run.\n", stderr);
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     auto& sequencer = controller.sequencer();
     bool ended = false;
     sequencer.onRunEnded = [&] { ended = true; };
-    try {
-        controller.BenchButtonClick();
-    } catch (const std::exception& e) {
-        s.dialogs.error(e.what());
+    if (!controller.gameFound()) {
+        // The window's message points to its Browse button; here the command does it.
+        std::fprintf(stderr, "vantor-cli: Half-Life 2 was not found; no benchmark can run. Please %s.\n", kSetGameHint);
+    } else {
+        try {
+            controller.BenchButtonClick();
+        } catch (const std::exception& e) {
+            s.dialogs.error(e.what());
+        }
     }
     if (sequencer.running()) {
         // Ctrl+C stops the run like the Stop action.
@@ -227,39 +315,51 @@ int runCommand(bool yes, const std::string& logFile) {
         if (!r)
             std::fprintf(stderr, "vantor-cli: the log cannot be written to %s: %s\n", logFile.c_str(), r.error.c_str());
     }
-    const std::string& report = controller.reportWriter().savedReport();
-    if (!report.empty()) {
-        std::printf("%s\n", std::filesystem::path(report).lexically_normal().c_str());
-        return 0;
+    const RunSummary summary = controller.runSummary();
+    if (json) {
+        std::fputs(runSummaryJson(summary).c_str(), stdout);
+    } else {
+        printScores(summary);
+        if (!summary.report.empty()) std::printf("%s\n", summary.report.c_str());
     }
-    return 1;
+    if (std::fflush(stdout) != 0) return 1;
+    return summary.succeeded ? 0 : 1;
 }
 
 }  // namespace
 
 int cliMain(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    if (argc < 2) return usage();
+    if (argc < 2) return usage("no command given");
     const std::string cmd = argv[1];
-    if (cmd == "processes" && argc == 2) return processesCommand();
-    if (cmd == "discover" && argc == 2) return discoverCommand();
-    if (cmd == "start" && (argc == 2 || (argc == 3 && std::string(argv[2]) == "--yes"))) return startCommand(argc == 3);
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    auto wrongArguments = [&] { return usage("wrong arguments for '" + cmd + "'"); };
+    if (cmd == "--help" || cmd == "-h" || cmd == "help") return args.empty() ? help() : wrongArguments();
+    if (cmd == "processes") return args.empty() ? processesCommand() : wrongArguments();
+    if (cmd == "discover") return args.empty() ? discoverCommand() : wrongArguments();
+    if (cmd == "set-game") return args.size() == 1 && !args[0].empty() ? setGameCommand(args[0]) : wrongArguments();
+    if (cmd == "start") {
+        if (args.empty() || (args.size() == 1 && args[0] == "--yes")) return startCommand(!args.empty());
+        return wrongArguments();
+    }
     if (cmd == "run") {
         bool yes = false;
+        bool json = false;
         std::string logFile;
-        for (int i = 2; i < argc; ++i) {
-            const std::string arg = argv[i];
-            if (arg == "--yes") {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            if (args[i] == "--yes") {
                 yes = true;
-            } else if (arg == "--log" && i + 1 < argc) {
-                logFile = argv[++i];
+            } else if (args[i] == "--json") {
+                json = true;
+            } else if (args[i] == "--log" && i + 1 < args.size()) {
+                logFile = args[++i];
             } else {
-                return usage();
+                return wrongArguments();
             }
         }
-        return runCommand(yes, logFile);
+        return runCommand(yes, logFile, json);
     }
-    return usage();
+    return usage("unknown command '" + cmd + "'");
 }
 
 }  // namespace vantor

@@ -39,7 +39,7 @@ bool CliDialogs::confirm(const std::string& text) {
 void CliDialogs::error(const std::string& text) { std::fprintf(err_, "Error: %s\n", text.c_str()); }
 
 std::optional<std::string> CliDialogs::openFile(const std::string& title, const std::string&) {
-    std::fprintf(err_, "%s (no file dialog in vantor-cli)\n", title.c_str());
+    std::fprintf(err_, "%s (no file dialog in vantor-cli; see vantor-cli --help)\n", title.c_str());
     return std::nullopt;
 }
 

@@ -36,7 +36,8 @@ struct AppContext {
     RunState run;
     Timing timing;
 
-    // Opens a document or address with the desktop (replaced in tests).
+    // Opens a document or address with the desktop; a failure reaches
+    // openFailed (replaced in tests).
     std::function<void(const std::string&)> shellOpen;
     // Total physical memory in bytes as a 32-bit count (replaced in tests).
     std::function<std::uint32_t()> physicalMemory;
@@ -45,6 +46,12 @@ struct AppContext {
     void validationMessage(const std::string& text) {
         dialogs.message(text);
         view.setStatus(text);
+    }
+
+    // The desktop could not open a document or address: the user learns where
+    // it is, to open it by hand.
+    void openFailed(const std::string& target, const std::string& error) {
+        dialogs.message("Could not open " + target + " (" + error + "). Please open it yourself.");
     }
 
     // A save point of a run: writes the log when DebugMode is set and HDDMinimize is not.

@@ -50,6 +50,8 @@ public:
     }
     // While a run is under way the window offers a Stop action.
     virtual void setRunActive(bool active) { (void)active; }
+    // The report the last run saved, to show and open; empty when there is none.
+    virtual void setReport(const std::string& path) { (void)path; }
 };
 
 }  // namespace vantor

@@ -42,6 +42,9 @@ inline constexpr const char* VGAMemory = "VGA Memory";
 inline constexpr const char* Donate = "Donate";
 inline constexpr const char* NoErrorWarning = "NoErrorWarning";
 inline constexpr const char* SteamExe = "SteamExe";
+// The game executable the user chose (full path, native separators); start-up
+// uses it when discovery finds no game.
+inline constexpr const char* HL2Exe = "HL2Exe";
 // The six resolution values, in item order.
 inline constexpr const char* Resolutions[6] = {"640", "800", "1024", "1280", "1600", "2048"};
 }  // namespace sv

@@ -16,6 +16,8 @@ inline constexpr milliseconds kStartupRecoveryDelay{250};   // leftover recovery
 inline constexpr milliseconds kDemoCopyBound{30'000};       // a copied demo must appear by then
 inline constexpr milliseconds kGameStartBound{5 * 60'000};  // the game must appear by then
 inline constexpr milliseconds kGameQuitBound{60 * 60'000};  // the game must quit by then
+inline constexpr milliseconds kGameEndPoll{100};            // polls for a game the run ended
+inline constexpr milliseconds kGameEndBound{10'000};        // a game the run ended must be gone by then
 
 struct Timing {
     milliseconds gamePoll = kGamePollInterval;
@@ -26,6 +28,8 @@ struct Timing {
     milliseconds demoCopyBound = kDemoCopyBound;
     milliseconds gameStartBound = kGameStartBound;
     milliseconds gameQuitBound = kGameQuitBound;
+    milliseconds gameEndPoll = kGameEndPoll;
+    milliseconds gameEndBound = kGameEndBound;
 
     // All intervals divided by factor (bounds too), for tests.
     static Timing scaled(int factor);

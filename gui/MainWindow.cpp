@@ -380,13 +380,32 @@ void MainWindow::setRunProgress(int current, int total) {
     ensureRunControls();
     if (total <= 0) {
         runProgress_->hide();
+        runProgressText_->hide();
         return;
     }
+    // The bar counts the passes that have ended; its text stands above it.
     runProgress_->setRange(0, total);
-    runProgress_->setValue(std::clamp(current, 0, total));
-    runProgress_->setFormat(current <= 0 ? QStringLiteral("Preparing")
-                                         : QStringLiteral("Pass %1 of %2").arg(current).arg(total));
+    runProgress_->setValue(std::clamp(current - 1, 0, total));
+    runProgressText_->setText(current <= 0 ? QStringLiteral("Preparing")
+                                           : QStringLiteral("Pass %1 of %2").arg(current).arg(total));
+    runProgressText_->show();
     runProgress_->show();
+}
+
+void MainWindow::setReport(const std::string& path) {
+    report_ = path;
+    if (path.empty()) {
+        if (reportBar_) reportBar_->hide();
+        statusInfo_->setGeometry(0, kWindowHeight - kStatusHeight, kWindowWidth, kStatusHeight);
+        return;
+    }
+    ensureReportBar();
+    const QString full = QString::fromStdString(path);
+    reportLink_->setToolTip(full);
+    reportLink_->setText(reportLink_->fontMetrics().elidedText(QStringLiteral("Report: ") + full, Qt::ElideMiddle,
+                                                               reportLink_->width()));
+    reportBar_->show();
+    statusInfo_->setGeometry(0, kWindowHeight - kStatusHeight, reportBar_->x(), kStatusHeight);
 }
 
 void MainWindow::setRunActive(bool active) {
@@ -485,12 +504,21 @@ void MainWindow::FormShow() {
 }
 
 void MainWindow::SpeedButton1Click() {
-    if (controller_) handle([this] { controller_->SpeedButton1Click(); });
-    closeAllowed_ = true;  // this path never runs the close query
-    if (onTerminate)
-        onTerminate();
-    else
-        QCoreApplication::exit(0);
+    auto terminate = [this] {
+        if (controller_) handle([this] { controller_->SpeedButton1Click(); });
+        closeAllowed_ = true;  // this path never runs the close query
+        if (onTerminate)
+            onTerminate();
+        else
+            QCoreApplication::exit(0);
+    };
+    if (!controller_) return terminate();
+    if (closeQueryRunning_) return;
+    // During a run the program asks first; a Yes closes once the run has ended.
+    closeQueryRunning_ = true;
+    bool going = false;
+    handle([&] { going = controller_->CloseRequested(terminate); });
+    if (!going) closeQueryRunning_ = false;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -506,13 +534,18 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         closeAllowed_ = true;
         QTimer::singleShot(0, this, [this] { close(); });
     };
-    try {
-        controller_->FormCloseQuery(allow);
-    } catch (const std::exception& e) {
-        // The query always allows the close.
-        controller_->context().dialogs.error(e.what());
-        allow();
-    }
+    auto query = [this, allow] {
+        try {
+            controller_->FormCloseQuery(allow);
+        } catch (const std::exception& e) {
+            // The query always allows the close.
+            controller_->context().dialogs.error(e.what());
+            allow();
+        }
+    };
+    bool going = false;
+    handle([&] { going = controller_->CloseRequested(query); });
+    if (!going) closeQueryRunning_ = false;
 }
 
 }  // namespace vantor

@@ -95,6 +95,7 @@ public:
     void showAboutView() override;
     void setRunProgress(int current, int total) override;
     void setRunActive(bool active) override;
+    void setReport(const std::string& path) override;
 
     // The page shown, -1 for the About view.
     int currentPage() const;
@@ -144,6 +145,7 @@ private:
 
     void ensureMenuItems(int group);
     void ensureRunControls();
+    void ensureReportBar();
     void openGroup(int group);  // 0 Benchmark, 1 Help, -1 none
     void markMenu();            // marks the menu item of the view shown
     void FormShow();
@@ -188,7 +190,13 @@ private:
     QPushButton* benchButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;
     QProgressBar* runProgress_ = nullptr;
+    QLabel* runProgressText_ = nullptr;
     QLabel* statusInfo_ = nullptr;
+    // The last run's report, in the status strip: its path as a link, "Open
+    // report" and "Open folder"; made when first needed.
+    QWidget* reportBar_ = nullptr;
+    QLabel* reportLink_ = nullptr;
+    std::string report_;
 
     // Page area and About view.
     QStackedWidget* pageControl_ = nullptr;

@@ -217,10 +217,45 @@ void MainWindow::ensureRunControls() {
     });
     menuColumn_->addWidget(stopButton_);
 
+    runProgressText_ = textLabel(QString(), "caption");
+    runProgressText_->setObjectName(QStringLiteral("RunProgressText"));
+    runProgressText_->setAlignment(Qt::AlignHCenter);
+    runProgressText_->hide();
+    menuColumn_->addWidget(runProgressText_);
+
     runProgress_ = new QProgressBar;
     runProgress_->setObjectName(QStringLiteral("RunProgress"));
+    runProgress_->setTextVisible(false);
     runProgress_->hide();
     menuColumn_->addWidget(runProgress_);
+}
+
+void MainWindow::ensureReportBar() {
+    if (reportBar_) return;
+    constexpr int kBarWidth = 560;
+    reportBar_ = new QWidget(this);
+    reportBar_->setObjectName(QStringLiteral("ReportBar"));
+    reportBar_->setGeometry(kWindowWidth - kBarWidth, kWindowHeight - kStatusHeight, kBarWidth, kStatusHeight);
+    auto* row = new QHBoxLayout(reportBar_);
+    row->setContentsMargins(0, 4, 10, 4);
+    row->setSpacing(8);
+    reportLink_ = linkLabel(QString(), "ReportLink", 9);
+    reportLink_->setFixedWidth(kBarWidth - 2 * 104 - 26);
+    onClick(reportLink_, [this] {
+        if (controller_) handle([this] { controller_->options().openReport(report_); });
+    });
+    row->addWidget(reportLink_);
+    auto addButton = [&](const char* caption, const char* name, void (OptionHandlers::*open)(const std::string&)) {
+        auto* button = new QPushButton(QString::fromUtf8(caption));
+        button->setObjectName(QString::fromUtf8(name));
+        button->setFixedWidth(96);
+        connect(button, &QPushButton::clicked, this, [this, open] {
+            if (controller_) handle([this, open] { (controller_->options().*open)(report_); });
+        });
+        row->addWidget(button);
+    };
+    addButton("Open report", "OpenReport", &OptionHandlers::openReport);
+    addButton("Open folder", "OpenReportFolder", &OptionHandlers::openReportFolder);
 }
 
 void MainWindow::buildAboutView() {

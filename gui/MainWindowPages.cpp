@@ -121,12 +121,20 @@ bool MainWindow::allPagesBuilt() const {
 
 void MainWindow::buildPathPage(QVBoxLayout* body) {
     auto* pathGroup = new QGroupBox(QStringLiteral(" Half-Life 2 path "));
-    auto* pathLayout = new QVBoxLayout(pathGroup);
+    auto* pathLayout = new QHBoxLayout(pathGroup);
     hl2PathEdit_ = new QLineEdit;
     hl2PathEdit_->setTextMargins(4, 0, 4, 0);
     hl2PathEdit_->setObjectName(QStringLiteral("HL2PathEdit"));
     hl2PathEdit_->setReadOnly(true);
-    pathLayout->addWidget(hl2PathEdit_);
+    pathLayout->addWidget(hl2PathEdit_, 1);
+    auto* hl2PathButton = new QToolButton;
+    hl2PathButton->setObjectName(QStringLiteral("HL2PathButton"));
+    hl2PathButton->setText(QStringLiteral("Browse\u2026"));
+    hl2PathButton->setToolTip(QStringLiteral("Choose the game's hl2.exe"));
+    connect(hl2PathButton, &QToolButton::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->HL2PathButtonClick(); });
+    });
+    pathLayout->addWidget(hl2PathButton);
     body->addWidget(pathGroup);
 
     auto* info = new QGroupBox(QStringLiteral(" Information "));

@@ -33,6 +33,10 @@ bool moveFile(const std::string& source, const std::string& target, std::string*
 // Copies a file onto target, replacing it atomically (temporary + rename).
 bool copyFile(const std::string& source, const std::string& target, std::string* error = nullptr);
 
+// Whether a new file can be created in folder: a probe file is created there
+// (never over an existing one) and removed. The error text is set when not.
+bool canCreateFilesIn(const std::string& folder, std::string* error = nullptr);
+
 // The file-name part of a path (after the last separator; both '/' and '\\' count).
 std::string fileNamePart(const std::string& path);
 

@@ -34,6 +34,9 @@ public:
     void put(RegRoot root, const std::string& key, const std::string& name, const std::string& value) {
         values_[{root, normalize(key), name}] = RegValue{RegValueKind::String, value};
     }
+    void remove(RegRoot root, const std::string& key, const std::string& name) {
+        values_.erase({root, normalize(key), name});
+    }
     void putOther(RegRoot root, const std::string& key, const std::string& name) {
         values_[{root, normalize(key), name}] = RegValue{RegValueKind::Other, {}};
     }

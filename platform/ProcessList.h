@@ -17,6 +17,27 @@ struct ProcessEntry {
 // whether the platform's process listing could be opened.
 bool ListRunningProcesses(std::vector<ProcessEntry>& list, bool fullPath);
 
+// A running program with the full path of its executable and the moment it
+// started, on the clock of processClockNow().
+struct ProcessStart {
+    std::uint32_t id = 0;
+    std::string path;
+    std::uint64_t startedMs = 0;
+};
+
+// Now, on the clock that process start times are measured on (milliseconds,
+// at that clock's resolution): a program started after this call has a start
+// time at or after the value returned.
+std::uint64_t processClockNow();
+
+// Appends every running program whose executable and start time can be read.
+// Returns whether the platform's process listing could be opened.
+bool ListProcessStarts(std::vector<ProcessStart>& list);
+
+// Ends a program at once, as the system's terminate call does. True when the
+// request was delivered.
+bool TerminateProcessById(std::uint32_t id);
+
 // True when part occurs in text, both upper-cased by the user's locale rules.
 // An empty part is never found.
 bool ContainsIgnoringCase(const std::string& part, const std::string& text);
@@ -26,6 +47,13 @@ class ProcessQuery {
 public:
     virtual ~ProcessQuery() = default;
     virtual bool list(std::vector<ProcessEntry>& out) = 0;  // ListRunningProcesses(out, false)
+
+    // The ids of the programs that started at or after sinceMs (on the clock of
+    // now()) from an executable under folder (compared without regard to ASCII
+    // case). False when the process listing cannot be read.
+    virtual bool startedUnder(const std::string& folder, std::uint64_t sinceMs, std::vector<std::uint32_t>& ids);
+    virtual bool terminate(std::uint32_t id) { return TerminateProcessById(id); }
+    virtual std::uint64_t now() { return processClockNow(); }
 };
 
 class SystemProcessQuery final : public ProcessQuery {

@@ -2,6 +2,7 @@
 // Facts about this machine and this program that the platform answers.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace vantor {
@@ -17,9 +18,11 @@ std::string executableFolder();
 // without a trailing separator; empty when unknown.
 std::string SystemFolder();
 
-// Opens a document, folder or address with the desktop's default program;
-// the result is ignored, as the shell's "open" verb is.
-void shellOpen(const std::string& target);
+// Opens a document, folder or address with the desktop's default program.
+// done(error) follows once the opener has finished, with an empty error when it
+// reported success; it runs at once when the opener cannot be started, else on
+// a thread of its own.
+void shellOpen(const std::string& target, std::function<void(const std::string& error)> done = nullptr);
 
 // The user's config folder for this program's settings hive (POSIX) or empty.
 std::string userConfigFolder();

@@ -67,6 +67,10 @@ std::string fileStampOf(const std::string& startTime) {
 }
 
 void ReportWriter::StampRun() {
+    // A new run: nothing of the last one's results stays.
+    passScores_.clear();
+    savedReport_.clear();
+    reportFile_.clear();
     std::tm now{};
     if (localTime) {
         now = localTime();
@@ -87,10 +91,14 @@ void ReportWriter::StampRun() {
 void ReportWriter::BeginReport() {
     comment_ = ctx_.view.text(Field::NoteEdit);
     reportLines_.clear();
+    passScores_.clear();
+    reportFile_.clear();
     auto add = [this](std::string line) { reportLines_.push_back(std::move(line)); };
 
     add("<html>");
     add("<head>");
+    // The file is Windows-1252; without the declaration a browser guesses.
+    add(kCharsetDeclaration);
     add(std::string("<title>Half-Life 2 Benchmark - ") + kPublisherHost + "</title>");
     add("<style type=\"text/css\">");
     add("<!--");
@@ -135,6 +143,7 @@ void ReportWriter::BeginReport() {
 
 void ReportWriter::FinishPass(std::function<void()> done) {
     const PassResult result = reader_.ReadPassResult();
+    passScores_.push_back({ctx_.run.CurrentWidth, result.found, result.score});
 
     if (result.found) {
         // The settings as the controls show them now, at the end of the pass.
@@ -169,6 +178,7 @@ void ReportWriter::FinishReport(const std::string& score, std::function<void()> 
     reportLines_.push_back("</body></html>");
 
     savedReport_.clear();
+    reportFile_.clear();
     const std::string folder = ctx_.view.text(Field::ResEdit);
     const std::string fileName = "result_" + ctx_.run.FileStamp + ".htm";
     bool saved = false;
@@ -197,7 +207,11 @@ void ReportWriter::FinishReport(const std::string& score, std::function<void()> 
 
     // A report that could not be saved keeps its message in the status line.
     if (saved) ctx_.view.setStatus(ctx_.run.DebugMode ? kDebugSuccessStatus : kBenchSuccessStatus);
-    if (saved && ctx_.shellOpen) ctx_.shellOpen(folder + fileName);
+    if (saved) {
+        reportFile_ = folder + fileName;
+        ctx_.view.setReport(reportFile_);
+        if (ctx_.shellOpen) ctx_.shellOpen(folder + fileName);
+    }
 
     restore_([this, done = std::move(done)] {
         ctx_.run.RunFinished = true;

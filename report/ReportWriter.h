@@ -20,6 +20,9 @@ using RestoreGameFiles = std::function<void(std::function<void()> done)>;
 
 inline constexpr const char* kPublisherHost = "www.quorvane.example";
 inline constexpr const char* kContactMail = "pellmarr@quorvane.example";
+// The report's encoding, declared right after "<head>".
+inline constexpr const char* kCharsetDeclaration =
+    "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">";
 
 // Escapes & < > " for HTML text.
 std::string htmlEscape(const std::string& text);
@@ -27,6 +30,13 @@ std::string htmlEscape(const std::string& text);
 // The file stamp of a start time text: ":", ".", "/", "-", "\" and blanks
 // become "_".
 std::string fileStampOf(const std::string& startTime);
+
+// The result of one ended pass, as the report step read it.
+struct PassScore {
+    std::string width;  // CurrentWidth of the pass
+    bool found = false;
+    std::string score;
+};
 
 class ReportWriter {
 public:
@@ -41,6 +51,10 @@ public:
     void FinishReport(const std::string& score, std::function<void()> done);
 
     const std::vector<std::string>& ReportLines() const { return reportLines_; }
+    // The passes of the run under way or the last one, in the order they ended.
+    const std::vector<PassScore>& passScores() const { return passScores_; }
+    // The report the last FinishReport saved, as it was opened; empty when none.
+    const std::string& reportFile() const { return reportFile_; }
     // The file the last FinishReport saved, empty when none.
     const std::string& savedReport() const { return savedReport_; }
 
@@ -54,6 +68,8 @@ private:
     std::vector<std::string> reportLines_;
     std::string comment_;
     std::string savedReport_;
+    std::string reportFile_;
+    std::vector<PassScore> passScores_;
 };
 
 }  // namespace vantor

@@ -40,12 +40,24 @@ DemoInstaller::~DemoInstaller() {
     if (timer_) ctx_.loop.cancelTimer(timer_);
 }
 
-bool DemoInstaller::checkUserDemoName() {
+std::string missingUserDemoMessage(const std::string& file) {
+    return "The demo file " + file + " was not found. Please choose it again, or choose another demo.";
+}
+
+// Without a file the game would get a bare "+timedemoquit" and never quit;
+// with a missing one it would play another demo than the report names.
+bool DemoInstaller::checkUserDemo() {
     if (ctx_.view.choice(Choice::Demo) != kUserDemoPosition) return true;
     const std::string field = ctx_.view.text(Field::DemoEdit);
-    if (field.empty()) return true;
-    if (isSafeDemoName(demoNameOfFile(fileNamePart(field)))) return true;
-    ctx_.validationMessage(kUnsafeDemoNameMessage);
+    std::string refusal;
+    if (field.empty())
+        refusal = kNoUserDemoMessage;
+    else if (!isSafeDemoName(demoNameOfFile(fileNamePart(field))))
+        refusal = kUnsafeDemoNameMessage;
+    else if (!fileExists(field))
+        refusal = missingUserDemoMessage(field);
+    if (refusal.empty()) return true;
+    ctx_.validationMessage(refusal);
     return false;
 }
 

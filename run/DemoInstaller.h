@@ -25,6 +25,10 @@ bool isSafeDemoName(const std::string& name);
 std::string demoNameOfFile(const std::string& fileName);
 inline constexpr const char* kUnsafeDemoNameMessage =
     "The demo name may only hold letters, digits, \"_\", \"-\" and \".\". Please rename the demo file.";
+inline constexpr const char* kNoUserDemoMessage =
+    "Please choose a demo file for \"User defined demo\" (Filters & demos page), or choose another demo.";
+// The message for a chosen user demo file that is not there.
+std::string missingUserDemoMessage(const std::string& file);
 
 class DemoInstaller {
 public:
@@ -33,9 +37,10 @@ public:
     DemoInstaller(const DemoInstaller&) = delete;
     DemoInstaller& operator=(const DemoInstaller&) = delete;
 
-    // Refuses a user demo whose name is unsafe (message box + status line);
-    // called by the run before anything is written. True when the run may go on.
-    bool checkUserDemoName();
+    // Refuses "User defined demo" without a demo file, with a file that is not
+    // there or whose name is unsafe (message box + status line); called by the
+    // run before anything is written. True when the run may go on.
+    bool checkUserDemo();
     // The demo step; done(ok) after the copy has appeared (or at once).
     // ok false when a copied demo did not appear within the bound.
     void InstallDemo(std::function<void(bool ok)> done);

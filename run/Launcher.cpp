@@ -60,6 +60,7 @@ Launcher::Launcher(AppContext& ctx) : ctx_(ctx), cp_(ctx.loop), cp2_(ctx.loop) {
 
 Launcher::~Launcher() {
     if (wait_ && wait_->timer) ctx_.loop.cancelTimer(wait_->timer);
+    cancelEndGame();
 }
 
 void Launcher::setTerminateHandler(std::function<void(std::uint32_t exitCode)> handler) {
@@ -169,6 +170,7 @@ void Launcher::LaunchPass(int width, std::function<void(LaunchResult)> done) {
     bool started = false;
     if (batchWritten) {
         try {
+            launchedAt_ = ctx_.processes.now();
             cp_.Start();
             started = true;
         } catch (const EOSError&) {}
@@ -218,6 +220,45 @@ void Launcher::finishLaunch(LaunchResult result) {
 
 void Launcher::stopLaunch() {
     if (wait_) finishLaunch(LaunchResult::Stopped);
+}
+
+// The game's own folder ("half-life 2" in HL2Path).
+std::string Launcher::gameFolder() const {
+    const std::string& hl2 = ctx_.paths.HL2Path;
+    return hl2.empty() ? std::string() : hl2 + "half-life 2" + kPathSep;
+}
+
+bool Launcher::launchedGames(std::vector<std::uint32_t>& ids) {
+    ids.clear();
+    if (launchedAt_ == 0 || gameFolder().empty()) return true;
+    return ctx_.processes.startedUnder(gameFolder(), launchedAt_, ids);
+}
+
+void Launcher::EndLaunchedGame(std::function<void(GameEnd)> done) {
+    cancelEndGame();
+    std::vector<std::uint32_t> ids;
+    if (!launchedGames(ids) || ids.empty()) {
+        done(GameEnd::NoneRunning);
+        return;
+    }
+    for (auto id : ids) ctx_.processes.terminate(id);
+    pollGameEnd(std::chrono::steady_clock::now() + ctx_.timing.gameEndBound, std::move(done));
+}
+
+void Launcher::pollGameEnd(std::chrono::steady_clock::time_point deadline, std::function<void(GameEnd)> done) {
+    endTimer_ = ctx_.loop.startTimer(ctx_.timing.gameEndPoll, [this, deadline, done = std::move(done)]() mutable {
+        endTimer_ = 0;
+        std::vector<std::uint32_t> ids;
+        const bool listed = launchedGames(ids);
+        if (listed && ids.empty()) return done(GameEnd::Ended);
+        if (std::chrono::steady_clock::now() >= deadline) return done(GameEnd::StillRunning);
+        pollGameEnd(deadline, std::move(done));
+    });
+}
+
+void Launcher::cancelEndGame() {
+    if (endTimer_) ctx_.loop.cancelTimer(endTimer_);
+    endTimer_ = 0;
 }
 
 void Launcher::terminated(std::uint32_t exitCode) {

@@ -6,8 +6,11 @@
 #include "core/AppContext.h"
 #include "platform/ProcessRunner.h"
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vantor {
 
@@ -16,6 +19,13 @@ enum class LaunchResult {
     StartFailed,  // cp could not start the batch file (logged, status set, button enabled)
     TimedOut,     // the game did not appear within the bound (logged, status set)
     Stopped,      // stopLaunch() was called
+};
+
+// What ending the game of a run came to.
+enum class GameEnd {
+    NoneRunning,   // no game of this run was running
+    Ended,         // the game was ended and has gone
+    StillRunning,  // the game was asked to end but had not gone by the bound
 };
 
 // The command of a pass; widthIndex 0..5 in the pass table.
@@ -42,6 +52,13 @@ public:
     // Ends a LaunchPass wait early (done gets Stopped).
     void stopLaunch();
 
+    // Ends the game that the passes of this program launched: only programs
+    // started from the game's folder after the last launch. Waits for them to
+    // go, at most gameEndBound; done follows (at once when none runs).
+    void EndLaunchedGame(std::function<void(GameEnd)> done);
+    // Drops a pending EndLaunchedGame without calling its done.
+    void cancelEndGame();
+
     // cp's end notification (the sequencer's cpTerminate).
     void setTerminateHandler(std::function<void(std::uint32_t exitCode)> handler);
 
@@ -54,6 +71,9 @@ private:
     void pollGame();
     void finishLaunch(LaunchResult result);
     void terminated(std::uint32_t exitCode);
+    std::string gameFolder() const;
+    bool launchedGames(std::vector<std::uint32_t>& ids);
+    void pollGameEnd(std::chrono::steady_clock::time_point deadline, std::function<void(GameEnd)> done);
 
     AppContext& ctx_;
     TCreateProcess cp_;
@@ -62,6 +82,9 @@ private:
     // The launch wait in progress, if any.
     struct Wait;
     std::shared_ptr<Wait> wait_;
+    // When the last pass was launched, on the process list's clock; 0 before any.
+    std::uint64_t launchedAt_ = 0;
+    EventLoop::TimerId endTimer_ = 0;
 };
 
 }  // namespace vantor

@@ -7,10 +7,14 @@
 #include "run/GameConfig.h"
 #include "run/Launcher.h"
 
+#include <utility>
+
 namespace vantor {
 namespace {
 
-constexpr const char* kSelectGameMessage = "Please close the benchmark, start it again, and SELECT the hl2.exe!";
+constexpr const char* kSelectGameMessage =
+    "Half-Life 2 was not found. Please choose its hl2.exe with \"Browse...\" beside the Half-Life 2 path on the "
+    "\"Path & information\" page.";
 constexpr const char* kRetailMessage = "Please, install a retail version of Half-Life 2. Not ready to bench!";
 constexpr const char* kNoResolutionMessage = "Please, choose a resolution of Half-Life 2.";
 
@@ -53,7 +57,9 @@ void Sequencer::BenchButtonClick() {
         launcher_.OfferSteamStart();
         return;
     }
-    auto refuse = [&](const char* text) {
+    // A refusal also ends the log's lines of this click, on a line of its own.
+    auto refuse = [&](const std::string& text, const std::string& logLine = {}) {
+        logH(logLine.empty() ? text : logLine);
         ctx_.validationMessage(text);
         view.setEnabled(Control::BenchButton, true);
     };
@@ -74,7 +80,8 @@ void Sequencer::BenchButtonClick() {
     if (view.text(Field::HL2Path).empty()) return refuse(kRetailMessage);
 
     if (!view.text(Field::DemoEdit).empty()) run.UserDemoFile = fileNamePart(view.text(Field::DemoEdit));
-    if (!demos_.checkUserDemoName()) {
+    if (!demos_.checkUserDemo()) {
+        logH(view.status());
         view.setEnabled(Control::BenchButton, true);
         return;
     }
@@ -86,11 +93,20 @@ void Sequencer::BenchButtonClick() {
     logH("Total resolution: " + std::to_string(run.ResolutionCount));
     if (run.ResolutionCount == 0) return refuse(kNoResolutionMessage);
 
+    // All passes would run and then the report could not be saved.
+    if (std::string error; !canCreateFilesIn(run.ReportPath, &error)) {
+        return refuse(
+            "The results folder " + run.ReportPath + " cannot be written (" + error +
+                "). Please choose another results folder on the Miscellaneous page.",
+            std::string(kErrorPrefix) + "Results folder not writable: " + run.ReportPath + " (" + error + ")");
+    }
+
     running_ = true;
     stopRequested_ = false;
     phase_ = Phase::Preparing;
     const auto id = ++runId_;
     view.setRunActive(true);
+    view.setReport("");
     view.setRunProgress(0, run.ResolutionCount);
     view.setStatus("Preparing...");
     view.repaint();
@@ -198,10 +214,12 @@ void Sequencer::pollGameQuit(std::uint64_t id, std::chrono::steady_clock::time_p
         launcher_.CheckGameRunning();
         if (ctx_.run.GameRunning) {
             if (std::chrono::steady_clock::now() >= deadline) {
-                endWithoutReport(
-                    "Half-Life 2 did not quit in time. Benchmark aborted; your game settings were restored.",
+                closeGameThenEnd(
                     std::string(kErrorPrefix) + "HL2 did not quit in " +
-                        resolutionText(indexOfWidth(ctx_.run.CurrentWidth)) + ".");
+                        resolutionText(indexOfWidth(ctx_.run.CurrentWidth)) + ".",
+                    "Half-Life 2 did not quit in time. Benchmark aborted; your game settings were restored.",
+                    "Half-Life 2 did not quit in time and was closed. Benchmark aborted; your game "
+                    "settings were restored.");
                 return;
             }
             pollGameQuit(id, deadline);
@@ -245,7 +263,26 @@ void Sequencer::finishRun() {
     phase_ = Phase::Idle;
     ctx_.view.setRunActive(false);
     ctx_.view.setRunProgress(0, 0);
+    auto waiting = std::exchange(whenEnded_, {});
     if (onRunEnded) onRunEnded();
+    for (auto& f : waiting) f();
+}
+
+void Sequencer::closeGameThenEnd(const std::string& logLine, const std::string& statusNoGame,
+                                 const std::string& statusGameClosed) {
+    const auto id = runId_;
+    phase_ = Phase::Finishing;
+    if (!logLine.empty()) ctx_.log.append(logLine);
+    launcher_.EndLaunchedGame([this, id, statusNoGame, statusGameClosed](GameEnd end) {
+        if (id != runId_) return;
+        switch (end) {
+            case GameEnd::NoneRunning: endWithoutReport(statusNoGame, ""); break;
+            case GameEnd::Ended: endWithoutReport(statusGameClosed, "Half-Life 2 closed."); break;
+            case GameEnd::StillRunning:
+                endWithoutReport(kGameNotClosedStatus, std::string(kErrorPrefix) + "HL2 could not be closed.");
+                break;
+        }
+    });
 }
 
 void Sequencer::endWithoutReport(const std::string& status, const std::string& logLine) {
@@ -267,25 +304,34 @@ void Sequencer::endWithoutReport(const std::string& status, const std::string& l
     });
 }
 
-void Sequencer::Stop() {
-    if (!running_ || stopRequested_) return;
+void Sequencer::Stop(std::function<void()> ended) {
+    if (!running_) {
+        if (ended) ended();
+        return;
+    }
+    if (ended) whenEnded_.push_back(std::move(ended));
+    if (stopRequested_) return;
     stopRequested_ = true;
     const int index = indexOfWidth(ctx_.run.CurrentWidth);
     const std::string line = phase_ == Phase::Preparing || index < 0
                                  ? std::string("Benchmark stopped by the user.")
                                  : "Benchmark stopped by the user in " + resolutionText(index) + ".";
     if (launcher_.cp().state() == TCreateProcess::State::Waiting) ++staleTerminates_;
+    auto closeGame = [&] {
+        ctx_.view.setStatus("Stopping...");
+        closeGameThenEnd(line, kRunStoppedStatus, kRunStoppedGameClosedStatus);
+    };
     switch (phase_) {
         case Phase::Launching:
             launcher_.stopLaunch();
-            endWithoutReport(kRunStoppedStatus, line);
+            closeGame();
             break;
         case Phase::WaitingForQuit:
             if (pollTimer_) ctx_.loop.cancelTimer(pollTimer_);
             pollTimer_ = 0;
-            endWithoutReport(kRunStoppedStatus, line);
+            closeGame();
             break;
-        case Phase::Playing: endWithoutReport(kRunStoppedStatus, line); break;
+        case Phase::Playing: closeGame(); break;
         case Phase::Preparing:
             // The step under way ends the run when it returns.
             ctx_.view.setStatus("Stopping...");
@@ -302,6 +348,8 @@ void Sequencer::abandon() {
     if (!running_) return;
     if (pollTimer_) ctx_.loop.cancelTimer(pollTimer_);
     pollTimer_ = 0;
+    launcher_.cancelEndGame();
+    whenEnded_.clear();
     if (phase_ == Phase::Launching) launcher_.stopLaunch();
     ++runId_;
     running_ = false;

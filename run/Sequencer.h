@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vantor {
 
@@ -19,6 +20,11 @@ class Launcher;
 class ReportWriter;
 
 inline constexpr const char* kRunStoppedStatus = "Benchmark stopped. Your game settings were restored.";
+inline constexpr const char* kRunStoppedGameClosedStatus =
+    "Benchmark stopped. Half-Life 2 was closed and your game settings were restored.";
+inline constexpr const char* kGameNotClosedStatus =
+    "Benchmark ended, but Half-Life 2 could not be closed. Your game settings were restored; please quit the game "
+    "before you play.";
 
 class Sequencer {
 public:
@@ -26,9 +32,10 @@ public:
 
     // The run button (also clicked by the debug flow).
     void BenchButtonClick();
-    // Ends a running benchmark cleanly: the game is left alone, the pass is
-    // logged as stopped, no report, the user's files restored, buttons enabled.
-    void Stop();
+    // Ends a running benchmark cleanly: the pass is logged as stopped, the game
+    // this run launched is closed and waited for, no report, the user's files
+    // restored, buttons enabled. ended (when given) runs once the run has ended.
+    void Stop(std::function<void()> ended = nullptr);
     // The window is closing: drop every pending step without restoring (the
     // close path restores).
     void abandon();
@@ -53,6 +60,11 @@ private:
     // Ends the run without a report: error line (when given), status, restore,
     // buttons enabled, the run's closing log lines.
     void endWithoutReport(const std::string& status, const std::string& logLine);
+    // Closes the game this run launched, then ends the run without a report
+    // with the status for a run that had no game running or for one whose game
+    // was closed.
+    void closeGameThenEnd(const std::string& logLine, const std::string& statusNoGame,
+                          const std::string& statusGameClosed);
     void logH(const std::string& line);
     bool current(std::uint64_t id) const { return running_ && id == runId_; }
 
@@ -69,6 +81,7 @@ private:
     int staleTerminates_ = 0;
     std::uint64_t runId_ = 0;
     EventLoop::TimerId pollTimer_ = 0;
+    std::vector<std::function<void()>> whenEnded_;
 };
 
 }  // namespace vantor

@@ -1,7 +1,9 @@
 #include "platform/ProcessList.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string_view>
 
@@ -67,7 +69,75 @@ bool readStat(int procfd, const char* path, std::string_view& comm, char* buf, s
     return true;
 }
 
+// Field 22 of /proc/PID/stat: the start time in clock ticks since boot. Zero
+// when the file cannot be read or the process has ended.
+std::uint64_t readStartTicks(int procfd, const char* path) {
+    char buf[1024];
+    const int fd = ::openat(procfd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    const ssize_t n = ::read(fd, buf, sizeof buf - 1);
+    ::close(fd);
+    if (n <= 0) return 0;
+    buf[n] = '\0';
+    const char* p = std::strrchr(buf, ')');
+    if (!p || p[1] != ' ' || p[2] == 'Z' || p[2] == 'X') return 0;
+    p += 2;  // field 3, the state
+    for (int field = 3; field < 22 && p; ++field) {
+        p = std::strchr(p, ' ');
+        if (p) ++p;
+    }
+    return p ? std::strtoull(p, nullptr, 10) : 0;
+}
+
+std::uint64_t msPerTick() {
+    const long hz = ::sysconf(_SC_CLK_TCK);
+    return hz > 0 && hz <= 1000 ? static_cast<std::uint64_t>(1000 / hz) : 10;
+}
+
 }  // namespace
+
+// Start times in /proc are clock ticks on the boot-time clock.
+std::uint64_t processClockNow() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_BOOTTIME, &ts);
+    const std::uint64_t ms =
+        static_cast<std::uint64_t>(ts.tv_sec) * 1000 + static_cast<std::uint64_t>(ts.tv_nsec) / 1'000'000;
+    const std::uint64_t tick = msPerTick();
+    return ms / tick * tick;
+}
+
+bool ListProcessStarts(std::vector<ProcessStart>& list) {
+    std::unique_ptr<DIR, DirCloser> proc(::opendir("/proc"));
+    if (!proc) return false;
+    const int procfd = ::dirfd(proc.get());
+    struct statfs fs {};
+    if (::fstatfs(procfd, &fs) != 0 || fs.f_type != PROC_SUPER_MAGIC) return false;
+    const std::uint64_t tick = msPerTick();
+    char path[32];
+    char link[4096];
+    constexpr std::string_view kDeleted = " (deleted)";
+    while (const dirent* e = ::readdir(proc.get())) {
+        const std::uint32_t pid = parsePid(e->d_name);
+        if (pid == 0) continue;
+        const std::size_t len = std::strlen(e->d_name);
+        std::memcpy(path, e->d_name, len);
+        std::memcpy(path + len, "/exe", 5);
+        const ssize_t n = ::readlinkat(procfd, path, link, sizeof link);
+        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof link) continue;
+        std::string_view exe(link, static_cast<std::size_t>(n));
+        if (exe.size() > kDeleted.size() && exe.ends_with(kDeleted)) exe.remove_suffix(kDeleted.size());
+        std::memcpy(path + len, "/stat", 6);
+        const std::uint64_t ticks = readStartTicks(procfd, path);
+        if (ticks == 0) continue;
+        list.push_back({pid, std::string(exe), ticks * tick});
+    }
+    return true;
+}
+
+bool TerminateProcessById(std::uint32_t id) {
+    if (id == 0 || id > 0x7FFFFFFFu) return false;
+    return ::kill(static_cast<pid_t>(id), SIGKILL) == 0;
+}
 
 bool ListRunningProcesses(std::vector<ProcessEntry>& list, bool fullPath) {
     std::unique_ptr<DIR, DirCloser> proc(::opendir("/proc"));

@@ -2,7 +2,9 @@
 
 #include "platform/FileOps.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -42,22 +44,36 @@ std::string SystemFolder() {
     return folder;
 }
 
-void shellOpen(const std::string& target) {
-    if (const char* off = std::getenv("VANTOR_NO_SHELL_OPEN"); off && *off) return;
+void shellOpen(const std::string& target, std::function<void(const std::string& error)> done) {
+    if (const char* off = std::getenv("VANTOR_NO_SHELL_OPEN"); off && *off) {
+        if (done) done({});
+        return;
+    }
     const char* argv[] = {"xdg-open", target.c_str(), nullptr};
     pid_t pid = 0;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&pid, "xdg-open", &actions, nullptr, const_cast<char**>(argv), environ) == 0) {
-        // Reap in the background so no zombie stays behind.
-        std::thread([pid] {
-            int status = 0;
-            waitpid(pid, &status, 0);
-        }).detach();
-    }
+    const int rc = posix_spawnp(&pid, "xdg-open", &actions, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        if (done) done("xdg-open could not be started (" + std::string(std::strerror(rc)) + ")");
+        return;
+    }
+    // Reaped in the background so no zombie stays behind; its exit code tells
+    // whether a program took the document (xdg-open returns 0 then).
+    std::thread([pid, done = std::move(done)] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+        if (!done) return;
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            done({});
+        else if (WIFEXITED(status))
+            done("xdg-open found no program for it (exit code " + std::to_string(WEXITSTATUS(status)) + ")");
+        else
+            done("xdg-open was ended");
+    }).detach();
 }
 
 std::string userConfigFolder() {

@@ -126,6 +126,93 @@ TEST_F(Startup, PickedFileGivesTheFolderAboveItsFolder) {
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
 }
 
+TEST_F(Startup, ThePickedFileIsStoredAndUsedWhenDiscoveryFindsNothingLater) {
+    writeFile(dir / "Games/half-life 2/hl2.exe", "game");
+    writeFile(dir / "Steam/steam.exe", "client");
+    reg.put(RegRoot::CurrentUser, kSteam, "SteamExe", dir / "Steam/steam.exe");
+    dialogs.nextFile = dir / "Games/half-life 2/hl2.exe";
+    start();
+    EXPECT_EQ(stored("HL2Exe"), dir / "Games/half-life 2/hl2.exe");
+
+    // The next start asks no more, with Steam's value or without it.
+    for (bool steamValue : {true, false}) {
+        SCOPED_TRACE(steamValue);
+        if (!steamValue) reg.remove(RegRoot::CurrentUser, kSteam, "SteamExe");
+        dialogs.fileDialogs.clear();
+        auto c = start();
+        EXPECT_TRUE(dialogs.fileDialogs.empty());
+        EXPECT_EQ(c->context().paths.HL2Path, dir / "Games/");
+        EXPECT_EQ(c->context().paths.CFGPath, dir / "Games/half-life 2/hl2/cfg/");
+        EXPECT_EQ(view.text(Field::HL2Path), dir / "Games/");
+        EXPECT_TRUE(c->gameFound());
+    }
+}
+
+TEST_F(Startup, SteamsOwnGameComesBeforeTheChosenOne) {
+    makeSteam({"acc"});
+    writeFile(dir / "Games/half-life 2/hl2.exe", "game");
+    reg.put(RegRoot::LocalMachine, kKey, "HL2Exe", dir / "Games/half-life 2/hl2.exe");
+    auto c = start();
+    EXPECT_EQ(c->context().paths.HL2Path, dir / "Steam/SteamApps/acc/");
+}
+
+TEST_F(Startup, EmptyOrBareSteamExeOrAChosenFileThatIsGoneAsksForTheGame) {
+    writeFile(dir / "Games/half-life 2/hl2.exe", "game");
+    const struct {
+        const char* name;
+        std::string steamExe;
+        std::string hl2Exe;
+        std::string steamPath;
+    } cases[] = {
+        {"empty SteamExe", "", "", ""},
+        {"SteamExe without a folder", "steam.exe", "", ""},
+        {"chosen file gone", dir / "Steam/steam.exe", dir / "Gone/half-life 2/hl2.exe", dir / "Steam/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reg.put(RegRoot::CurrentUser, kSteam, "SteamExe", c.steamExe);
+        reg.put(RegRoot::LocalMachine, kKey, "HL2Exe", c.hl2Exe);
+        dialogs.fileDialogs.clear();
+        dialogs.nextFile = dir / "Games/half-life 2/hl2.exe";
+        auto controller = start();
+        EXPECT_EQ(dialogs.fileDialogs.size(), 1u);
+        EXPECT_EQ(controller->context().paths.HL2Path, dir / "Games/");
+        EXPECT_EQ(controller->context().paths.SteamPath, c.steamPath);
+        EXPECT_EQ(stored("HL2Exe"), dir / "Games/half-life 2/hl2.exe");
+    }
+}
+
+TEST_F(Startup, BrowseTakesTheGameAtOnceAndForLaterStarts) {
+    auto c = start();  // no Steam: nothing found, nothing asked
+    ASSERT_FALSE(c->gameFound());
+    // A run now points to the way forward instead of a restart.
+    processes.names = {"steam.exe"};
+    c->BenchButtonClick();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find("\"Browse...\""), std::string::npos) << dialogs.messages[0];
+
+    // A file that is not there changes nothing.
+    dialogs.nextFile = dir / "Nothing/half-life 2/hl2.exe";
+    c->HL2PathButtonClick();
+    EXPECT_FALSE(c->gameFound());
+    EXPECT_EQ(dialogs.messages.back(), "There is no game executable at " + (dir / "Nothing/half-life 2/hl2.exe") + ".");
+
+    writeFile(dir / "Games/half-life 2/hl2/cfg/valve.rc", "user rc");
+    dialogs.nextFile = dir / "Games/half-life 2/hl2.exe";
+    writeFile(*dialogs.nextFile, "game");
+    c->HL2PathButtonClick();
+    EXPECT_EQ(dialogs.fileDialogs.back(), "Please find the hl2.exe!|Half-Life 2 executable (hl2.exe)|hl2.exe");
+    const auto& p = c->context().paths;
+    EXPECT_EQ(p.HL2Path, dir / "Games/");
+    EXPECT_EQ(p.CFGPath, dir / "Games/half-life 2/hl2/cfg/");
+    EXPECT_EQ(p.ResultsPath, dir / "Games/half-life 2/hl2/");
+    EXPECT_EQ(view.text(Field::HL2Path), p.HL2Path);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_EQ(stored("HL2Exe"), dir / "Games/half-life 2/hl2.exe");
+    EXPECT_EQ(stored("Path"), p.HL2Path);
+    EXPECT_EQ(readFile(p.CFGPath + "valve.rc"), "user rc");
+}
+
 TEST_F(Startup, VersionFilesAreStoredAndDeleted) {
     writeFile(bench + "version.txt", "1.31 build 7\r\n");
     writeFile(bench + "version2.txt", "Header 5\nSecond\n");

@@ -2,6 +2,8 @@
 // against the simulated Steam and game, checked by its exit code, its stdout and
 // stderr, and the files it leaves.
 #include "platform/RegistryHive.h"
+
+#include <nlohmann/json.hpp>
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimInstall.h"
 
@@ -11,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -94,11 +97,14 @@ TEST_F(CliRun, ASuccessfulRunPrintsItsStatusLinesThenTheReportPathAndWritesTheLo
     ASSERT_EQ(code, 0) << out << run.err();
 
     const auto lines = linesOf(out);
-    ASSERT_EQ(lines.size(), 5u) << out;
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end() - 1),
+    ASSERT_EQ(lines.size(), 7u) << out;
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4),
               (std::vector<std::string>{"Preparing...", "Benchmarking in progress... Resolution: 640\u00D7480",
                                         "Benchmarking in progress... Resolution: 800\u00D7600",
                                         "The benchmarking is successful."}));
+    // One score line per resolution, before the report's path.
+    EXPECT_TRUE(std::regex_match(lines[4], std::regex("640\u00D7480: [0-9]+\\.[0-9][0-9] FPS"))) << lines[4];
+    EXPECT_TRUE(std::regex_match(lines[5], std::regex("800\u00D7600: [0-9]+\\.[0-9][0-9] FPS"))) << lines[5];
     const std::string report = lines.back();
     EXPECT_EQ(report.rfind(reports(), 0), 0u) << report;
     EXPECT_EQ(std::filesystem::path(report).filename().string().rfind("result_", 0), 0u) << report;
@@ -179,7 +185,6 @@ TEST_F(CliRun, CtrlCStopsTheRunAndPutsTheUserFilesBack) {
     EXPECT_EQ(run.wait(), 1);
     const auto lines = linesOf(run.out());
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(), "Benchmark stopped. Your game settings were restored.") << run.out();
     EXPECT_EQ(run.out().find("The benchmarking is successful."), std::string::npos) << run.out();
     EXPECT_EQ(reportCount(), 0u);
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
@@ -188,8 +193,11 @@ TEST_F(CliRun, CtrlCStopsTheRunAndPutsTheUserFilesBack) {
                        "480.\r\n"),
               std::string::npos)
         << log;
-    // The game is left to end its pass; it must not bring the run's files back.
-    while (gameRunning() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+    // The game this run launched was closed before the files were put back.
+    EXPECT_FALSE(gameRunning());
+    EXPECT_NE(log.find("\r\nHalf-Life 2 closed.\r\n"), std::string::npos) << log;
+    EXPECT_EQ(lines.back(), "Benchmark stopped. Half-Life 2 was closed and your game settings were restored.");
+    std::this_thread::sleep_for(300ms);  // longer than a pass would have played
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
 }
 
@@ -231,27 +239,139 @@ TEST(CliDiscover, WithoutSteamOrGameItFailsWithoutADialog) {
 }
 
 TEST(CliUsage, WrongArgumentsGetTheUsageAndExitCode2) {
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {"bogus"},
-        {"run", "--bogus"},
-        {"run", "--log"},
-        {"run", "--yes", "extra"},
-        {"discover", "extra"},
-        {"start", "--no"},
+    const struct {
+        std::vector<std::string> args;
+        const char* problem;
+    } cases[] = {
+        {{}, "no command given"},
+        {{"bogus"}, "unknown command 'bogus'"},
+        {{"--bogus"}, "unknown command '--bogus'"},
+        {{"run", "--bogus"}, "wrong arguments for 'run'"},
+        {{"run", "--log"}, "wrong arguments for 'run'"},
+        {{"run", "--yes", "extra"}, "wrong arguments for 'run'"},
+        {{"discover", "extra"}, "wrong arguments for 'discover'"},
+        {{"start", "--no"}, "wrong arguments for 'start'"},
+        {{"set-game"}, "wrong arguments for 'set-game'"},
+        {{"--help", "run"}, "wrong arguments for '--help'"},
     };
     TempDir dir;
-    for (const auto& args : cases) {
+    for (const auto& c : cases) {
         std::string shown;
-        for (auto& a : args) shown += a + " ";
+        for (auto& a : c.args) shown += a + " ";
         SCOPED_TRACE("vantor-cli " + shown);
-        Cli cli(dir.path(), dir.path() + "registry.reg", args);
+        Cli cli(dir.path(), dir.path() + "registry.reg", c.args);
         ASSERT_TRUE(cli.started());
         EXPECT_EQ(cli.wait(), 2);
-        EXPECT_EQ(cli.err().rfind("usage: vantor-cli discover\n", 0), 0u) << cli.err();
-        EXPECT_NE(cli.err().find("vantor-cli run [--yes] [--log FILE]\n"), std::string::npos) << cli.err();
+        EXPECT_EQ(cli.err().rfind(std::string("vantor-cli: ") + c.problem + "\nusage: vantor-cli discover\n", 0), 0u)
+            << cli.err();
+        EXPECT_NE(cli.err().find("vantor-cli run [--yes] [--log FILE] [--json]\n"), std::string::npos) << cli.err();
         EXPECT_EQ(cli.out(), "");
     }
+}
+
+TEST(CliUsage, HelpPrintsEveryCommandItsOptionsAndTheSettingsFileToStdout) {
+    TempDir dir;
+    for (const char* flag : {"--help", "-h", "help"}) {
+        SCOPED_TRACE(flag);
+        Cli cli(dir.path(), dir.path() + "registry.reg", {flag});
+        ASSERT_TRUE(cli.started());
+        EXPECT_EQ(cli.wait(), 0);
+        EXPECT_EQ(cli.err(), "");
+        const std::string out = cli.out();
+        // Each command on a line of its own with what it does.
+        for (const char* line : {"\n  discover  ", "\n  processes  ", "\n  start  ", "\n  run  ", "\n  set-game PATH  ",
+                                 "\n  --help, -h  ", "\n  --yes  ", "\n  --log FILE  ", "\n  --json  "})
+            EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+        EXPECT_NE(out.find("VANTOR_REGISTRY"), std::string::npos) << out;
+        EXPECT_NE(out.find("Quorvane/Vantor/registry.reg"), std::string::npos) << out;
+    }
+}
+
+TEST_F(CliRun, JsonPrintsTheRunAsOneObject) {
+    sim.startSteam();
+    Cli run = cli({"run", "--json"});
+    ASSERT_TRUE(run.started());
+    ASSERT_EQ(run.wait(), 0) << run.out() << run.err();
+    // The status lines went to stderr; stdout holds the object alone.
+    EXPECT_NE(run.err().find("The benchmarking is successful.\n"), std::string::npos) << run.err();
+    const auto json = nlohmann::json::parse(run.out(), nullptr, false);
+    ASSERT_FALSE(json.is_discarded()) << run.out();
+    EXPECT_EQ(json["status"], "The benchmarking is successful.");
+    EXPECT_EQ(json["succeeded"], true);
+    const std::string report = json["report"];
+    EXPECT_EQ(report.rfind(reports() + "result_", 0), 0u) << report;
+    EXPECT_TRUE(std::filesystem::is_regular_file(report));
+    EXPECT_EQ(json["resolutions"], nlohmann::json({"640\u00D7480", "800\u00D7600"}));
+    ASSERT_EQ(json["passes"].size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const auto& pass = json["passes"][i];
+        EXPECT_EQ(pass["width"], i == 0 ? 640 : 800);
+        EXPECT_EQ(pass["height"], i == 0 ? 480 : 600);
+        ASSERT_TRUE(pass["score"].is_number()) << pass;
+        EXPECT_GT(pass["score"].get<double>(), 0.0);
+        // The report shows the same score.
+        char shown[32];
+        std::snprintf(shown, sizeof shown, "Score = %.2f FPS", pass["score"].get<double>());
+        EXPECT_NE(readFile(report).find(shown), std::string::npos) << shown;
+    }
+    const auto& settings = json["settings"];
+    EXPECT_EQ(settings["demo"], "Quorvane - Coast");
+    EXPECT_EQ(settings["detail"], "Maximum");
+    EXPECT_EQ(settings["filtering"], "From System");
+    EXPECT_EQ(settings["antialiasing"], "None");
+    EXPECT_EQ(settings["directx"], "DirectX 9");
+    EXPECT_EQ(settings["heapsize"], "64 MB - default");
+    EXPECT_EQ(settings["refresh"], "60 Hz");
+    EXPECT_EQ(settings["fastZ"], false);
+}
+
+TEST_F(CliRun, JsonOfARunThatCannotStartSaysWhy) {
+    Cli run = cli({"run", "--json"});  // Steam is not running; the question is answered No
+    ASSERT_TRUE(run.started());
+    EXPECT_EQ(run.wait(), 1);
+    const auto json = nlohmann::json::parse(run.out(), nullptr, false);
+    ASSERT_FALSE(json.is_discarded()) << run.out();
+    EXPECT_EQ(json["status"], "Please RUN the Steam (online or offline) before bench.");
+    EXPECT_EQ(json["succeeded"], false);
+    EXPECT_TRUE(json["report"].is_null());
+    EXPECT_TRUE(json["passes"].empty());
+}
+
+// Without Steam's value a chosen hl2.exe is the way to the game; vantor-cli
+// names the command instead of asking for a restart.
+TEST(CliSetGame, TheChosenGameIsUsedWhenDiscoveryFindsNone) {
+    SimInstall sim;
+    ASSERT_TRUE(sim.ok);
+    writeFile(sim.hive(), "Windows Registry Editor Version 5.00\r\n");  // no SteamExe
+    {
+        Cli run(sim.dir.path(), sim.hive(), {"run"});
+        ASSERT_TRUE(run.started());
+        EXPECT_EQ(run.wait(), 1);
+        EXPECT_NE(run.err().find("Half-Life 2 was not found; no benchmark can run. Please choose its hl2.exe with "
+                                 "`vantor-cli set-game PATH`."),
+                  std::string::npos)
+            << run.err();
+        EXPECT_EQ(run.err().find("start it again"), std::string::npos) << run.err();
+    }
+    {
+        Cli bad(sim.dir.path(), sim.hive(), {"set-game", sim.dir.path() + "nothing/hl2.exe"});
+        ASSERT_TRUE(bad.started());
+        EXPECT_EQ(bad.wait(), 1);
+        EXPECT_NE(bad.err().find("there is no file"), std::string::npos) << bad.err();
+    }
+    const std::string exe = sim.hl2() + "half-life 2/hl2.exe";
+    Cli set(sim.dir.path(), sim.hive(), {"set-game", exe});
+    ASSERT_TRUE(set.started());
+    EXPECT_EQ(set.wait(), 0) << set.err();
+    EXPECT_EQ(linesOf(set.out()), (std::vector<std::string>{"HL2Exe: " + exe, "HL2Path: " + sim.hl2(),
+                                                            "CFGPath: " + sim.cfg(), "ResultsPath: " + sim.results()}));
+    RegistryHive hive(sim.hive());
+    EXPECT_EQ(hive.query(RegRoot::LocalMachine, kKey, "HL2Exe").text, exe);
+
+    Cli discover(sim.dir.path(), sim.hive(), {"discover"});
+    ASSERT_TRUE(discover.started());
+    EXPECT_EQ(discover.wait(), 0) << discover.err();
+    EXPECT_NE(discover.out().find("\nHL2Path: " + sim.hl2() + "\n"), std::string::npos) << discover.out();
 }
 
 }  // namespace

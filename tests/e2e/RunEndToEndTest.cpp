@@ -2,6 +2,7 @@
 #include "app/MainController.h"
 #include "platform/PlainEventLoop.h"
 #include "platform/RegistryHive.h"
+#include "run/DemoInstaller.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeView.h"
 #include "tests/support/SimInstall.h"
@@ -11,6 +12,10 @@
 #include <filesystem>
 #include <map>
 #include <regex>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 using namespace vantor;
 using namespace vantor::test;
@@ -136,7 +141,8 @@ TEST_F(RunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
                               "Fast Z: Disabled<br>\r\n<span class=\"style5\"><b>Score = N FPS</b></span><br>\r\n" +
                               "<br><HR>\r\n";
     const std::string expected =
-        "<html>\r\n<head>\r\n<title>Half-Life 2 Benchmark - www.quorvane.example</title>\r\n"
+        "<html>\r\n<head>\r\n"
+        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">\r\n<title>Half-Life 2 Benchmark - www.quorvane.example</title>\r\n"
         "<style type=\"text/css\">\r\n<!--\r\n.style4 {\r\n\tcolor: #0066FF;\r\n\tfont-weight: bold;\r\n}\r\n"
         ".style5 {color: #990000}\r\n.style6 {color: #0066FF}\r\n-->\r\n</style>\r\n</head>\r\n<body>\r\n"
         "<p align=\"center\"><img src=\"" +
@@ -164,6 +170,7 @@ TEST_F(RunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
     EXPECT_TRUE(controller->context().run.RunFinished);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], sim.dir.path() + "Reports/result_" + stamp + ".htm");
+    EXPECT_EQ(view.report, opened[0]);
     EXPECT_TRUE(view.statusHistory.end() != std::find(view.statusHistory.begin(), view.statusHistory.end(),
                                                       "Benchmarking in progress... Resolution: 1024\xC3\x97"
                                                       "768"));
@@ -287,6 +294,10 @@ TEST_F(RunEndToEnd, NoResolutionTickedChangesNoFile) {
     sim.startSteam();
     run();
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Please, choose a resolution of Half-Life 2."});
+    // The log says why the run did not start, on a line of its own.
+    ASSERT_GE(log().size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(log().end() - 2, log().end()),
+              (std::vector<std::string>{"Total resolution: 0", "Please, choose a resolution of Half-Life 2."}));
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
 }
@@ -318,27 +329,94 @@ TEST_F(RunEndToEnd, GameThatNeverQuitsEndsCleanlyAtTheBound) {
               log().end());
 }
 
-TEST_F(RunEndToEnd, StopInTheMiddleRestoresAndWritesNoReport) {
+// A program started from path with no arguments (the simulated game then stays
+// up as at its menu); ended with the object.
+class Program {
+public:
+    explicit Program(const std::string& path) {
+        char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+        if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = 0;
+    }
+    ~Program() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    bool running() const {
+        int status = 0;
+        return pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0;
+    }
+
+private:
+    pid_t pid_ = 0;
+};
+
+TEST_F(RunEndToEnd, StopClosesTheGameOfThisRunOnlyThenRestores) {
     sim.knobs("play_ms=3000\nstart_delay_ms=30\n");
     sim.startSteam();
+    // Under the game's folder but started before the run: not the run's game.
+    const std::string game = sim.hl2() + "half-life 2/";
+    std::filesystem::copy_file(game + "hl2.exe", game + "hl2_tool.exe");
+    Program before(game + "hl2_tool.exe");
     tick({640, 800});
     controller->BenchButtonClick();
     // Stop once the first game runs.
     ASSERT_TRUE(loop.runUntil([&] { return controller->context().run.GameRunning; }, 10s));
     EXPECT_TRUE(view.runActive);
+    // Started after the launch but outside the game's folder: not the run's game either.
+    TempDir elsewhere;
+    std::filesystem::copy_file(game + "hl2.exe", elsewhere / "hl2.exe");
+    Program outside(elsewhere / "hl2.exe");
     controller->StopRun();
     loop.runUntil([&] { return !controller->sequencer().running(); }, 10s);
     EXPECT_FALSE(controller->sequencer().running());
+
+    std::vector<ProcessEntry> left;
+    sim.processes.list(left);
+    EXPECT_TRUE(std::none_of(left.begin(), left.end(), [](auto& p) { return p.name == "hl2.exe"; }));
+    EXPECT_TRUE(before.running());
+    EXPECT_TRUE(outside.running());
     EXPECT_TRUE(reports().empty());
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
     EXPECT_FALSE(view.runActive);
-    EXPECT_EQ(view.status(), kRunStoppedStatus);
-    EXPECT_NE(std::find(log().begin(), log().end(),
-                        "Benchmark stopped by the user in 640\xC3\x97"
-                        "480."),
-              log().end())
-        << joined(log());
+    EXPECT_EQ(view.status(), kRunStoppedGameClosedStatus);
+    const std::vector<std::string> expected = {
+        "Benchmark stopped by the user in 640\xC3\x97"
+        "480.",
+        "Half-Life 2 closed."};
+    const auto at = std::search(log().begin(), log().end(), expected.begin(), expected.end());
+    EXPECT_NE(at, log().end()) << joined(log());
+    // The restore came after the game had gone.
+    EXPECT_NE(std::find(at, log().end(), "Config file: deleted. Restored original."), log().end()) << joined(log());
+}
+
+TEST_F(RunEndToEnd, UserDemoWithoutAFileIsRefusedBeforeAnythingChanges) {
+    sim.startSteam();
+    tick({640});
+    view.setChoice(Choice::Demo, 5);
+    view.setText(Field::DemoEdit, "");
+    run();
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{kNoUserDemoMessage});
+    EXPECT_EQ(view.status(), kNoUserDemoMessage);
+    EXPECT_TRUE(bats.empty());
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+}
+
+TEST_F(RunEndToEnd, UnwritableResultsFolderIsRefusedBeforeAnythingChanges) {
+    sim.startSteam();
+    tick({640});
+    // A folder in which nobody, root included, can create a file.
+    view.setText(Field::ResEdit, "/proc/");
+    run();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].rfind("The results folder /proc/ cannot be written (", 0), 0u) << dialogs.messages[0];
+    EXPECT_EQ(view.status(), dialogs.messages[0]);
+    EXPECT_TRUE(bats.empty());
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_EQ(log().back().rfind(">>> ERROR <<< Results folder not writable: /proc/ (", 0), 0u) << joined(log());
 }
 
 TEST_F(RunEndToEnd, StopWhileTheFinishedRunRestoresKeepsItsResult) {

@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <optional>
 
 using namespace vantor;
@@ -57,7 +58,7 @@ protected:
         ctx.paths.BenchPath = bench;
         ctx.timing = Timing::scaled(50);
         ctx.physicalMemory = [this] { return memoryBytes; };
-        ctx.shellOpen = [this](const std::string& target) { opened.push_back(target); };
+        if (!keepShellOpen) ctx.shellOpen = [this](const std::string& target) { opened.push_back(target); };
         window->onTerminate = [this] { ++terminated; };
         window->afterFormShow = [this] { ++formShows; };
         bool done = false;
@@ -112,6 +113,7 @@ protected:
     std::vector<std::string> opened;
     int terminated = 0;
     int formShows = 0;
+    bool keepShellOpen = false;
 };
 
 // ---- structure and menu --------------------------------------------------------------------
@@ -608,20 +610,88 @@ TEST_F(MainWindowTest, RunProgressAndStop) {
     start();
     auto* stop = find<QPushButton>("StopButton");
     auto* bar = find<QProgressBar>("RunProgress");
+    auto* text = find<QLabel>("RunProgressText");
     EXPECT_TRUE(stop->isHidden());
     EXPECT_TRUE(bar->isHidden());
+    EXPECT_TRUE(text->isHidden());
     window->setRunActive(true);
-    window->setRunProgress(2, 3);
-    EXPECT_FALSE(stop->isHidden());
-    EXPECT_FALSE(bar->isHidden());
-    EXPECT_EQ(bar->text(), QStringLiteral("Pass 2 of 3"));
+    // The bar fills as passes end; its text stands beside it, never over the fill.
+    const struct {
+        int current;
+        const char* text;
+        int value;
+    } steps[] = {{0, "Preparing", 0}, {1, "Pass 1 of 3", 0}, {2, "Pass 2 of 3", 1}, {3, "Pass 3 of 3", 2}};
+    for (const auto& step : steps) {
+        window->setRunProgress(step.current, 3);
+        EXPECT_FALSE(stop->isHidden());
+        EXPECT_FALSE(bar->isHidden());
+        EXPECT_EQ(text->text(), QString::fromUtf8(step.text));
+        EXPECT_EQ(bar->value(), step.value) << step.text;
+        EXPECT_EQ(bar->maximum(), 3);
+        EXPECT_FALSE(bar->isTextVisible());
+    }
     window->setRunProgress(0, 0);
     window->setRunActive(false);
     EXPECT_TRUE(stop->isHidden());
     EXPECT_TRUE(bar->isHidden());
+    EXPECT_TRUE(text->isHidden());
     window->setStatus("Preparing...");
     EXPECT_EQ(find<QLabel>("StatusInfo")->text(), QStringLiteral("Preparing..."));
     EXPECT_EQ(window->status(), "Preparing...");
+}
+
+TEST_F(MainWindowTest, ReportOfTheLastRunIsShownWithItsPathAndOpens) {
+    start();
+    EXPECT_EQ(window->findChild<QWidget*>(QStringLiteral("ReportBar")), nullptr);
+    const std::string report = dir / "Reports/result_3_14_2005.htm";
+    window->setReport(report);
+    auto* bar = find<QWidget>("ReportBar");
+    auto* link = find<QLabel>("ReportLink");
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_EQ(link->toolTip().toStdString(), report);
+    EXPECT_TRUE(link->text().startsWith(QStringLiteral("Report: ")));
+    // The status line keeps its text beside the bar.
+    EXPECT_LE(find<QLabel>("StatusInfo")->geometry().right(), bar->geometry().left());
+    QTest::mouseClick(link, Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>("OpenReport"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>("OpenReportFolder"), Qt::LeftButton);
+    EXPECT_EQ(opened, (std::vector<std::string>{report, report, dir / "Reports/"}));
+    window->setReport("");
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_EQ(find<QLabel>("StatusInfo")->width(), window->width());
+}
+
+TEST_F(MainWindowTest, BrowseBesideTheGamePathTakesTheGame) {
+    start();  // no Steam: no game, no question
+    EXPECT_FALSE(controller->gameFound());
+    showPageOf(0);
+    const std::string exe = dir / "Games/half-life 2/hl2.exe";
+    writeFile(exe, "game");
+    dialogs.nextFile = exe;
+    QTest::mouseClick(find<QToolButton>("HL2PathButton"), Qt::LeftButton);
+    EXPECT_EQ(dialogs.fileDialogs, std::vector<std::string>{"Please find the hl2.exe!|Half-Life 2 executable "
+                                                            "(hl2.exe)|hl2.exe"});
+    EXPECT_EQ(find<QLineEdit>("HL2PathEdit")->text().toStdString(), dir / "Games/");
+    EXPECT_TRUE(find<QPushButton>("BenchButton")->isEnabled());
+    EXPECT_EQ(stored(sv::HL2Exe), exe);
+    EXPECT_TRUE(controller->gameFound());
+}
+
+TEST_F(MainWindowTest, OpeningThatFailsTellsWhereTheDocumentIs) {
+    // No opener on PATH, and the controller's own opener in place.
+    const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", dir.path().c_str(), 1);
+    ::unsetenv("VANTOR_NO_SHELL_OPEN");
+    keepShellOpen = true;
+    start();
+    window->openMenuGroup(1);
+    QTest::mouseClick(find<QPushButton>("Group3Items0"), Qt::LeftButton);  // "Benchmark help"
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialogs.messages.empty(); }, 5000));
+    ::setenv("PATH", savedPath.c_str(), 1);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0], "Could not open " + bench +
+                                       "help.htm (xdg-open could not be started (No such file or directory)). Please "
+                                       "open it yourself.");
 }
 
 // ---- donation window and closing ------------------------------------------------------------------

@@ -33,7 +33,10 @@ namespace {
 // name, so only the program file gives it in full.
 class SleepingProgram {
 public:
-    explicit SleepingProgram(const std::string& name) : path_(dir_ / name) {
+    // In a temporary folder of its own, or in folder when given.
+    explicit SleepingProgram(const std::string& name, const std::string& folder = {})
+        : path_(folder.empty() ? dir_ / name : folder + name) {
+        fs::create_directories(fs::path(path_).parent_path());
         fs::copy_file("/bin/sleep", path_);
         const char* argv[] = {path_.c_str(), "30", nullptr};
         if (::posix_spawn(&pid_, path_.c_str(), nullptr, nullptr, const_cast<char**>(argv), environ) != 0) pid_ = -1;
@@ -87,6 +90,59 @@ TEST(ListRunningProcesses, ChildAppearsWithItsIdAndProgramFileName) {
     // The test itself, with the name of its own program file.
     EXPECT_EQ(listNamesOf(static_cast<std::uint32_t>(::getpid())),
               Names{fs::read_symlink("/proc/self/exe").filename().string()});
+}
+
+TEST(ProcessStarts, ProgramStartedAfterNowShowsALaterStartAndCanBeEnded) {
+    const std::uint64_t before = processClockNow();
+    SleepingProgram game("hl2.exe");
+    ASSERT_GT(game.id(), 0u);
+    std::vector<ProcessStart> list;
+    ASSERT_TRUE(ListProcessStarts(list));
+    auto of = [&](std::uint32_t id) {
+        return std::find_if(list.begin(), list.end(), [id](const ProcessStart& p) { return p.id == id; });
+    };
+    const auto it = of(game.id());
+    ASSERT_NE(it, list.end());
+    EXPECT_EQ(it->path, fs::canonical(game.path()).string());
+    EXPECT_GE(it->startedMs, before);
+    // The test itself was running before.
+    const auto self = of(static_cast<std::uint32_t>(::getpid()));
+    ASSERT_NE(self, list.end());
+    EXPECT_LT(self->startedMs, before);
+
+    EXPECT_TRUE(TerminateProcessById(game.id()));
+    int status = 0;
+    ASSERT_EQ(::waitpid(static_cast<pid_t>(game.id()), &status, 0), static_cast<pid_t>(game.id()));
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_FALSE(TerminateProcessById(0));
+}
+
+TEST(ProcessQuery, StartedUnderNamesOnlyProgramsFromTheFolderStartedSince) {
+    TempDir dir;
+    const std::string game = dir / "Half-Life 2/";
+    SleepingProgram early("hl2_early.exe", game);
+    SleepingProgram elsewhere("sleeper.exe");
+    // Start times have the clock's resolution (a few ms); this one is clearly earlier.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    SystemProcessQuery query;
+    const std::uint64_t since = query.now();
+    SleepingProgram launched("hl2.exe", game);
+    SleepingProgram other("hl2.exe", dir / "Other/");
+    ASSERT_GT(launched.id(), 0u);
+
+    std::vector<std::uint32_t> ids;
+    // The folder as another spelling of its case, without the trailing separator.
+    ASSERT_TRUE(query.startedUnder(dir / "half-life 2", since, ids));
+    EXPECT_EQ(ids, std::vector<std::uint32_t>{launched.id()});
+    ids.clear();
+    ASSERT_TRUE(query.startedUnder(game, 0, ids));
+    std::sort(ids.begin(), ids.end());
+    std::vector<std::uint32_t> both = {early.id(), launched.id()};
+    std::sort(both.begin(), both.end());
+    EXPECT_EQ(ids, both);
+    ids.clear();
+    ASSERT_TRUE(query.startedUnder(dir / "Missing/", since, ids));
+    EXPECT_TRUE(ids.empty());
 }
 
 TEST(ListRunningProcesses, AppendsToTheListWithoutClearingIt) {

@@ -148,6 +148,7 @@ protected:
     Lines headWithoutSystem(const std::string& commentLine = {}) const {
         Lines head = {"<html>",
                       "<head>",
+                      "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">",
                       "<title>Half-Life 2 Benchmark - www.quorvane.example</title>",
                       "<style type=\"text/css\">",
                       "<!--",
@@ -237,6 +238,7 @@ TEST_F(ReportWriterTest, TwoPassRunSavesTheReportByteForByteAndOpensIt) {
     const std::string expected =
         "<html>\r\n"
         "<head>\r\n"
+        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">\r\n"
         "<title>Half-Life 2 Benchmark - www.quorvane.example</title>\r\n"
         "<style type=\"text/css\">\r\n"
         "<!--\r\n"
@@ -309,7 +311,7 @@ TEST_F(ReportWriterTest, SystemSectionFollowsAddInfoAndTheStoredValues) {
     writer.BeginReport();
     Lines expected = headWithoutSystem();
     // No "System" heading without an OS, but the CPU line.
-    expected.insert(expected.begin() + 16, "   <FONT size=2>Intel Core i5</FONT><br>");
+    expected.insert(expected.begin() + 17, "   <FONT size=2>Intel Core i5</FONT><br>");
     EXPECT_EQ(writer.ReportLines(), expected);
 
     // Not checked: nothing of what is stored.
@@ -327,7 +329,7 @@ TEST_F(ReportWriterTest, SystemSectionFollowsAddInfoAndTheStoredValues) {
     view.setChecked(Check::AddInfo, true);
     writer.BeginReport();
     expected = headWithoutSystem();
-    expected.insert(expected.begin() + 16, "   <FONT size=2>535.1</FONT><br><br>");
+    expected.insert(expected.begin() + 17, "   <FONT size=2>535.1</FONT><br><br>");
     EXPECT_EQ(writer.ReportLines(), expected);
 }
 
@@ -339,7 +341,7 @@ TEST_F(ReportWriterTest, StoredValueOfAnotherTypeIsLeftOutWithAnErrorLine) {
     writer.BeginReport();
 
     Lines expected = headWithoutSystem();
-    expected.insert(expected.begin() + 16, {"<p align=\"left\" class=\"style4\">System</p>",
+    expected.insert(expected.begin() + 17, {"<p align=\"left\" class=\"style4\">System</p>",
                                             "   <FONT size=2>Debian</FONT><br>", "   <FONT size=2>8192 MB</FONT><br>"});
     EXPECT_EQ(writer.ReportLines(), expected);
     EXPECT_EQ(log.lines(), (Lines{">>> ERROR <<< Error handling. Invalid data type for 'CPU'"}));
@@ -450,10 +452,10 @@ TEST_F(ReportWriterTest, InsertedTextsAreEscaped) {
     endPass("640", "<b>9</b>");
 
     const Lines& lines = writer.ReportLines();
-    EXPECT_EQ(lines[15], "<p align=\"center\"><img src=\"" + dir / "R&amp;D/Others/logo1.gif" +
+    EXPECT_EQ(lines[16], "<p align=\"center\"><img src=\"" + dir / "R&amp;D/Others/logo1.gif" +
                              "\" width=\"204\" height=\"204\"></p><br>");
-    EXPECT_EQ(lines[16], "   <FONT size=2>&quot;Fast&quot; &lt;CPU&gt; &amp; more</FONT><br>");
-    EXPECT_EQ(lines[18], "<FONT size=2><span class=\"style6\">Comment:</span> AMD &lt;3 &amp; co</FONT><br>");
+    EXPECT_EQ(lines[17], "   <FONT size=2>&quot;Fast&quot; &lt;CPU&gt; &amp; more</FONT><br>");
+    EXPECT_EQ(lines[19], "<FONT size=2><span class=\"style6\">Comment:</span> AMD &lt;3 &amp; co</FONT><br>");
     EXPECT_TRUE(containsRun(lines, {"Demo: Tom &amp; Jerry &lt;1&gt;<br>"}));
     EXPECT_TRUE(containsRun(lines, {"<span class=\"style5\"><b>Score = &lt;b&gt;9&lt;/b&gt; FPS</b></span><br>"}));
     // The log keeps the score as the game wrote it.

@@ -160,7 +160,7 @@ TEST_F(DemoInstallerTest, UnsafeUserDemoNameIsRefusedBeforeAnythingIsWritten) {
                              "100%.dem", "d\xC3\xA9mo.dem", ".dem"}) {
         t.dialogs.messages.clear();
         chooseUserDemo(t.dir / "demos/" + file);
-        EXPECT_FALSE(demos.checkUserDemoName()) << file;
+        EXPECT_FALSE(demos.checkUserDemo()) << file;
         EXPECT_EQ(t.dialogs.messages, std::vector<std::string>{kUnsafeDemoNameMessage}) << file;
         EXPECT_EQ(t.view.status(), kUnsafeDemoNameMessage);
     }
@@ -169,14 +169,33 @@ TEST_F(DemoInstallerTest, UnsafeUserDemoNameIsRefusedBeforeAnythingIsWritten) {
     EXPECT_TRUE(t.log.lines().empty());
 }
 
-TEST_F(DemoInstallerTest, NameCheckAppliesOnlyToAChosenNonEmptyUserDemo) {
+TEST_F(DemoInstallerTest, UserDemoWithoutAFileThereIsRefusedBeforeAnythingIsWritten) {
+    const std::string missing = t.dir / "demos/gone.dem";
+    const struct {
+        std::string field;
+        std::string message;
+    } cases[] = {{"", kNoUserDemoMessage}, {missing, missingUserDemoMessage(missing)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.field);
+        t.dialogs.messages.clear();
+        chooseUserDemo(c.field);
+        EXPECT_FALSE(demos.checkUserDemo());
+        EXPECT_EQ(t.dialogs.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(t.view.status(), c.message);
+    }
+    EXPECT_TRUE(folderFiles(t.ctx.paths.ResultsPath).empty());
+    EXPECT_TRUE(t.log.lines().empty());
+}
+
+TEST_F(DemoInstallerTest, CheckAppliesOnlyToTheUserDemo) {
+    writeFile(t.dir / "demos/good_one.dem", "demo");
     chooseUserDemo(t.dir / "demos/good_one.dem");
-    EXPECT_TRUE(demos.checkUserDemoName());
-    chooseUserDemo("");
-    EXPECT_TRUE(demos.checkUserDemoName());
+    EXPECT_TRUE(demos.checkUserDemo());
     t.view.setChoice(Choice::Demo, 0);
-    t.view.setText(Field::DemoEdit, t.dir / "demos/bad name.dem");
-    EXPECT_TRUE(demos.checkUserDemoName());
+    for (const char* field : {"", "bad name.dem", "missing.dem"}) {
+        t.view.setText(Field::DemoEdit, field[0] ? t.dir / "demos/" + field : std::string());
+        EXPECT_TRUE(demos.checkUserDemo()) << field;
+    }
     EXPECT_TRUE(t.dialogs.messages.empty());
 }
 

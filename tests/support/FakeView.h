@@ -52,6 +52,7 @@ public:
     void showAboutView() override { page = -1; }
     void setRunProgress(int current, int total) override { progress = {current, total}; }
     void setRunActive(bool active) override { runActive = active; }
+    void setReport(const std::string& path) override { report = path; }
 
     std::array<bool, 6> res{};
     std::map<Choice, int> choices;
@@ -65,6 +66,7 @@ public:
     int page = -2;  // -1 About view, -2 never set
     std::pair<int, int> progress{0, 0};
     bool runActive = false;
+    std::string report;
 };
 
 }  // namespace vantor::test

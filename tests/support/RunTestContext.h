@@ -32,6 +32,8 @@ inline Timing shortTiming() {
     t.demoCopyBound = milliseconds(40);
     t.gameStartBound = milliseconds(60);
     t.gameQuitBound = milliseconds(500);
+    t.gameEndPoll = milliseconds(2);
+    t.gameEndBound = milliseconds(200);
     return t;
 }
 

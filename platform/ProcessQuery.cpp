@@ -1,0 +1,41 @@
+#include "platform/FileOps.h"
+#include "platform/ProcessList.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+namespace vantor {
+namespace {
+
+bool startsWithIgnoringAsciiCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+// The folder as the process list shows paths: links resolved, one trailing separator.
+std::string resolvedFolder(const std::string& folder) {
+    std::error_code ec;
+    const auto resolved = std::filesystem::weakly_canonical(folder, ec);
+    return withTrailingSep(ec ? folder : resolved.string());
+}
+
+}  // namespace
+
+bool ProcessQuery::startedUnder(const std::string& folder, std::uint64_t sinceMs, std::vector<std::uint32_t>& ids) {
+    if (folder.empty()) return true;
+    std::vector<ProcessStart> all;
+    if (!ListProcessStarts(all)) return false;
+    const std::string given = withTrailingSep(folder);
+    const std::string resolved = resolvedFolder(folder);
+    for (const auto& p : all) {
+        if (p.startedMs < sinceMs) continue;
+        if (startsWithIgnoringAsciiCase(p.path, resolved) || startsWithIgnoringAsciiCase(p.path, given))
+            ids.push_back(p.id);
+    }
+    return true;
+}
+
+}  // namespace vantor

@@ -1,0 +1,51 @@
+#include "report/RunSummary.h"
+
+#include <nlohmann/json.hpp>
+
+#include <charconv>
+#include <cmath>
+
+namespace vantor {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json scoreValue(const std::optional<std::string>& score) {
+    if (!score || score->empty()) return nullptr;
+    double value = 0;
+    const char* begin = score->data();
+    const char* end = begin + score->size();
+    const auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::fixed);
+    if (ec == std::errc() && ptr == end && std::isfinite(value)) return value;
+    return *score;
+}
+
+}  // namespace
+
+std::string runSummaryJson(const RunSummary& run) {
+    Json passes = Json::array();
+    for (const auto& p : run.passes)
+        passes.push_back(
+            {{"resolution", p.resolution}, {"width", p.width}, {"height", p.height}, {"score", scoreValue(p.score)}});
+    const auto& s = run.settings;
+    Json out = {{"status", run.status},
+                {"succeeded", run.succeeded},
+                {"report", run.report.empty() ? Json(nullptr) : Json(run.report)},
+                {"started", run.started},
+                {"resolutions", run.resolutions},
+                {"passes", passes},
+                {"settings",
+                 {{"demo", s.demo},
+                  {"detail", s.detail},
+                  {"antialiasing", s.antialiasing},
+                  {"filtering", s.filtering},
+                  {"directx", s.directx},
+                  {"heapsize", s.heapsize},
+                  {"refresh", s.refresh},
+                  {"fastZ", s.fastZ},
+                  {"note", s.note}}}};
+    // A text that is not valid UTF-8 gets replacement characters, never an exception.
+    return out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace vantor

@@ -1,0 +1,36 @@
+#pragma once
+// A run as a script sees it: the resolutions, each pass's score, the settings,
+// the report's path and how the run ended; written as one JSON object.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantor {
+
+struct PassSummary {
+    int width = 0;
+    int height = 0;
+    std::string resolution;            // "640×480"
+    std::optional<std::string> score;  // the game's text, trimmed; nothing without a result
+};
+
+struct RunSummary {
+    std::string status;                    // the status line at the end of the run
+    bool succeeded = false;                // a report was saved
+    std::string report;                    // its path; empty when none was saved
+    std::string started;                   // the run's start time text
+    std::vector<std::string> resolutions;  // ticked for the run, in pass order
+    std::vector<PassSummary> passes;       // the passes that ended
+    struct Settings {
+        std::string demo, detail, antialiasing, filtering, directx, heapsize, refresh, note;
+        bool fastZ = false;
+    } settings;
+};
+
+// One JSON object (UTF-8, keys in a fixed order, ended by a line break). A
+// score that is a plain decimal number is written as a number, another text as
+// a string, a missing one as null.
+std::string runSummaryJson(const RunSummary& run);
+
+}  // namespace vantor
