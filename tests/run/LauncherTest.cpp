@@ -269,6 +269,44 @@ TEST_F(LauncherTest, StoppedLaunchDropsTheHeldNotification) {
     EXPECT_EQ(result, LaunchResult::Stopped);
 }
 
+TEST_F(LauncherTest, EndLaunchedGameClosesWhatTheLastLaunchStartedFromTheGameFolder) {
+    std::optional<GameEnd> end;
+    auto endGame = [&] {
+        end.reset();
+        launcher.EndLaunchedGame([&](GameEnd e) { end = e; });
+        t.runUntil([&] { return end.has_value(); });
+        return end;
+    };
+    // Before any launch nothing running is this program's.
+    t.processes.games = {42};
+    EXPECT_EQ(endGame(), GameEnd::NoneRunning);
+    EXPECT_TRUE(t.processes.terminated.empty());
+
+    t.processes.clock = 5000;
+    t.processes.names = {"hl2.exe"};
+    EXPECT_EQ(launch(800), LaunchResult::Running);
+    EXPECT_EQ(endGame(), GameEnd::Ended);
+    EXPECT_EQ(t.processes.terminated, std::vector<std::uint32_t>{42});
+    ASSERT_FALSE(t.processes.startQueries.empty());
+    EXPECT_EQ(t.processes.startQueries.back(),
+              std::make_pair(t.ctx.paths.HL2Path + "half-life 2/", std::uint64_t{5000}));
+    // Gone already: nothing to do.
+    EXPECT_EQ(endGame(), GameEnd::NoneRunning);
+}
+
+TEST_F(LauncherTest, GameThatDoesNotGoIsReportedAtTheBound) {
+    t.processes.names = {"hl2.exe"};
+    EXPECT_EQ(launch(800), LaunchResult::Running);
+    t.processes.games = {42};
+    t.processes.endOnTerminate = false;
+    const auto start = std::chrono::steady_clock::now();
+    std::optional<GameEnd> end;
+    launcher.EndLaunchedGame([&](GameEnd e) { end = e; });
+    ASSERT_TRUE(t.runUntil([&] { return end.has_value(); }));
+    EXPECT_EQ(end, GameEnd::StillRunning);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, t.ctx.timing.gameEndBound);
+}
+
 TEST_F(LauncherTest, GameThatNeverAppearsEndsAtTheBound) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(launch(1024), LaunchResult::TimedOut);
