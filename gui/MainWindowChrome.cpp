@@ -226,6 +226,12 @@ void MainWindow::ensureRunControls() {
     runProgress_ = new QProgressBar;
     runProgress_->setObjectName(QStringLiteral("RunProgress"));
     runProgress_->setTextVisible(false);
+    // The empty part shows too, so the bar is there from the first pass on.
+    runProgress_->setFixedHeight(12);
+    runProgress_->setStyleSheet(
+        QStringLiteral("QProgressBar { background: %1; border: 1px solid %2; border-radius: 3px; }"
+                       "QProgressBar::chunk { background: %3; border-radius: 2px; }")
+            .arg(style::kPanel.name(), style::kPanelBorder.name(), style::kAccent.name()));
     runProgress_->hide();
     menuColumn_->addWidget(runProgress_);
 }
