@@ -74,6 +74,7 @@ MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop
         });
     };
     ctx_.physicalMemory = [] { return totalPhysicalMemory32(); };
+    ctx_.homeFolder = homeFolder();
     log_.setSaveFailureHandler([this](const std::string& text) { ctx_.view.setStatus(text); });
 }
 
@@ -158,11 +159,12 @@ void MainController::startupSteps(std::function<void()> done) {
 
 void MainController::discoverSteamAndGame() {
     auto& paths = ctx_.paths;
-    const auto steamExe = readSteamExe(store_);
-    paths.SteamPath = steamExe ? steamPathFromSteamExe(*steamExe) : std::string();
-    paths.HL2Path = discoverGameFolder(paths.SteamPath, store_);
-    // With Steam's value present (even an empty one) the user is asked.
-    if (paths.HL2Path.empty() && steamExe) {
+    // Start-up logs nothing: notes on unusable library lists are for vantor-cli discover.
+    const SteamAndGame found = findSteamAndGame(store_, ctx_.homeFolder);
+    paths.SteamPath = found.steamPath;
+    paths.HL2Path = found.hl2Path;
+    // With a Steam folder, or Steam's value present (even an empty one), the user is asked.
+    if (paths.HL2Path.empty() && (found.steamValueStored || !paths.SteamPath.empty())) {
         auto chosen = ctx_.dialogs.openFile(kFindGameTitle, kGameFilter);
         if (chosen && !chosen->empty()) {
             paths.HL2Path = storeChosenGame(store_, *chosen);

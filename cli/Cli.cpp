@@ -107,27 +107,44 @@ int processesCommand() {
     return 0;
 }
 
+// "Name: path (where it came from)"; an unknown path stays empty.
+void printPath(const char* name, const std::string& path, PathSource from) {
+    if (path.empty())
+        std::printf("%s: \n", name);
+    else
+        std::printf("%s: %s (%s)\n", name, path.c_str(), std::string(pathSourceText(from)).c_str());
+}
+
 int discoverCommand() {
     auto registry = openPlatformRegistry();
     SettingsStore store(*registry);
-    Paths paths;
-    paths.BenchPath = executableFolder();
+    SteamAndGame found;
     try {
-        paths.SteamPath = readSteamPath(store);
-        paths.HL2Path = discoverGameFolder(paths.SteamPath, store);
+        found = findSteamAndGame(store, homeFolder());
     } catch (const SettingsError& e) {
         std::fprintf(stderr, "vantor-cli: %s\n", e.what());
         return 1;
     }
-    paths.CFGPath = cfgPathOf(paths.HL2Path);
-    paths.ResultsPath = resultsPathOf(paths.HL2Path);
-    printPaths(paths);
-    if (paths.HL2Path.empty()) {
-        if (paths.SteamPath.empty())
-            std::fprintf(stderr, "vantor-cli: Steam was not found (no SteamExe value in the registry); %s.\n",
-                         kSetGameHint);
-        else
-            std::fprintf(stderr, "vantor-cli: hl2.exe was not found in the Steam folder; %s.\n", kSetGameHint);
+    const std::string cfg = cfgPathOf(found.hl2Path);
+    const std::string results = resultsPathOf(found.hl2Path);
+    printPath("BenchPath", executableFolder(), PathSource::ProgramFolder);
+    printPath("SteamPath", found.steamPath, found.steamFrom);
+    printPath("HL2Path", found.hl2Path, found.hl2From);
+    printPath("CFGPath", cfg, found.hl2From);
+    printPath("ResultsPath", results, found.hl2From);
+    std::fflush(stdout);
+    for (const auto& note : found.notes) std::fprintf(stderr, "vantor-cli: %s\n", note.c_str());
+    if (found.hl2Path.empty()) {
+        std::fprintf(stderr,
+                     "vantor-cli: hl2.exe was not found in the Steam folder, its libraries or the usual Steam "
+                     "folders; %s.\n",
+                     kSetGameHint);
+        return 1;
+    }
+    if (found.steamPath.empty()) {
+        std::fputs(
+            "vantor-cli: Steam was not found (no SteamExe value in the registry, no Steam in the usual folders).\n",
+            stderr);
         return 1;
     }
     return 0;

@@ -41,6 +41,8 @@ struct AppContext {
     std::function<void(const std::string&)> shellOpen;
     // Total physical memory in bytes as a 32-bit count (replaced in tests).
     std::function<std::uint32_t()> physicalMemory;
+    // The user's home folder, below which the usual Steam folders lie (replaced in tests).
+    std::string homeFolder;
 
     // A validation message: a message box whose text is repeated in the status line.
     void validationMessage(const std::string& text) {

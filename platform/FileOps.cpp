@@ -97,6 +97,8 @@ bool copyFile(const std::string& source, const std::string& target, std::string*
     return r.ok;
 }
 
+bool isAbsolutePath(const std::string& path) { return !path.empty() && fs::path(path).is_absolute(); }
+
 std::string fileNamePart(const std::string& path) {
     auto pos = path.find_last_of("/\\");
     return pos == std::string::npos ? path : path.substr(pos + 1);

@@ -37,6 +37,10 @@ bool copyFile(const std::string& source, const std::string& target, std::string*
 // (never over an existing one) and removed. The error text is set when not.
 bool canCreateFilesIn(const std::string& folder, std::string* error = nullptr);
 
+// Whether the path is absolute on this system ("/..." on POSIX; a drive or
+// network path on Windows).
+bool isAbsolutePath(const std::string& path);
+
 // The file-name part of a path (after the last separator; both '/' and '\\' count).
 std::string fileNamePart(const std::string& path);
 

@@ -27,4 +27,8 @@ void shellOpen(const std::string& target, std::function<void(const std::string& 
 // The user's config folder for this program's settings hive (POSIX) or empty.
 std::string userConfigFolder();
 
+// The user's home folder with a trailing separator (POSIX: $HOME, else the
+// password database); empty when unknown.
+std::string homeFolder();
+
 }  // namespace vantor

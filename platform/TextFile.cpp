@@ -1,5 +1,6 @@
 #include "platform/TextFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -168,6 +169,23 @@ bool readFileBytes(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool readFileRange(const std::string& path, std::uint64_t offset, std::size_t maxBytes, std::string& out,
+                   std::uint64_t& size) {
+    out.clear();
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return false;
+    const auto end = in.tellg();
+    if (end < 0) return false;
+    size = static_cast<std::uint64_t>(end);
+    if (offset >= size) return true;
+    const std::uint64_t left = size - offset;
+    out.resize(static_cast<std::size_t>(std::min<std::uint64_t>(left, maxBytes)));
+    in.seekg(static_cast<std::streamoff>(offset));
+    in.read(out.data(), static_cast<std::streamsize>(out.size()));
+    out.resize(static_cast<std::size_t>(in.gcount()));
     return !in.bad();
 }
 

@@ -3,6 +3,8 @@
 // line (the last one too) ended by CR LF, replaced atomically through a temporary
 // file and a rename, so a crash never leaves a half-written file.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +34,11 @@ IoResult writeTextFile(const std::string& path, const std::vector<std::string>& 
 
 // Reads a whole file as raw bytes. Returns false when it cannot be opened.
 bool readFileBytes(const std::string& path, std::string& out);
+
+// Reads at most maxBytes raw bytes from offset on (fewer at the end of the
+// file); size receives the file's size. Returns false when it cannot be read.
+bool readFileRange(const std::string& path, std::uint64_t offset, std::size_t maxBytes, std::string& out,
+                   std::uint64_t& size);
 
 // Reads a text file written in Windows-1252 (or plain ASCII) and splits it into
 // UTF-8 lines at CR LF, LF or CR, as a string list loads a file: a final line

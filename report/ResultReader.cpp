@@ -3,8 +3,27 @@
 #include "core/GameFiles.h"
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
+#include "report/TimedemoTable.h"
+
+#include <algorithm>
 
 namespace vantor {
+namespace {
+
+// The width and height of the pass under way; false outside a pass.
+bool passResolution(const RunState& run, std::string& width, std::string& height, std::string& text) {
+    for (int i = 0; i < kResolutionCount; ++i) {
+        if (run.CurrentWidth == std::to_string(kWidths[i])) {
+            width = std::to_string(kWidths[i]);
+            height = std::to_string(kHeights[i]);
+            text = resolutionText(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 std::string extractScore(const std::string& fourthLine) {
     // The third field: the text between the second and the third comma. With
@@ -19,7 +38,7 @@ std::string extractScore(const std::string& fourthLine) {
 }
 
 PassResult ResultReader::ReadPassResult() {
-    const std::string source = ctx_.paths.ResultsPath + kResultFile;
+    const std::string source = resultFileIn(ctx_.paths.ResultsPath);
     const std::string copy = ctx_.paths.ResultsPath + kResultCopy;
 
     if (!fileExists(source)) {
@@ -34,6 +53,9 @@ PassResult ResultReader::ReadPassResult() {
     // A copy that failed is never read: a copy left over from an earlier pass
     // would give that pass's score.
     resultLines_.clear();
+    if (copied) {
+        if (auto today = readTodayShape(copy)) return *today;
+    }
     if (!copied || !readTextLines(copy, resultLines_)) {
         resultLines_.clear();
         ctx_.log.append(std::string(kErrorHandlingPrefix) + "Source2 loading is impossible.");
@@ -55,13 +77,74 @@ PassResult ResultReader::ReadPassResult() {
     return result;
 }
 
+std::optional<PassResult> ResultReader::readTodayShape(const std::string& copy) {
+    // The header: the first line, read within the bound.
+    std::string head;
+    std::uint64_t size = 0;
+    if (!readFileRange(copy, 0, kTimedemoLineBound, head, size)) return std::nullopt;
+    std::size_t headerBytes = head.find('\n');
+    if (headerBytes == std::string::npos) {
+        if (size > head.size()) return std::nullopt;
+        headerBytes = head.size();
+    }
+    const std::string header = head.substr(0, headerBytes);
+    const auto columns = parseTimedemoHeader(header);
+    if (!columns) return std::nullopt;
+    const std::uint64_t rowsStart = std::min<std::uint64_t>(headerBytes + 1, size);
+
+    ctx_.log.append("Source2 loading, editing.");
+    resultLines_.push_back(fromWindows1252(header.ends_with('\r') ? header.substr(0, header.size() - 1) : header));
+    auto fail = [this](const std::string& what) {
+        ctx_.log.append(std::string(kErrorPrefix) + what);
+        return PassResult{};
+    };
+
+    // The last row: the engine appends one per timed demo, so the newest is at
+    // the end. Only the last kTimedemoLineBound bytes are read.
+    const std::uint64_t tailStart =
+        std::max<std::uint64_t>(rowsStart, size > kTimedemoLineBound ? size - kTimedemoLineBound : 0);
+    std::string tail;
+    std::uint64_t ignored = 0;
+    if (!readFileRange(copy, tailStart, kTimedemoLineBound, tail, ignored))
+        return fail("Source2 loading is impossible.");
+    while (!tail.empty() && (tail.back() == '\n' || tail.back() == '\r' || tail.back() == ' ')) tail.pop_back();
+    if (tail.empty()) return fail("Source2 holds no result row.");
+    const auto lastBreak = tail.find_last_of('\n');
+    if (lastBreak == std::string::npos && tailStart > rowsStart) return fail("Source2 result row is too long.");
+    std::string row = lastBreak == std::string::npos ? tail : tail.substr(lastBreak + 1);
+    if (row.ends_with('\r')) row.pop_back();
+    row = fromWindows1252(row);
+    resultLines_.push_back(row);
+
+    const auto fields = splitTimedemoFields(row);
+    const int fps = columns->of(TimedemoColumn::Fps);
+    const int width = columns->of(TimedemoColumn::Width);
+    const int height = columns->of(TimedemoColumn::Height);
+    if (static_cast<std::size_t>(std::max({fps, width, height})) >= fields.size())
+        return fail("Source2 result row has too few fields.");
+
+    // A row for another resolution is another pass's result (a window the
+    // system did not grant, a leftover row), not this one's.
+    std::string passWidth, passHeight, passText;
+    if (passResolution(ctx_.run, passWidth, passHeight, passText) &&
+        (fields[width] != passWidth || fields[height] != passHeight))
+        return fail("Source2 holds the result of " + fields[width] + "×" + fields[height] + ", not of " + passText +
+                    ".");
+
+    PassResult result;
+    result.found = true;
+    result.score = fields[fps];
+    ctx_.log.append("Result: " + result.score + " FPS");
+    return result;
+}
+
 void ResultReader::RemovePassFiles() {
     auto remove = [this](const std::string& path, const char* line) {
         if (!fileExists(path)) return;
         deleteFile(path);
         ctx_.log.append(line);
     };
-    remove(ctx_.paths.ResultsPath + kResultFile, "Source1 deleted.");
+    remove(resultFileIn(ctx_.paths.ResultsPath), "Source1 deleted.");
     remove(ctx_.paths.ResultsPath + kResultCopy, "Source2 deleted.");
     remove(ctx_.paths.SteamPath + kLaunchBatch, "HL2B deleted.");
     remove(ctx_.paths.SteamPath + kSteamBatch, "SteamB deleted.");

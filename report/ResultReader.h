@@ -1,9 +1,13 @@
 #pragma once
 // The result of a pass: the frames per second the game wrote into
-// ResultsPath + "sourcebench.csv" (third field of the fourth line, as text).
+// ResultsPath + "sourcebench.csv". In the first engine's shape the third field
+// of the fourth line, as text; in today's shape (report/TimedemoTable.h) the
+// fps column of the last row, which must be for the pass's resolution.
 
 #include "core/AppContext.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,9 +29,15 @@ public:
     PassResult ReadPassResult();
     void RemovePassFiles();
 
+    // A header or row of today's shape longer than this is not the game's.
+    static constexpr std::size_t kTimedemoLineBound = 16 * 1024;
+
     const std::vector<std::string>& ResultLines() const { return resultLines_; }
 
 private:
+    // The result of a copy in today's shape; nullopt when the copy has another shape.
+    std::optional<PassResult> readTodayShape(const std::string& copy);
+
     AppContext& ctx_;
     std::vector<std::string> resultLines_;
 };

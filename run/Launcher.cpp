@@ -2,7 +2,9 @@
 
 #include "core/GameFiles.h"
 #include "platform/FileOps.h"
+#include "platform/OsFamily.h"
 #include "platform/TextFile.h"
+#include "run/SystemNames.h"
 
 #include <cctype>
 #include <chrono>
@@ -30,9 +32,9 @@ void hideWindow(TCreateProcess& p) {
 
 }  // namespace
 
-std::string buildLaunchCommand(int widthIndex, const RunState& run) {
+std::string buildLaunchCommand(int widthIndex, const RunState& run, const std::string& steamProgram) {
     if (widthIndex < 0 || widthIndex >= kResolutionCount) throw std::out_of_range("pass index");
-    std::string cmd = "steam.exe -applaunch 220";
+    std::string cmd = steamProgram + " -applaunch 220";
     if (widthIndex == 0) cmd += " -console";
     cmd += " -preload -novid -mat_preloadshaders -nocdaudio -nosound -width ";
     cmd += std::to_string(kWidths[widthIndex]) + " -height " + std::to_string(kHeights[widthIndex]) + " ";
@@ -85,21 +87,22 @@ void Launcher::SetLaunchOptions() {
     ctx_.log.append("Heapsize: " + std::string(choiceItemText(Choice::Heapsize, heap)));
 }
 
-void Launcher::checkRunning(const char* exeName, bool& flag) {
+void Launcher::checkRunning(std::span<const char* const> names, const char* logName, bool& flag) {
     std::vector<ProcessEntry> list;
     if (ctx_.processes.list(list)) {
-        std::string names;
-        for (const auto& entry : list) names += entry.name + "\n";
-        flag = ContainsIgnoringCase(exeName, names);
+        std::string running;
+        for (const auto& entry : list) running += entry.name + "\n";
+        flag = false;
+        for (const char* name : names) flag = flag || ContainsIgnoringCase(name, running);
     } else if (!ctx_.run.QueryFailureLogged) {
-        ctx_.log.append(std::string("The ") + exeName + " not exist.");
+        ctx_.log.append(std::string("The ") + logName + " not exist.");
         ctx_.run.QueryFailureLogged = true;
     }
 }
 
-void Launcher::CheckSteamRunning() { checkRunning("steam.exe", ctx_.run.SteamRunning); }
+void Launcher::CheckSteamRunning() { checkRunning(processNamesFor(kThisOs).steam, "steam.exe", ctx_.run.SteamRunning); }
 
-void Launcher::CheckGameRunning() { checkRunning("hl2.exe", ctx_.run.GameRunning); }
+void Launcher::CheckGameRunning() { checkRunning(processNamesFor(kThisOs).game, "hl2.exe", ctx_.run.GameRunning); }
 
 // Writes a one-line batch file into SteamPath; logs a failure.
 bool Launcher::writeBatch(const std::string& name, const std::string& line) {
@@ -125,7 +128,7 @@ void Launcher::OfferSteamStart() {
     view.repaint();
     if (ctx_.dialogs.confirm("Error! The STEAM not running. Run now?")) {
         view.setStatus("Loading. Please wait while the Steam successfully loaded... After that click RUN.");
-        bool ok = writeBatch(kSteamBatch, "steam.exe");
+        bool ok = writeBatch(kSteamBatch, steamProgramFor(kThisOs, steam));
         cp2_.CurrentDirectory = steam;
         if (!folderExists(steam)) ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP CurrentDirectory not exist.");
         cp2_.CommandLine = steam + kSteamBatch;
@@ -161,7 +164,7 @@ void Launcher::LaunchPass(int width, std::function<void(LaunchResult)> done) {
     view.repaint();
     run.CurrentWidth = std::to_string(width);
 
-    run.LaunchCommand = buildLaunchCommand(index, run);
+    run.LaunchCommand = buildLaunchCommand(index, run, steamProgramFor(kThisOs, steam));
     const bool batchWritten = writeBatch(kLaunchBatch, run.LaunchCommand);
 
     cp_.CurrentDirectory = steam;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,9 @@ enum class GameEnd {
     StillRunning,  // the game was asked to end but had not gone by the bound
 };
 
-// The command of a pass; widthIndex 0..5 in the pass table.
-std::string buildLaunchCommand(int widthIndex, const RunState& run);
+// The command of a pass; widthIndex 0..5 in the pass table. steamProgram is the
+// program that hands the launch to Steam (run/SystemNames.h).
+std::string buildLaunchCommand(int widthIndex, const RunState& run, const std::string& steamProgram = "steam.exe");
 
 class Launcher {
 public:
@@ -66,7 +68,7 @@ public:
     TCreateProcess& cp2() { return cp2_; }
 
 private:
-    void checkRunning(const char* exeName, bool& flag);
+    void checkRunning(std::span<const char* const> names, const char* logName, bool& flag);
     bool writeBatch(const std::string& name, const std::string& line);
     void pollGame();
     void finishLaunch(LaunchResult result);

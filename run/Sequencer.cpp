@@ -150,7 +150,7 @@ void Sequencer::afterDetail(std::uint64_t) {
     ctx_.log.append("...");
     ctx_.log.append("");
     ctx_.checkpointDebugLog();
-    deleteFile(paths.ResultsPath + kResultFile);
+    deleteFile(resultFileIn(paths.ResultsPath));
 
     const std::string field = view.text(Field::ResEdit);
     if (field.empty()) {

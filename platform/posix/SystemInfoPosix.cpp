@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/sysinfo.h>
 #include <sys/wait.h>
@@ -79,6 +80,12 @@ void shellOpen(const std::string& target, std::function<void(const std::string& 
 std::string userConfigFolder() {
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return withTrailingSep(xdg);
     if (const char* home = std::getenv("HOME"); home && *home) return withTrailingSep(std::string(home) + "/.config");
+    return {};
+}
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return withTrailingSep(home);
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && *pw->pw_dir) return withTrailingSep(pw->pw_dir);
     return {};
 }
 

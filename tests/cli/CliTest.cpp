@@ -201,14 +201,16 @@ TEST_F(CliRun, CtrlCStopsTheRunAndPutsTheUserFilesBack) {
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
 }
 
-TEST_F(CliRun, DiscoverPrintsThePathsStartUpFinds) {
+TEST_F(CliRun, DiscoverPrintsThePathsStartUpFindsAndWhereTheyCameFrom) {
     Cli discover = cli({"discover"});
     ASSERT_TRUE(discover.started());
     EXPECT_EQ(discover.wait(), 0) << discover.err();
     const std::string bench = std::filesystem::canonical(VANTOR_BIN_DIR).string() + "/";
     EXPECT_EQ(linesOf(discover.out()),
-              (std::vector<std::string>{"BenchPath: " + bench, "SteamPath: " + sim.steam(), "HL2Path: " + sim.hl2(),
-                                        "CFGPath: " + sim.cfg(), "ResultsPath: " + sim.results()}));
+              (std::vector<std::string>{
+                  "BenchPath: " + bench + " (program folder)", "SteamPath: " + sim.steam() + " (stored value)",
+                  "HL2Path: " + sim.hl2() + " (stored value)", "CFGPath: " + sim.cfg() + " (stored value)",
+                  "ResultsPath: " + sim.results() + " (stored value)"}));
 }
 
 TEST(CliDiscover, WithoutSteamOrGameItFailsWithoutADialog) {

@@ -1,0 +1,37 @@
+#include "app/SteamLayout.h"
+
+namespace vantor {
+namespace {
+
+// Windows: hl2.exe. Linux: the native game's start script hl2.sh and its
+// binaries hl2_linux (32-bit) and hl2_linux64; hl2.exe for the Windows game run
+// through a compatibility layer (Proton) and for the simulator.
+constexpr const char* kWindowsGamePrograms[] = {"hl2.exe"};
+constexpr const char* kPosixGamePrograms[] = {"hl2.exe", "hl2.sh", "hl2_linux", "hl2_linux64"};
+
+// Linux: ~/.steam/steam (a link the client keeps to its folder),
+// ~/.steam/debian-installation (Debian's package), ~/.local/share/Steam (Valve's
+// package), and the Flatpak's data folder (.local/share/Steam inside the
+// Flatpak's home; data/Steam in older builds of the Flatpak). Windows installs
+// where the user chooses and names it in the registry (SteamExe).
+constexpr const char* kPosixUsualSteamFolders[] = {
+    ".steam/steam/",
+    ".steam/debian-installation/",
+    ".local/share/Steam/",
+    ".var/app/com.valvesoftware.Steam/.local/share/Steam/",
+    ".var/app/com.valvesoftware.Steam/data/Steam/",
+};
+
+}  // namespace
+
+std::span<const char* const> gameProgramsFor(OsFamily os) {
+    if (os == OsFamily::Windows) return kWindowsGamePrograms;
+    return kPosixGamePrograms;
+}
+
+std::span<const char* const> usualSteamFoldersFor(OsFamily os) {
+    if (os == OsFamily::Windows) return {};
+    return kPosixUsualSteamFolders;
+}
+
+}  // namespace vantor

@@ -1,0 +1,70 @@
+#include "platform/PathCase.h"
+
+#include <memory>
+#include <string_view>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace vantor {
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+
+bool asciiEqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// The entry of folder that equals name ignoring case (the first in byte order);
+// empty when there is none.
+std::string matchInFolder(const std::string& folder, std::string_view name) {
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
+    if (!dir) return {};
+    std::string best;
+    while (const dirent* e = ::readdir(dir.get())) {
+        const std::string_view entry(e->d_name);
+        if (entry == "." || entry == "..") continue;
+        if (asciiEqualIgnoringCase(entry, name) && (best.empty() || entry < best)) best = entry;
+    }
+    return best;
+}
+
+}  // namespace
+
+std::string pathIgnoringCase(const std::string& folder, const std::string& relative) {
+    std::string path = folder;
+    std::size_t pos = 0;
+    while (pos < relative.size()) {
+        const std::size_t slash = relative.find('/', pos);
+        const std::size_t end = slash == std::string::npos ? relative.size() : slash;
+        const std::string_view name(relative.data() + pos, end - pos);
+        if (!name.empty() && name != "." && name != "..") {
+            struct stat st;
+            const std::string asGiven = path + std::string(name);
+            if (::lstat(asGiven.c_str(), &st) != 0) {
+                const std::string match = matchInFolder(path, name);
+                if (match.empty()) return path + relative.substr(pos);
+                path += match;
+            } else {
+                path += name;
+            }
+        } else {
+            path += name;
+        }
+        if (slash == std::string::npos) break;
+        path += '/';
+        pos = slash + 1;
+    }
+    return path;
+}
+
+}  // namespace vantor

@@ -1,0 +1,51 @@
+#include "report/TimedemoTable.h"
+
+namespace vantor {
+namespace {
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+bool namesEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::string> splitTimedemoFields(std::string_view line) {
+    std::vector<std::string> fields;
+    for (;;) {
+        const auto comma = line.find(',');
+        fields.emplace_back(trimmed(line.substr(0, comma)));
+        if (comma == std::string_view::npos) return fields;
+        line.remove_prefix(comma + 1);
+    }
+}
+
+std::optional<TimedemoHeader> parseTimedemoHeader(std::string_view line) {
+    const auto names = splitTimedemoFields(line);
+    TimedemoHeader header;
+    for (std::size_t c = 0; c < kTimedemoColumns.size(); ++c) {
+        header.index[c] = -1;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (namesEqual(names[i], kTimedemoColumns[c].name)) {
+                header.index[c] = static_cast<int>(i);
+                break;
+            }
+        }
+        if (header.index[c] < 0 && kTimedemoColumns[c].required) return std::nullopt;
+    }
+    return header;
+}
+
+}  // namespace vantor
