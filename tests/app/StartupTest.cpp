@@ -35,6 +35,7 @@ protected:
     std::unique_ptr<MainController> start() {
         auto c = std::make_unique<MainController>(view, dialogs, loop, reg, processes);
         c->context().paths.BenchPath = bench;
+        c->context().homeFolder = dir / "home/";
         c->context().timing = Timing::scaled(50);
         c->context().physicalMemory = [] { return 1024u * 1024u * 1024u; };
         c->context().shellOpen = [this](const std::string& t) { opened.push_back(t); };
@@ -211,6 +212,31 @@ TEST_F(Startup, BrowseTakesTheGameAtOnceAndForLaterStarts) {
     EXPECT_EQ(stored("HL2Exe"), dir / "Games/half-life 2/hl2.exe");
     EXPECT_EQ(stored("Path"), p.HL2Path);
     EXPECT_EQ(readFile(p.CFGPath + "valve.rc"), "user rc");
+
+TEST_F(Startup, WithoutSteamExeTheGameInAUsualSteamFolderIsFound) {
+    // A native Linux Steam: no registry value, the game's Linux binary.
+    const std::string steam = dir / "home/.local/share/Steam/";
+    writeFile(steam + "steam.sh", "#!/bin/sh\n");
+    writeFile(steam + "steamapps/common/Half-Life 2/hl2_linux", "game");
+    std::filesystem::create_directories(steam + "steamapps/common/Half-Life 2/hl2/cfg");
+    auto c = start();
+    const auto& p = c->context().paths;
+    EXPECT_EQ(p.SteamPath, steam);
+    EXPECT_EQ(p.HL2Path, steam + "steamapps/common/");
+    EXPECT_EQ(p.CFGPath, steam + "steamapps/common/Half-Life 2/hl2/cfg/");
+    EXPECT_EQ(p.ResultsPath, steam + "steamapps/common/Half-Life 2/hl2/");
+    EXPECT_EQ(stored("Path"), p.HL2Path);
+    EXPECT_TRUE(dialogs.fileDialogs.empty());
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_TRUE(c->log().lines().empty());
+}
+
+TEST_F(Startup, AUsualSteamFolderWithoutTheGameAsksForIt) {
+    std::filesystem::create_directories(dir / "home/.steam/debian-installation/steamapps");
+    auto c = start();
+    EXPECT_EQ(c->context().paths.SteamPath, dir / "home/.steam/debian-installation/");
+    ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+    EXPECT_FALSE(c->gameFound());
 }
 
 TEST_F(Startup, VersionFilesAreStoredAndDeleted) {

@@ -198,5 +198,124 @@ TEST_F(ResultReaderTest, EachPassReadsItsOwnFile) {
     EXPECT_EQ(reader.ResultLines(), (Lines{"a,b,20,d"}));
 }
 
+// ---- today's shape: named columns, one row appended per timed demo ----------------
+
+// The header today's engine writes when it creates the file.
+constexpr const char* kTodayHeader =
+    "demofile,fps,framerate variability,totaltime,numframes,width,height,windowed,vsync,MSAA,Aniso,dxlevel,cmdline,"
+    "driver name,vendor id,device id,Reduce fillrate,reflect entities,motion blur,flashlight shadows,"
+    "mat_reduceparticles,r_dopixelvisibility,nulldevice,timedemo_comment,";
+
+// A row as the engine prints it: the numbers padded ("%5.1f"), every field
+// followed by a comma.
+std::string todayRow(const std::string& demo, const std::string& fps, int width, int height) {
+    return demo + "," + fps + ",  3.2, 21.4,1873," + std::to_string(width) + "," + std::to_string(height) +
+           ",fullscreen,off,4,8,95,/games/hl2_linux -game hl2 -width " + std::to_string(width) +
+           ",Mesa,0x1002,0x73bf,off,on,off,on,off,on,no,,";
+}
+
+class TodayShape : public ResultReaderTest {
+protected:
+    TodayShape() { ctx.run.CurrentWidth = "1024"; }
+    std::string todayCsv() const { return ctx.paths.ResultsPath + "SourceBench.csv"; }
+};
+
+TEST_F(TodayShape, TheFpsColumnOfTheRowIsTheScoreWithoutItsPadding) {
+    const std::string row = todayRow("qvn_coast1.dem", " 87.5", 1024, 768);
+    for (const char* lineEnd : {"\n", "\r\n"}) {
+        SCOPED_TRACE(lineEnd[0] == '\r' ? "CR LF" : "LF");
+        log.clear();
+        writeFile(todayCsv(), std::string(kTodayHeader) + lineEnd + row + lineEnd);
+
+        const PassResult r = reader.ReadPassResult();
+
+        EXPECT_TRUE(r.found);
+        EXPECT_EQ(r.score, "87.5");
+        EXPECT_EQ(log.lines(), (Lines{"Source1 exist.", "Source1 conversion successful.", "Source2 loading, editing.",
+                                      "Result: 87.5 FPS"}));
+        EXPECT_EQ(reader.ResultLines(), (Lines{kTodayHeader, row}));
+        // The file is found and removed under the name the engine gave it.
+        reader.RemovePassFiles();
+        EXPECT_EQ(log.lines().at(4), "Source1 deleted.");
+        EXPECT_FALSE(exists(todayCsv()));
+    }
+}
+
+TEST_F(TodayShape, ColumnsAreFoundByNameAndTheLastRowIsTheNewest) {
+    // Another column order, names in another case, rows of earlier runs above.
+    writeFile(csv(), "Width , HEIGHT,fps,demofile\n640,480,150.2,a.dem\n1024,768,99.9,a.dem\n1024,768, 61.3,b.dem\n\n");
+    const PassResult r = reader.ReadPassResult();
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.score, "61.3");
+}
+
+TEST_F(TodayShape, OnlyTheHeaderAndTheLastRowAreReadFromALongFile) {
+    std::string bytes = std::string(kTodayHeader) + "\n";
+    while (bytes.size() < 4 * ResultReader::kTimedemoLineBound) bytes += todayRow("old.dem", " 10.0", 800, 600) + "\n";
+    bytes += todayRow("new.dem", "123.4", 1024, 768) + "\n";
+    writeFile(csv(), bytes);
+    const PassResult r = reader.ReadPassResult();
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.score, "123.4");
+    EXPECT_EQ(reader.ResultLines().size(), 2u);
+}
+
+TEST_F(TodayShape, ARowForAnotherResolutionIsNotThisPasssResult) {
+    writeFile(csv(), std::string(kTodayHeader) + "\n" + todayRow("qvn_coast1.dem", " 95.1", 800, 600) + "\n");
+
+    const PassResult r = reader.ReadPassResult();
+
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.score, "");
+    EXPECT_EQ(log.lines(), (Lines{"Source1 exist.", "Source1 conversion successful.", "Source2 loading, editing.",
+                                  ">>> ERROR <<< Source2 holds the result of 800×600, not of 1024×768."}));
+}
+
+TEST_F(TodayShape, AFileWithoutAUsableRowIsAPassWithoutResult) {
+    const std::string header = std::string(kTodayHeader) + "\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* error;
+    } cases[] = {
+        {"header only", header, "Source2 holds no result row."},
+        {"header without a line break", kTodayHeader, "Source2 holds no result row."},
+        {"blank lines after the header", header + "\n\r\n \n", "Source2 holds no result row."},
+        {"row cut short", header + "qvn_coast1.dem, 87.5,  3.2, 21.4,1873,1024",
+         "Source2 result row has too few fields."},
+        {"row without commas", header + "qvn_coast1.dem 87.5 fps\n", "Source2 result row has too few fields."},
+        {"row longer than the bound", header + std::string(ResultReader::kTimedemoLineBound + 10, 'x') + "\n",
+         "Source2 result row is too long."},
+        {"width and height that are no numbers", header + "d.dem, 87.5,  1.0, 21.4,1873,w,h,fullscreen,\n",
+         "Source2 holds the result of w×h, not of 1024×768."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.clear();
+        writeFile(csv(), c.bytes);
+        const PassResult r = reader.ReadPassResult();
+        EXPECT_FALSE(r.found);
+        EXPECT_EQ(r.score, "");
+        ASSERT_FALSE(log.lines().empty());
+        EXPECT_EQ(log.lines().back(), std::string(">>> ERROR <<< ") + c.error);
+    }
+}
+
+TEST_F(TodayShape, AHeaderWithoutTheNeededColumnsIsReadTheFirstWay) {
+    // Without fps, width and height by name, the third field of the fourth line counts.
+    writeFile(csv(), "demofile,fps,frames\nh2\nh3\na,b,42,d\n");
+    const PassResult r = reader.ReadPassResult();
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.score, "42");
+}
+
+TEST_F(TodayShape, OutsideAPassTheResolutionIsNotChecked) {
+    ctx.run.CurrentWidth = "debug";
+    writeFile(csv(), std::string(kTodayHeader) + "\n" + todayRow("d.dem", " 50.0", 800, 600) + "\n");
+    const PassResult r = reader.ReadPassResult();
+    EXPECT_TRUE(r.found);
+    EXPECT_EQ(r.score, "50.0");
+}
+
 }  // namespace
 }  // namespace vantor

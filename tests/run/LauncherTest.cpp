@@ -52,6 +52,9 @@ TEST(LaunchCommand, PiecesInOrderWithBlanksWherePiecesAreUnset) {
          "steam.exe -applaunch 220" + opts + "2048 -height 1536 +r_fastzreject 0   +timedemoquit Raza3Z_demo6"},
     };
     for (const auto& c : cases) EXPECT_EQ(buildLaunchCommand(c.index, c.run), c.command) << c.index;
+    // Another Steam program starts the same command.
+    EXPECT_EQ(buildLaunchCommand(1, cases[0].run, "flatpak run com.valvesoftware.Steam"),
+              "flatpak run com.valvesoftware.Steam" + cases[0].command.substr(9));
 }
 
 class LauncherTest : public ::testing::Test {
@@ -241,6 +244,31 @@ TEST_F(LauncherTest, EveryPassWritesItsBatchFileAndWaitsForTheGame) {
     launch(1024);
     EXPECT_EQ(t.view.status(), "Benchmarking in progress... Resolution: 1024×768");
     ASSERT_TRUE(batchEnded());
+}
+
+TEST_F(LauncherTest, ANativeLinuxSteamGetsTheSameCommandThroughItsOwnProgram) {
+    // A Linux client's folder: its start script, no steam.exe. The stand-in for
+    // the client's "steam" command notes its arguments beside itself.
+    t.ctx.paths.SteamPath = t.dir / "linux-steam/";
+    const std::string steam = t.ctx.paths.SteamPath + "steam";
+    writeFile(t.ctx.paths.SteamPath + "steam.sh", "#!/bin/sh\n");
+    writeFile(steam, "#!/bin/sh\necho \"$*\" >> \"$(dirname \"$0\")/started.txt\"\n");
+    std::filesystem::permissions(steam, std::filesystem::perms::owner_all);
+    // The native game's process.
+    t.processes.onList = [&](int) {
+        if (launcher.cp().state() != TCreateProcess::State::Waiting) t.processes.names = {"bash", "hl2_linux"};
+    };
+    EXPECT_EQ(launch(640), LaunchResult::Running);
+    ASSERT_TRUE(batchEnded());
+    const std::string options =
+        "-applaunch 220 -console -preload -novid -mat_preloadshaders -nocdaudio -nosound -width 640 -height 480 "
+        "+r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1";
+    EXPECT_EQ(readFile(t.ctx.paths.SteamPath + "vantor.bat"), "steam " + options + "\r\n");
+    EXPECT_EQ(readFile(t.ctx.paths.SteamPath + "started.txt"), options + "\n");
+
+    t.dialogs.answers = {true};
+    launcher.OfferSteamStart();
+    EXPECT_EQ(readFile(t.ctx.paths.SteamPath + "steam.bat"), "steam\r\n");
 }
 
 TEST_F(LauncherTest, EndOfTheBatchProcessIsDeliveredAfterTheLaunchsDone) {
