@@ -240,6 +240,55 @@ TEST(CliDiscover, WithoutSteamOrGameItFailsWithoutADialog) {
     }
 }
 
+TEST(CliDiscover, TodaysSteamIsFoundThroughItsLibraryListOrAUsualFolder) {
+    SimInstall sim(true, SimLayout::Today);
+    ASSERT_TRUE(sim.ok);
+    const std::string bench = std::filesystem::canonical(VANTOR_BIN_DIR).string() + "/";
+    {
+        Cli discover(sim.dir.path(), sim.hive(), {"discover"});
+        ASSERT_TRUE(discover.started());
+        EXPECT_EQ(discover.wait(), 0) << discover.err();
+        EXPECT_EQ(linesOf(discover.out()),
+                  (std::vector<std::string>{
+                      "BenchPath: " + bench + " (program folder)", "SteamPath: " + sim.steam() + " (stored value)",
+                      "HL2Path: " + sim.hl2() + " (library list)", "CFGPath: " + sim.cfg() + " (library list)",
+                      "ResultsPath: " + sim.results() + " (library list)"}));
+        EXPECT_EQ(discover.err(), "");
+    }
+    // No SteamExe, a broken list in the stored Steam folder's place: the usual
+    // folder ~/.steam/steam (HOME is the installation's folder) leads to it.
+    writeFile(sim.hive(), "Windows Registry Editor Version 5.00\r\n");
+    std::filesystem::create_directories(sim.dir.path() + ".steam");
+    std::filesystem::create_directory_symlink(sim.steam(), sim.dir.path() + ".steam/steam");
+    {
+        Cli discover(sim.dir.path(), sim.hive(), {"discover"});
+        ASSERT_TRUE(discover.started());
+        EXPECT_EQ(discover.wait(), 0) << discover.err();
+        const std::string steam = sim.dir.path() + ".steam/steam/";
+        EXPECT_EQ(linesOf(discover.out()),
+                  (std::vector<std::string>{
+                      "BenchPath: " + bench + " (program folder)", "SteamPath: " + steam + " (usual folder)",
+                      "HL2Path: " + sim.hl2() + " (library list)", "CFGPath: " + sim.cfg() + " (library list)",
+                      "ResultsPath: " + sim.results() + " (library list)"}));
+    }
+    // A malformed list: no game, and the reason on stderr.
+    writeFile(sim.steam() + "steamapps/libraryfolders.vdf", "\"libraryfolders\"\n{\n\t\"1\" \"/x\n");
+    {
+        Cli discover(sim.dir.path(), sim.hive(), {"discover"});
+        ASSERT_TRUE(discover.started());
+        EXPECT_EQ(discover.wait(), 1);
+        EXPECT_NE(discover.out().find("\nSteamPath: " + sim.dir.path() + ".steam/steam/ (usual folder)\nHL2Path: \n"),
+                  std::string::npos)
+            << discover.out();
+        EXPECT_EQ(discover.err(),
+                  "vantor-cli: " + sim.dir.path() +
+                      ".steam/steam/steamapps/libraryfolders.vdf: line 3: a quoted text is not closed; "
+                      "its libraries are left out.\n"
+                      "vantor-cli: hl2.exe was not found in the Steam folder, its libraries or the usual "
+                      "Steam folders.\n");
+    }
+}
+
 TEST(CliUsage, WrongArgumentsGetTheUsageAndExitCode2) {
     const struct {
         std::vector<std::string> args;

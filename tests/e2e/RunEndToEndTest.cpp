@@ -29,7 +29,9 @@ std::string joined(const std::vector<std::string>& lines) {
     return s;
 }
 
-class RunEndToEnd : public ::testing::Test {
+// A fixture per installation layout (tests/support/SimInstall.h).
+template <SimLayout Layout>
+class RunAgainst : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(sim.ok) << "scripts/make-sim-install failed";
@@ -38,6 +40,7 @@ protected:
         controller = std::make_unique<MainController>(view, dialogs, loop, *registry, sim.processes);
         auto& ctx = controller->context();
         ctx.paths.BenchPath = sim.bench();
+        ctx.homeFolder = sim.dir.path() + "home/";
         Timing t;
         t.gamePoll = 40ms;
         t.demoPoll = 20ms;
@@ -101,7 +104,133 @@ protected:
 
     const std::vector<std::string>& log() { return controller->log().lines(); }
 
-    SimInstall sim;
+    // A run of 640×480 and 1024×768: the report byte for byte (start time and
+    // scores masked; scorePattern matches the scores of the layout's engine),
+    // the batch files, the log, and the user's files put back.
+    void twoResolutionRun(const std::string& scorePattern) {
+        sim.startSteam();
+        tick({640, 1024});
+        run();
+
+        ASSERT_EQ(bats.size(), 2u) << joined(log());
+        const std::string options = " -preload -novid -mat_preloadshaders -nocdaudio -nosound -width ";
+        EXPECT_EQ(bats[0],
+                  "steam.exe -applaunch 220 -console" + options +
+                      "640 -height 480 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1\r\n");
+        EXPECT_EQ(bats[1],
+                  "steam.exe -applaunch 220" + options +
+                      "1024 -height 768 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1\r\n");
+
+        auto files = reports();
+        ASSERT_EQ(files.size(), 1u) << joined(log());
+        const std::string stamp = controller->context().run.FileStamp;
+        EXPECT_EQ(std::filesystem::path(files[0]).filename().string(), "result_" + stamp + ".htm");
+        // The start time and the frame rates vary; everything else is fixed.
+        std::string report = readFile(files[0]);
+        report = std::regex_replace(report, std::regex("started at [^<]*<"), "started at START<");
+        report = std::regex_replace(report, std::regex("Score = " + scorePattern + " FPS"), "Score = N FPS");
+        const std::string bench = sim.bench();
+        const std::string block = std::string("Demo: Quorvane - Coast<br>\r\nDetail: Maximum quality<br>\r\n") +
+                                  "Antialising mode: 4\xD7<br>\r\nFiltering mode: From System<br>\r\n" +
+                                  "Hardware DirectX level: DirectX 9<br>\r\nHeapsize: 64 MB - default<br>\r\n" +
+                                  "Fast Z: Disabled<br>\r\n<span class=\"style5\"><b>Score = N FPS</b></span><br>\r\n" +
+                                  "<br><HR>\r\n";
+        const std::string expected =
+            "<html>\r\n<head>\r\n"
+            "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">\r\n"
+            "<title>Half-Life 2 Benchmark - www.quorvane.example</title>\r\n"
+            "<style type=\"text/css\">\r\n<!--\r\n.style4 {\r\n\tcolor: #0066FF;\r\n\tfont-weight: bold;\r\n}\r\n"
+            ".style5 {color: #990000}\r\n.style6 {color: #0066FF}\r\n-->\r\n</style>\r\n</head>\r\n<body>\r\n"
+            "<p align=\"center\"><img src=\"" +
+            bench +
+            "Others/logo1.gif\" width=\"204\" height=\"204\"></p><br>\r\n"
+            "   <FONT size=2>The benchmark started at START</FONT><br>\r\n"
+            "<FONT size=2><span class=\"style6\">Comment:</span> AMD &lt;3 &amp; co</FONT><br>\r\n"
+            "<hr>\r\n"
+            "<BR><B><FONT size=5>Resolution: 640\xD7"
+            "480</FONT></B><BR>\r\n" +
+            block +
+            "<BR><B><FONT size=5>Resolution: 1024\xD7"
+            "768</FONT></B><BR>\r\n" +
+            block +
+            "<P></P>\r\n<CENTER>Any bug, etc: <a href=\"mailto:pellmarr@quorvane.example\">Pellmarr</a></CENTER>\r\n"
+            "<CENTER>The Quorvane Half-Life 2 Benchmarking Tool is FREE!</CENTER><BR>\r\n</body></html>\r\n";
+        EXPECT_EQ(report, expected);
+
+        // The user's files are back, byte for byte, and nothing of the run is left.
+        EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+        EXPECT_FALSE(exists(sim.steam() + "vantor.bat"));
+        EXPECT_FALSE(exists(sim.resultFile()));
+        EXPECT_EQ(view.status(), "The benchmarking is successful.");
+        EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+        EXPECT_TRUE(controller->context().run.RunFinished);
+        ASSERT_EQ(opened.size(), 1u);
+        EXPECT_EQ(opened[0], sim.dir.path() + "Reports/result_" + stamp + ".htm");
+        EXPECT_EQ(view.report, opened[0]);
+        EXPECT_TRUE(view.statusHistory.end() != std::find(view.statusHistory.begin(), view.statusHistory.end(),
+                                                          "Benchmarking in progress... Resolution: 1024\xC3\x97"
+                                                          "768"));
+
+        // The run's lines, in order (the date and the scores masked).
+        std::vector<std::string> lines = log();
+        for (auto& l : lines) {
+            if (l.rfind("Debug date: ", 0) == 0) l = "Debug date: D";
+            l = std::regex_replace(l, std::regex("^Result: " + scorePattern + " FPS$"), "Result: N FPS");
+            if (l.rfind("Result saved to ", 0) == 0) l = "Result saved to R";
+        }
+        const std::vector<std::string> expectedLog = {"",
+                                                      "Create benchmark folder",
+                                                      "Total resolution: 2",
+                                                      "Debug date: D",
+                                                      "Rc exist: changed to old.",
+                                                      "Rc: file saved.",
+                                                      "CFG file exist: changed to old.",
+                                                      "Built-in demo (qvn_coast1.dem) not exist. Copy...",
+                                                      "Set filters (AF1-AF2/AA): 6,2",
+                                                      "Details: maximum.",
+                                                      "Hardware DirectX level: DirectX 9",
+                                                      "Refresh rate: 75 Hz",
+                                                      "Fast Z: Disabled",
+                                                      "Heapsize: 64 MB - default",
+                                                      "",
+                                                      "...",
+                                                      "",
+                                                      "START HL2 in 640\xC3\x97"
+                                                      "480.",
+                                                      "Half-Life 2 terminated.",
+                                                      "640\xC3\x97"
+                                                      "480 successful. More to come...",
+                                                      "Source1 exist.",
+                                                      "Source1 conversion successful.",
+                                                      "Source2 loading, editing.",
+                                                      "Result: N FPS",
+                                                      "Source1 deleted.",
+                                                      "Source2 deleted.",
+                                                      "HL2B deleted.",
+                                                      "",
+                                                      "START HL2 in 1024\xC3\x97"
+                                                      "768.",
+                                                      "Half-Life 2 terminated.",
+                                                      "1024\xC3\x97"
+                                                      "768 successful.",
+                                                      "Source1 exist.",
+                                                      "Source1 conversion successful.",
+                                                      "Source2 loading, editing.",
+                                                      "Result: N FPS",
+                                                      "Source1 deleted.",
+                                                      "Source2 deleted.",
+                                                      "HL2B deleted.",
+                                                      "Result saved to R",
+                                                      "Settings restoring...",
+                                                      "Config file: deleted. Restored original.",
+                                                      "RC file: deleted. Restored original.",
+                                                      "",
+                                                      "DEBUG FINISHED.",
+                                                      std::string(55, '-')};
+        EXPECT_EQ(lines, expectedLog) << joined(log());
+    }
+
+    SimInstall sim{true, Layout};
     std::unique_ptr<RegistryHive> registry;
     FakeView view;
     FakeDialogs dialogs;
@@ -113,125 +242,57 @@ protected:
     EventLoop::TimerId watchTimer = 0;
 };
 
+using RunEndToEnd = RunAgainst<SimLayout::Accounts>;
+using TodayRunEndToEnd = RunAgainst<SimLayout::Today>;
+
 TEST_F(RunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
+    // The first engine's scores: the third field as written, two decimals.
+    twoResolutionRun("[0-9]+\\.[0-9][0-9]");
+}
+
+TEST_F(TodayRunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
+    // Today's engine: the fps column without its padding, one decimal.
+    twoResolutionRun("[0-9]+\\.[0-9]");
+    // Discovery went through the library list to the game's folder as spelled on disk.
+    const auto& paths = controller->context().paths;
+    EXPECT_EQ(paths.HL2Path, sim.hl2());
+    EXPECT_EQ(paths.CFGPath, sim.dir.path() + "Library2/steamapps/common/Half-Life 2/hl2/cfg/");
+}
+
+TEST_F(TodayRunEndToEnd, ARowForAnotherResolutionLeavesThatPassWithoutResult) {
+    sim.knobs("play_ms=250\nstart_delay_ms=30\nwrongsize_widths=640\n");
     sim.startSteam();
-    tick({640, 1024});
+    tick({640, 800});
     run();
-
-    ASSERT_EQ(bats.size(), 2u) << joined(log());
-    const std::string options = " -preload -novid -mat_preloadshaders -nocdaudio -nosound -width ";
-    EXPECT_EQ(bats[0], "steam.exe -applaunch 220 -console" + options +
-                           "640 -height 480 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1\r\n");
-    EXPECT_EQ(bats[1],
-              "steam.exe -applaunch 220" + options +
-                  "1024 -height 768 +r_fastzreject 0 -refresh 75 -heapsize 64000 +timedemoquit qvn_coast1\r\n");
-
     auto files = reports();
     ASSERT_EQ(files.size(), 1u) << joined(log());
-    const std::string stamp = controller->context().run.FileStamp;
-    EXPECT_EQ(std::filesystem::path(files[0]).filename().string(), "result_" + stamp + ".htm");
-    // The start time and the frame rates vary; everything else is fixed.
-    std::string report = readFile(files[0]);
-    report = std::regex_replace(report, std::regex("started at [^<]*<"), "started at START<");
-    report = std::regex_replace(report, std::regex("Score = [0-9]+\\.[0-9][0-9] FPS"), "Score = N FPS");
-    const std::string bench = sim.bench();
-    const std::string block = std::string("Demo: Quorvane - Coast<br>\r\nDetail: Maximum quality<br>\r\n") +
-                              "Antialising mode: 4\xD7<br>\r\nFiltering mode: From System<br>\r\n" +
-                              "Hardware DirectX level: DirectX 9<br>\r\nHeapsize: 64 MB - default<br>\r\n" +
-                              "Fast Z: Disabled<br>\r\n<span class=\"style5\"><b>Score = N FPS</b></span><br>\r\n" +
-                              "<br><HR>\r\n";
-    const std::string expected =
-        "<html>\r\n<head>\r\n"
-        "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">\r\n<title>Half-Life 2 Benchmark - www.quorvane.example</title>\r\n"
-        "<style type=\"text/css\">\r\n<!--\r\n.style4 {\r\n\tcolor: #0066FF;\r\n\tfont-weight: bold;\r\n}\r\n"
-        ".style5 {color: #990000}\r\n.style6 {color: #0066FF}\r\n-->\r\n</style>\r\n</head>\r\n<body>\r\n"
-        "<p align=\"center\"><img src=\"" +
-        bench +
-        "Others/logo1.gif\" width=\"204\" height=\"204\"></p><br>\r\n"
-        "   <FONT size=2>The benchmark started at START</FONT><br>\r\n"
-        "<FONT size=2><span class=\"style6\">Comment:</span> AMD &lt;3 &amp; co</FONT><br>\r\n"
-        "<hr>\r\n"
-        "<BR><B><FONT size=5>Resolution: 640\xD7"
-        "480</FONT></B><BR>\r\n" +
-        block +
-        "<BR><B><FONT size=5>Resolution: 1024\xD7"
-        "768</FONT></B><BR>\r\n" +
-        block +
-        "<P></P>\r\n<CENTER>Any bug, etc: <a href=\"mailto:pellmarr@quorvane.example\">Pellmarr</a></CENTER>\r\n"
-        "<CENTER>The Quorvane Half-Life 2 Benchmarking Tool is FREE!</CENTER><BR>\r\n</body></html>\r\n";
-    EXPECT_EQ(report, expected);
-
-    // The user's files are back, byte for byte, and nothing of the run is left.
-    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
-    EXPECT_FALSE(exists(sim.steam() + "vantor.bat"));
-    EXPECT_FALSE(exists(sim.results() + "sourcebench.csv"));
+    const std::string report = readFile(files[0]);
+    EXPECT_EQ(report.find("Resolution: 640"), std::string::npos);
+    EXPECT_NE(report.find("Resolution: 800\xD7"
+                          "600"),
+              std::string::npos);
+    EXPECT_NE(std::find(log().begin(), log().end(),
+                        ">>> ERROR <<< Source2 holds the result of 1024\xC3\x97"
+                        "768, not of 640\xC3\x97"
+                        "480."),
+              log().end())
+        << joined(log());
     EXPECT_EQ(view.status(), "The benchmarking is successful.");
-    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
-    EXPECT_TRUE(controller->context().run.RunFinished);
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], sim.dir.path() + "Reports/result_" + stamp + ".htm");
-    EXPECT_EQ(view.report, opened[0]);
-    EXPECT_TRUE(view.statusHistory.end() != std::find(view.statusHistory.begin(), view.statusHistory.end(),
-                                                      "Benchmarking in progress... Resolution: 1024\xC3\x97"
-                                                      "768"));
+    EXPECT_FALSE(exists(sim.resultFile()));
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+}
 
-    // The run's lines, in order (the date and the scores masked).
-    std::vector<std::string> lines = log();
-    for (auto& l : lines) {
-        if (l.rfind("Debug date: ", 0) == 0) l = "Debug date: D";
-        l = std::regex_replace(l, std::regex("^Result: [0-9]+\\.[0-9][0-9] FPS$"), "Result: N FPS");
-        if (l.rfind("Result saved to ", 0) == 0) l = "Result saved to R";
-    }
-    const std::vector<std::string> expectedLog = {"",
-                                                  "Create benchmark folder",
-                                                  "Total resolution: 2",
-                                                  "Debug date: D",
-                                                  "Rc exist: changed to old.",
-                                                  "Rc: file saved.",
-                                                  "CFG file exist: changed to old.",
-                                                  "Built-in demo (qvn_coast1.dem) not exist. Copy...",
-                                                  "Set filters (AF1-AF2/AA): 6,2",
-                                                  "Details: maximum.",
-                                                  "Hardware DirectX level: DirectX 9",
-                                                  "Refresh rate: 75 Hz",
-                                                  "Fast Z: Disabled",
-                                                  "Heapsize: 64 MB - default",
-                                                  "",
-                                                  "...",
-                                                  "",
-                                                  "START HL2 in 640\xC3\x97"
-                                                  "480.",
-                                                  "Half-Life 2 terminated.",
-                                                  "640\xC3\x97"
-                                                  "480 successful. More to come...",
-                                                  "Source1 exist.",
-                                                  "Source1 conversion successful.",
-                                                  "Source2 loading, editing.",
-                                                  "Result: N FPS",
-                                                  "Source1 deleted.",
-                                                  "Source2 deleted.",
-                                                  "HL2B deleted.",
-                                                  "",
-                                                  "START HL2 in 1024\xC3\x97"
-                                                  "768.",
-                                                  "Half-Life 2 terminated.",
-                                                  "1024\xC3\x97"
-                                                  "768 successful.",
-                                                  "Source1 exist.",
-                                                  "Source1 conversion successful.",
-                                                  "Source2 loading, editing.",
-                                                  "Result: N FPS",
-                                                  "Source1 deleted.",
-                                                  "Source2 deleted.",
-                                                  "HL2B deleted.",
-                                                  "Result saved to R",
-                                                  "Settings restoring...",
-                                                  "Config file: deleted. Restored original.",
-                                                  "RC file: deleted. Restored original.",
-                                                  "",
-                                                  "DEBUG FINISHED.",
-                                                  std::string(55, '-')};
-    EXPECT_EQ(lines, expectedLog) << joined(log());
+TEST_F(TodayRunEndToEnd, AMalformedRowOfTheLastPassAbortsWithoutAFile) {
+    sim.knobs("play_ms=250\nstart_delay_ms=30\nmalformed_widths=800\nmalformed=nocomma\n");
+    sim.startSteam();
+    tick({640, 800});
+    run();
+    EXPECT_TRUE(reports().empty());
+    EXPECT_EQ(view.status(), "Benchmark aborted.");
+    EXPECT_NE(std::find(log().begin(), log().end(), ">>> ERROR <<< Source2 result row has too few fields."),
+              log().end())
+        << joined(log());
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
 }
 
 TEST_F(RunEndToEnd, FirstPassCrashLeavesNoBlockAndTheRunGoesOn) {

@@ -46,11 +46,19 @@ private:
     std::string root_;
 };
 
+// The installation's layout: Steam's first one (the game in an account folder of
+// the Steam folder, the first engine's result file), or today's
+// (scripts/make-sim-install --today: the game in a second library named by the
+// library list, a Linux-named program, today's result file).
+enum class SimLayout { Accounts, Today };
+
 class SimInstall {
 public:
-    explicit SimInstall(bool userFiles = true) : processes(dir.path()) {
+    explicit SimInstall(bool userFiles = true, SimLayout layout = SimLayout::Accounts)
+        : processes(dir.path()), layout_(layout) {
         std::string cmd = std::string("'") + VANTOR_SOURCE_DIR + "/scripts/make-sim-install' '" + dir.path() +
-                          "' --bin '" + VANTOR_SIM_DIR + "'" + (userFiles ? "" : " --no-user-files") + " >/dev/null";
+                          "' --bin '" + VANTOR_SIM_DIR + "'" + (userFiles ? "" : " --no-user-files") +
+                          (layout == SimLayout::Today ? " --today" : "") + " >/dev/null";
         ok = std::system(cmd.c_str()) == 0;
         // The program's own folder with the demos the build places beside it.
         std::system(
@@ -60,9 +68,16 @@ public:
     ~SimInstall() { endAll(); }
 
     std::string steam() const { return dir.path() + "Steam/"; }
-    std::string hl2() const { return steam() + "SteamApps/player1/"; }
-    std::string cfg() const { return hl2() + "half-life 2/hl2/cfg/"; }
-    std::string results() const { return hl2() + "half-life 2/hl2/"; }
+    std::string hl2() const {
+        return layout_ == SimLayout::Today ? dir.path() + "Library2/steamapps/common/" : steam() + "SteamApps/player1/";
+    }
+    std::string game() const { return hl2() + (layout_ == SimLayout::Today ? "Half-Life 2/" : "half-life 2/"); }
+    std::string cfg() const { return game() + "hl2/cfg/"; }
+    std::string results() const { return game() + "hl2/"; }
+    // The result file under the name its engine gives it.
+    std::string resultFile() const {
+        return results() + (layout_ == SimLayout::Today ? "SourceBench.csv" : "sourcebench.csv");
+    }
     std::string bench() const { return dir.path() + "bench/"; }
     std::string hive() const { return dir.path() + "registry.reg"; }
 
@@ -92,6 +107,7 @@ public:
     bool ok = false;
 
 private:
+    SimLayout layout_;
     std::vector<pid_t> started_;
 };
 

@@ -289,6 +289,54 @@ TEST_F(Simulator, ScriptOptionsForAccountsAndNoUserFiles) {
     EXPECT_EQ(makeInstall(other / "z", "--bogus"), "");
 }
 
+TEST_F(Simulator, ScriptTodayPutsTheGameInASecondLibraryThatAppendsTodaysRows) {
+    TempDir other;
+    ASSERT_EQ(makeInstall(other / "t", "--today"), other / "t/registry.reg");
+    const std::string root = fs::canonical(other / "t").string() + "/";
+    const std::string game = root + "Library2/steamapps/common/Half-Life 2/";
+    EXPECT_EQ(::access((game + "hl2_linux").c_str(), X_OK), 0);
+    EXPECT_FALSE(exists(root + "Steam/SteamApps"));
+    for (const char* f : {"valve.rc", "autoexec.cfg", "config.cfg"}) EXPECT_TRUE(exists(game + "hl2/cfg/" + f)) << f;
+    EXPECT_EQ(
+        readFile(root + "Steam/steamapps/libraryfolders.vdf"),
+        "\"libraryfolders\"\n{\n"
+        "\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" +
+            root +
+            "Steam\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n\t\t}\n\t}\n"
+            "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" +
+            root +
+            "Library2\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"220\"\t\t\"4200000000\"\n\t\t}\n\t}\n"
+            "}\n");
+    EXPECT_EQ(makeInstall(other / "u", "--today --accounts 2"), "");
+
+    // The knobs of the Steam folder reach the game in the other library.
+    writeFile(root + "Steam/vantor-sim.cfg", "start_delay_ms=0\nplay_ms=50\nwrongsize_widths=800\n");
+    fs::copy_file(kSourceDir + "/assets/Demos/qvn_coast1.dem", game + "hl2/qvn_coast1.dem");
+    const std::string exe = game + "hl2_linux";
+    for (const char* width : {"640", "800"}) {
+        SCOPED_TRACE(width);
+        std::vector<std::string> args{root + "Steam/steam.exe", "-applaunch", "220"};
+        for (const auto& o : passOptions(width, width[0] == '6' ? "480" : "600")) args.push_back(o);
+        ASSERT_TRUE(waitEnd(spawn(args), 5s).exitedWith(0));
+        ASSERT_TRUE(waitUntil([&] { return !processesOf(exe).empty() || exists(game + "hl2/SourceBench.csv"); }, 5s));
+        ASSERT_TRUE(waitUntil([&] { return processesOf(exe).empty(); }, 10s));
+    }
+    const auto lines = splitLines(readFile(game + "hl2/SourceBench.csv"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_TRUE(lines[0].starts_with("demofile,fps,framerate variability,totaltime,numframes,width,height,"))
+        << lines[0];
+    EXPECT_TRUE(lines[0].ends_with(",timedemo_comment,")) << lines[0];
+    const auto first = splitFields(lines[1]);
+    const auto second = splitFields(lines[2]);
+    ASSERT_GE(first.size(), 7u);
+    ASSERT_GE(second.size(), 7u);
+    EXPECT_EQ(first[0], "qvn_coast1.dem");
+    EXPECT_TRUE(std::regex_match(first[1], std::regex(" *[0-9]+\\.[0-9]"))) << first[1];
+    EXPECT_EQ(first[5] + "x" + first[6], "640x480");
+    EXPECT_EQ(second[5] + "x" + second[6], "1024x768");  // wrongsize: the window came up at another size
+    EXPECT_FALSE(exists(game + "hl2/sourcebench.csv"));
+}
+
 // ---- Steam ----------------------------------------------------------------------
 
 TEST_F(Simulator, SteamClientStaysUpUntilEnded) {

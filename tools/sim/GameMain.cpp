@@ -7,16 +7,27 @@
 //
 // At start it runs its configuration from hl2/cfg/ (GameConsole.h gives the
 // order). With "+timedemoquit NAME" it plays hl2/NAME.dem for play_ms
-// milliseconds, writes hl2/sourcebench.csv atomically (three header lines, then
-// one data line whose third field is the frame rate with two decimals) and quits
-// with exit 0. A missing or empty demo: a message and exit 0 without a result.
-// Without a timed demo it stays up until ended, like a game at its menu.
+// milliseconds, writes its result and quits with exit 0. A missing or empty
+// demo: a message and exit 0 without a result. Without a timed demo it stays up
+// until ended, like a game at its menu.
 //
-// Knobs (SimKnobs.h; the Steam folder is three folders above this program's):
+// The result, in the shape of the engine of its layout:
+// - SteamApps/<account>/half-life 2/ (the first engine): hl2/sourcebench.csv
+//   replaced atomically, three header lines, then one data line whose third
+//   field is the frame rate with two decimals;
+// - <library>/steamapps/common/Half-Life 2/ (today's engine): hl2/SourceBench.csv
+//   appended to, a header line of column names when the file is new, then one
+//   row per timed demo ("%5.1f" frame rate, width and height, ... every field
+//   followed by a comma), lines ended by LF.
+//
+// Knobs (SimKnobs.h; the Steam folder comes from VANTOR_SIM_STEAM_FOLDER, else
+// it is three folders above this program's):
 // play_ms (default 3000), mode (crash: ends by a fault after half of play_ms
 // without a result; hang: never quits by itself; malformed: a result file that
 // cannot be read, malformed=short for only the header lines, malformed=nocomma
-// for a data line without commas), mode_once, <mode>_widths, condebug=1,
+// for a data line without commas; wrongsize: a result for another resolution
+// than the one asked for, as a window the system did not grant), mode_once,
+// <mode>_widths, condebug=1,
 // timeline ("start" and "exit" lines, SimKnobs.h). A mode
 // resolved by steam.exe arrives in VANTOR_SIM_RESOLVED_MODE.
 
@@ -33,6 +44,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,6 +55,11 @@ namespace {
 
 constexpr long kDefaultPlayMs = 3000;
 constexpr const char* kResultFile = "sourcebench.csv";
+constexpr const char* kTodayResultFile = "SourceBench.csv";
+constexpr const char* kTodayHeader =
+    "demofile,fps,framerate variability,totaltime,numframes,width,height,windowed,vsync,MSAA,Aniso,dxlevel,cmdline,"
+    "driver name,vendor id,device id,Reduce fillrate,reflect entities,motion blur,flashlight shadows,"
+    "mat_reduceparticles,r_dopixelvisibility,nulldevice,timedemo_comment,\n";
 
 struct Options {
     int width = 640;
@@ -158,13 +175,53 @@ std::string resultText(const std::string& mode, const std::string& malformed, co
     return text;
 }
 
+// One row of today's shape (header added by the caller for a new file).
+std::string todayRow(const std::string& mode, const std::string& malformed, const std::string& demoFile,
+                     const DemoInfo& demo, const RenderSettings& s, double fps, const std::string& cmdline) {
+    if (mode == "malformed") return malformed == "nocomma" ? demoFile + " " + format("%.1f", fps) + " fps\n" : "";
+    auto onOff = [](double v) { return std::string(v > 0 ? "on" : "off"); };
+    return demoFile + "," + format("%5.1f", fps) + "," + format("%5.1f", 1.5) + "," +
+           format("%5.1f", demo.frames / fps) + "," + std::to_string(demo.frames) + "," + std::to_string(s.width) +
+           "," + std::to_string(s.height) + ",fullscreen," + onOff(s.vsync) + "," + format("%g", s.antialias) + "," +
+           format("%g", s.aniso) + "," + format("%g", s.dxLevel) + "," + cmdline + ",Simulated driver,0x0,0x0," +
+           onOff(s.reduceFillRate) + "," + onOff(s.waterReflectEntities) + ",off,off,off,on,no,,\n";
+}
+
+// Appends to the file in one write; the header first when the file is new.
+bool appendResult(const std::string& path, const std::string& row, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    const bool isNew = ::fstat(fd, &st) == 0 && st.st_size == 0;
+    const std::string bytes = (isNew ? std::string(kTodayHeader) : std::string()) + row;
+    bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    if (!ok) error = std::strerror(errno);
+    if (::close(fd) != 0 && ok) {
+        error = std::strerror(errno);
+        ok = false;
+    }
+    return ok;
+}
+
+// Whether the program lies in today's layout: .../steamapps/common/<game>/.
+bool isTodaysLayout(const std::string& gameFolder) {
+    const std::string parent = folderOf(gameFolder);
+    return equalsNoCase(parent.substr(parent.find_last_of('/') + 1), "common");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const long long startedNs = monotonicNs();
     const std::string gameFolder = folderOf(selfPath(argv[0]));
     const std::string modFolder = gameFolder + "/hl2";
-    const std::string steamFolder = folderOf(folderOf(folderOf(gameFolder)));
+    const char* steamFromLaunch = std::getenv(kSteamFolderVar);
+    const std::string steamFolder =
+        steamFromLaunch && *steamFromLaunch ? steamFromLaunch : folderOf(folderOf(folderOf(gameFolder)));
+    const bool today = isTodaysLayout(gameFolder);
     const Options opt = parseOptions(argc, argv);
     const Knobs knobs(steamFolder);
     const std::string widthText = std::to_string(opt.width);
@@ -213,11 +270,26 @@ int main(int argc, char** argv) {
     }
     sleepMs(playMs);
 
-    const RenderSettings settings = settingsFrom(console, opt.width, opt.height, opt.refresh);
+    RenderSettings settings = settingsFrom(console, opt.width, opt.height, opt.refresh);
     const double fps = framesPerSecond(settings, demo);
-    const std::string text = resultText(mode, knobs.get("malformed", "short"), demoName, demo, settings, fps);
+    if (mode == "wrongsize") {
+        // The window came up at another size than asked for.
+        const bool desktop = !(settings.width == 1024 && settings.height == 768);
+        settings.width = desktop ? 1024 : 800;
+        settings.height = desktop ? 768 : 600;
+    }
+    const std::string malformed = knobs.get("malformed", "short");
     std::string error;
-    if (!writeAtomic(modFolder, kResultFile, text, error)) {
+    if (today) {
+        std::string cmdline = selfPath(argv[0]);
+        for (int i = 1; i < argc; ++i) cmdline += std::string(" ") + argv[i];
+        const std::string row = todayRow(mode, malformed, demoFile, demo, settings, fps, cmdline);
+        if (!appendResult(modFolder + "/" + kTodayResultFile, row, error)) {
+            log(std::string("cannot write ") + kTodayResultFile + ": " + error);
+            return quit(1);
+        }
+    } else if (!writeAtomic(modFolder, kResultFile, resultText(mode, malformed, demoName, demo, settings, fps),
+                            error)) {
         log(std::string("cannot write ") + kResultFile + ": " + error);
         return quit(1);
     }

@@ -24,7 +24,7 @@ std::string trim(const std::string& s) {
 }
 
 bool isKnownMode(const std::string& m) {
-    return m == "normal" || m == "crash" || m == "hang" || m == "nostart" || m == "malformed";
+    return m == "normal" || m == "crash" || m == "hang" || m == "nostart" || m == "malformed" || m == "wrongsize";
 }
 
 std::string checkedMode(const std::string& value, const char* knob) {
@@ -111,7 +111,7 @@ std::string resolveMode(const Knobs& knobs, const std::string& steamFolder, cons
             return checkedMode(once, "mode_once");
         }
     }
-    for (const char* m : {"crash", "hang", "nostart", "malformed"})
+    for (const char* m : {"crash", "hang", "nostart", "malformed", "wrongsize"})
         if (listHas(knobs.get(std::string(m) + "_widths"), width)) return m;
     return checkedMode(knobs.get("mode", "normal"), "mode");
 }

@@ -18,6 +18,9 @@ inline constexpr const char* kKnobFile = "vantor-sim.cfg";
 inline constexpr const char* kOnceMarker = "vantor-sim.once";
 // Set by steam.exe for the game it starts: the mode it resolved for the launch.
 inline constexpr const char* kResolvedModeVar = "VANTOR_SIM_RESOLVED_MODE";
+// Set by steam.exe for the game it starts: its own folder (where the knobs are),
+// which a game in another library cannot find by itself.
+inline constexpr const char* kSteamFolderVar = "VANTOR_SIM_STEAM_FOLDER";
 
 // The running program's own path (/proc/self/exe, else argv0 made absolute).
 std::string selfPath(const char* argv0);
@@ -36,11 +39,10 @@ private:
     std::map<std::string, std::string> file_;
 };
 
-// The mode of one game launch: "normal", "crash", "hang", "nostart" or
-// "malformed". In this order: mode_once (when the marker is absent; using it
-// creates the marker), then the lists <mode>_widths (comma-separated widths,
-// e.g. crash_widths=640,1024) against the launch's width, then mode. An unknown
-// value counts as "normal" and is reported on stderr.
+// The mode of one game launch: "normal", "crash", "hang", "nostart",
+// "malformed" or "wrongsize" (a result for another resolution). In this order: mode_once (when the marker is absent;
+// using it creates the marker), then the lists <mode>_widths (comma-separated widths, e.g. crash_widths=640,1024)
+// against the launch's width, then mode. An unknown value counts as "normal" and is reported on stderr.
 std::string resolveMode(const Knobs& knobs, const std::string& steamFolder, const std::string& width);
 
 // Sleeps for ms milliseconds (restarting after signals).

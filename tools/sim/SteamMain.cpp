@@ -7,6 +7,10 @@
 //                                      returns at once with exit 0
 // The game is <Steam folder>/SteamApps/<account>/half-life 2/hl2.exe; the account
 // is the knob `account`, else the first account folder (by name) holding the game.
+// Without such an account (today's layout) it is <library>/steamapps/common/
+// Half-Life 2/hl2_linux (or hl2.exe) in the Steam folder's own library or one
+// listed in steamapps/libraryfolders.vdf (the "path" values, in file order).
+// The game learns the Steam folder from VANTOR_SIM_STEAM_FOLDER.
 // Knobs (SimKnobs.h): mode (nostart: no game ever starts; the others are passed
 // on to the game), mode_once, <mode>_widths, start_delay_ms (default 200: the
 // time before hl2.exe appears), account, timeline (a "launch" line for every
@@ -19,6 +23,8 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,6 +42,8 @@ namespace {
 constexpr const char* kAppId = "220";
 constexpr const char* kGameFolder = "half-life 2";
 constexpr const char* kGameExe = "hl2.exe";
+constexpr const char* kTodayGameFolder = "steamapps/common/Half-Life 2";
+constexpr const char* kTodayGamePrograms[] = {"hl2_linux", "hl2.exe"};
 constexpr long kDefaultStartDelayMs = 200;
 
 int runClient() {
@@ -55,7 +63,41 @@ bool isFile(const fs::path& p) {
     return fs::is_regular_file(p, ec);
 }
 
-// The game of the account knob, else of the first account (sorted) that has it.
+// The "path" values of a library list, in file order: every quoted "path" key
+// followed by a quoted value ("\\" stands for one backslash).
+std::vector<std::string> listedLibraries(const std::string& steamFolder) {
+    std::ifstream in(fs::path(steamFolder) / "steamapps" / "libraryfolders.vdf", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> quoted;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '"') continue;
+        std::string token;
+        for (++i; i < text.size() && text[i] != '"'; ++i) {
+            if (text[i] == '\\' && i + 1 < text.size()) ++i;
+            token += text[i];
+        }
+        quoted.push_back(token);
+    }
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i + 1 < quoted.size(); ++i)
+        if (quoted[i] == "path") paths.push_back(quoted[++i]);
+    return paths;
+}
+
+// Today's layout: the game in the Steam folder's library or a listed one.
+std::string findTodaysGame(const std::string& steamFolder) {
+    std::vector<std::string> libraries{steamFolder};
+    for (const auto& p : listedLibraries(steamFolder)) libraries.push_back(p);
+    for (const auto& library : libraries)
+        for (const char* program : kTodayGamePrograms) {
+            const fs::path exe = fs::path(library) / kTodayGameFolder / program;
+            if (isFile(exe)) return exe.string();
+        }
+    return {};
+}
+
+// The game of the account knob, else of the first account (sorted) that has it,
+// else today's layout.
 std::string findGame(const std::string& steamFolder, const std::string& account, std::string& why) {
     const fs::path apps = fs::path(steamFolder) / "SteamApps";
     if (!account.empty()) {
@@ -73,7 +115,9 @@ std::string findGame(const std::string& steamFolder, const std::string& account,
         const fs::path exe = apps / a / kGameFolder / kGameExe;
         if (isFile(exe)) return exe.string();
     }
-    why = "no account folder in " + apps.string() + " holds " + kGameFolder + "/" + kGameExe;
+    if (std::string today = findTodaysGame(steamFolder); !today.empty()) return today;
+    why = "no account folder in " + apps.string() + " holds " + kGameFolder + "/" + kGameExe +
+          ", and no library holds " + kTodayGameFolder;
     return {};
 }
 
@@ -81,7 +125,7 @@ std::string findGame(const std::string& steamFolder, const std::string& account,
 // child here; its standard streams go to /dev/null (a game has no console) and
 // no descriptor of the caller is kept open.
 bool startDetached(const std::string& exe, const std::vector<std::string>& options, const std::string& mode,
-                   long delayMs) {
+                   const std::string& steamFolder, long delayMs) {
     std::vector<std::string> args{exe};
     args.insert(args.end(), options.begin(), options.end());
     std::vector<char*> argv;
@@ -95,10 +139,12 @@ bool startDetached(const std::string& exe, const std::vector<std::string>& optio
     for (char** e = environ; *e; ++e) {
         const std::string kv(*e);
         if (kv.rfind(resolvedPrefix, 0) == 0 || kv.rfind("VANTOR_SIM_MODE", 0) == 0) continue;
+        if (kv.rfind(std::string(kSteamFolderVar) + "=", 0) == 0) continue;
         if (kv.rfind("VANTOR_SIM_", 0) == 0 && kv.find("_WIDTHS=") != std::string::npos) continue;
         env.push_back(kv);
     }
     env.push_back(resolvedPrefix + mode);
+    env.push_back(std::string(kSteamFolderVar) + "=" + steamFolder);
     std::vector<char*> envp;
     for (auto& kv : env) envp.push_back(kv.data());
     envp.push_back(nullptr);
@@ -170,7 +216,7 @@ int main(int argc, char** argv) {
 
     const std::string mode = resolveMode(knobs, steamFolder, width);
     if (mode == "nostart") return 0;
-    if (!startDetached(exe, options, mode, knobs.getMs("start_delay_ms", kDefaultStartDelayMs))) {
+    if (!startDetached(exe, options, mode, steamFolder, knobs.getMs("start_delay_ms", kDefaultStartDelayMs))) {
         std::fprintf(stderr, "steam.exe: could not start %s\n", exe.c_str());
         return 1;
     }
