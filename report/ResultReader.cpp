@@ -105,8 +105,10 @@ std::optional<PassResult> ResultReader::readTodayShape(const std::string& copy) 
         std::max<std::uint64_t>(rowsStart, size > kTimedemoLineBound ? size - kTimedemoLineBound : 0);
     std::string tail;
     std::uint64_t ignored = 0;
-    if (!readFileRange(copy, tailStart, kTimedemoLineBound, tail, ignored))
-        return fail("Source2 loading is impossible.");
+    if (!readFileRange(copy, tailStart, kTimedemoLineBound, tail, ignored)) {
+        ctx_.log.append(std::string(kErrorHandlingPrefix) + "Source2 loading is impossible.");
+        return PassResult{};
+    }
     while (!tail.empty() && (tail.back() == '\n' || tail.back() == '\r' || tail.back() == ' ')) tail.pop_back();
     if (tail.empty()) return fail("Source2 holds no result row.");
     const auto lastBreak = tail.find_last_of('\n');
