@@ -134,17 +134,20 @@ int discoverCommand() {
     printPath("ResultsPath", results, found.hl2From);
     std::fflush(stdout);
     for (const auto& note : found.notes) std::fprintf(stderr, "vantor-cli: %s\n", note.c_str());
+    const char* noSteam =
+        "vantor-cli: Steam was not found (no SteamExe value in the registry, no Steam in the usual folders)";
     if (found.hl2Path.empty()) {
-        std::fprintf(stderr,
-                     "vantor-cli: hl2.exe was not found in the Steam folder, its libraries or the usual Steam "
-                     "folders; %s.\n",
-                     kSetGameHint);
+        if (found.steamPath.empty())
+            std::fprintf(stderr, "%s; %s.\n", noSteam, kSetGameHint);
+        else
+            std::fprintf(stderr,
+                         "vantor-cli: hl2.exe was not found in the Steam folder, its libraries or the usual Steam "
+                         "folders; %s.\n",
+                         kSetGameHint);
         return 1;
     }
     if (found.steamPath.empty()) {
-        std::fputs(
-            "vantor-cli: Steam was not found (no SteamExe value in the registry, no Steam in the usual folders).\n",
-            stderr);
+        std::fprintf(stderr, "%s.\n", noSteam);
         return 1;
     }
     return 0;

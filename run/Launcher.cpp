@@ -3,6 +3,7 @@
 #include "core/GameFiles.h"
 #include "platform/FileOps.h"
 #include "platform/OsFamily.h"
+#include "platform/PathCase.h"
 #include "platform/TextFile.h"
 #include "run/SystemNames.h"
 
@@ -225,10 +226,10 @@ void Launcher::stopLaunch() {
     if (wait_) finishLaunch(LaunchResult::Stopped);
 }
 
-// The game's own folder ("half-life 2" in HL2Path).
+// The game's own folder ("half-life 2" in HL2Path, spelled as it exists).
 std::string Launcher::gameFolder() const {
     const std::string& hl2 = ctx_.paths.HL2Path;
-    return hl2.empty() ? std::string() : hl2 + "half-life 2" + kPathSep;
+    return hl2.empty() ? std::string() : pathIgnoringCase(hl2, "half-life 2") + kPathSep;
 }
 
 bool Launcher::launchedGames(std::vector<std::uint32_t>& ids) {

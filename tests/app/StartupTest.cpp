@@ -212,6 +212,7 @@ TEST_F(Startup, BrowseTakesTheGameAtOnceAndForLaterStarts) {
     EXPECT_EQ(stored("HL2Exe"), dir / "Games/half-life 2/hl2.exe");
     EXPECT_EQ(stored("Path"), p.HL2Path);
     EXPECT_EQ(readFile(p.CFGPath + "valve.rc"), "user rc");
+}
 
 TEST_F(Startup, WithoutSteamExeTheGameInAUsualSteamFolderIsFound) {
     // A native Linux Steam: no registry value, the game's Linux binary.

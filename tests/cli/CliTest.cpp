@@ -285,7 +285,7 @@ TEST(CliDiscover, TodaysSteamIsFoundThroughItsLibraryListOrAUsualFolder) {
                       ".steam/steam/steamapps/libraryfolders.vdf: line 3: a quoted text is not closed; "
                       "its libraries are left out.\n"
                       "vantor-cli: hl2.exe was not found in the Steam folder, its libraries or the usual "
-                      "Steam folders.\n");
+                      "Steam folders; choose its hl2.exe with `vantor-cli set-game PATH`.\n");
     }
 }
 
@@ -419,10 +419,13 @@ TEST(CliSetGame, TheChosenGameIsUsedWhenDiscoveryFindsNone) {
     RegistryHive hive(sim.hive());
     EXPECT_EQ(hive.query(RegRoot::LocalMachine, kKey, "HL2Exe").text, exe);
 
+    // Without Steam the game is still found, from the user's choice; Steam's absence fails discover.
     Cli discover(sim.dir.path(), sim.hive(), {"discover"});
     ASSERT_TRUE(discover.started());
-    EXPECT_EQ(discover.wait(), 0) << discover.err();
-    EXPECT_NE(discover.out().find("\nHL2Path: " + sim.hl2() + "\n"), std::string::npos) << discover.out();
+    EXPECT_EQ(discover.wait(), 1) << discover.err();
+    EXPECT_NE(discover.out().find("\nHL2Path: " + sim.hl2() + " (user's choice)\n"), std::string::npos)
+        << discover.out();
+    EXPECT_NE(discover.err().find("Steam was not found"), std::string::npos) << discover.err();
 }
 
 }  // namespace
