@@ -7,19 +7,16 @@
 
 #include "platform/SystemInfo.h"
 #include "platform/posix/ProgramLookup.h"
+#include "platform/posix/SpawnPosix.h"
 
 #include <cerrno>
-#include <csignal>
 #include <filesystem>
 #include <system_error>
 #include <thread>
 
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace vantor::detail {
 namespace {
@@ -27,38 +24,6 @@ namespace {
 using posix::findProgram;
 using posix::isRegularFile;
 using posix::pathIn;
-
-// Owns posix_spawn's attribute and file-action objects.
-struct SpawnSetup {
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    SpawnSetup() {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attr);
-    }
-    ~SpawnSetup() {
-        posix_spawnattr_destroy(&attr);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-};
-
-std::vector<char*> pointersTo(std::vector<std::string>& strings) {
-    std::vector<char*> out;
-    out.reserve(strings.size() + 1);
-    for (auto& s : strings) out.push_back(s.data());
-    out.push_back(nullptr);
-    return out;
-}
-
-// The folder against which relative names are resolved: the new process's
-// working folder (absolute), else the caller's.
-std::string baseFolder(const std::string& workingFolder) {
-    std::error_code ec;
-    if (workingFolder.empty()) return std::filesystem::current_path(ec).string();
-    return std::filesystem::absolute(workingFolder, ec).string();
-}
 
 // Program file and argument list for a launch. Throws EOSError(ENOENT) when the
 // program cannot be found.
@@ -108,38 +73,15 @@ StartedProcess createProcess(const ProcessLaunch& launch) {
         if (::stat(launch.workingFolder.c_str(), &st) != 0) throw EOSError(errno);
         if (!S_ISDIR(st.st_mode)) throw EOSError(ENOTDIR);
     }
-    const std::string base = baseFolder(launch.workingFolder);
+    const std::string base = posix::baseFolder(launch.workingFolder);
 
     std::string file;
     std::vector<std::string> argStrings;
     resolveCommand(launch, base, file, argStrings);
-    std::vector<char*> argv = pointersTo(argStrings);
-
-    std::vector<std::string> envStrings = launch.environment;
-    std::vector<char*> envp = pointersTo(envStrings);
-
-    SpawnSetup setup;
-    // glibc's posix_spawn reports a failing chdir or exec as its result.
-    if (!launch.workingFolder.empty()) {
-        if (int rc = posix_spawn_file_actions_addchdir_np(&setup.actions, base.c_str()); rc != 0) throw EOSError(rc);
-    }
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // Handles are not inherited: only standard input, output and error.
-    posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3);
-#endif
-    // The new program starts with default signal handling and nothing blocked,
-    // whatever this process has set up for itself.
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&setup.attr, &all);
-    posix_spawnattr_setsigmask(&setup.attr, &none);
-    posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-    pid_t pid = 0;
-    char** env = launch.environment.empty() ? environ : envp.data();
-    if (int rc = posix_spawn(&pid, file.c_str(), &setup.actions, &setup.attr, argv.data(), env); rc != 0)
-        throw EOSError(rc);
+    int error = 0;
+    const pid_t pid = posix::spawnProgram(file, argStrings, launch.workingFolder.empty() ? std::string() : base,
+                                          launch.environment, error);
+    if (pid == 0) throw EOSError(error);
 
     StartedProcess process;
     process.processId = static_cast<int>(pid);
