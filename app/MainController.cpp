@@ -56,7 +56,8 @@ MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop
       reader_(ctx_),
       report_(ctx_, reader_, [this](std::function<void()> done) { config_.RestoreGameConfig(std::move(done)); }),
       sequencer_(ctx_, config_, demos_, launcher_, report_),
-      options_(ctx_, config_, demos_) {
+      options_(ctx_, config_, demos_),
+      debugMode_(ctx_, diagTool_, launcher_, sequencer_) {
     opener_->ctx = &ctx_;
     ctx_.shellOpen = [link = opener_](const std::string& target) {
         shellOpen(target, [link, target](const std::string& error) {

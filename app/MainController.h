@@ -5,6 +5,8 @@
 
 #include "app/OptionHandlers.h"
 #include "core/AppContext.h"
+#include "diag/DebugMode.h"
+#include "diag/DiagTool.h"
 #include "report/ReportWriter.h"
 #include "report/ResultReader.h"
 #include "report/RunSummary.h"
@@ -66,6 +68,12 @@ public:
     RunSummary runSummary() const;
     // "Add additional information" changed state.
     void AddInfoBoxClick();
+    // The debug button.
+    void DebugBtnClick() { debugMode_.DebugBtnClick(); }
+
+    // The hardware-report tool, shared by debug mode and the Information window.
+    DiagTool& diagTool() { return diagTool_; }
+    DebugMode& debugMode() { return debugMode_; }
 
     // The physical memory figure computed at start-up.
     int PhysMemMB = 0;
@@ -91,6 +99,8 @@ private:
     ReportWriter report_;
     Sequencer sequencer_;
     OptionHandlers options_;
+    DiagTool diagTool_;
+    DebugMode debugMode_;
 };
 
 }  // namespace vantor

@@ -3,6 +3,7 @@
 #include "app/Discovery.h"
 #include "app/MainController.h"
 #include "cli/CliFrontEnd.h"
+#include "diag/HardwareInfo.h"
 #include "platform/FileOps.h"
 #include "platform/PlainEventLoop.h"
 #include "platform/ProcessList.h"
@@ -32,7 +33,8 @@ constexpr const char* kUsage =
     "usage: vantor-cli discover\n"
     "       vantor-cli processes\n"
     "       vantor-cli start [--yes]\n"
-    "       vantor-cli run [--yes] [--log FILE] [--json]\n"
+    "       vantor-cli run [--yes] [--debug] [--log FILE] [--json]\n"
+    "       vantor-cli hwinfo [--save]\n"
     "       vantor-cli set-game PATH\n"
     "       vantor-cli --help\n";
 
@@ -46,6 +48,8 @@ constexpr const char* kHelp =
     "                  interrupted run left in the game's folder\n"
     "  run             run a benchmark with the stored options; print the status lines, one score\n"
     "                  line per resolution, then the report's path (exit 0 when a report was saved)\n"
+    "  hwinfo [--save] collect the hardware description as \"Get info\" does and print its six values;\n"
+    "                  --save stores them as \"Save & Close\" does\n"
     "  set-game PATH   store PATH, the game's hl2.exe, as the game to use when discovery finds none\n"
     "                  (the value HL2Exe in the settings)\n"
     "  --help, -h      print this help\n"
@@ -53,6 +57,8 @@ constexpr const char* kHelp =
     "Options:\n"
     "  --yes       answer Yes to the program's questions (start Steam when it is not running, delete\n"
     "              a leftover autoexec.cfg); without it every question is answered No\n"
+    "  --debug     run in debug mode (run): the hardware report into the log, then the debug run's\n"
+    "              fixed options\n"
     "  --log FILE  write the run's debug log to FILE (Windows-1252, CR LF)\n"
     "  --json      print the run as one JSON object instead (resolutions, scores, settings, report,\n"
     "              status); the status lines go to stderr\n"
@@ -297,7 +303,16 @@ void printScores(const RunSummary& run) {
     }
 }
 
-int runCommand(bool yes, const std::string& logFile, bool json) {
+// Debug mode as its button starts it: the tool's report into the log, then the
+// debug run. Returns when the tool has ended (the run, if any, is under way).
+void startDebugMode(Session& s) {
+    auto& controller = s.controller;
+    controller.DebugBtnClick();
+    const auto bound = controller.context().timing.diagToolBound + std::chrono::seconds(10);
+    s.loop.runUntil([&] { return !controller.debugMode().waitingForTool() || gInterrupted.load(); }, bound);
+}
+
+int runCommand(bool yes, bool debug, const std::string& logFile, bool json) {
     // With --json stdout carries the JSON object alone.
     Session s(yes, json ? stderr : stdout);
     auto& controller = s.controller;
@@ -313,7 +328,10 @@ int runCommand(bool yes, const std::string& logFile, bool json) {
         std::fprintf(stderr, "vantor-cli: Half-Life 2 was not found; no benchmark can run. Please %s.\n", kSetGameHint);
     } else {
         try {
-            controller.BenchButtonClick();
+            if (debug)
+                startDebugMode(s);
+            else
+                controller.BenchButtonClick();
         } catch (const std::exception& e) {
             s.dialogs.error(e.what());
         }
@@ -346,6 +364,56 @@ int runCommand(bool yes, const std::string& logFile, bool json) {
     return summary.succeeded ? 0 : 1;
 }
 
+// The Information window's memo and status bar, kept for hwinfoCommand.
+class CliInfoView final : public HardwareInfoView {
+public:
+    void showMemo(const std::vector<std::string>& lines) override { memo = lines; }
+    void setStatus(const std::string& text) override { status = text; }
+    void setButtonsEnabled(bool) override {}
+    void repaint() override {}
+    void closeWindow() override {}
+
+    std::vector<std::string> memo;
+    std::string status;
+};
+
+// The Information window without a window: "Get info", then the six values,
+// one per line; with --save they are stored as "Save & Close" stores them.
+int hwinfoCommand(bool save) {
+    PlainEventLoop loop;
+    CliView view(stderr);
+    CliDialogs dialogs(false);
+    CliProcessQuery processes;
+    std::unique_ptr<Registry> registry = openPlatformRegistry();
+    SettingsStore store(*registry);
+    DebugLog log;
+    AppContext ctx(view, dialogs, loop, store, log, processes);
+    ctx.timing = timingFromEnvironment();
+    ctx.paths.BenchPath = executableFolder();
+    DiagTool tool;
+    CliInfoView info;
+    HardwareInfo form(ctx, tool, info);
+    try {
+        form.FormCreate();
+        form.FormShow();
+        bool ended = false;
+        form.onCollectionEnded = [&] { ended = true; };
+        form.Button1Click();
+        loop.runUntil([&] { return ended; }, ctx.timing.diagToolBound + std::chrono::seconds(10));
+        if (info.status != kCollectedStatus) {
+            std::fprintf(stderr, "vantor-cli: %s\n",
+                         ended ? info.status.c_str() : "the hardware report tool did not end");
+            return 1;
+        }
+        for (const auto& line : form.memo()) std::printf("%s\n", line.c_str());
+        if (save) form.Button3Click();
+    } catch (const SettingsError& e) {
+        std::fprintf(stderr, "vantor-cli: %s\n", e.what());
+        return 1;
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int cliMain(int argc, char** argv) {
@@ -364,11 +432,14 @@ int cliMain(int argc, char** argv) {
     }
     if (cmd == "run") {
         bool yes = false;
+        bool debug = false;
         bool json = false;
         std::string logFile;
         for (std::size_t i = 0; i < args.size(); ++i) {
             if (args[i] == "--yes") {
                 yes = true;
+            } else if (args[i] == "--debug") {
+                debug = true;
             } else if (args[i] == "--json") {
                 json = true;
             } else if (args[i] == "--log" && i + 1 < args.size()) {
@@ -377,7 +448,11 @@ int cliMain(int argc, char** argv) {
                 return wrongArguments();
             }
         }
-        return runCommand(yes, logFile, json);
+        return runCommand(yes, debug, logFile, json);
+    }
+    if (cmd == "hwinfo") {
+        if (args.empty() || (args.size() == 1 && args[0] == "--save")) return hwinfoCommand(!args.empty());
+        return wrongArguments();
     }
     return usage("unknown command '" + cmd + "'");
 }

@@ -18,6 +18,7 @@ inline constexpr milliseconds kGameStartBound{5 * 60'000};  // the game must app
 inline constexpr milliseconds kGameQuitBound{60 * 60'000};  // the game must quit by then
 inline constexpr milliseconds kGameEndPoll{100};            // polls for a game the run ended
 inline constexpr milliseconds kGameEndBound{10'000};        // a game the run ended must be gone by then
+inline constexpr milliseconds kDiagToolBound{60'000};       // the hardware-report tool must end by then
 
 struct Timing {
     milliseconds gamePoll = kGamePollInterval;
@@ -30,6 +31,7 @@ struct Timing {
     milliseconds gameQuitBound = kGameQuitBound;
     milliseconds gameEndPoll = kGameEndPoll;
     milliseconds gameEndBound = kGameEndBound;
+    milliseconds diagToolBound = kDiagToolBound;
 
     // All intervals divided by factor (bounds too), for tests.
     static Timing scaled(int factor);

@@ -11,6 +11,7 @@
 #include "gui/DialogsQt.h"
 #include "gui/DonationForm.h"
 #include "gui/EventLoopQt.h"
+#include "gui/HardwareInfoForm.h"
 #include "gui/MainWindow.h"
 #include "gui/StyleQt.h"
 #include "platform/FileOps.h"
@@ -20,6 +21,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <clocale>
@@ -33,8 +35,23 @@ using namespace vantor;
 
 namespace {
 
-// Saves the About view and each page of the window, then the donation window.
-bool saveScreenshots(MainWindow& window, const QString& folder) {
+// Opens the Information window, clicks "Get info" and waits (bounded) until the
+// collection has ended.
+void collectHardwareInfo(HardwareInfoForm& form) {
+    form.show();
+    QCoreApplication::processEvents();
+    bool ended = false;
+    form.logic().onCollectionEnded = [&] { ended = true; };
+    form.logic().Button1Click();
+    QElapsedTimer clock;
+    clock.start();
+    while (!ended && clock.elapsed() < 30'000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    form.logic().onCollectionEnded = nullptr;
+}
+
+// Saves the About view and each page of the window, then the donation window
+// and the Information window after "Get info".
+bool saveScreenshots(MainWindow& window, HardwareInfoForm& info, const QString& folder) {
     if (!QDir().mkpath(folder)) {
         std::fprintf(stderr, "vantor: cannot create %s\n", qPrintable(folder));
         return false;
@@ -66,6 +83,9 @@ bool saveScreenshots(MainWindow& window, const QString& folder) {
     donation.show();
     ok &= save(donation, QStringLiteral("donation.png"));
     donation.hide();
+    collectHardwareInfo(info);
+    ok &= save(info, QStringLiteral("information.png"));
+    info.hide();
     return ok;
 }
 
@@ -108,12 +128,19 @@ int main(int argc, char** argv) {
     MainController controller(window, dialogs, loop, *registry, processes);
     window.bind(controller);
     window.onTerminate = [] { QCoreApplication::exit(0); };
+    // TForm2 comes after the main window's start-up.
+    std::unique_ptr<HardwareInfoForm> form2;
+    auto createForm2 = [&] {
+        form2 = std::make_unique<HardwareInfoForm>(controller.context(), controller.diagTool(), &window);
+        window.setHardwareWindowAction([&] { form2->exec(); });
+        window.setDebugAction([&] { controller.DebugBtnClick(); });
+    };
 
     int result = 0;
     if (!screenshotFolder.isEmpty()) {
         window.afterFormShow = [&] {
             QTimer::singleShot(0, &window, [&] {
-                result = saveScreenshots(window, screenshotFolder) ? 0 : 1;
+                result = saveScreenshots(window, *form2, screenshotFolder) ? 0 : 1;
                 QCoreApplication::exit(result);
             });
         };
@@ -155,6 +182,7 @@ int main(int argc, char** argv) {
     // The start-up sequence runs inside the loop: its waits are timers.
     QTimer::singleShot(0, &window, [&] {
         controller.FormCreate([&] {
+            createForm2();
             window.centreOnScreen();
             window.show();
         });

@@ -118,17 +118,18 @@ bool Launcher::writeBatch(const std::string& name, const std::string& line) {
     return true;
 }
 
-void Launcher::OfferSteamStart() {
+void Launcher::OfferSteamStart(const SteamOffer& offer) {
     auto& view = ctx_.view;
     const std::string& steam = ctx_.paths.SteamPath;
-    if (!ctx_.run.HDDMinimize) {
+    if (offer.logAlways || !ctx_.run.HDDMinimize) {
         ctx_.log.append("");
         ctx_.log.append("The Steam NOT running! Waiting...");
     }
     view.setStatus("Error! The Steam NOT running!");
     view.repaint();
+    bool enable = true;
     if (ctx_.dialogs.confirm("Error! The STEAM not running. Run now?")) {
-        view.setStatus("Loading. Please wait while the Steam successfully loaded... After that click RUN.");
+        view.setStatus(offer.loadingStatus);
         bool ok = writeBatch(kSteamBatch, steamProgramFor(kThisOs, steam));
         cp2_.CurrentDirectory = steam;
         if (!folderExists(steam)) ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP CurrentDirectory not exist.");
@@ -144,10 +145,12 @@ void Launcher::OfferSteamStart() {
             ctx_.log.append(std::string(kErrorHandlingPrefix) + "Steam run error " + resolutionText(0) + ".");
             view.setStatus(kProgramErrorStatus);
         }
+        enable = !ok || !offer.enableOnlyOnFailure;
     } else {
         view.setStatus("Please RUN the Steam (online or offline) before bench.");
+        enable = !offer.enableOnlyOnFailure;
     }
-    view.setEnabled(Control::BenchButton, true);
+    if (enable) view.setEnabled(Control::BenchButton, true);
 }
 
 void Launcher::LaunchPass(int width, std::function<void(LaunchResult)> done) {

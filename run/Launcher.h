@@ -29,6 +29,13 @@ enum class GameEnd {
     StillRunning,  // the game was asked to end but had not gone by the bound
 };
 
+// How the offer to start Steam goes: the run button's way by default.
+struct SteamOffer {
+    bool logAlways = false;  // the two lines go to the log whatever HDDMinimize holds
+    const char* loadingStatus = "Loading. Please wait while the Steam successfully loaded... After that click RUN.";
+    bool enableOnlyOnFailure = false;  // only a failed start enables the run button
+};
+
 // The command of a pass; widthIndex 0..5 in the pass table. steamProgram is the
 // program that hands the launch to Steam (run/SystemNames.h).
 std::string buildLaunchCommand(int widthIndex, const RunState& run, const std::string& steamProgram = "steam.exe");
@@ -43,7 +50,7 @@ public:
     void SetLaunchOptions();
     void CheckSteamRunning();
     void CheckGameRunning();
-    void OfferSteamStart();
+    void OfferSteamStart(const SteamOffer& offer = {});
 
     // Launches the pass (width 640 ... 2048); done runs once the game runs, at
     // once after a start failure, or when the wait bound is reached. cp's end

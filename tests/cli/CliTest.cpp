@@ -304,6 +304,8 @@ TEST(CliUsage, WrongArgumentsGetTheUsageAndExitCode2) {
         {{"start", "--no"}, "wrong arguments for 'start'"},
         {{"set-game"}, "wrong arguments for 'set-game'"},
         {{"--help", "run"}, "wrong arguments for '--help'"},
+        {{"hwinfo", "--bogus"}, "wrong arguments for 'hwinfo'"},
+        {{"hwinfo", "--save", "extra"}, "wrong arguments for 'hwinfo'"},
     };
     TempDir dir;
     for (const auto& c : cases) {
@@ -315,7 +317,9 @@ TEST(CliUsage, WrongArgumentsGetTheUsageAndExitCode2) {
         EXPECT_EQ(cli.wait(), 2);
         EXPECT_EQ(cli.err().rfind(std::string("vantor-cli: ") + c.problem + "\nusage: vantor-cli discover\n", 0), 0u)
             << cli.err();
-        EXPECT_NE(cli.err().find("vantor-cli run [--yes] [--log FILE] [--json]\n"), std::string::npos) << cli.err();
+        EXPECT_NE(cli.err().find("vantor-cli run [--yes] [--debug] [--log FILE] [--json]\n"), std::string::npos)
+            << cli.err();
+        EXPECT_NE(cli.err().find("vantor-cli hwinfo [--save]\n"), std::string::npos) << cli.err();
         EXPECT_EQ(cli.out(), "");
     }
 }

@@ -1,0 +1,143 @@
+#include "diag/DebugMode.h"
+
+#include "platform/FileOps.h"
+#include "run/Launcher.h"
+#include "run/Sequencer.h"
+
+namespace vantor {
+
+std::vector<std::string> debugHeader(const std::string& version, const Paths& paths) {
+    const std::string rule(50, '=');
+    return {rule,
+            "Quorvane Half-Life 2 benchmark debug information",
+            rule,
+            "",
+            "Benchmark version: " + version,
+            "BenchPath: " + paths.BenchPath,
+            "SteamPath: " + paths.SteamPath,
+            "CFGPath: " + paths.CFGPath,
+            "ResultsPath: " + paths.ResultsPath,
+            ""};
+}
+
+DebugMode::DebugMode(AppContext& ctx, DiagTool& tool, Launcher& launcher, Sequencer& sequencer)
+    : ctx_(ctx), tool_(tool), launcher_(launcher), sequencer_(sequencer), runAFile1_(ctx.loop) {
+    runAFile1_.Params.UserTag = 0;
+    runAFile1_.OnProcCompleted = [this](TRunItem& item, TRetType type, std::uint32_t value) {
+        RunAFile1ProcCompleted(item, type, value);
+    };
+    // A tool that cannot be started must not leave both buttons disabled.
+    runAFile1_.OnAfterLaunch = [this](TRunItem& item, bool launched) {
+        if (launched) return;
+        waiting_ = false;
+        tool_.release(DiagTool::User::DebugMode);
+        const std::string text = toolNotStartedText(osErrorText(item.LaunchError()));
+        failed(text, text + " " + item.CommandLine());
+    };
+}
+
+void DebugMode::DebugBtnClick() {
+    auto& view = ctx_.view;
+    auto& run = ctx_.run;
+    if (waiting_) return;
+    if (sequencer_.running()) {
+        view.setStatus(kDebugDuringRunStatus);
+        return;
+    }
+    if (tool_.user() == DiagTool::User::HardwareInfo) {
+        view.setStatus(kInfoWindowHasToolStatus);
+        return;
+    }
+
+    run.DebugMode = true;
+    launcher_.CheckSteamRunning();
+    if (!run.SteamRunning) {
+        SteamOffer offer;
+        offer.logAlways = true;
+        offer.loadingStatus = kDebugSteamLoadingStatus;
+        offer.enableOnlyOnFailure = true;
+        launcher_.OfferSteamStart(offer);
+        return;
+    }
+
+    benchWasEnabled_ = view.isEnabled(Control::BenchButton);
+    view.setEnabled(Control::DebugBtn, false);
+    view.setEnabled(Control::BenchButton, false);
+    view.setChecked(Check::HDDUse, false);
+    run.CurrentWidth = "debug";
+    run.DebugMode = true;
+
+    ctx_.log.clear();
+    tool_.DxReportLines.clear();
+    ctx_.store.open();
+    for (const auto& line : debugHeader(ctx_.store.read(sv::Programversion), ctx_.paths)) ctx_.log.append(line);
+    view.setStatus(kDebugWaitStatus);
+
+    tool_.claim(DiagTool::User::DebugMode);
+    const std::string& bench = ctx_.paths.BenchPath;
+    if (!tool_.prepare(runAFile1_, bench, ctx_.timing.diagToolBound)) {
+        tool_.release(DiagTool::User::DebugMode);
+        const std::string text =
+            toolNotStartedText(bench.empty() ? "the program's folder is unknown" : "a path holds a double quote");
+        failed(text, text);
+        return;
+    }
+    // A report left from an earlier start must not pass for this one's.
+    deleteFile(DiagTool::reportFile(bench));
+    waiting_ = true;
+    runAFile1_.Launch();
+}
+
+void DebugMode::RunAFile1ProcCompleted(TRunItem& RunItem, TRetType RetType, std::uint32_t) {
+    if (!waiting_) return;
+    waiting_ = false;
+    tool_.release(DiagTool::User::DebugMode);
+    // The tool's exit code is not examined: its report tells.
+    if (RetType == TRetType::rtTimeOut) {
+        const std::string text = toolTimedOutText(RunItem.Params.TimeOutSec());
+        failed(text, text);
+        return;
+    }
+    const std::string report = DiagTool::reportFile(ctx_.paths.BenchPath);
+    const DxScanResult scan = ScanDxReport(report, kDebugLabels, tool_.DxReportLines,
+                                           [this](std::size_t, const std::string& line) { ctx_.log.append(line); });
+    if (!scan.ok()) {
+        deleteFile(report);
+        const std::string text = scanFailedText(scan, kDebugLabels);
+        failed(text, text);
+        return;
+    }
+    if (fileExists(report)) deleteFile(report);
+    setDebugRunOptions();
+    sequencer_.BenchButtonClick();
+    // A run that refused to start (no game, Steam gone, ...) has enabled the
+    // run button; the debug button comes back with it.
+    if (!sequencer_.running()) ctx_.view.setEnabled(Control::DebugBtn, true);
+}
+
+void DebugMode::setDebugRunOptions() {
+    auto& view = ctx_.view;
+    for (int i = 0; i < kResolutionCount - 1; ++i) view.setResolutionChecked(i, i == 1);  // 800×600; 2048 stays
+    view.setChoice(Choice::Detail, 0);
+    view.setChoice(Choice::AF, 0);
+    view.setChoice(Choice::AA, 0);
+    view.setChoice(Choice::Demo, 0);
+    view.setChoice(Choice::Heapsize, 0);
+    view.setChoice(Choice::Refresh, 2);
+    view.setChoice(Choice::DirectX, 3);
+    view.setChecked(Check::FastZ, false);
+    // Neither a custom configuration nor a demo file of the user's is chosen now.
+    for (auto c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
+        view.setEnabled(c, false);
+}
+
+// Debug mode cannot go on: the log keeps its lines and gets an error line, the
+// status says why, both buttons are usable again. DebugMode stays set.
+void DebugMode::failed(const std::string& status, const std::string& logLine) {
+    ctx_.log.append(std::string(kErrorPrefix) + logLine);
+    ctx_.view.setStatus(status);
+    ctx_.view.setEnabled(Control::BenchButton, benchWasEnabled_);
+    ctx_.view.setEnabled(Control::DebugBtn, true);
+}
+
+}  // namespace vantor
