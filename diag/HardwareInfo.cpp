@@ -57,6 +57,7 @@ void HardwareInfo::Button1Click() {
     }
     view_.setButtonsEnabled(false);
     memo_.clear();
+    values_.fill({});  // the current values are what the memo shows
     showMemo();
     collecting_ = true;
     view_.setStatus(kCollectingStatus);

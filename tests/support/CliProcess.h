@@ -23,12 +23,14 @@ using namespace std::chrono_literals;
 // vantor-cli started with the arguments, a clean environment (the hive, short
 // timings, no shell open, a short game, process checks limited to dir, so that
 // other tests' Steam and games do not count) and stdout / stderr in files of dir.
+// program: another copy of vantor-cli to start (its folder is the program's
+// folder); the build's by default.
 class Cli {
 public:
     Cli(const std::string& dir, const std::string& hive, std::vector<std::string> args,
-        const std::vector<std::string>& extraEnv = {}, const std::string& name = "cli")
+        const std::vector<std::string>& extraEnv = {}, const std::string& name = "cli", std::string program = {})
         : out_(dir + name + ".out"), err_(dir + name + ".err") {
-        const std::string exe = std::string(VANTOR_BIN_DIR) + "/vantor-cli";
+        const std::string exe = program.empty() ? std::string(VANTOR_BIN_DIR) + "/vantor-cli" : program;
         std::vector<std::string> env = {"VANTOR_REGISTRY=" + hive,
                                         "VANTOR_TIME_SCALE=20",
                                         "VANTOR_NO_SHELL_OPEN=1",

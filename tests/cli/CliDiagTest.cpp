@@ -1,0 +1,125 @@
+// vantor-cli's hardware information and debug mode, run from a copy of the
+// program in a folder of its own (the program's folder gets the report file and
+// "debuginfo.txt"), as a user starts it.
+#include "core/SettingsStore.h"
+#include "diag/ScanDxReport.h"
+#include "platform/RegistryHive.h"
+#include "platform/TextFile.h"
+#include "tests/support/CliProcess.h"
+#include "tests/support/SimInstall.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+using namespace vantor;
+using namespace vantor::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The program and its tools copied into folder; tools: with dxdiag.exe.
+std::string installCopy(const std::string& folder, bool tools = true) {
+    fs::create_directories(folder);
+    const fs::path bin = VANTOR_BIN_DIR;
+    std::vector<std::string> files = {"vantor-cli", "vantor-batch"};
+    if (tools) files.push_back("dxdiag.exe");
+    for (const auto& f : files) fs::copy_file(bin / f, folder + f, fs::copy_options::overwrite_existing);
+    fs::copy(bin / "Demos", folder + "Demos", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    return folder + "vantor-cli";
+}
+
+std::string stored(const std::string& hive, const char* name) {
+    RegistryHive h(hive);
+    return h.query(RegRoot::LocalMachine, kSettingsKey, name).text;
+}
+
+}  // namespace
+
+TEST(CliHwinfo, PrintsTheSixValuesAndStoresThemOnlyWithSave) {
+    TempDir dir;
+    const std::string program = installCopy(dir / "my bench/");
+    const std::string hive = dir / "registry.reg";
+
+    Cli look(dir.path(), hive, {"hwinfo"}, {}, "look", program);
+    ASSERT_EQ(look.wait(), 0) << look.err();
+    const auto lines = linesOf(look.out());
+    ASSERT_EQ(lines.size(), 6u) << look.out();
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(lines[i].rfind(kHardwareLabels[i], 0), 0u) << lines[i];
+    EXPECT_EQ(look.err(), "");
+    EXPECT_EQ(stored(hive, sv::SaveInfo), "");
+    EXPECT_FALSE(exists(dir / "my bench/dxinfo.txt"));
+
+    Cli save(dir.path(), hive, {"hwinfo", "--save"}, {}, "save", program);
+    ASSERT_EQ(save.wait(), 0) << save.err();
+    EXPECT_EQ(save.out(), look.out());
+    EXPECT_EQ(stored(hive, sv::SaveInfo), "1");
+    EXPECT_EQ(stored(hive, sv::OS), lines[0]);
+    EXPECT_EQ(stored(hive, sv::CPU), lines[1]);
+    EXPECT_EQ(stored(hive, sv::Memory), lines[2]);
+    EXPECT_EQ(stored(hive, sv::VGA), lines[3]);
+    EXPECT_EQ(stored(hive, sv::VGAMemory), lines[4]);
+    EXPECT_EQ(stored(hive, sv::VGADriver), lines[5]);
+}
+
+TEST(CliHwinfo, MissingToolFailsWithItsReasonAndStoresNothing) {
+    TempDir dir;
+    const std::string program = installCopy(dir / "bench/", false);
+    const std::string hive = dir / "registry.reg";
+    Cli cli(dir.path(), hive, {"hwinfo", "--save"}, {}, "cli", program);
+    EXPECT_EQ(cli.wait(), 1);
+    EXPECT_EQ(cli.out(), "");
+    EXPECT_EQ(cli.err(), "vantor-cli: The hardware report tool could not be started: No such file or directory.\n");
+    EXPECT_EQ(stored(hive, sv::SaveInfo), "");
+}
+
+TEST(CliRunDebug, DebugRunWritesTheLogWithTheMachineAndEndsWithTheReport) {
+    SimInstall sim;
+    ASSERT_TRUE(sim.ok);
+    const std::string bench = sim.dir.path() + "my bench/";
+    const std::string program = installCopy(bench);
+    fs::create_directories(sim.dir.path() + "Reports");
+    {
+        RegistryHive hive(sim.hive());
+        for (auto [name, value] :
+             std::vector<std::pair<std::string, std::string>>{{"Programversion", "1.3"},
+                                                              {"Addinfo", "0"},
+                                                              {"Donate", "1"},
+                                                              {"NoErrorWarning", "0"},
+                                                              {"640", "1"},
+                                                              {"ResultPath", sim.dir.path() + "Reports/"}})
+            ASSERT_TRUE(hive.setString(RegRoot::LocalMachine, kSettingsKey, name, value));
+    }
+    sim.startSteam();
+    Cli run(sim.dir.path(), sim.hive(), {"run", "--debug"}, {"VANTOR_SIM_PLAY_MS=250", "VANTOR_SIM_START_DELAY_MS=30"},
+            "cli", program);
+    ASSERT_EQ(run.wait(60s), 0) << run.out() << run.err();
+    const auto out = linesOf(run.out());
+    ASSERT_EQ(out.size(), 5u) << run.out();
+    EXPECT_EQ(
+        std::vector<std::string>(out.begin(), out.end() - 1),
+        (std::vector<std::string>{"Debug in progress, please wait...", "Preparing...",
+                                  "Debug in progress... Resolution: 800\u00D7600", "The debugging is successful."}));
+    EXPECT_EQ(out.back().rfind(sim.dir.path() + "Reports/result_", 0), 0u) << out.back();
+
+    std::vector<std::string> log;
+    ASSERT_TRUE(readTextLines(bench + "debuginfo.txt", log));
+    ASSERT_GT(log.size(), 19u);
+    EXPECT_EQ(log[1], "Quorvane Half-Life 2 benchmark debug information");
+    EXPECT_EQ(log[5], "BenchPath: " + bench);
+    for (std::size_t i = 0; i < kDebugLabels.size(); ++i)
+        EXPECT_EQ(log[10 + i].rfind(kDebugLabels[i], 0), 0u) << log[10 + i];
+    // The close button's save is not a vantor-cli path: the last save point
+    // is the run's end.
+    EXPECT_EQ(log.back(), std::string(55, '-'));
+}

@@ -1,0 +1,248 @@
+// Debug mode's button: the Steam offer's differences, the log header and the
+// report lines, the debug run's options, and the ways the tool can fail.
+// (A whole debug run against the simulator: tests/e2e/DebugModeEndToEndTest.cpp.)
+#include "app/MainController.h"
+#include "platform/MemoryRegistry.h"
+#include "platform/PlainEventLoop.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/FakeProcesses.h"
+#include "tests/support/FakeView.h"
+#include "tests/support/RunTestContext.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+using namespace vantor;
+using namespace vantor::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+class DebugModeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto& ctx = controller.context();
+        ctx.timing = shortTiming();
+        ctx.paths.BenchPath = dir / "my bench/";
+        ctx.paths.SteamPath = dir / "steam/";
+        std::filesystem::create_directories(ctx.paths.BenchPath);
+        std::filesystem::create_directories(ctx.paths.SteamPath);
+        registry.put(RegRoot::LocalMachine, kSettingsKey, sv::Programversion, "1.3");
+        processes.names = {"steam.exe"};
+        view.setChecked(Check::HDDUse, true);
+    }
+
+    void fakeTool(const std::string& body) {
+        controller.diagTool().folder = dir / "tools";
+        const std::string path = dir / "tools/dxdiag.exe";
+        writeFile(path, "#!/bin/sh\n" + body + "\n");
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    }
+
+    // Clicks the debug button and serves the loop until the tool has ended.
+    void click(int ms = 10'000) {
+        controller.DebugBtnClick();
+        runLoopUntil(
+            loop, [&] { return !controller.debugMode().waitingForTool(); }, ms);
+    }
+
+    std::vector<std::string> header() {
+        const auto& p = controller.context().paths;
+        return {std::string(50, '='),
+                "Quorvane Half-Life 2 benchmark debug information",
+                std::string(50, '='),
+                "",
+                "Benchmark version: 1.3",
+                "BenchPath: " + p.BenchPath,
+                "SteamPath: " + p.SteamPath,
+                "CFGPath: ",
+                "ResultsPath: ",
+                ""};
+    }
+
+    TempDir dir;
+    FakeView view;
+    FakeDialogs dialogs;
+    PlainEventLoop loop;
+    MemoryRegistry registry;
+    FakeProcesses processes;
+    MainController controller{view, dialogs, loop, registry, processes};
+};
+
+}  // namespace
+
+TEST_F(DebugModeTest, SteamNotRunningOffersItWithDebugModesThreeDifferences) {
+    struct Case {
+        const char* name;
+        bool yes;
+        bool steamFolder;
+        const char* status;
+        bool runButton;
+    };
+    const Case cases[] = {
+        {"No", false, true, "Please RUN the Steam (online or offline) before bench.", false},
+        {"Yes, started", true, true, kDebugSteamLoadingStatus, false},
+        {"Yes, start failed", true, false, kProgramErrorStatus, true},
+    };
+    processes.names.clear();
+    auto& ctx = controller.context();
+    ctx.run.HDDMinimize = true;  // the lines are logged all the same
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ctx.run.DebugMode = false;
+        controller.log().clear();
+        view.setEnabled(Control::BenchButton, false);
+        dialogs.answers = {c.yes};
+        ctx.paths.SteamPath = c.steamFolder ? dir / "steam/" : dir / "no steam/";
+        controller.DebugBtnClick();
+        EXPECT_TRUE(ctx.run.DebugMode);
+        std::vector<std::string> expected = {"", "The Steam NOT running! Waiting..."};
+        if (c.yes && !c.steamFolder) {
+            expected.push_back(std::string(kErrorHandlingPrefix) + "Steam.bat save is impossible.");
+            expected.push_back(std::string(kErrorHandlingPrefix) + "CP CurrentDirectory not exist.");
+            expected.push_back(std::string(kErrorHandlingPrefix) +
+                               "Steam run error 640\xC3\x97"
+                               "480.");
+        }
+        EXPECT_EQ(controller.log().lines(), expected);
+        EXPECT_EQ(view.status(), c.status);
+        EXPECT_EQ(view.isEnabled(Control::BenchButton), c.runButton);
+        EXPECT_TRUE(view.isEnabled(Control::DebugBtn));
+        EXPECT_EQ(controller.debugMode().RunAFile1().ItemCount(), 0u);
+    }
+}
+
+TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
+    // A report with every label; one line holds "=" and is logged from there.
+    fakeTool(
+        "printf 'System Information\\r\\n   Operating System: Test OS\\r\\n           Language: C\\r\\n"
+        "          Processor: Test CPU\\r\\n             Memory: 2048MB RAM\\r\\n    DirectX Version: "
+        "Not available\\r\\n          Card name: Test GPU\\r\\n     Display Memory: 64.0 MB\\r\\n"
+        "   Notes=Monitor Max Res: 1600,1200\\r\\n     Driver Version: 1.0\\r\\n' > \"$3\"");
+    view.setResolutionChecked(0, true);
+    view.setResolutionChecked(3, true);
+    view.setResolutionChecked(5, true);
+    view.setChoice(Choice::Detail, 2);
+    view.setChoice(Choice::AF, 6);
+    view.setChoice(Choice::AA, 5);
+    view.setChoice(Choice::Demo, 5);
+    view.setChoice(Choice::Heapsize, 4);
+    view.setChoice(Choice::Refresh, 0);
+    view.setChoice(Choice::DirectX, 0);
+    view.setChecked(Check::FastZ, true);
+    controller.log().append("a line of an earlier run");
+
+    controller.DebugBtnClick();
+    // While the tool runs.
+    auto& ctx = controller.context();
+    EXPECT_TRUE(ctx.run.DebugMode);
+    EXPECT_EQ(ctx.run.CurrentWidth, "debug");
+    EXPECT_FALSE(view.isEnabled(Control::DebugBtn));
+    EXPECT_FALSE(view.isEnabled(Control::BenchButton));
+    EXPECT_FALSE(view.checked(Check::HDDUse));
+    EXPECT_EQ(view.status(), kDebugWaitStatus);
+    EXPECT_EQ(controller.log().lines(), header());
+    EXPECT_EQ(controller.diagTool().user(), DiagTool::User::DebugMode);
+    ASSERT_TRUE(runLoopUntil(
+        loop, [&] { return !controller.debugMode().waitingForTool(); }, 10'000));
+
+    std::vector<std::string> expected = header();
+    for (const char* line : {"Operating System: Test OS", "Language: C", "Processor: Test CPU", "Memory: 2048MB RAM",
+                             "DirectX Version: Not available", "Card name: Test GPU", "Display Memory: 64.0 MB",
+                             "Monitor Max Res: 1600,1200", "Driver Version: 1.0"})
+        expected.push_back(line);
+    const auto& log = controller.log().lines();
+    ASSERT_GE(log.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(expected.size())),
+              expected);
+    EXPECT_FALSE(exists(ctx.paths.BenchPath + "dxinfo.txt"));
+    EXPECT_EQ(controller.diagTool().user(), DiagTool::User::None);
+
+    // The debug run's options; 2048×1536 is left as it was.
+    const std::array<bool, 6> res = {false, true, false, false, false, true};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(view.resolutionChecked(i), res[static_cast<std::size_t>(i)]) << i;
+    EXPECT_EQ(view.choice(Choice::Detail), 0);
+    EXPECT_EQ(view.choice(Choice::AF), 0);
+    EXPECT_EQ(view.choice(Choice::AA), 0);
+    EXPECT_EQ(view.choice(Choice::Demo), 0);
+    EXPECT_EQ(view.choice(Choice::Heapsize), 0);
+    EXPECT_EQ(view.choice(Choice::Refresh), 2);
+    EXPECT_EQ(view.choice(Choice::DirectX), 3);
+    EXPECT_FALSE(view.checked(Check::FastZ));
+    EXPECT_FALSE(view.checked(Check::HDDUse));
+
+    // The run button's handler ran: without a game it refuses, and both
+    // buttons come back.
+    EXPECT_EQ(view.status(), "Please close the benchmark, start it again, and SELECT the hl2.exe!");
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_TRUE(view.isEnabled(Control::DebugBtn));
+    EXPECT_TRUE(ctx.run.DebugMode);
+}
+
+TEST_F(DebugModeTest, ToolFailuresSayWhyKeepTheLinesAndGiveTheButtonsBack) {
+    struct Case {
+        const char* name;
+        std::string script;  // empty: no tool
+        std::string status;
+        std::vector<std::string> lines;  // report lines logged before the error
+    };
+    const Case cases[] = {
+        {"tool missing", "", "The hardware report tool could not be started: No such file or directory.", {}},
+        {"no report", "exit 1", "The hardware report tool wrote no report.", {}},
+        {"report without a language",
+         "printf 'System Information\\r\\n   Operating System: Test OS\\r\\n          Processor: X\\r\\n' > \"$3\"",
+         "The hardware report has no \"Language:\" line.",
+         {"Operating System: Test OS"}},
+        {"never ends", "exec sleep 30", "The hardware report tool did not finish within 1 seconds.", {}},
+    };
+    auto& ctx = controller.context();
+    ctx.timing.diagToolBound = 1ms;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.script.empty())
+            controller.diagTool().folder = dir / "no tools";
+        else
+            fakeTool(c.script);
+        view.setEnabled(Control::BenchButton, true);
+        click();
+        EXPECT_FALSE(controller.debugMode().waitingForTool());
+        EXPECT_EQ(view.status(), c.status);
+        std::vector<std::string> expected = header();
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        const auto& log = controller.log().lines();
+        ASSERT_EQ(log.size(), expected.size() + 1);
+        EXPECT_EQ(std::vector<std::string>(log.begin(), log.end() - 1), expected);
+        EXPECT_EQ(log.back().rfind(std::string(kErrorPrefix) + c.status, 0), 0u) << log.back();
+        EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+        EXPECT_TRUE(view.isEnabled(Control::DebugBtn));
+        EXPECT_TRUE(ctx.run.DebugMode);
+        EXPECT_FALSE(controller.sequencer().running());
+        EXPECT_EQ(controller.diagTool().user(), DiagTool::User::None);
+        EXPECT_FALSE(exists(ctx.paths.BenchPath + "dxinfo.txt"));
+    }
+    // The hung tool is left running; end it here.
+    auto& run = controller.debugMode().RunAFile1();
+    ::kill(run.Item(run.ItemCount() - 1).ProcessId(), SIGKILL);
+}
+
+TEST_F(DebugModeTest, RunButtonThatWasOffStaysOffAfterAFailure) {
+    controller.diagTool().folder = dir / "no tools";
+    view.setEnabled(Control::BenchButton, false);  // no game was found at start-up
+    click();
+    EXPECT_FALSE(view.isEnabled(Control::BenchButton));
+    EXPECT_TRUE(view.isEnabled(Control::DebugBtn));
+}
+
+TEST_F(DebugModeTest, RefusedWhileTheInformationWindowRunsTheTool) {
+    controller.diagTool().claim(DiagTool::User::HardwareInfo);
+    controller.log().append("kept");
+    controller.DebugBtnClick();
+    EXPECT_EQ(view.status(), kInfoWindowHasToolStatus);
+    EXPECT_FALSE(controller.context().run.DebugMode);
+    EXPECT_TRUE(view.isEnabled(Control::DebugBtn));
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+    EXPECT_EQ(controller.log().lines(), std::vector<std::string>{"kept"});
+    EXPECT_EQ(controller.debugMode().RunAFile1().ItemCount(), 0u);
+}

@@ -1,0 +1,257 @@
+// The Information window's logic: the stored description, a collection with
+// the real tool and with tools that fail, the shared tool, the stored values.
+#include "diag/HardwareInfo.h"
+#include "tests/support/RunTestContext.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+using namespace vantor;
+using namespace vantor::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+class FakeInfoView : public HardwareInfoView {
+public:
+    void showMemo(const std::vector<std::string>& lines) override { memo = lines; }
+    void setStatus(const std::string& text) override {
+        status = text;
+        statuses.push_back(text);
+    }
+    void setButtonsEnabled(bool on) override { enabled = on; }
+    void repaint() override { ++repaints; }
+    void closeWindow() override { ++closes; }
+
+    std::vector<std::string> memo;
+    std::string status;
+    std::vector<std::string> statuses;
+    bool enabled = true;
+    int repaints = 0;
+    int closes = 0;
+};
+
+class HardwareInfoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        t.ctx.paths.BenchPath = t.dir / "my bench/";
+        std::filesystem::create_directories(t.ctx.paths.BenchPath);
+        info.onCollectionEnded = [this] { ++ended; };
+    }
+
+    // A stand-in for the tool: a script named dxdiag.exe in a folder of its own.
+    void fakeTool(const std::string& body) {
+        tool.folder = t.dir / "tools";
+        const std::string path = tool.folder + "/dxdiag.exe";
+        writeFile(path, "#!/bin/sh\n" + body + "\n");
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    }
+
+    std::string report() const { return t.ctx.paths.BenchPath + "dxinfo.txt"; }
+
+    std::optional<std::string> stored(const char* name) {
+        RegValue v = t.registry.query(RegRoot::LocalMachine, kSettingsKey, name);
+        if (v.kind != RegValueKind::String) return std::nullopt;
+        return v.text;
+    }
+    void storeValues(const std::vector<std::pair<const char*, std::string>>& values) {
+        for (const auto& [name, value] : values) t.registry.put(RegRoot::LocalMachine, kSettingsKey, name, value);
+    }
+
+    bool collect(int ms = 10'000) {
+        const int before = ended;
+        info.Button1Click();
+        return t.runUntil([&] { return ended > before; }, ms);
+    }
+
+    RunTestContext t;
+    DiagTool tool;
+    FakeInfoView view;
+    HardwareInfo info{t.ctx, tool, view};
+    int ended = 0;
+};
+
+}  // namespace
+
+TEST_F(HardwareInfoTest, CreationShowsTheStoredValuesOrSaysThereAreNone) {
+    info.FormCreate();
+    EXPECT_EQ(view.memo, std::vector<std::string>{kNoStoredInfo});
+    EXPECT_EQ(view.status, kInfoStartStatus);
+
+    storeValues({{sv::SaveInfo, "1"},
+                 {sv::OS, "Operating System: X"},
+                 {sv::CPU, "Processor: Y"},
+                 {sv::Memory, ""},
+                 {sv::VGA, "Card name: Z"},
+                 {sv::VGAMemory, "Display Memory: 1 MB"},
+                 {sv::VGADriver, "Driver Version: 2"}});
+    HardwareInfo again(t.ctx, tool, view);
+    again.FormCreate();
+    const std::vector<std::string> six = {"Operating System: X", "Processor: Y",         "",
+                                          "Card name: Z",        "Display Memory: 1 MB", "Driver Version: 2"};
+    EXPECT_EQ(view.memo, six);
+    EXPECT_EQ(std::vector<std::string>(again.values().begin(), again.values().end()), six);
+}
+
+TEST_F(HardwareInfoTest, GetInfoWithTheRealToolThenSaveAndClose) {
+    info.FormCreate();
+    info.FormShow();
+    info.Button1Click();
+    // While the tool runs: both buttons off, the memo empty, the window repainted.
+    EXPECT_FALSE(view.enabled);
+    EXPECT_TRUE(view.memo.empty());
+    EXPECT_EQ(view.status, kCollectingStatus);
+    EXPECT_EQ(view.repaints, 1);
+    EXPECT_TRUE(info.collecting());
+    ASSERT_EQ(info.RunHLFile().ItemCount(), 1u);
+    EXPECT_EQ(info.RunHLFile().Item(0).CommandLine(),
+              "\"" + tool.folder + "/dxdiag.exe\" /whql:on /t \"" + report() + "\"");
+    EXPECT_EQ(info.RunHLFile().Params.TimeOutSec(), 60u);
+
+    ASSERT_TRUE(t.runUntil([&] { return ended == 1; }, 10'000));
+    EXPECT_EQ(view.status, kCollectedStatus);
+    EXPECT_TRUE(view.enabled);
+    ASSERT_EQ(view.memo.size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(view.memo[i].rfind(kHardwareLabels[i], 0), 0u) << view.memo[i];
+        EXPECT_EQ(info.values()[i], view.memo[i]);
+    }
+    EXPECT_FALSE(exists(report()));
+    EXPECT_TRUE(info.collecting());  // stays set until the window is shown again
+    EXPECT_EQ(tool.user(), DiagTool::User::None);
+
+    info.Button3Click();
+    EXPECT_EQ(view.closes, 1);
+    EXPECT_EQ(stored(sv::SaveInfo), "1");
+    EXPECT_EQ(stored(sv::OS), view.memo[0]);
+    EXPECT_EQ(stored(sv::CPU), view.memo[1]);
+    EXPECT_EQ(stored(sv::Memory), view.memo[2]);
+    EXPECT_EQ(stored(sv::VGA), view.memo[3]);
+    EXPECT_EQ(stored(sv::VGAMemory), view.memo[4]);
+    EXPECT_EQ(stored(sv::VGADriver), view.memo[5]);
+}
+
+TEST_F(HardwareInfoTest, FailedCollectionsSayWhyKeepTheLinesAndStoreNothing) {
+    const std::string head =
+        "printf 'System Information\\r\\n   Operating System: Test OS\\r\\n          Processor: Test CPU\\r\\n";
+    struct Case {
+        const char* name;
+        std::string script;  // empty: no tool at all
+        std::string status;
+        std::vector<std::string> memo;
+    };
+    const Case cases[] = {
+        {"tool missing", "", "The hardware report tool could not be started: No such file or directory.", {}},
+        {"no report", "exit 3", "The hardware report tool wrote no report.", {}},
+        {"report without a card",
+         head + "             Memory: 1MB RAM\\r\\n' > \"$3\"",
+         "The hardware report has no \"Card name:\" line.",
+         {"Operating System: Test OS", "Processor: Test CPU", "Memory: 1MB RAM"}},
+        {"empty report", "printf '' > \"$3\"", "The hardware report has no \"Operating System:\" line.", {}},
+    };
+    storeValues({{sv::SaveInfo, "1"}, {sv::OS, "Operating System: stored"}});
+    info.FormCreate();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.script.empty()) {
+            tool.folder = t.dir / "no tools";
+        } else {
+            fakeTool(c.script);
+        }
+        info.FormShow();
+        ASSERT_TRUE(collect());
+        EXPECT_EQ(view.status, c.status);
+        EXPECT_TRUE(view.enabled);
+        EXPECT_EQ(view.memo, c.memo);
+        for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(info.values()[i], i < c.memo.size() ? c.memo[i] : "") << i;
+        EXPECT_FALSE(exists(report()));
+        EXPECT_EQ(tool.user(), DiagTool::User::None);
+        EXPECT_FALSE(info.toolRunning());
+        EXPECT_EQ(stored(sv::OS), "Operating System: stored");
+    }
+    EXPECT_TRUE(t.dialogs.messages.empty());
+}
+
+TEST_F(HardwareInfoTest, ToolThatNeverEndsIsBoundedAndLeftRunning) {
+    fakeTool("exec sleep 30");
+    t.ctx.timing.diagToolBound = 1ms;  // one second, the least the tool's wait takes
+    info.FormCreate();
+    info.FormShow();
+    ASSERT_TRUE(collect());
+    EXPECT_EQ(view.status, "The hardware report tool did not finish within 1 seconds.");
+    EXPECT_TRUE(view.enabled);
+    EXPECT_TRUE(view.memo.empty());
+    EXPECT_EQ(tool.user(), DiagTool::User::None);
+    const int pid = info.RunHLFile().Item(0).ProcessId();
+    EXPECT_TRUE(info.RunHLFile().Item(0).ProcessActive());
+    ::kill(pid, SIGKILL);
+}
+
+TEST_F(HardwareInfoTest, FailedWaitShowsTheCommandAndTheSystemsText) {
+    info.FormCreate();
+    ASSERT_TRUE(collect());
+    TRunItem& item = info.RunHLFile().Item(0);
+    info.RunHLFileProcCompleted(item, TRetType::rtError, 10);
+    ASSERT_EQ(t.dialogs.messages.size(), 1u);
+    EXPECT_EQ(t.dialogs.messages[0], item.Params.ProcFileName + ": No child processes 10");
+    EXPECT_EQ(view.status, "The wait for the hardware report tool failed: No child processes.");
+    EXPECT_TRUE(view.enabled);
+}
+
+TEST_F(HardwareInfoTest, DebugModeAndTheWindowNeverShareTheTool) {
+    info.FormCreate();
+    info.FormShow();
+    writeFile(report(), "debug mode's report\r\n");
+    tool.claim(DiagTool::User::DebugMode);
+    info.Button1Click();
+    EXPECT_EQ(view.status, kDebugHasToolStatus);
+    EXPECT_TRUE(view.enabled);
+    EXPECT_EQ(view.memo, std::vector<std::string>{kNoStoredInfo});
+    EXPECT_EQ(info.RunHLFile().ItemCount(), 0u);
+    // Closing the window leaves debug mode's report alone.
+    info.FormClose();
+    EXPECT_TRUE(exists(report()));
+
+    tool.release(DiagTool::User::DebugMode);
+    info.FormClose();
+    EXPECT_FALSE(exists(report()));
+}
+
+TEST_F(HardwareInfoTest, WindowShownAgainWhileItsCollectionRunsIsUsableAndIgnoresThatEnd) {
+    // A tool that waits for a file before it writes its report.
+    fakeTool("while [ ! -e \"" + t.dir / "go" + "\" ]; do sleep 0.01; done\n" +
+             "printf '   Operating System: late\\r\\n' > \"$3\"");
+    info.FormCreate();
+    info.FormShow();
+    info.Button1Click();
+    EXPECT_FALSE(view.enabled);
+    info.FormClose();  // the close box
+    info.FormShow();
+    EXPECT_TRUE(view.enabled);
+    EXPECT_EQ(view.status, kInfoStartStatus);
+    EXPECT_FALSE(info.collecting());
+
+    // A second "Get info" waits for the first tool to end.
+    info.Button1Click();
+    EXPECT_EQ(view.status, kToolStillRunningStatus);
+    EXPECT_EQ(info.RunHLFile().ItemCount(), 1u);
+
+    writeFile(t.dir / "go", "");
+    ASSERT_TRUE(t.runUntil([&] { return ended == 1; }, 10'000));
+    EXPECT_EQ(view.status, kToolStillRunningStatus);  // that end changed nothing
+    EXPECT_TRUE(view.memo.empty());
+    EXPECT_EQ(tool.user(), DiagTool::User::None);
+    EXPECT_FALSE(info.toolRunning());
+}
+
+TEST_F(HardwareInfoTest, WithoutTheProgramsFolderNothingStarts) {
+    t.ctx.paths.BenchPath.clear();
+    info.FormCreate();
+    ASSERT_TRUE(collect(100));
+    EXPECT_EQ(view.status, "The hardware report tool could not be started: the program's folder is unknown.");
+    EXPECT_TRUE(view.enabled);
+    EXPECT_EQ(info.RunHLFile().ItemCount(), 0u);
+    EXPECT_EQ(tool.user(), DiagTool::User::None);
+}
