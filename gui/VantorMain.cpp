@@ -1,7 +1,8 @@
 // vantor: the program with its windows.
 //
 //   vantor                      the program
-//   vantor --screenshot DIR     saves PNGs of the About view and of every page into DIR, then ends
+//   vantor --screenshot DIR     saves PNGs of the About view, of every page, of the donation window
+//                               and of the Information window after "Get info" into DIR, then ends
 //   vantor --exit-when-shown    ends as soon as the window has been shown and painted (benchmarks)
 //   vantor --exit-when-idle     ends once the window is complete and idle, its pages built (benchmarks)
 //   vantor --run                clicks the run button once the window shows; prints the report's

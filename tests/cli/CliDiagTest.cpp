@@ -83,7 +83,7 @@ TEST(CliHwinfo, MissingToolFailsWithItsReasonAndStoresNothing) {
     EXPECT_EQ(stored(hive, sv::SaveInfo), "");
 }
 
-TEST(CliRunDebug, DebugRunWritesTheLogWithTheMachineAndEndsWithTheReport) {
+TEST(CliRunDebug, DebugRunWritesTheLogWithTheMachineAndTheReportShowsTheStoredValues) {
     SimInstall sim;
     ASSERT_TRUE(sim.ok);
     const std::string bench = sim.dir.path() + "my bench/";
@@ -93,13 +93,18 @@ TEST(CliRunDebug, DebugRunWritesTheLogWithTheMachineAndEndsWithTheReport) {
         RegistryHive hive(sim.hive());
         for (auto [name, value] :
              std::vector<std::pair<std::string, std::string>>{{"Programversion", "1.3"},
-                                                              {"Addinfo", "0"},
+                                                              {"Addinfo", "1"},
                                                               {"Donate", "1"},
                                                               {"NoErrorWarning", "0"},
                                                               {"640", "1"},
                                                               {"ResultPath", sim.dir.path() + "Reports/"}})
             ASSERT_TRUE(hive.setString(RegRoot::LocalMachine, kSettingsKey, name, value));
     }
+    // The description stored first, as "Save & Close" stores it.
+    Cli save(sim.dir.path(), sim.hive(), {"hwinfo", "--save"}, {}, "save", program);
+    ASSERT_EQ(save.wait(), 0) << save.err();
+    const std::string os = linesOf(save.out()).at(0);
+
     sim.startSteam();
     Cli run(sim.dir.path(), sim.hive(), {"run", "--debug"}, {"VANTOR_SIM_PLAY_MS=250", "VANTOR_SIM_START_DELAY_MS=30"},
             "cli", program);
@@ -111,6 +116,11 @@ TEST(CliRunDebug, DebugRunWritesTheLogWithTheMachineAndEndsWithTheReport) {
         (std::vector<std::string>{"Debug in progress, please wait...", "Preparing...",
                                   "Debug in progress... Resolution: 800\u00D7600", "The debugging is successful."}));
     EXPECT_EQ(out.back().rfind(sim.dir.path() + "Reports/result_", 0), 0u) << out.back();
+    // "Add additional information" is on: the report's system section.
+    const std::string report = readFile(out.back());
+    EXPECT_NE(report.find("<p align=\"left\" class=\"style4\">System</p>\r\n   <FONT size=2>" + os + "</FONT><br>\r\n"),
+              std::string::npos)
+        << report;
 
     std::vector<std::string> log;
     ASSERT_TRUE(readTextLines(bench + "debuginfo.txt", log));
