@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -246,7 +247,7 @@ int runTool(std::vector<std::string> args, std::chrono::milliseconds* took = nul
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", 01, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
     const auto start = std::chrono::steady_clock::now();
     const int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), environ);
