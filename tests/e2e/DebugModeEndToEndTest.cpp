@@ -194,3 +194,17 @@ TEST_F(DebugModeEndToEnd, TickedHighestResolutionAddsItsPass) {
                         "1536 successful."),
               log.end());
 }
+
+TEST_F(DebugModeEndToEnd, DebugButtonDuringARunIsRefused) {
+    sim.startSteam();
+    view.setChoice(Choice::Detail, 0);
+    view.setChoice(Choice::Demo, 0);
+    controller->BenchButtonClick();
+    ASSERT_TRUE(controller->sequencer().running());
+    controller->DebugBtnClick();
+    EXPECT_EQ(view.status(), kDebugDuringRunStatus);
+    EXPECT_FALSE(controller->context().run.DebugMode);
+    EXPECT_EQ(controller->debugMode().RunAFile1().ItemCount(), 0u);
+    serveUntilEnded();
+    EXPECT_EQ(view.status(), "The benchmarking is successful.");
+}
