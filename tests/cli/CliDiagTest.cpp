@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <sstream>
 
 using namespace vantor;
@@ -110,11 +111,12 @@ TEST(CliRunDebug, DebugRunWritesTheLogWithTheMachineAndTheReportShowsTheStoredVa
             "cli", program);
     ASSERT_EQ(run.wait(60s), 0) << run.out() << run.err();
     const auto out = linesOf(run.out());
-    ASSERT_EQ(out.size(), 5u) << run.out();
+    ASSERT_EQ(out.size(), 6u) << run.out();
     EXPECT_EQ(
-        std::vector<std::string>(out.begin(), out.end() - 1),
+        std::vector<std::string>(out.begin(), out.end() - 2),
         (std::vector<std::string>{"Debug in progress, please wait...", "Preparing...",
                                   "Debug in progress... Resolution: 800\u00D7600", "The debugging is successful."}));
+    EXPECT_TRUE(std::regex_match(out[4], std::regex("800\u00D7600: [0-9]+\\.[0-9][0-9] FPS"))) << out[4];
     EXPECT_EQ(out.back().rfind(sim.dir.path() + "Reports/result_", 0), 0u) << out.back();
     // "Add additional information" is on: the report's system section.
     const std::string report = readFile(out.back());

@@ -175,7 +175,9 @@ TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
 
     // The run button's handler ran: without a game it refuses, and both
     // buttons come back.
-    EXPECT_EQ(view.status(), "Please close the benchmark, start it again, and SELECT the hl2.exe!");
+    EXPECT_EQ(view.status(),
+              "Half-Life 2 was not found. Please choose its hl2.exe with \"Browse...\" beside the Half-Life 2 "
+              "path on the \"Path & information\" page.");
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
     EXPECT_TRUE(view.isEnabled(Control::DebugBtn));
     EXPECT_TRUE(ctx.run.DebugMode);
