@@ -19,6 +19,8 @@ inline constexpr milliseconds kGameQuitBound{60 * 60'000};  // the game must qui
 inline constexpr milliseconds kGameEndPoll{100};            // polls for a game the run ended
 inline constexpr milliseconds kGameEndBound{10'000};        // a game the run ended must be gone by then
 inline constexpr milliseconds kDiagToolBound{60'000};       // the hardware-report tool must end by then
+inline constexpr milliseconds kHttpConnectBound{30'000};    // an HTTP connection must stand by then
+inline constexpr milliseconds kHttpStallBound{60'000};      // a connection without a byte for so long is lost
 
 struct Timing {
     milliseconds gamePoll = kGamePollInterval;
@@ -32,6 +34,8 @@ struct Timing {
     milliseconds gameEndPoll = kGameEndPoll;
     milliseconds gameEndBound = kGameEndBound;
     milliseconds diagToolBound = kDiagToolBound;
+    milliseconds httpConnect = kHttpConnectBound;
+    milliseconds httpStall = kHttpStallBound;
 
     // All intervals divided by factor (bounds too), for tests.
     static Timing scaled(int factor);
