@@ -7,6 +7,9 @@
 #include "platform/FileOps.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
+#include "update/UpgradeList.h"
+
+#include <cstdlib>
 
 #include <filesystem>
 #include <memory>
@@ -109,6 +112,13 @@ void MainController::startupSteps(std::function<void()> done) {
     // Without its own folder the program touches no file relative to the working folder.
     if (!paths.BenchPath.empty() && !folderExists(paths.BenchPath + "Benchmark"))
         createFolders(paths.BenchPath + "Benchmark");
+    // An update cut short: finished when it was checked, else its downloads go.
+    if (!paths.BenchPath.empty()) UpgradeList::recover(paths.BenchPath);
+    if (updater_) {
+        updater_->ProgramPath =
+            paths.BenchPath.empty() ? std::string() : paths.BenchPath + fileNamePart(executablePath());
+        updater_->RemoveLeftUpgrader();
+    }
 
     PhysMemMB = computePhysMemMB(ctx_.physicalMemory());
 
@@ -143,6 +153,7 @@ void MainController::startupSteps(std::function<void()> done) {
 
     if (store_.open()) {
         ctx_.view.setLabel(Label::Label17, store_.read(sv::Programversion));
+        if (updater_) updater_->VersionNumber = store_.read(sv::Programversion);
         decodeSettings();
         ctx_.run.ReportPath = ctx_.view.text(Field::ResEdit);
     }
@@ -361,5 +372,28 @@ RunSummary MainController::runSummary() const {
 }
 
 void MainController::AddInfoBoxClick() { vantor::AddInfoBoxClick(ctx_); }
+
+void MainController::enableUpdates(AutoUpgraderUi& ui, const UpdatePublicKey& key) {
+    updater_ = std::make_unique<TAutoUpgrader>(ctx_.loop, ui, key);
+    TAutoUpgrader& u = *updater_;
+    if (const char* url = std::getenv("VANTOR_UPDATE_URL"); url && *url) u.InfoFileURL = url;
+    u.AppTitle = kApplicationTitle;
+    u.OpenURL = [this](const std::string& url) { ctx_.shellOpen(url); };
+    // UpdaterAborted, UpdaterLaterUpgrade, UpdaterNoUpdateAvailable, UpdaterHostUnreachable
+    u.OnAborted = [this] { ctx_.view.setStatus("Update aborted."); };
+    u.OnLaterUpgrade = [this] { ctx_.view.setStatus("Update aborted."); };
+    u.OnNoUpdateAvailable = [this] { ctx_.view.setStatus("No update available."); };
+    u.OnHostUnreachable = [this](const std::string&, const std::string&) {
+        ctx_.view.setStatus("No internet connection.");
+    };
+    u.OnRefused = [this](const std::string& reason) { ctx_.validationMessage(reason); };
+}
+
+void MainController::ToolButton3Click() {
+    if (!updater_) return;
+    updater_->http().ConnectBound = ctx_.timing.httpConnect;
+    updater_->http().StallBound = ctx_.timing.httpStall;
+    updater_->BeginCheck();
+}
 
 }  // namespace vantor

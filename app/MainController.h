@@ -14,11 +14,14 @@
 #include "run/GameConfig.h"
 #include "run/Launcher.h"
 #include "run/Sequencer.h"
+#include "update/AutoUpgrader.h"
 
 #include <functional>
 #include <memory>
 
 namespace vantor {
+
+inline constexpr const char* kApplicationTitle = "Quorvane Half-Life 2 benchmark";
 
 class MainController {
 public:
@@ -75,6 +78,14 @@ public:
     DiagTool& diagTool() { return diagTool_; }
     DebugMode& debugMode() { return debugMode_; }
 
+    // Creates the updater with the front end's windows and the key update
+    // information must be signed with (the program's entries pass the one
+    // compiled in). Call before FormCreate; without it there is no updater.
+    void enableUpdates(AutoUpgraderUi& ui, const UpdatePublicKey& key);
+    TAutoUpgrader* updater() { return updater_.get(); }
+    // "Update benchmark".
+    void ToolButton3Click();
+
     // The physical memory figure computed at start-up.
     int PhysMemMB = 0;
 
@@ -101,6 +112,7 @@ private:
     OptionHandlers options_;
     DiagTool diagTool_;
     DebugMode debugMode_;
+    std::unique_ptr<TAutoUpgrader> updater_;
 };
 
 }  // namespace vantor

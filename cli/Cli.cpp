@@ -4,12 +4,14 @@
 #include "app/MainController.h"
 #include "cli/CliFrontEnd.h"
 #include "diag/HardwareInfo.h"
+#include "cli/CliUpgraderUi.h"
 #include "platform/FileOps.h"
 #include "platform/PlainEventLoop.h"
 #include "platform/ProcessList.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
 #include "report/RunSummary.h"
+#include "update/UpdatePublicKey.h"
 
 #include <algorithm>
 #include <atomic>
@@ -36,6 +38,7 @@ constexpr const char* kUsage =
     "       vantor-cli run [--yes] [--debug] [--log FILE] [--json]\n"
     "       vantor-cli hwinfo [--save]\n"
     "       vantor-cli set-game PATH\n"
+    "       vantor-cli update [--yes]\n"
     "       vantor-cli --help\n";
 
 constexpr const char* kHelp =
@@ -52,11 +55,14 @@ constexpr const char* kHelp =
     "                  --save stores them as \"Save & Close\" does\n"
     "  set-game PATH   store PATH, the game's hl2.exe, as the game to use when discovery finds none\n"
     "                  (the value HL2Exe in the settings)\n"
+    "  update          look for a newer version of the program; with --yes download it (checked\n"
+    "                  against its signature, sizes and SHA-256) and start again with it; exit 0 when\n"
+    "                  updated or nothing is newer, 1 when refused or failed\n"
     "  --help, -h      print this help\n"
     "\n"
     "Options:\n"
     "  --yes       answer Yes to the program's questions (start Steam when it is not running, delete\n"
-    "              a leftover autoexec.cfg); without it every question is answered No\n"
+    "              a leftover autoexec.cfg, install an update); without it every question is answered No\n"
     "  --debug     run in debug mode (run): the hardware report into the log, then the debug run's\n"
     "              fixed options\n"
     "  --log FILE  write the run's debug log to FILE (Windows-1252, CR LF)\n"
@@ -414,6 +420,61 @@ int hwinfoCommand(bool save) {
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// The check for a newer version, the question (Yes only with --yes), the
+// download with progress lines and the hand-over to the replacement program,
+// which starts vantor-cli again with "/afterupgrade". 0: updated or nothing to
+// do; 1: refused or failed, with the reason on stderr.
+int updateCommand(bool yes) {
+    Session s(yes);
+    CliUpgraderUi ui(s.loop, yes);
+    s.controller.enableUpdates(ui, kUpdatePublicKey);
+    TAutoUpgrader& updater = *s.controller.updater();
+    bool ended = false, closeRequested = false;
+    TUpdateEnd end = TUpdateEnd::Aborted;
+    std::string text;
+    updater.OnFinished = [&](TUpdateEnd e, const std::string& t) {
+        end = e;
+        text = t;
+        ended = true;
+    };
+    updater.CloseApplication = [&] { closeRequested = true; };
+    s.startUp();
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    s.controller.ToolButton3Click();
+    std::function<void()> watch = [&] {
+        if (gInterrupted.exchange(false)) ui.interrupt();
+        if (!ended) s.loop.startTimer(std::chrono::milliseconds(100), watch);
+    };
+    watch();
+    s.loop.runUntil([&] { return ended; }, std::chrono::hours(100));
+    s.close();
+    switch (end) {
+        case TUpdateEnd::NoUpdate:
+        case TUpdateEnd::Redirected: return 0;
+        case TUpdateEnd::Restarting: return closeRequested ? 0 : 1;
+        default:
+            std::fprintf(stderr, "vantor-cli: %s\n", text.empty() ? "the update did not complete" : text.c_str());
+            return 1;
+    }
+}
+
+// Started again by the replacement program after an update: start-up (which
+// takes the new version) and the version it now has.
+int afterUpgradeCommand() {
+    Session s(false);
+    const bool started = s.startUp();
+    std::string version;
+    try {
+        if (s.controller.store().open()) version = s.controller.store().read(sv::Programversion);
+    } catch (const SettingsError& e) {
+        std::fprintf(stderr, "vantor-cli: %s\n", e.what());
+    }
+    std::printf("Benchmark version: %s\n", version.c_str());
+    const bool closed = s.close();
+    return started && closed ? 0 : 1;
+}
+
 }  // namespace
 
 int cliMain(int argc, char** argv) {
@@ -430,6 +491,11 @@ int cliMain(int argc, char** argv) {
         if (args.empty() || (args.size() == 1 && args[0] == "--yes")) return startCommand(!args.empty());
         return wrongArguments();
     }
+    if (cmd == "update") {
+        if (args.empty() || (args.size() == 1 && args[0] == "--yes")) return updateCommand(!args.empty());
+        return wrongArguments();
+    }
+    if (cmd.rfind("/afterupgrade", 0) == 0 && args.empty()) return afterUpgradeCommand();
     if (cmd == "run") {
         bool yes = false;
         bool debug = false;

@@ -13,6 +13,8 @@ std::uint32_t totalPhysicalMemory32();
 
 // Folder of the running executable, with a trailing separator.
 std::string executableFolder();
+// The running executable's full path; empty when unknown.
+std::string executablePath();
 
 // The folder of the project's own tools (where the hardware-report tool lives),
 // without a trailing separator; empty when unknown.

@@ -116,7 +116,7 @@ struct TCustomHTTP::Outcome {
     enum Kind { Done, ConnLost, HostUnreachable, HTTPError, Skipped, FileError, TooLarge, Stopped } kind = Stopped;
     int status = -1;
     std::string contentType, data, fileError, sha256, target;
-    std::uint64_t size = 0, received = 0;
+    std::uint64_t size = 0, received = 0, limit = 0;
     bool intoFile = false;
 };
 
@@ -127,7 +127,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
     EventLoop& loop;
     std::shared_ptr<Shared> shared;
     std::string url, fileName;
-    std::uint64_t maxSize;
+    std::optional<std::uint64_t> maxSize;
     bool hashing, wantsProgress, wantsHeader, wantsPassword;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
@@ -170,7 +170,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
             }
         }
         const bool ok = h.status == 200 || h.status == 206;
-        if (ok && maxSize && h.lengthKnown && h.contentLength > maxSize) {
+        if (ok && maxSize && h.lengthKnown && h.contentLength > *maxSize) {
             tooLarge = true;
             return false;
         }
@@ -188,7 +188,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
             fileBuffer.reserve(kFileBufferSize);
         } else if (out.size) {
             std::uint64_t reserve = out.size;
-            if (maxSize) reserve = std::min(reserve, maxSize);
+            if (maxSize) reserve = std::min(reserve, *maxSize);
             out.data.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(reserve, 16u << 20)));
         }
         return true;
@@ -211,11 +211,11 @@ struct TCustomHTTP::Worker final : HttpReceiver {
     }
 
     bool block(const char* data, std::size_t n) override {
-        if (maxSize && out.received + n > maxSize) {
+        const bool ok = out.status == 200 || out.status == 206;
+        if (ok && maxSize && out.received + n > *maxSize) {
             tooLarge = true;
             return false;
         }
-        const bool ok = out.status == 200 || out.status == 206;
         if (fd >= 0) {
             fileBuffer.append(data, n);
             if (fileBuffer.size() >= kFileBufferSize && !flush()) return false;
@@ -264,6 +264,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
             out.kind = Outcome::FileError;
         } else if (tooLarge) {
             out.kind = Outcome::TooLarge;
+            out.limit = *maxSize;
         } else if (skipped) {
             out.kind = Outcome::Skipped;
         } else if ((r.status == 200 || r.status == 206) && r.end == HttpEnd::Complete &&
@@ -382,7 +383,7 @@ void TCustomHTTP::finish(const Outcome& result) {
             if (OnFileError) OnFileError(out.target, out.fileError);
             break;
         case Outcome::TooLarge:
-            if (OnTooLarge) OnTooLarge(MaxSize);
+            if (OnTooLarge) OnTooLarge(out.limit);
             break;
         case Outcome::Stopped:
             if (OnStopped) OnStopped();

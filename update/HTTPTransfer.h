@@ -17,6 +17,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -101,9 +102,9 @@ public:
     std::string HTTPUsername, HTTPPassword;
     std::chrono::milliseconds ConnectBound = kHttpConnectBound;
     std::chrono::milliseconds StallBound = kHttpStallBound;
-    std::uint64_t MaxSize = 0;   // more bytes than this end the transfer (OnTooLarge); 0: no limit
-    bool ComputeSha256 = false;  // the body's digest, given to OnDone's handler through Sha256()
-    std::string ExtraCaFile;     // tests' own certificate authority
+    std::optional<std::uint64_t> MaxSize;  // more bytes than this end the transfer (OnTooLarge)
+    bool ComputeSha256 = false;            // the body's digest, given to OnDone's handler through Sha256()
+    std::string ExtraCaFile;               // tests' own certificate authority
 
     // Starts a transfer of URL: false (and nothing happens) while one is busy.
     bool Read();

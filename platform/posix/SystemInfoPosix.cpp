@@ -34,6 +34,12 @@ std::string executableFolder() {
     return withTrailingSep(exe.parent_path().string());
 }
 
+std::string executablePath() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.string();
+}
+
 std::string SystemFolder() {
     if (const char* dir = std::getenv("VANTOR_SYSTEM_FOLDER"); dir && *dir) {
         std::string s = dir;

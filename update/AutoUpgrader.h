@@ -1,0 +1,162 @@
+#pragma once
+// TAutoUpgrader: asks the publisher's server whether a newer version exists,
+// asks the user, downloads the listed files beside the program and hands over
+// to the replacement program, which puts them in place and starts the program
+// again. Every transfer goes through its TCustomHTTP; all of its logic and
+// events run on the UI thread.
+//
+// What it trusts: the update-information file only with a valid signature
+// under the key it was given (the program's entry gives the one compiled in),
+// each file only with the size and SHA-256 the signed file lists, file names
+// only when plain, and a version only when it is newer than the running one.
+
+#include "core/Timing.h"
+#include "platform/EventLoop.h"
+#include "update/AutoUpgraderUi.h"
+#include "update/HTTPTransfer.h"
+#include "update/UpdateInfo.h"
+#include "update/UpdateSignature.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vantor {
+
+// The information file's standard address; VANTOR_UPDATE_URL replaces it (the
+// signature is what makes any address safe).
+inline constexpr const char* kInfoFileURL =
+    "https://updates.quorvane.example/Bench/Quorvane_Half_Life_2_Benchmark/qvn_vantor.inf";
+inline constexpr const char* kUpgraderFileName = "Upgrader3.exe";
+inline constexpr const char* kUpdateCaption = "Application update wizard";
+inline constexpr const char* kNotVerifiedText = "The update information could not be verified.";
+// An information file or signature larger than this is not one.
+inline constexpr std::uint64_t kInfoFileLimit = 64 * 1024;
+inline constexpr std::uint64_t kSignatureLimit = 1024;
+
+enum TShowMessage : unsigned {
+    mAskUpgrade = 1,
+    mConnLost = 2,
+    mHostUnreachable = 4,
+    mLostFile = 8,
+    mNoInfoFile = 16,
+    mNoUpdateAvailable = 32,
+    mPasswordRequest = 64,
+};
+
+// How a check or download ended (for front ends that need one answer).
+enum class TUpdateEnd {
+    NoUpdate,
+    Later,
+    Aborted,
+    HostUnreachable,
+    NoInfoFile,
+    ConnLost,
+    Refused,
+    Redirected,
+    Restarting,
+};
+
+struct TAutoUpgraderWizard {
+    bool Enabled = true;
+    bool HideFileLocation = true;
+    bool StayOnTop = true;
+};
+
+class TAutoUpgrader {
+public:
+    TAutoUpgrader(EventLoop& loop, AutoUpgraderUi& ui, const UpdatePublicKey& key);
+    ~TAutoUpgrader();
+
+    std::string InfoFileURL = kInfoFileURL;
+    std::string VersionNumber;
+    std::string VersionDate = "07/20/2005";  // read only when comparing by date, which the program does not
+    unsigned ShowMessages = mAskUpgrade | mConnLost | mLostFile;
+    TAutoUpgraderWizard Wizard;
+    std::string RestartParams = "/afterupgrade";
+    std::uint32_t CacheOptions = coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
+    std::string AppTitle;
+    // The running program's file; the downloads go into its folder.
+    std::string ProgramPath;
+    // Where the replacement program is written; empty: the system's temporary folder.
+    std::string TempFolder;
+    // The transfer (its bounds, and the tests' certificate authority).
+    TCustomHTTP& http() { return http_; }
+
+    // Opens an address in the web browser (the redirect method).
+    std::function<void(const std::string&)> OpenURL;
+    // Closes the main window and ends the program (the restart's last step).
+    std::function<void()> CloseApplication;
+    // Starts the replacement program once the program's file is marked as in
+    // use until this process ends (replaced in tests).
+    std::function<bool(const std::string& Program, const std::vector<std::string>& Args, std::string* Error)>
+        StartUpgrader;
+
+    std::function<void()> OnLaterUpgrade;
+    std::function<void()> OnAborted;
+    std::function<void(const std::string& URL, const std::string& Hostname)> OnHostUnreachable;
+    std::function<void()> OnNoUpdateAvailable;
+    // The update was refused: the information is not verified, a file does not
+    // match it, a name is not plain, or a file cannot be written.
+    std::function<void(const std::string& Reason)> OnRefused;
+    std::function<void(const std::string& UpgradeMsg, TUpgradeMethod Method, const std::vector<std::string>& Files,
+                       bool& CanUpgrade)>
+        OnBeginUpgrade;
+    std::function<void(bool& RestartImediately)> OnEndUpgrade;
+    std::function<void(const std::string& FileName)> OnFileDone;
+    // Every end of a check or download, with the text the user was shown.
+    std::function<void(TUpdateEnd End, const std::string& Text)> OnFinished;
+
+    // Removes a replacement program left by an earlier update (at every start,
+    // once ProgramPath and TempFolder are set).
+    void RemoveLeftUpgrader();
+
+    // Starts a check; nothing happens while a check or download is under way.
+    void BeginCheck();
+    bool Busy() const { return state_ != State::Idle || http_.Busy(); }
+
+    static int CompareVersions(const std::string& offered, const std::string& running) {
+        return UpdateInfo::CompareVersions(offered, running);
+    }
+    // The text of the question window.
+    static std::string questionText(const std::string& appTitle, const std::string& message);
+    // Where the replacement program goes: the temporary folder, else the program's folder.
+    static std::string upgraderPath(const std::string& tempFolder, const std::string& programFolder);
+
+private:
+    enum class State { Idle, FetchInfo, FetchSignature, Downloading, Completed, Aborting };
+
+    void hookTransfer();
+    void infoFetched(const std::string& bytes);
+    void signatureFetched(const std::string& bytes);
+    void processInfo();
+    void startDownload();
+    void nextFile();
+    void fileDone();
+    void fileMissing(int status);
+    void wizardCancel();
+    void wizardFinish();
+    void restart();
+    void refuse(const std::string& reason);
+    void finish(TUpdateEnd end, const std::string& text);
+    void endDownload();
+    std::string programFolder() const;
+
+    EventLoop& loop_;
+    AutoUpgraderUi& ui_;
+    UpdatePublicKey key_;
+    TCustomHTTP http_;
+    State state_ = State::Idle;
+    bool checking_ = false, aborted_ = false, downloadsComplete_ = false, wizardOpen_ = false;
+    std::string infoBytes_;
+    std::vector<UpdateFile> files_;
+    TUpgradeMethod method_ = TUpgradeMethod::umSelfUpgrade;
+    std::size_t index_ = 0;
+    std::string currentName_;
+    std::time_t lastModified_ = 0;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace vantor
