@@ -238,8 +238,10 @@ struct Session {
         : view(statusOut),
           dialogs(yes),
           registry(openPlatformRegistry()),
-          controller(view, dialogs, loop, *registry, processes) {
+          controller(view, dialogs, loop, *registry, processes),
+          updaterUi(loop, yes, statusOut) {
         controller.context().timing = timingFromEnvironment();
+        controller.enableUpdates(updaterUi, kUpdatePublicKey);
         // An error a handler lets through (a refused settings write, ...) gets the
         // error box and the program goes on, as in the window.
         loop.onError = [this](const std::string& text) { dialogs.error(text); };
@@ -264,6 +266,7 @@ struct Session {
     std::unique_ptr<Registry> registry;
     CliProcessQuery processes;
     MainController controller;
+    CliUpgraderUi updaterUi;
 };
 
 // Start-up (with the recovery of an interrupted run and its question), then the
@@ -426,8 +429,7 @@ int hwinfoCommand(bool save) {
 // do; 1: refused or failed, with the reason on stderr.
 int updateCommand(bool yes) {
     Session s(yes);
-    CliUpgraderUi ui(s.loop, yes);
-    s.controller.enableUpdates(ui, kUpdatePublicKey);
+    CliUpgraderUi& ui = s.updaterUi;
     TAutoUpgrader& updater = *s.controller.updater();
     bool ended = false, closeRequested = false;
     TUpdateEnd end = TUpdateEnd::Aborted;

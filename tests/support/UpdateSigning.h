@@ -6,7 +6,9 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <array>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,16 @@ struct TestKey {
     TestKey() {
         if (sodium_init() < 0) return;
         crypto_sign_keypair(pub.data(), secret.data());
+    }
+    // The key pair the build made for the test copies of the programs.
+    static TestKey fromFile(const std::string& secretKeyFile) {
+        TestKey k;
+        std::ifstream in(secretKeyFile);
+        std::string hex;
+        in >> hex;
+        if (parseHex(hex, k.secret.data(), k.secret.size()))
+            std::copy(k.secret.end() - 32, k.secret.end(), k.pub.begin());
+        return k;
     }
     // The ".sig" file of bytes.
     std::string sign(const std::string& bytes) const {
