@@ -7,8 +7,11 @@
 //   vantor --exit-when-idle     ends once the window is complete and idle, its pages built (benchmarks)
 //   vantor --run                clicks the run button once the window shows; prints the report's
 //                               path when the run has ended and closes the window shortly after
+//   vantor --update             clicks "Update benchmark" once the window shows (demonstrations)
+//   vantor /afterupgrade...     as started again after an update: the argument has no meaning
 
 #include "app/MainController.h"
+#include "gui/AutoUpgraderUiQt.h"
 #include "gui/DialogsQt.h"
 #include "gui/DonationForm.h"
 #include "gui/EventLoopQt.h"
@@ -19,6 +22,7 @@
 #include "platform/ProcessList.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
+#include "update/UpdatePublicKey.h"
 
 #include <QApplication>
 #include <QDir>
@@ -104,6 +108,7 @@ int main(int argc, char** argv) {
     bool exitWhenShown = false;
     bool exitWhenIdle = false;
     bool runOnce = false;
+    bool updateOnce = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
             screenshotFolder = QString::fromLocal8Bit(argv[++i]);
@@ -113,8 +118,13 @@ int main(int argc, char** argv) {
             exitWhenIdle = true;
         } else if (std::strcmp(argv[i], "--run") == 0) {
             runOnce = true;
+        } else if (std::strcmp(argv[i], "--update") == 0) {
+            updateOnce = true;
+        } else if (std::strncmp(argv[i], "/afterupgrade", 13) == 0) {
+            // Started again by the replacement program: nothing more to do.
         } else {
-            std::fprintf(stderr, "usage: vantor [--screenshot DIR | --exit-when-shown | --exit-when-idle | --run]\n");
+            std::fprintf(
+                stderr, "usage: vantor [--screenshot DIR | --exit-when-shown | --exit-when-idle | --run | --update]\n");
             return 2;
         }
     }
@@ -129,6 +139,13 @@ int main(int argc, char** argv) {
     MainController controller(window, dialogs, loop, *registry, processes);
     window.bind(controller);
     window.onTerminate = [] { QCoreApplication::exit(0); };
+    AutoUpgraderUiQt updaterUi(&window);
+    controller.enableUpdates(updaterUi, kUpdatePublicKey);
+    // After the hand-over to the replacement program the window closes as by the system.
+    controller.updater()->CloseApplication = [&window] {
+        QTimer::singleShot(0, &window, [&window] { window.close(); });
+    };
+    window.setUpdateAction([&controller] { controller.ToolButton3Click(); });
     // TForm2 comes after the main window's start-up.
     std::unique_ptr<HardwareInfoForm> form2;
     auto createForm2 = [&] {
@@ -164,6 +181,8 @@ int main(int argc, char** argv) {
                 QTimer::singleShot(0, &window, [] { QCoreApplication::exit(0); });
             });
         };
+    } else if (updateOnce) {
+        window.afterFormShow = [&] { QTimer::singleShot(0, &window, [&] { controller.ToolButton3Click(); }); };
     } else if (runOnce) {
         controller.sequencer().onRunEnded = [&] {
             const std::string& report = controller.reportWriter().savedReport();
