@@ -3,7 +3,7 @@
 #include "platform/FileOps.h"
 #include "platform/HttpClient.h"
 
-#include <sodium.h>
+#include <openssl/evp.h>
 
 #include <atomic>
 #include <cerrno>
@@ -22,6 +22,8 @@ inline constexpr const char* kUserAgent = "Vantor HTTP transfer";
 inline constexpr const char* kAcceptTypes = "text/html, */*";
 // Of an error answer only this much is kept: its text, not a download.
 inline constexpr std::size_t kErrorBodyLimit = 64 * 1024;
+// Progress events come at most this often (and for the last block).
+inline constexpr std::chrono::milliseconds kProgressInterval{20};
 // Writes to the target file go out in blocks of this size.
 inline constexpr std::size_t kFileBufferSize = 256 * 1024;
 
@@ -130,12 +132,13 @@ struct TCustomHTTP::Worker final : HttpReceiver {
     std::optional<std::uint64_t> maxSize;
     bool hashing, wantsProgress, wantsHeader, wantsPassword;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastProgress{};
 
     Outcome out;
     bool skipped = false, fileFailed = false, tooLarge = false, errorBodyFull = false;
     int fd = -1;
     std::string fileBuffer;
-    crypto_hash_sha256_state hash;
+    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> hash{EVP_MD_CTX_new(), &EVP_MD_CTX_free};
 
     Worker(TCustomHTTP& o, std::shared_ptr<Shared> s)
         : owner(o),
@@ -148,7 +151,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
           wantsProgress(static_cast<bool>(o.OnProgress)),
           wantsHeader(static_cast<bool>(o.OnHeaderInfo)),
           wantsPassword(static_cast<bool>(o.OnPasswordRequest)) {
-        crypto_hash_sha256_init(&hash);
+        if (!hash || EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) != 1) hashing = false;
     }
 
     bool stopRequested() override { return shared->stop; }
@@ -226,12 +229,17 @@ struct TCustomHTTP::Worker final : HttpReceiver {
             }
             out.data.append(data, n);
         }
-        if (hashing) crypto_hash_sha256_update(&hash, reinterpret_cast<const unsigned char*>(data), n);
+        if (hashing) EVP_DigestUpdate(hash.get(), data, n);
         out.received += n;
         if (wantsProgress) {
-            THTTPProgress p = progressFigures(
-                out.size, out.received,
-                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start));
+            // A window shows no more than a few dozen changes a second: blocks
+            // that arrive closer together than kProgressInterval are reported
+            // with the next one (the last block always).
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastProgress < kProgressInterval && !(out.size && out.received == out.size)) return true;
+            lastProgress = now;
+            THTTPProgress p = progressFigures(out.size, out.received,
+                                              std::chrono::duration_cast<std::chrono::milliseconds>(now - start));
             p.URL = url;
             if (!shared->handOver(loop, [this, &p] { owner.OnProgress(p); })) return false;
         }
@@ -278,19 +286,20 @@ struct TCustomHTTP::Worker final : HttpReceiver {
             out.kind = Outcome::HTTPError;
         }
         if (out.kind == Outcome::Done && hashing) {
-            unsigned char digest[crypto_hash_sha256_BYTES];
-            crypto_hash_sha256_final(&hash, digest);
-            char hex[2 * crypto_hash_sha256_BYTES + 1];
-            sodium_bin2hex(hex, sizeof hex, digest, sizeof digest);
-            out.sha256 = hex;
+            unsigned char digest[EVP_MAX_MD_SIZE];
+            unsigned int length = 0;
+            EVP_DigestFinal_ex(hash.get(), digest, &length);
+            static const char* digits = "0123456789abcdef";
+            for (unsigned int i = 0; i < length; ++i) {
+                out.sha256 += digits[digest[i] >> 4];
+                out.sha256 += digits[digest[i] & 15];
+            }
         }
         (void)errorBodyFull;  // the answer's status decides, as for a complete error page
     }
 };
 
-TCustomHTTP::TCustomHTTP(EventLoop& loop) : loop_(loop) {
-    if (sodium_init() < 0) throw std::runtime_error("libsodium cannot be initialised");
-}
+TCustomHTTP::TCustomHTTP(EventLoop& loop) : loop_(loop) {}
 
 TCustomHTTP::~TCustomHTTP() {
     if (shared_) {

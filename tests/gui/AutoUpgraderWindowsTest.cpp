@@ -205,6 +205,21 @@ TEST_F(UpdateButtonTest, LaterShowsUpdateAbortedAndNoUpdateItsOwnText) {
     EXPECT_EQ(window->status(), "No update available.");
 }
 
+TEST_F(UpdateButtonTest, NoConnectionAndARefusalShowTheirTexts) {
+    controller->updater()->InfoFileURL = "http://" + std::string(70, 'n') + ".invalid/qvn_vantor.inf";
+    click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ends == 1; }, 10000));
+    EXPECT_EQ(window->status(), "No internet connection.");
+
+    controller->updater()->InfoFileURL = server.url("/files/qvn_vantor.inf");
+    release("1.4");
+    server.put("qvn_vantor.inf.sig", TestKey().sign("other bytes"));
+    click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ends == 2; }, 10000));
+    EXPECT_EQ(window->status(), "The update information could not be verified.");
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"The update information could not be verified."});
+}
+
 TEST_F(UpdateButtonTest, YesDownloadsShowsTheWindowAndHandsOverAtOk) {
     release("1.4");
     answerNextModal(QStringLiteral("&Yes"));
