@@ -159,8 +159,9 @@ TEST_F(UpdateWindowEndToEnd, TheWindowUpdatesItselfAndShowsTheNewVersion) {
     program = spawnWith({prog + "vantor", "--update"}, env, dir / "vantor.log");
     ASSERT_GT(program, 0);
 
-    // The question: "&Yes" is its default button.
-    ASSERT_TRUE(waitUntil([&] { return !xdotool("search --name 'Application update wizard'").empty(); }, 60s))
+    // The question: "&Yes" is its default button. (The first Qt start on a fresh
+    // machine may build the font cache first.)
+    ASSERT_TRUE(waitUntil([&] { return !xdotool("search --name 'Application update wizard'").empty(); }, 120s))
         << readFile(dir / "vantor.log") << " windows: " << xdotool("search --name .")
         << " running: " << (::waitpid(program, nullptr, WNOHANG) == 0);
     std::this_thread::sleep_for(300ms);
