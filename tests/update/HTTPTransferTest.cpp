@@ -452,3 +452,39 @@ TEST_F(HTTPTransferTest, AnAddressTooLongForItsPartsIsUnreachable) {
 }
 
 }  // namespace
+
+// ---- proxies ---------------------------------------------------------------------------
+// The loopback server stands in for a proxy: a request for a host that does not
+// resolve reaches it (and gets its 404) only through the proxy.
+
+TEST(HTTPTransferProxy, PreconfiguredNamedAndDirect) {
+    HttpTestServer proxy;
+    ASSERT_TRUE(proxy.running());
+    const std::string host = std::string(70, 'p') + ".invalid";
+    PlainEventLoop loop;
+    auto fetch = [&](TProxyAccessType type) {
+        TCustomHTTP http(loop);
+        http.Proxy.AccessType = type;
+        http.Proxy.ProxyServer = "127.0.0.1";
+        http.Proxy.ProxyPort = proxy.port();
+        http.ConnectBound = 2s;
+        http.URL = "http://" + host + "/files/a";
+        std::string outcome;
+        http.OnHTTPError = [&](int status, const std::string&) { outcome = "error " + std::to_string(status); };
+        http.OnHostUnreachable = [&] { outcome = "unreachable"; };
+        EXPECT_TRUE(http.Read());
+        EXPECT_TRUE(loop.runUntil([&] { return !outcome.empty(); }, 10s));
+        return outcome;
+    };
+    ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(proxy.port())).c_str(), 1);
+    ::unsetenv("no_proxy");
+    ::unsetenv("NO_PROXY");
+    EXPECT_EQ(fetch(TProxyAccessType::atPreconfig), "error 404");  // the system's setting
+    EXPECT_EQ(fetch(TProxyAccessType::atDirect), "unreachable");
+    ::setenv("no_proxy", host.c_str(), 1);
+    EXPECT_EQ(fetch(TProxyAccessType::atPreconfig), "unreachable");  // the system's bypass list
+    ::unsetenv("http_proxy");
+    ::unsetenv("no_proxy");
+    EXPECT_EQ(fetch(TProxyAccessType::atUseProxy), "error 404");  // the named proxy
+    EXPECT_EQ(fetch(TProxyAccessType::atPreconfig), "unreachable");
+}
