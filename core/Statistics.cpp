@@ -30,8 +30,7 @@ ScoreStats computeStats(const std::vector<double>& scores) {
 Verdict compareScores(const ScoreStats& base, const ScoreStats& other, double minPercent) {
     if (base.mean == 0) return other.mean > 0 ? Verdict::Faster : Verdict::WithinNoise;
     double diffPercent = (other.mean - base.mean) / base.mean * 100.0;
-    double noisePercent =
-        2.0 * std::max(base.relativeSpread, other.relativeSpread) * 100.0;
+    double noisePercent = 2.0 * std::max(base.relativeSpread, other.relativeSpread) * 100.0;
     double bound = std::max(noisePercent, minPercent);
     if (diffPercent > bound) return Verdict::Faster;
     if (diffPercent < -bound) return Verdict::Slower;
