@@ -342,32 +342,19 @@ RunSummary MainController::runSummary() const {
         summary.report = std::filesystem::path(report_.savedReport()).lexically_normal().string();
     summary.succeeded = !summary.report.empty();
     summary.started = ctx_.run.StartTime;
-    const auto& ticked = sequencer_.ticked();
-    for (int i = 0; i < kResolutionCount; ++i)
-        if (ticked[static_cast<std::size_t>(i)]) summary.resolutions.push_back(resolutionText(i));
+    for (const Resolution& r : sequencer_.plan()) summary.resolutions.push_back(resolutionText(r));
     for (const auto& pass : report_.passScores()) {
-        for (int i = 0; i < kResolutionCount; ++i) {
-            if (pass.width != std::to_string(kWidths[i])) continue;
-            PassSummary p{kWidths[i], kHeights[i], resolutionText(i), std::nullopt};
-            if (pass.found) {
-                const auto first = pass.score.find_first_not_of(" \t");
-                const auto last = pass.score.find_last_not_of(" \t");
-                if (first != std::string::npos) p.score = pass.score.substr(first, last - first + 1);
-            }
-            summary.passes.push_back(std::move(p));
+        const auto r = resolutionOfPass(pass);
+        if (!r) continue;
+        PassSummary p{r->width, r->height, resolutionText(*r), std::nullopt};
+        if (pass.found) {
+            const auto first = pass.score.find_first_not_of(" \t");
+            const auto last = pass.score.find_last_not_of(" \t");
+            if (first != std::string::npos) p.score = pass.score.substr(first, last - first + 1);
         }
+        summary.passes.push_back(std::move(p));
     }
-    auto item = [&view](Choice c) { return std::string(choiceItemText(c, view.choice(c))); };
-    auto& s = summary.settings;
-    s.demo = ctx_.run.DemoTitle;
-    s.detail = ctx_.run.DetailName;
-    s.antialiasing = item(Choice::AA);
-    s.filtering = item(Choice::AF);
-    s.directx = item(Choice::DirectX);
-    s.heapsize = item(Choice::Heapsize);
-    s.refresh = item(Choice::Refresh);
-    s.fastZ = view.checked(Check::FastZ);
-    s.note = view.text(Field::NoteEdit);
+    summary.settings = runSettings(ctx_);
     return summary;
 }
 

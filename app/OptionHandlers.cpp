@@ -1,6 +1,7 @@
 #include "app/OptionHandlers.h"
 
 #include "app/SettingsCodec.h"
+#include "core/Resolutions.h"
 #include "platform/FileOps.h"
 #include "platform/SystemInfo.h"
 #include "run/DemoInstaller.h"
@@ -110,6 +111,52 @@ void OptionHandlers::FastZBoxMouseLeave() { writeCheck(ctx_, Check::FastZ, sv::F
 void OptionHandlers::HDDUseBoxMouseLeave() { writeCheck(ctx_, Check::HDDUse, sv::HDDUsage); }
 void OptionHandlers::ResEditMouseLeave() { writeNonEmptyText(ctx_, Field::ResEdit, sv::ResultPath); }
 void OptionHandlers::NoteEditMouseLeave() { writeNonEmptyText(ctx_, Field::NoteEdit, sv::Note); }
+
+// ---- passes, today's resolutions, report extras ---------------------------------
+
+void OptionHandlers::PassesBoxChange() { writeChoice(ctx_, Choice::Passes); }
+void OptionHandlers::ThresholdBoxChange() { writeChoice(ctx_, Choice::AdaptiveThreshold); }
+void OptionHandlers::CapBoxChange() { writeChoice(ctx_, Choice::AdaptiveCap); }
+void OptionHandlers::AdaptiveBoxClick() { writeCheck(ctx_, Check::AdaptivePasses, sv::AdaptivePasses); }
+void OptionHandlers::ReportSummaryBoxClick() { writeCheck(ctx_, Check::ReportSummary, sv::ReportSummary); }
+void OptionHandlers::ResultFilesBoxClick() { writeCheck(ctx_, Check::ResultFiles, sv::ResultFiles); }
+
+void OptionHandlers::todayResChange() {
+    ctx_.store.open();
+    for (int i = 0; i < kTodayResolutionCount; ++i)
+        ctx_.store.write(sv::TodayResolutions[i], ctx_.view.todayResolutionChecked(i) ? "1" : "0");
+}
+
+bool OptionHandlers::CustomResolutionEdited() {
+    const std::string text = ctx_.view.text(Field::CustomResolution);
+    ctx_.store.open();
+    if (text.find_first_not_of(" \t") == std::string::npos) {
+        // Emptied: no custom size, and its box goes off.
+        ctx_.store.write(sv::CustomResolution, "");
+        if (ctx_.view.checked(Check::CustomResolution)) {
+            ctx_.view.setChecked(Check::CustomResolution, false);
+            ctx_.store.write(sv::CustomResolutionOn, "0");
+        }
+        return false;
+    }
+    const auto parsed = parseResolution(text);
+    if (!parsed.value) {
+        ctx_.validationMessage(parsed.error);
+        return false;
+    }
+    ctx_.view.setText(Field::CustomResolution, resolutionText(*parsed.value));
+    ctx_.store.write(sv::CustomResolution, resolutionCode(*parsed.value));
+    return true;
+}
+
+void OptionHandlers::CustomResolutionBoxClick() {
+    if (ctx_.view.checked(Check::CustomResolution) && !CustomResolutionEdited()) {
+        ctx_.view.setChecked(Check::CustomResolution, false);
+        if (ctx_.view.text(Field::CustomResolution).find_first_not_of(" \t") == std::string::npos)
+            ctx_.validationMessage(parseResolution("").error);
+    }
+    writeCheck(ctx_, Check::CustomResolution, sv::CustomResolutionOn);
+}
 
 // ---- results folder -----------------------------------------------------------
 

@@ -53,6 +53,20 @@ public:
     void ResEditMouseLeave();
     void NoteEditMouseLeave();
 
+    // The options beyond the classic set, stored when they change.
+    void PassesBoxChange();
+    void ThresholdBoxChange();
+    void CapBoxChange();
+    void AdaptiveBoxClick();
+    void ReportSummaryBoxClick();
+    void ResultFilesBoxClick();
+    void todayResChange();  // all six of today's resolutions
+    // The custom size was edited: a valid one is shown as W×H and stored; an
+    // invalid one gets a message and is not stored. Returns whether it is valid.
+    bool CustomResolutionEdited();
+    // The custom size's box: ticking it needs a valid size.
+    void CustomResolutionBoxClick();
+
     // Results folder chooser.
     void ToolButton5Click();
 

@@ -16,6 +16,7 @@ constexpr std::array<std::string_view, 6> kAACodes = {"1", "2", "4", "6", "8", "
 constexpr std::array<std::string_view, 5> kHeapsizeCodes = {"64000", "128000", "256000", "512000", "1024000"};
 constexpr std::array<std::string_view, 4> kRefreshCodes = {"60", "70", "75", "85"};
 constexpr std::array<std::string_view, 4> kDirectXCodes = {"70", "80", "81", "90"};
+constexpr std::array<std::string_view, 10> kThresholdCodes = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
 
 std::span<const std::string_view> codesOf(Choice choice) {
     switch (choice) {
@@ -26,6 +27,9 @@ std::span<const std::string_view> codesOf(Choice choice) {
         case Choice::Heapsize: return kHeapsizeCodes;
         case Choice::Refresh: return kRefreshCodes;
         case Choice::DirectX: return kDirectXCodes;
+        case Choice::Passes: return kPassesItems;
+        case Choice::AdaptiveThreshold: return kThresholdCodes;
+        case Choice::AdaptiveCap: return kCapItems;
     }
     return {};
 }
@@ -80,6 +84,9 @@ const char* valueNameOf(Choice choice) {
         case Choice::Heapsize: return sv::Heapsize;
         case Choice::Refresh: return sv::Refresh;
         case Choice::DirectX: return sv::DXLevel;
+        case Choice::Passes: return sv::Passes;
+        case Choice::AdaptiveThreshold: return sv::AdaptiveThreshold;
+        case Choice::AdaptiveCap: return sv::AdaptiveCap;
     }
     return "";
 }
@@ -120,6 +127,28 @@ void decodeSettings(SettingsStore& store, MainView& view, const DecodeHooks& hoo
         if (hooks.addInfoChecked) hooks.addInfoChecked();
     }
     if (store.read(sv::FastZ) != "0") view.setChecked(Check::FastZ, true);
+    decodeRunOptions(store, view);
+}
+
+void decodeRunOptions(SettingsStore& store, MainView& view) {
+    // An absent or unknown code shows the default item.
+    auto choice = [&](Choice c, const char* fallback) {
+        int index = indexOfCode(c, store.read(valueNameOf(c)));
+        if (index < 0) index = indexOfCode(c, fallback);
+        view.setChoice(c, index);
+    };
+    choice(Choice::Passes, "1");
+    choice(Choice::AdaptiveThreshold, "3");
+    choice(Choice::AdaptiveCap, "10");
+    view.setChecked(Check::AdaptivePasses, store.read(sv::AdaptivePasses) == "1");
+    view.setChecked(Check::ReportSummary, store.read(sv::ReportSummary) == "1");
+    view.setChecked(Check::ResultFiles, store.read(sv::ResultFiles) != "0");
+    for (int i = 0; i < kTodayResolutionCount; ++i)
+        view.setTodayResolutionChecked(i, store.read(sv::TodayResolutions[i]) == "1");
+    // A stored size that is no longer valid is not shown.
+    const auto custom = parseResolution(store.read(sv::CustomResolution));
+    view.setText(Field::CustomResolution, custom.value ? resolutionText(*custom.value) : std::string());
+    view.setChecked(Check::CustomResolution, custom.value && store.read(sv::CustomResolutionOn) == "1");
 }
 
 }  // namespace vantor

@@ -4,6 +4,7 @@
 
 #include "core/Controls.h"
 #include "core/MainView.h"
+#include "core/Resolutions.h"
 #include "core/SettingsStore.h"
 
 #include <functional>
@@ -38,5 +39,8 @@ struct DecodeHooks {
 // Decodes every stored value into the controls in the fixed order. The store
 // must be open. Throws SettingsError for a value of another type.
 void decodeSettings(SettingsStore& store, MainView& view, const DecodeHooks& hooks);
+// The options beyond the classic set (passes, today's resolutions, report
+// extras); decodeSettings ends with it.
+void decodeRunOptions(SettingsStore& store, MainView& view);
 
 }  // namespace vantor

@@ -1,5 +1,7 @@
 #include "cli/CliFrontEnd.h"
 
+#include "run/RunEstimate.h"
+
 namespace vantor {
 
 int CliView::choice(Choice c) const {
@@ -26,6 +28,18 @@ void CliView::setStatus(const std::string& text) {
     if (text == status_) return;
     status_ = text;
     std::fprintf(out_, "%s\n", text.c_str());
+    std::fflush(out_);
+}
+
+void CliView::setTimeLeft(std::optional<std::chrono::milliseconds> left) {
+    if (!left) {
+        shownLeft_.reset();
+        return;
+    }
+    const auto seconds = [](std::chrono::milliseconds ms) { return (ms.count() + 999) / 1000; };
+    if (shownLeft_ && seconds(*shownLeft_) == seconds(*left)) return;
+    shownLeft_ = left;
+    std::fprintf(out_, "Time left: %s\n", timeLeftText(*left).c_str());
     std::fflush(out_);
 }
 

@@ -19,6 +19,8 @@ public:
 
     bool resolutionChecked(int i) const override { return res_[static_cast<std::size_t>(i)]; }
     void setResolutionChecked(int i, bool on) override { res_[static_cast<std::size_t>(i)] = on; }
+    bool todayResolutionChecked(int i) const override { return today_[static_cast<std::size_t>(i)]; }
+    void setTodayResolutionChecked(int i, bool on) override { today_[static_cast<std::size_t>(i)] = on; }
     int choice(Choice c) const override;
     void setChoice(Choice c, int index) override { choices_[c] = index; }
     bool checked(Check c) const override;
@@ -33,10 +35,14 @@ public:
     void repaint() override {}
     void showPage(int) override {}
     void showAboutView() override {}
+    // Prints "Time left: about ..." when the estimate changes by a second or more.
+    void setTimeLeft(std::optional<std::chrono::milliseconds> left) override;
 
 private:
     std::FILE* out_;
     std::array<bool, 6> res_{};
+    std::array<bool, 6> today_{};
+    std::optional<std::chrono::milliseconds> shownLeft_;
     std::map<Choice, int> choices_;
     std::map<Check, bool> checks_;
     std::map<Field, std::string> fields_;

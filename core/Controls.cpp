@@ -14,6 +14,9 @@ std::span<const std::string_view> itemsOf(Choice choice) {
         case Choice::Heapsize: return kHeapsizeItems;
         case Choice::Refresh: return kRefreshItems;
         case Choice::DirectX: return kDirectXItems;
+        case Choice::Passes: return kPassesItems;
+        case Choice::AdaptiveThreshold: return kThresholdItems;
+        case Choice::AdaptiveCap: return kCapItems;
     }
     return {};
 }

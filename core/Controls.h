@@ -9,13 +9,32 @@
 namespace vantor {
 
 // Lists and radio groups: an item index, -1 when nothing is chosen.
-enum class Choice { Detail, Demo, AF, AA, Heapsize, Refresh, DirectX };
+enum class Choice {
+    Detail,
+    Demo,
+    AF,
+    AA,
+    Heapsize,
+    Refresh,
+    DirectX,
+    Passes,             // passes per resolution, "1".."10"
+    AdaptiveThreshold,  // "1%".."10%"
+    AdaptiveCap,        // "2".."20"
+};
 
 // Check boxes.
-enum class Check { FastZ, HDDUse, AddInfo };
+enum class Check {
+    FastZ,
+    HDDUse,
+    AddInfo,
+    AdaptivePasses,    // extra passes while the scores spread
+    ReportSummary,     // summary and chart in the report
+    ResultFiles,       // result_<stamp>.json and .csv beside the report
+    CustomResolution,  // the user's own W×H is played
+};
 
 // Text fields.
-enum class Field { HL2Path, DetailEdit, DemoEdit, ResEdit, NoteEdit };
+enum class Field { HL2Path, DetailEdit, DemoEdit, ResEdit, NoteEdit, CustomResolution };
 
 // Labels set by the program.
 enum class Label { VerseLabel, HeaderVersion, Label17 };
@@ -39,6 +58,12 @@ inline constexpr std::array<std::string_view, 5> kHeapsizeItems = {"64 MB - defa
                                                                    "1024 MB"};
 inline constexpr std::array<std::string_view, 4> kRefreshItems = {"60 Hz", "70 Hz", "75 Hz", "85 Hz"};
 inline constexpr std::array<std::string_view, 4> kDirectXItems = {"DirectX 7", "DirectX 8", "DirectX 8.1", "DirectX 9"};
+inline constexpr std::array<std::string_view, 10> kPassesItems = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
+inline constexpr std::array<std::string_view, 10> kThresholdItems = {"1%", "2%", "3%", "4%", "5%",
+                                                                     "6%", "7%", "8%", "9%", "10%"};
+inline constexpr std::array<std::string_view, 19> kCapItems = {"2",  "3",  "4",  "5",  "6",  "7",  "8",
+                                                               "9",  "10", "11", "12", "13", "14", "15",
+                                                               "16", "17", "18", "19", "20"};
 
 // The text shown for an item of a choice, empty for -1 or out of range.
 std::string_view choiceItemText(Choice choice, int index);

@@ -8,6 +8,8 @@
 
 #include "core/Controls.h"
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 namespace vantor {
@@ -18,6 +20,10 @@ public:
 
     virtual bool resolutionChecked(int index) const = 0;
     virtual void setResolutionChecked(int index, bool checked) = 0;
+
+    // Today's resolutions (core/Resolutions.h), index 0..5.
+    virtual bool todayResolutionChecked(int index) const = 0;
+    virtual void setTodayResolutionChecked(int index, bool checked) = 0;
 
     virtual int choice(Choice c) const = 0;  // -1 when nothing is chosen
     virtual void setChoice(Choice c, int index) = 0;
@@ -48,6 +54,8 @@ public:
         (void)current;
         (void)total;
     }
+    // The estimated time the run still needs; nullopt while unknown (or no run).
+    virtual void setTimeLeft(std::optional<std::chrono::milliseconds> left) { (void)left; }
     // While a run is under way the window offers a Stop action.
     virtual void setRunActive(bool active) { (void)active; }
     // The report the last run saved, to show and open; empty when there is none.

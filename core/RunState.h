@@ -2,6 +2,8 @@
 // The main window's run values: they live as long as the program, start empty,
 // false or 0, and keep their values from run to run unless a step sets them.
 
+#include "core/PassPolicy.h"
+
 #include <string>
 
 namespace vantor {
@@ -32,6 +34,12 @@ struct RunState {
     std::string FastZArg;
     std::string HeapArg;
     std::string LaunchCommand;
+
+    // Beyond the classic run, taken from the controls when a run starts.
+    int CurrentHeight = 0;        // height of the pass under way (0 before the first)
+    PassPolicy Passes;            // passes per resolution, adaptive passes
+    bool ReportSummary = false;   // summary and chart in the report
+    bool ResultFiles = false;     // result_<stamp>.json and .csv beside the report
 };
 
 // Absolute folders ending with the native separator, or empty when unknown.

@@ -47,6 +47,18 @@ inline constexpr const char* SteamExe = "SteamExe";
 inline constexpr const char* HL2Exe = "HL2Exe";
 // The six resolution values, in item order.
 inline constexpr const char* Resolutions[6] = {"640", "800", "1024", "1280", "1600", "2048"};
+// Beyond the classic option set: passes, today's resolutions, report extras.
+inline constexpr const char* Passes = "Passes";                          // "1".."10"
+inline constexpr const char* AdaptivePasses = "AdaptivePasses";          // "1" / "0"
+inline constexpr const char* AdaptiveThreshold = "AdaptiveThreshold";    // percent, "1".."10"
+inline constexpr const char* AdaptiveCap = "AdaptiveCap";                // "2".."20"
+inline constexpr const char* ReportSummary = "ReportSummary";            // "1" / "0", off when absent
+inline constexpr const char* ResultFiles = "ResultFiles";                // "1" / "0", on when absent
+inline constexpr const char* CustomResolution = "CustomResolution";      // "2560x1600"
+inline constexpr const char* CustomResolutionOn = "CustomResolutionOn";  // "1" / "0"
+// Today's resolutions, in item order (core/Resolutions.h).
+inline constexpr const char* TodayResolutions[6] = {"1280x720",  "1920x1080", "2560x1440",
+                                                    "3840x2160", "1920x1200", "2560x1080"};
 }  // namespace sv
 
 // A read of a value of another type, or a write the registry refused. The text

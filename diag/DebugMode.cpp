@@ -1,5 +1,7 @@
 #include "diag/DebugMode.h"
 
+#include "core/Resolutions.h"
+
 #include "platform/FileOps.h"
 #include "run/Launcher.h"
 #include "run/Sequencer.h"
@@ -126,6 +128,11 @@ void DebugMode::setDebugRunOptions() {
     view.setChoice(Choice::Refresh, 2);
     view.setChoice(Choice::DirectX, 3);
     view.setChecked(Check::FastZ, false);
+    // One pass of 800×600 only: none of today's sizes, no extra passes.
+    for (int i = 0; i < kTodayResolutionCount; ++i) view.setTodayResolutionChecked(i, false);
+    view.setChecked(Check::CustomResolution, false);
+    view.setChoice(Choice::Passes, 0);
+    view.setChecked(Check::AdaptivePasses, false);
     // Neither a custom configuration nor a demo file of the user's is chosen now.
     for (auto c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
         view.setEnabled(c, false);

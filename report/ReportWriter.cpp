@@ -3,7 +3,10 @@
 #include "core/GameFiles.h"
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
+#include "report/ReportSummary.h"
+#include "report/ResultExport.h"
 
+#include <filesystem>
 #include <iomanip>
 #include <locale>
 #include <sstream>
@@ -34,12 +37,12 @@ std::size_t characterCount(const std::string& text) {
     return n;
 }
 
-// The heading of a pass by its width text; empty for an unknown width.
-std::string resolutionHeading(const std::string& width) {
-    for (int i = 0; i < kResolutionCount; ++i)
-        if (width == std::to_string(kWidths[i]))
-            return "<BR><B><FONT size=5>Resolution: " + resolutionText(i) + "</FONT></B><BR>";
-    return {};
+// The heading of a pass by its width text and height (0: the classic height
+// of the width); empty for an unknown width.
+std::string resolutionHeading(const std::string& width, int height) {
+    const auto r = resolutionOfPass(PassScore{width, false, {}, height});
+    if (!r) return {};
+    return "<BR><B><FONT size=5>Resolution: " + resolutionText(*r) + "</FONT></B><BR>";
 }
 
 }  // namespace
@@ -66,9 +69,27 @@ std::string fileStampOf(const std::string& startTime) {
     return stamp;
 }
 
+RunSummary::Settings runSettings(const AppContext& ctx) {
+    const auto& view = ctx.view;
+    auto item = [&view](Choice c) { return std::string(choiceItemText(c, view.choice(c))); };
+    RunSummary::Settings s;
+    s.demo = ctx.run.DemoTitle;
+    s.detail = ctx.run.DetailName;
+    s.antialiasing = item(Choice::AA);
+    s.filtering = item(Choice::AF);
+    s.directx = item(Choice::DirectX);
+    s.heapsize = item(Choice::Heapsize);
+    s.refresh = item(Choice::Refresh);
+    s.fastZ = view.checked(Check::FastZ);
+    s.note = view.text(Field::NoteEdit);
+    return s;
+}
+
 void ReportWriter::StampRun() {
     // A new run: nothing of the last one's results stays.
     passScores_.clear();
+    resolutionStart_ = 0;
+    resultFiles_.clear();
     savedReport_.clear();
     reportFile_.clear();
     std::tm now{};
@@ -92,6 +113,7 @@ void ReportWriter::BeginReport() {
     comment_ = ctx_.view.text(Field::NoteEdit);
     reportLines_.clear();
     passScores_.clear();
+    resolutionStart_ = 0;
     reportFile_.clear();
     auto add = [this](std::string line) { reportLines_.push_back(std::move(line)); };
 
@@ -142,35 +164,92 @@ void ReportWriter::BeginReport() {
 }
 
 void ReportWriter::FinishPass(std::function<void()> done) {
-    const PassResult result = reader_.ReadPassResult();
-    passScores_.push_back({ctx_.run.CurrentWidth, result.found, result.score});
+    readPass();
+    endPass(true, ctx_.run.PassCount == ctx_.run.ResolutionCount, std::move(done));
+}
 
-    if (result.found) {
-        // The settings as the controls show them now, at the end of the pass.
-        auto item = [this](Choice c) { return htmlEscape(std::string(choiceItemText(c, ctx_.view.choice(c)))); };
-        const std::string heading = resolutionHeading(ctx_.run.CurrentWidth);
-        if (!heading.empty()) reportLines_.push_back(heading);
-        reportLines_.push_back("Demo: " + htmlEscape(ctx_.run.DemoTitle) + "<br>");
-        reportLines_.push_back("Detail: " + htmlEscape(ctx_.run.DetailName) + " quality<br>");
-        reportLines_.push_back("Antialising mode: " + item(Choice::AA) + "<br>");
-        reportLines_.push_back("Filtering mode: " + item(Choice::AF) + "<br>");
-        reportLines_.push_back("Hardware DirectX level: " + item(Choice::DirectX) + "<br>");
-        reportLines_.push_back("Heapsize: " + item(Choice::Heapsize) + "<br>");
-        reportLines_.push_back(ctx_.view.checked(Check::FastZ) ? "Fast Z: Enabled<br>" : "Fast Z: Disabled<br>");
-        reportLines_.push_back("<span class=\"style5\"><b>Score = " + htmlEscape(result.score) + " FPS</b></span><br>");
-        reportLines_.push_back("<br><HR>");
+PassResult ReportWriter::readPass() {
+    const PassResult result = reader_.ReadPassResult();
+    passScores_.push_back({ctx_.run.CurrentWidth, result.found, result.score, ctx_.run.CurrentHeight});
+    return result;
+}
+
+void ReportWriter::endPass(bool resolutionDone, bool runDone, std::function<void()> done) {
+    if (resolutionDone && resolutionStart_ < passScores_.size()) {
+        // The resolution's passes: one pass shows its score as the game wrote
+        // it, several their mean.
+        const std::vector<PassScore> passes(passScores_.begin() + static_cast<std::ptrdiff_t>(resolutionStart_),
+                                            passScores_.end());
+        resolutionStart_ = passScores_.size();
+        const auto groups = groupByResolution(passes, ctx_.run.Passes);
+        bool found = false;
+        lastBlockScore_.clear();
+        if (passes.size() == 1) {
+            found = passes.front().found;
+            lastBlockScore_ = passes.front().score;
+        } else if (!groups.empty()) {
+            found = groups.back().found;
+            lastBlockScore_ = groups.back().scoreText;
+        }
+        if (found) {
+            // The settings as the controls show them now, at the end of the pass.
+            auto item = [this](Choice c) { return htmlEscape(std::string(choiceItemText(c, ctx_.view.choice(c)))); };
+            const std::string heading = resolutionHeading(passes.back().width, passes.back().height);
+            if (!heading.empty()) reportLines_.push_back(heading);
+            reportLines_.push_back("Demo: " + htmlEscape(ctx_.run.DemoTitle) + "<br>");
+            reportLines_.push_back("Detail: " + htmlEscape(ctx_.run.DetailName) + " quality<br>");
+            reportLines_.push_back("Antialising mode: " + item(Choice::AA) + "<br>");
+            reportLines_.push_back("Filtering mode: " + item(Choice::AF) + "<br>");
+            reportLines_.push_back("Hardware DirectX level: " + item(Choice::DirectX) + "<br>");
+            reportLines_.push_back("Heapsize: " + item(Choice::Heapsize) + "<br>");
+            reportLines_.push_back(ctx_.view.checked(Check::FastZ) ? "Fast Z: Enabled<br>" : "Fast Z: Disabled<br>");
+            reportLines_.push_back("<span class=\"style5\"><b>Score = " + htmlEscape(lastBlockScore_) +
+                                   " FPS</b></span><br>");
+            reportLines_.push_back("<br><HR>");
+        }
     }
 
     reader_.RemovePassFiles();
     ctx_.checkpointDebugLog();
 
-    if (ctx_.run.PassCount == ctx_.run.ResolutionCount)
-        FinishReport(result.score, std::move(done));
+    if (runDone)
+        FinishReport(lastBlockScore_, std::move(done));
     else if (done)
         done();
 }
 
+std::vector<ResolutionResult> ReportWriter::resolutionResults() const {
+    return groupByResolution(passScores_, ctx_.run.Passes);
+}
+
+void ReportWriter::writeResultFiles(const std::string& reportPath) {
+    RunRecord record;
+    record.started = ctx_.run.StartTime;
+    // As the file system names it (the saved form may hold a doubled separator).
+    record.report = std::filesystem::path(reportPath).lexically_normal().string();
+    record.settings = runSettings(ctx_);
+    record.passes = ctx_.run.Passes;
+    record.resolutions = resolutionResults();
+    const std::string base = record.report.substr(0, record.report.size() - std::string(".htm").size());
+    for (const auto& [path, bytes] :
+         {std::pair{base + ".json", resultJson(record)}, std::pair{base + ".csv", resultCsv(record)}}) {
+        if (const IoResult written = writeFileAtomic(path, bytes)) {
+            resultFiles_.push_back(path);
+        } else {
+            ctx_.log.append(std::string(kErrorHandlingPrefix) + "Result file save is impossible: " + path + " (" +
+                            written.error + ")");
+            ctx_.view.setStatus("The report was saved, but " + path + " could not be written: " + written.error);
+        }
+    }
+}
+
 void ReportWriter::FinishReport(const std::string& score, std::function<void()> done) {
+    resultFiles_.clear();
+    if (ctx_.run.ReportSummary) {
+        const auto results = resolutionResults();
+        if (!results.empty())
+            for (auto& line : summaryLines(results)) reportLines_.push_back(std::move(line));
+    }
     reportLines_.push_back("<P></P>");
     reportLines_.push_back(std::string("<CENTER>Any bug, etc: <a href=\"mailto:") + kContactMail +
                            "\">Pellmarr</a></CENTER>");
@@ -207,6 +286,7 @@ void ReportWriter::FinishReport(const std::string& score, std::function<void()> 
 
     // A report that could not be saved keeps its message in the status line.
     if (saved) ctx_.view.setStatus(ctx_.run.DebugMode ? kDebugSuccessStatus : kBenchSuccessStatus);
+    if (saved && ctx_.run.ResultFiles) writeResultFiles(savedReport_);
     if (saved) {
         reportFile_ = folder + fileName;
         ctx_.view.setReport(reportFile_);

@@ -6,6 +6,8 @@
 
 #include "core/AppContext.h"
 #include "report/ResultReader.h"
+#include "report/RunResults.h"
+#include "report/RunSummary.h"
 
 #include <ctime>
 #include <functional>
@@ -31,12 +33,9 @@ std::string htmlEscape(const std::string& text);
 // become "_".
 std::string fileStampOf(const std::string& startTime);
 
-// The result of one ended pass, as the report step read it.
-struct PassScore {
-    std::string width;  // CurrentWidth of the pass
-    bool found = false;
-    std::string score;
-};
+// The run's settings as the controls show them now (for the run summary and
+// the result files).
+RunSummary::Settings runSettings(const AppContext& ctx);
 
 class ReportWriter {
 public:
@@ -46,13 +45,24 @@ public:
     void StampRun();
     void BeginReport();
     // The pass-end step; done runs when it is over (after FinishReport's
-    // restore for the last pass).
+    // restore for the last pass). The run ends when PassCount equals
+    // ResolutionCount.
     void FinishPass(std::function<void()> done);
+    // The same in two steps, for runs of several passes per resolution:
+    // readPass reads the pass's result; endPass then writes the resolution's
+    // block when its passes are over (the mean of several), removes the pass's
+    // files and, after the run's last pass, finishes the report.
+    PassResult readPass();
+    void endPass(bool resolutionDone, bool runDone, std::function<void()> done);
     void FinishReport(const std::string& score, std::function<void()> done);
 
     const std::vector<std::string>& ReportLines() const { return reportLines_; }
     // The passes of the run under way or the last one, in the order they ended.
     const std::vector<PassScore>& passScores() const { return passScores_; }
+    // The passes grouped by resolution, with their statistics.
+    std::vector<ResolutionResult> resolutionResults() const;
+    // The result files the last FinishReport wrote (.json, .csv); empty when none.
+    const std::vector<std::string>& resultFiles() const { return resultFiles_; }
     // The report the last FinishReport saved, as it was opened; empty when none.
     const std::string& reportFile() const { return reportFile_; }
     // The file the last FinishReport saved, empty when none.
@@ -70,6 +80,11 @@ private:
     std::string savedReport_;
     std::string reportFile_;
     std::vector<PassScore> passScores_;
+    std::size_t resolutionStart_ = 0;  // the first pass of the resolution under way
+    std::string lastBlockScore_;       // the score of the last resolution's block
+    std::vector<std::string> resultFiles_;
+
+    void writeResultFiles(const std::string& reportPath);
 };
 
 }  // namespace vantor

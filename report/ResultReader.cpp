@@ -12,6 +12,14 @@ namespace {
 
 // The width and height of the pass under way; false outside a pass.
 bool passResolution(const RunState& run, std::string& width, std::string& height, std::string& text) {
+    // A size beyond the classic six (or a classic one) set by the launch.
+    if (run.CurrentHeight > 0 && !run.CurrentWidth.empty() &&
+        run.CurrentWidth.find_first_not_of("0123456789") == std::string::npos) {
+        width = run.CurrentWidth;
+        height = std::to_string(run.CurrentHeight);
+        text = width + "\xC3\x97" + height;
+        return true;
+    }
     for (int i = 0; i < kResolutionCount; ++i) {
         if (run.CurrentWidth == std::to_string(kWidths[i])) {
             width = std::to_string(kWidths[i]);

@@ -35,10 +35,14 @@ void hideWindow(TCreateProcess& p) {
 
 std::string buildLaunchCommand(int widthIndex, const RunState& run, const std::string& steamProgram) {
     if (widthIndex < 0 || widthIndex >= kResolutionCount) throw std::out_of_range("pass index");
+    return buildLaunchCommand(Resolution{kWidths[widthIndex], kHeights[widthIndex]}, run, steamProgram);
+}
+
+std::string buildLaunchCommand(Resolution r, const RunState& run, const std::string& steamProgram) {
     std::string cmd = steamProgram + " -applaunch 220";
-    if (widthIndex == 0) cmd += " -console";
+    if (r == Resolution{kWidths[0], kHeights[0]}) cmd += " -console";
     cmd += " -preload -novid -mat_preloadshaders -nocdaudio -nosound -width ";
-    cmd += std::to_string(kWidths[widthIndex]) + " -height " + std::to_string(kHeights[widthIndex]) + " ";
+    cmd += std::to_string(r.width) + " -height " + std::to_string(r.height) + " ";
     cmd += run.FastZArg + " " + run.RefreshArg + " " + run.HeapArg;
     cmd += " +timedemoquit " + run.DemoName;
     return cmd;
@@ -154,21 +158,27 @@ void Launcher::OfferSteamStart(const SteamOffer& offer) {
 }
 
 void Launcher::LaunchPass(int width, std::function<void(LaunchResult)> done) {
+    const int index = indexOfWidth(width);
+    if (index < 0) throw std::invalid_argument("LaunchPass: no pass of width " + std::to_string(width));
+    LaunchPass(Resolution{kWidths[index], kHeights[index]}, std::move(done));
+}
+
+void Launcher::LaunchPass(Resolution r, std::function<void(LaunchResult)> done) {
     auto& run = ctx_.run;
     auto& view = ctx_.view;
     const std::string& steam = ctx_.paths.SteamPath;
-    const int index = indexOfWidth(width);
-    if (index < 0) throw std::invalid_argument("LaunchPass: no pass of width " + std::to_string(width));
-    const std::string res = resolutionText(index);
+    const bool first = r == Resolution{kWidths[0], kHeights[0]};
+    const std::string res = resolutionText(r);
 
-    if (index != 0) ctx_.log.append("");
+    if (!first) ctx_.log.append("");
     view.setStatus((run.DebugMode ? "Debug in progress... Resolution: " : "Benchmarking in progress... Resolution: ") +
                    res);
-    if (index == 1) ctx_.checkpointDebugLog();
+    if (r == Resolution{kWidths[1], kHeights[1]}) ctx_.checkpointDebugLog();
     view.repaint();
-    run.CurrentWidth = std::to_string(width);
+    run.CurrentWidth = std::to_string(r.width);
+    run.CurrentHeight = r.height;
 
-    run.LaunchCommand = buildLaunchCommand(index, run, steamProgramFor(kThisOs, steam));
+    run.LaunchCommand = buildLaunchCommand(r, run, steamProgramFor(kThisOs, steam));
     const bool batchWritten = writeBatch(kLaunchBatch, run.LaunchCommand);
 
     cp_.CurrentDirectory = steam;

@@ -4,6 +4,7 @@
 // game run, and the offer to start Steam.
 
 #include "core/AppContext.h"
+#include "core/Resolutions.h"
 #include "platform/ProcessRunner.h"
 
 #include <chrono>
@@ -39,6 +40,8 @@ struct SteamOffer {
 // The command of a pass; widthIndex 0..5 in the pass table. steamProgram is the
 // program that hands the launch to Steam (run/SystemNames.h).
 std::string buildLaunchCommand(int widthIndex, const RunState& run, const std::string& steamProgram = "steam.exe");
+// The command of a pass at any size; only 640×480 gets "-console".
+std::string buildLaunchCommand(Resolution r, const RunState& run, const std::string& steamProgram = "steam.exe");
 
 class Launcher {
 public:
@@ -58,6 +61,9 @@ public:
     // delivered right away; after TimedOut or Stopped the pass is abandoned and
     // a notification held for it is dropped (one that comes later is delivered).
     void LaunchPass(int width, std::function<void(LaunchResult)> done);
+    // The same for any size (today's resolutions, the user's own): CurrentWidth
+    // and CurrentHeight are set to it.
+    void LaunchPass(Resolution r, std::function<void(LaunchResult)> done);
     // Ends a LaunchPass wait early (done gets Stopped).
     void stopLaunch();
 

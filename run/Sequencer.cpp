@@ -2,11 +2,13 @@
 
 #include "core/GameFiles.h"
 #include "platform/FileOps.h"
+#include "report/RunResults.h"
 #include "report/ReportWriter.h"
 #include "run/DemoInstaller.h"
 #include "run/GameConfig.h"
 #include "run/Launcher.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace vantor {
@@ -18,13 +20,35 @@ constexpr const char* kSelectGameMessage =
 constexpr const char* kRetailMessage = "Please, install a retail version of Half-Life 2. Not ready to bench!";
 constexpr const char* kNoResolutionMessage = "Please, choose a resolution of Half-Life 2.";
 
-int indexOfWidth(const std::string& width) {
+}  // namespace
+
+std::vector<Resolution> runResolutions(const MainView& view, std::string& error) {
+    std::vector<Resolution> out;
     for (int i = 0; i < kResolutionCount; ++i)
-        if (width == std::to_string(kWidths[i])) return i;
-    return -1;
+        if (view.resolutionChecked(i)) out.push_back({kWidths[i], kHeights[i]});
+    for (int i = 0; i < kTodayResolutionCount; ++i)
+        if (view.todayResolutionChecked(i)) out.push_back(kTodayResolutions[static_cast<std::size_t>(i)]);
+    error.clear();
+    if (view.checked(Check::CustomResolution)) {
+        const auto custom = parseResolution(view.text(Field::CustomResolution));
+        if (custom.value)
+            out.push_back(*custom.value);
+        else
+            error = custom.error;
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
 }
 
-}  // namespace
+PassPolicy passPolicyOf(const MainView& view) {
+    PassPolicy p;
+    if (const int i = view.choice(Choice::Passes); i >= 0) p.passes = i + 1;
+    p.adaptive = view.checked(Check::AdaptivePasses);
+    if (const int i = view.choice(Choice::AdaptiveThreshold); i >= 0) p.thresholdPercent = i + 1;
+    if (const int i = view.choice(Choice::AdaptiveCap); i >= 0) p.cap = i + 2;
+    return p;
+}
 
 Sequencer::Sequencer(AppContext& ctx, GameConfig& config, DemoInstaller& demos, Launcher& launcher,
                      ReportWriter& report)
@@ -86,12 +110,19 @@ void Sequencer::BenchButtonClick() {
         return;
     }
 
-    for (int i = 0; i < kResolutionCount; ++i) ticked_[static_cast<std::size_t>(i)] = view.resolutionChecked(i);
-    run.ResolutionCount = 0;
-    for (bool t : ticked_) run.ResolutionCount += t ? 1 : 0;
+    std::string customError;
+    plan_ = runResolutions(view, customError);
+    run.ResolutionCount = static_cast<int>(plan_.size());
     run.PassCount = 0;
     logH("Total resolution: " + std::to_string(run.ResolutionCount));
+    if (!customError.empty()) return refuse(customError);
     if (run.ResolutionCount == 0) return refuse(kNoResolutionMessage);
+    run.Passes = passPolicyOf(view);
+    run.ReportSummary = view.checked(Check::ReportSummary);
+    run.ResultFiles = view.checked(Check::ResultFiles);
+    current_ = 0;
+    passesOfCurrent_ = 0;
+    totalPasses_ = run.ResolutionCount * run.Passes.plannedPasses();
 
     // All passes would run and then the report could not be saved.
     if (std::string error; !canCreateFilesIn(run.ReportPath, &error)) {
@@ -107,7 +138,7 @@ void Sequencer::BenchButtonClick() {
     const auto id = ++runId_;
     view.setRunActive(true);
     view.setReport("");
-    view.setRunProgress(0, run.ResolutionCount);
+    view.setRunProgress(0, totalPasses_);
     view.setStatus("Preparing...");
     view.repaint();
     prepare(id);
@@ -160,26 +191,19 @@ void Sequencer::afterDetail(std::uint64_t) {
         run.ReportPath = field;
     }
 
-    if (ticked_[0])
-        launch(0);
-    else
-        StartNextPass(800);
+    std::vector<std::pair<Resolution, int>> planned;
+    for (const Resolution& r : plan_) planned.emplace_back(r, run.Passes.plannedPasses());
+    estimate_.begin(run.DemoTitle, planned);
+    launchCurrent();
 }
 
-void Sequencer::StartNextPass(int width) {
-    for (int i = 1; i < kResolutionCount; ++i) {
-        if (kWidths[i] >= width && ticked_[static_cast<std::size_t>(i)]) {
-            launch(i);
-            return;
-        }
-    }
-}
-
-void Sequencer::launch(int index) {
+void Sequencer::launchCurrent() {
     const auto id = runId_;
     phase_ = Phase::Launching;
-    ctx_.view.setRunProgress(ctx_.run.PassCount + 1, ctx_.run.ResolutionCount);
-    launcher_.LaunchPass(kWidths[index], [this, id](LaunchResult result) {
+    const Resolution r = plan_[current_];
+    ctx_.view.setRunProgress(ctx_.run.PassCount + 1, totalPasses_);
+    estimate_.passStarted(r, RunEstimate::Clock::now());
+    launcher_.LaunchPass(r, [this, id](LaunchResult result) {
         if (!current(id)) return;
         switch (result) {
             case LaunchResult::Running:
@@ -193,6 +217,9 @@ void Sequencer::launch(int index) {
             case LaunchResult::Stopped: break;  // Stop() ends the run
         }
     });
+    // After the pass's status line; a launch that failed has ended the run.
+    if (current(id) && (phase_ == Phase::Launching || phase_ == Phase::Playing))
+        ctx_.view.setTimeLeft(estimate_.timeLeft(RunEstimate::Clock::now()));
 }
 
 void Sequencer::cpTerminate(std::uint32_t) {
@@ -215,8 +242,7 @@ void Sequencer::pollGameQuit(std::uint64_t id, std::chrono::steady_clock::time_p
         if (ctx_.run.GameRunning) {
             if (std::chrono::steady_clock::now() >= deadline) {
                 closeGameThenEnd(
-                    std::string(kErrorPrefix) + "HL2 did not quit in " +
-                        resolutionText(indexOfWidth(ctx_.run.CurrentWidth)) + ".",
+                    std::string(kErrorPrefix) + "HL2 did not quit in " + resolutionText(plan_[current_]) + ".",
                     "Half-Life 2 did not quit in time. Benchmark aborted; your game settings were restored.",
                     "Half-Life 2 did not quit in time and was closed. Benchmark aborted; your game "
                     "settings were restored.");
@@ -236,25 +262,48 @@ void Sequencer::passEnded() {
     ctx_.log.append("Half-Life 2 terminated.");
     ctx_.checkpointDebugLog();
 
-    const int index = indexOfWidth(run.CurrentWidth);
-    if (index < 0) return;
-    const std::string res = resolutionText(index);
+    if (current_ >= plan_.size()) return;
+    const Resolution r = plan_[current_];
+    const std::string res = resolutionText(r);
+    const PassPolicy& policy = run.Passes;
     ++run.PassCount;
-    // 2048×1536 always ends the run; the ticks are fixed for the whole run.
-    if (run.PassCount == run.ResolutionCount || index == kResolutionCount - 1) {
-        ctx_.log.append(res + " successful.");
-        const auto id = runId_;
-        report_.FinishPass([this, id] {
+    ++passesOfCurrent_;
+    estimate_.passEnded(r, RunEstimate::Clock::now());
+    const bool lastResolution = current_ + 1 == plan_.size();
+    const bool morePlanned = !lastResolution || passesOfCurrent_ < policy.plannedPasses();
+    const std::string pass = policy.single() ? res : res + " pass " + std::to_string(passesOfCurrent_);
+    ctx_.log.append(pass + (morePlanned ? " successful. More to come..." : " successful."));
+
+    report_.readPass();
+    // The numbers of this resolution's passes so far.
+    std::vector<double> scores;
+    const auto& all = report_.passScores();
+    for (auto it = all.end() - std::min<std::ptrdiff_t>(passesOfCurrent_, std::ssize(all)); it != all.end(); ++it)
+        if (it->found)
+            if (auto n = scoreNumber(it->score)) scores.push_back(*n);
+    const bool another = policy.needsAnotherPass(passesOfCurrent_, scores);
+    if (another && passesOfCurrent_ >= policy.plannedPasses()) {
+        ctx_.log.append("Spread " + percentText(computeStats(scores).relativeSpread) + " in " + res + " is above " +
+                        std::to_string(policy.thresholdPercent) + "%: one more pass.");
+        estimate_.addPass(r);
+        ++totalPasses_;
+    }
+
+    const auto id = runId_;
+    if (!another && lastResolution) {
+        report_.endPass(true, true, [this, id] {
             if (id == runId_) finishRun();
         });
         return;
     }
-    ctx_.log.append(res + " successful. More to come...");
-    const auto id = runId_;
-    report_.FinishPass([this, id, index] {
+    report_.endPass(!another, false, [this, id, another] {
         if (!current(id)) return;
         if (stopRequested_) return endWithoutReport(kRunStoppedStatus, "Benchmark stopped by the user.");
-        StartNextPass(kWidths[index + 1]);
+        if (!another) {
+            ++current_;
+            passesOfCurrent_ = 0;
+        }
+        launchCurrent();
     });
 }
 
@@ -263,6 +312,7 @@ void Sequencer::finishRun() {
     phase_ = Phase::Idle;
     ctx_.view.setRunActive(false);
     ctx_.view.setRunProgress(0, 0);
+    ctx_.view.setTimeLeft(std::nullopt);
     auto waiting = std::exchange(whenEnded_, {});
     if (onRunEnded) onRunEnded();
     for (auto& f : waiting) f();
@@ -312,10 +362,9 @@ void Sequencer::Stop(std::function<void()> ended) {
     if (ended) whenEnded_.push_back(std::move(ended));
     if (stopRequested_) return;
     stopRequested_ = true;
-    const int index = indexOfWidth(ctx_.run.CurrentWidth);
-    const std::string line = phase_ == Phase::Preparing || index < 0
+    const std::string line = phase_ == Phase::Preparing || current_ >= plan_.size()
                                  ? std::string("Benchmark stopped by the user.")
-                                 : "Benchmark stopped by the user in " + resolutionText(index) + ".";
+                                 : "Benchmark stopped by the user in " + resolutionText(plan_[current_]) + ".";
     if (launcher_.cp().state() == TCreateProcess::State::Waiting) ++staleTerminates_;
     auto closeGame = [&] {
         ctx_.view.setStatus("Stopping...");

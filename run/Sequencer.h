@@ -1,10 +1,13 @@
 #pragma once
-// A benchmark run: the run button's checks and preparation, one pass per ticked
-// resolution (smallest first; the ticks are taken once when the run starts),
-// the pass end, the report and the restore. Every wait is a timer with a bound;
-// a run can be stopped.
+// A benchmark run: the run button's checks and preparation, the passes of each
+// ticked resolution (smallest first; the ticks are taken once when the run
+// starts; one pass each unless more are set, extra ones while the scores spread
+// with adaptive passes), the pass end, the report and the restore. Every wait
+// is a timer with a bound; a run can be stopped.
 
 #include "core/AppContext.h"
+#include "core/Resolutions.h"
+#include "run/RunEstimate.h"
 
 #include <array>
 #include <cstdint>
@@ -26,6 +29,13 @@ inline constexpr const char* kGameNotClosedStatus =
     "Benchmark ended, but Half-Life 2 could not be closed. Your game settings were restored; please quit the game "
     "before you play.";
 
+// The resolutions of a run: the classic ticks, today's ticks and the user's
+// own size when ticked, ordered by width, then height, each once. A ticked
+// custom size that is not valid leaves error set (the message for the user).
+std::vector<Resolution> runResolutions(const MainView& view, std::string& error);
+// The pass options as the controls show them.
+PassPolicy passPolicyOf(const MainView& view);
+
 class Sequencer {
 public:
     Sequencer(AppContext& ctx, GameConfig& config, DemoInstaller& demos, Launcher& launcher, ReportWriter& report);
@@ -41,8 +51,10 @@ public:
     void abandon();
 
     bool running() const { return running_; }
-    // The widths taken for the run under way.
-    const std::array<bool, 6>& ticked() const { return ticked_; }
+    // The resolutions taken for the run under way (or the last one), in pass order.
+    const std::vector<Resolution>& plan() const { return plan_; }
+    // The estimate of the time left; its history source may be set.
+    RunEstimate& estimate() { return estimate_; }
 
     // Called once whenever a run ends, in any way.
     std::function<void()> onRunEnded;
@@ -51,8 +63,7 @@ private:
     void prepare(std::uint64_t id);
     void afterDemo(std::uint64_t id);
     void afterDetail(std::uint64_t id);
-    void StartNextPass(int width);
-    void launch(int index);
+    void launchCurrent();
     void cpTerminate(std::uint32_t exitCode);
     void pollGameQuit(std::uint64_t id, std::chrono::steady_clock::time_point deadline);
     void passEnded();
@@ -73,7 +84,11 @@ private:
     DemoInstaller& demos_;
     Launcher& launcher_;
     ReportWriter& report_;
-    std::array<bool, 6> ticked_{};
+    std::vector<Resolution> plan_;
+    std::size_t current_ = 0;  // index in plan_ of the resolution under way
+    int passesOfCurrent_ = 0;  // its passes ended so far
+    int totalPasses_ = 0;      // passes of the run as known now
+    RunEstimate estimate_;
     enum class Phase { Idle, Preparing, Launching, Playing, WaitingForQuit, Finishing };
     Phase phase_ = Phase::Idle;
     bool running_ = false;

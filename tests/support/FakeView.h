@@ -21,6 +21,8 @@ public:
 
     bool resolutionChecked(int i) const override { return res[static_cast<std::size_t>(i)]; }
     void setResolutionChecked(int i, bool on) override { res[static_cast<std::size_t>(i)] = on; }
+    bool todayResolutionChecked(int i) const override { return today[static_cast<std::size_t>(i)]; }
+    void setTodayResolutionChecked(int i, bool on) override { today[static_cast<std::size_t>(i)] = on; }
     int choice(Choice c) const override {
         auto it = choices.find(c);
         return it == choices.end() ? -1 : it->second;
@@ -52,9 +54,12 @@ public:
     void showAboutView() override { page = -1; }
     void setRunProgress(int current, int total) override { progress = {current, total}; }
     void setRunActive(bool active) override { runActive = active; }
+    void setTimeLeft(std::optional<std::chrono::milliseconds> left) override { timeLeft.push_back(left); }
     void setReport(const std::string& path) override { report = path; }
 
     std::array<bool, 6> res{};
+    std::array<bool, 6> today{};
+    std::vector<std::optional<std::chrono::milliseconds>> timeLeft;
     std::map<Choice, int> choices;
     std::map<Check, bool> checks;
     std::map<Field, std::string> fields;
