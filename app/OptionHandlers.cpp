@@ -175,7 +175,7 @@ void OptionHandlers::ToolButton5Click() {
 // ---- menu, links ------------------------------------------------------------------
 
 void OptionHandlers::showPage(int index) {
-    if (index < 0 || index > 6) return;
+    if (index < 0 || index > 7) return;
     ctx_.view.showPage(index);
 }
 

@@ -70,7 +70,7 @@ public:
     // Results folder chooser.
     void ToolButton5Click();
 
-    // Menu: pages 0..6 and the About view.
+    // Menu: pages 0..7 and the About view.
     void showPage(int index);
     void showAbout();
     void openHelp();     // BenchPath + "help.htm"

@@ -7,6 +7,7 @@
 #include "gui/DonationForm.h"
 #include "gui/JpegImageQt.h"
 #include "gui/StyleQt.h"
+#include "run/RunEstimate.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -63,7 +64,7 @@ MainWindow::MainWindow(const std::string& picturesFolder, QWidget* parent)
     pageControl_ = new QStackedWidget(this);
     pageControl_->setObjectName(QStringLiteral("PageControl"));
     pageControl_->setGeometry(kContentArea);
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < kPageCount; ++i) {
         auto* page = new QWidget;
         page->setObjectName(QStringLiteral("Page%1").arg(i));
         pageControl_->addWidget(page);
@@ -198,6 +199,22 @@ void MainWindow::setResolutionChecked(int index, bool on) {
     }
 }
 
+bool MainWindow::todayResolutionChecked(int index) const {
+    if (index < 0 || index >= kTodayResolutionCount) return false;
+    const auto i = static_cast<std::size_t>(index);
+    return todayBoxes_[i] ? todayBoxes_[i]->isChecked() : model_.today[i];
+}
+
+void MainWindow::setTodayResolutionChecked(int index, bool on) {
+    if (index < 0 || index >= kTodayResolutionCount) return;
+    const auto i = static_cast<std::size_t>(index);
+    model_.today[i] = on;
+    if (QCheckBox* box = todayBoxes_[i]) {
+        const QSignalBlocker block(box);
+        box->setChecked(on);
+    }
+}
+
 namespace {
 
 void selectRadio(QButtonGroup* group, int index) {
@@ -239,6 +256,15 @@ int MainWindow::choice(Choice c) const {
         case Choice::DirectX:
             if (directXBox_) return directXBox_->currentIndex();
             break;
+        case Choice::Passes:
+            if (passesBox_) return passesBox_->currentIndex();
+            break;
+        case Choice::AdaptiveThreshold:
+            if (thresholdBox_) return thresholdBox_->currentIndex();
+            break;
+        case Choice::AdaptiveCap:
+            if (capBox_) return capBox_->currentIndex();
+            break;
     }
     auto it = model_.choices.find(c);
     return it == model_.choices.end() ? -1 : it->second;
@@ -260,35 +286,47 @@ void MainWindow::setChoice(Choice c, int index) {
         case Choice::Heapsize: box = heapsizeBox_; break;
         case Choice::Refresh: box = refreshBox_; break;
         case Choice::DirectX: box = directXBox_; break;
+        case Choice::Passes: box = passesBox_; break;
+        case Choice::AdaptiveThreshold: box = thresholdBox_; break;
+        case Choice::AdaptiveCap: box = capBox_; break;
     }
     if (!box) return;
     const QSignalBlocker block(box);
     box->setCurrentIndex(index);
 }
 
-namespace {
-QCheckBox* checkOf(Check c, QCheckBox* fastZ, QCheckBox* hddUse, QCheckBox* addInfo) {
-    return c == Check::FastZ ? fastZ : c == Check::HDDUse ? hddUse : addInfo;
+QCheckBox* MainWindow::checkBoxOf(Check c) const {
+    switch (c) {
+        case Check::FastZ: return fastZBox_;
+        case Check::HDDUse: return hddUseBox_;
+        case Check::AddInfo: return addInfoBox_;
+        case Check::AdaptivePasses: return adaptiveBox_;
+        case Check::ReportSummary: return summaryBox_;
+        case Check::ResultFiles: return resultFilesBox_;
+        case Check::CustomResolution: return customResBox_;
+    }
+    return nullptr;
 }
-}  // namespace
 
 bool MainWindow::checked(Check c) const {
-    if (QCheckBox* box = checkOf(c, fastZBox_, hddUseBox_, addInfoBox_)) return box->isChecked();
+    if (QCheckBox* box = checkBoxOf(c)) return box->isChecked();
     auto it = model_.checks.find(c);
     return it != model_.checks.end() && it->second;
 }
 
 void MainWindow::setChecked(Check c, bool on) {
     model_.checks[c] = on;
-    if (QCheckBox* box = checkOf(c, fastZBox_, hddUseBox_, addInfoBox_)) {
+    if (QCheckBox* box = checkBoxOf(c)) {
         const QSignalBlocker block(box);
         box->setChecked(on);
     }
 }
 
 namespace {
-QLineEdit* fieldOf(Field f, QLineEdit* hl2, QLineEdit* detail, QLineEdit* demo, QLineEdit* res, QLineEdit* note) {
+QLineEdit* fieldOf(Field f, QLineEdit* hl2, QLineEdit* detail, QLineEdit* demo, QLineEdit* res, QLineEdit* note,
+                   QLineEdit* customRes) {
     switch (f) {
+        case Field::CustomResolution: return customRes;
         case Field::HL2Path: return hl2;
         case Field::DetailEdit: return detail;
         case Field::DemoEdit: return demo;
@@ -300,7 +338,7 @@ QLineEdit* fieldOf(Field f, QLineEdit* hl2, QLineEdit* detail, QLineEdit* demo, 
 }  // namespace
 
 std::string MainWindow::text(Field f) const {
-    if (QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_))
+    if (QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_, customResEdit_))
         return edit->text().toStdString();
     auto it = model_.fields.find(f);
     return it == model_.fields.end() ? std::string() : it->second;
@@ -308,7 +346,7 @@ std::string MainWindow::text(Field f) const {
 
 void MainWindow::setText(Field f, const std::string& value) {
     model_.fields[f] = value;
-    QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_);
+    QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_, customResEdit_);
     if (!edit) return;
     const QSignalBlocker block(edit);
     edit->setText(QString::fromStdString(value));
@@ -386,8 +424,10 @@ void MainWindow::setRunProgress(int current, int total) {
     // The bar counts the passes that have ended; its text stands above it.
     runProgress_->setRange(0, total);
     runProgress_->setValue(std::clamp(current - 1, 0, total));
-    runProgressText_->setText(current <= 0 ? QStringLiteral("Preparing")
-                                           : QStringLiteral("Pass %1 of %2").arg(current).arg(total));
+    QString text = current <= 0 ? QStringLiteral("Preparing") : QStringLiteral("Pass %1 of %2").arg(current).arg(total);
+    if (current > 0 && timeLeft_)
+        text += QStringLiteral(" \u2013 ") + QString::fromStdString(timeLeftText(*timeLeft_)) + QStringLiteral(" left");
+    runProgressText_->setText(text);
     runProgressText_->show();
     runProgress_->show();
 }
@@ -406,6 +446,12 @@ void MainWindow::setReport(const std::string& path) {
                                                                reportLink_->width()));
     reportBar_->show();
     statusInfo_->setGeometry(0, kWindowHeight - kStatusHeight, reportBar_->x(), kStatusHeight);
+}
+
+void MainWindow::setTimeLeft(std::optional<std::chrono::milliseconds> left) {
+    timeLeft_ = left;
+    if (runProgress_ && runProgress_->isVisible())
+        setRunProgress(runProgress_->value() + 1, runProgress_->maximum());
 }
 
 void MainWindow::setRunActive(bool active) {

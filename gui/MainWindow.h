@@ -12,6 +12,8 @@
 #include <QWidget>
 
 #include <array>
+#include <chrono>
+#include <optional>
 #include <functional>
 #include <map>
 #include <string>
@@ -37,6 +39,8 @@ class MainController;
 inline constexpr const char* kAppTitle = "Quorvane Half-Life 2 benchmark";
 inline constexpr int kWindowWidth = 900;
 inline constexpr int kWindowHeight = 600;
+// The option pages: the seven classic ones, then "Passes & results".
+inline constexpr int kPageCount = 8;
 
 // The hint of a button whose action comes with a later version.
 inline constexpr const char* kNotAvailableHint = "Not available in this version yet.";
@@ -79,6 +83,8 @@ public:
     // MainView
     bool resolutionChecked(int index) const override;
     void setResolutionChecked(int index, bool checked) override;
+    bool todayResolutionChecked(int index) const override;
+    void setTodayResolutionChecked(int index, bool checked) override;
     int choice(Choice c) const override;
     void setChoice(Choice c, int index) override;
     bool checked(Check c) const override;
@@ -95,6 +101,7 @@ public:
     void showAboutView() override;
     void setRunProgress(int current, int total) override;
     void setRunActive(bool active) override;
+    void setTimeLeft(std::optional<std::chrono::milliseconds> left) override;
     void setReport(const std::string& path) override;
 
     // The page shown, -1 for the About view.
@@ -139,6 +146,8 @@ private:
     void buildSponsorPage(QVBoxLayout* body);
     void buildDebugPage(QVBoxLayout* body);
     void buildDonatePage(QVBoxLayout* body);
+    void buildPassesPage(QVBoxLayout* body);  // today's resolutions, passes, report extras
+    QCheckBox* checkBoxOf(Check c) const;
     QWidget* banner(const char* name, const char* picture, QSize size);
     void ensureAboutPictures();
     void applyEnabled(Control c);
@@ -163,12 +172,13 @@ private:
     // Control states of pages not built yet.
     struct Model {
         std::array<bool, kResolutionCount> res{};
+        std::array<bool, 6> today{};
         std::map<Choice, int> choices;
         std::map<Check, bool> checks;
         std::map<Field, std::string> fields;
         std::map<Label, std::string> labels;
     } model_;
-    std::array<bool, 7> built_{};
+    std::array<bool, kPageCount> built_{};
 
     // Title area.
     QLabel* verselabel_ = nullptr;
@@ -231,6 +241,17 @@ private:
     QPushButton* debugBtn_ = nullptr;
     QLabel* label17_ = nullptr;
     QLabel* headerVersion_ = nullptr;
+    // Page 7, "Passes & results".
+    std::array<QCheckBox*, 6> todayBoxes_{};
+    QCheckBox* customResBox_ = nullptr;
+    QLineEdit* customResEdit_ = nullptr;
+    QComboBox* passesBox_ = nullptr;
+    QCheckBox* adaptiveBox_ = nullptr;
+    QComboBox* thresholdBox_ = nullptr;
+    QComboBox* capBox_ = nullptr;
+    QCheckBox* summaryBox_ = nullptr;
+    QCheckBox* resultFilesBox_ = nullptr;
+    std::optional<std::chrono::milliseconds> timeLeft_;  // shown beside the pass count
 
     std::map<QObject*, std::function<void()>> leaveHandlers_;
     std::map<QObject*, std::function<void()>> clickHandlers_;  // banners and link labels

@@ -170,7 +170,8 @@ void MainWindow::ensureMenuItems(int group) {
     static const Item group1[] = {{"Path && information", "Group1Items0", 0},
                                   {"Resolution && detail", "Group1Items1", 1},
                                   {"Filters && demos", "Group1Items2", 2},
-                                  {"Miscellaneous", "Group1Items3", 3}};
+                                  {"Miscellaneous", "Group1Items3", 3},
+                                  {"Passes && results", "Group1Items4", 7}};
     static const Item group3[] = {{"Benchmark help", "Group3Items0", -1},
                                   {"Debug program", "Group3Items1", 5},
                                   {"Our Sponsor", "Group3Items2", 4},

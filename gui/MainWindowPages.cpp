@@ -76,11 +76,11 @@ const char* const kFastZHint =
 // ---- pages ------------------------------------------------------------------------------
 
 void MainWindow::ensurePage(int index) {
-    if (index < 0 || index >= 7 || built_[static_cast<std::size_t>(index)]) return;
+    if (index < 0 || index >= kPageCount || built_[static_cast<std::size_t>(index)]) return;
     built_[static_cast<std::size_t>(index)] = true;
-    static const char* const headings[7] = {"Path & information", "Resolution & detail", "Filters & demos",
-                                            "Miscellaneous",      "Our Sponsor",         "Debug program",
-                                            "Donate us"};
+    static const char* const headings[kPageCount] = {
+        "Path & information", "Resolution & detail", "Filters & demos", "Miscellaneous",
+        "Our Sponsor",        "Debug program",       "Donate us",       "Passes & results"};
     QWidget* page = pageControl_->widget(index);
     auto* body = new QVBoxLayout(page);
     body->setContentsMargins(4, 0, 4, 0);
@@ -104,6 +104,7 @@ void MainWindow::ensurePage(int index) {
         case 4: buildSponsorPage(body); break;
         case 5: buildDebugPage(body); break;
         case 6: buildDonatePage(body); break;
+        case 7: buildPassesPage(body); break;
     }
 }
 
@@ -111,7 +112,7 @@ void MainWindow::buildAllPages() {
     ensureMenuItems(0);
     ensureMenuItems(1);
     ensureRunControls();
-    for (int i = 0; i < 7; ++i) ensurePage(i);
+    for (int i = 0; i < kPageCount; ++i) ensurePage(i);
 }
 
 bool MainWindow::allPagesBuilt() const {

@@ -95,10 +95,11 @@ protected:
         EXPECT_FALSE(controller->sequencer().running()) << joined(controller->log().lines());
     }
 
+    // The reports (the result files beside them are not counted).
     std::vector<std::string> reports() {
         std::vector<std::string> out;
         for (auto& e : std::filesystem::directory_iterator(sim.dir.path() + "Reports"))
-            out.push_back(e.path().string());
+            if (e.path().extension() == ".htm") out.push_back(e.path().string());
         return out;
     }
 
@@ -125,6 +126,9 @@ protected:
         ASSERT_EQ(files.size(), 1u) << joined(log());
         const std::string stamp = controller->context().run.FileStamp;
         EXPECT_EQ(std::filesystem::path(files[0]).filename().string(), "result_" + stamp + ".htm");
+        // With the stored defaults the result files lie beside the report.
+        for (const char* ext : {".json", ".csv"})
+            EXPECT_TRUE(exists(sim.dir.path() + "Reports/result_" + stamp + ext)) << ext;
         // The start time and the frame rates vary; everything else is fixed.
         std::string report = readFile(files[0]);
         report = std::regex_replace(report, std::regex("started at [^<]*<"), "started at START<");

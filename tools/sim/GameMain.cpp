@@ -27,7 +27,8 @@
 // cannot be read, malformed=short for only the header lines, malformed=nocomma
 // for a data line without commas; wrongsize: a result for another resolution
 // than the one asked for, as a window the system did not grant), mode_once,
-// <mode>_widths, condebug=1,
+// <mode>_widths, condebug=1, fps_factors (F1,F2,...: the frame rate of the
+// n-th game started is scaled by the n-th factor, cyclically),
 // timeline ("start" and "exit" lines, SimKnobs.h). A mode
 // resolved by steam.exe arrives in VANTOR_SIM_RESOLVED_MODE.
 
@@ -35,6 +36,7 @@
 #include "GameModel.h"
 #include "SimKnobs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -207,6 +209,29 @@ bool appendResult(const std::string& path, const std::string& row, std::string& 
 }
 
 // Whether the program lies in today's layout: .../steamapps/common/<game>/.
+// The knob fps_factors=F1,F2,...: the n-th game started from this Steam folder
+// (counted in the file vantor-sim.count there) scales its frame rate by the
+// n-th factor, over and over, so that repeated passes of one resolution give
+// different scores. Without the knob: 1.
+double fpsFactor(const Knobs& knobs, const std::string& steamFolder) {
+    const std::string list = knobs.get("fps_factors");
+    if (list.empty()) return 1.0;
+    std::vector<double> factors;
+    std::size_t at = 0;
+    while (at <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', at), list.size());
+        const double f = std::strtod(list.substr(at, comma - at).c_str(), nullptr);
+        if (f > 0) factors.push_back(f);
+        at = comma + 1;
+    }
+    if (factors.empty()) return 1.0;
+    const std::string counter = steamFolder + "/vantor-sim.count";
+    long n = 0;
+    if (std::ifstream in(counter); in) in >> n;
+    if (std::ofstream out(counter, std::ios::trunc); out) out << n + 1 << "\n";
+    return factors[static_cast<std::size_t>(n) % factors.size()];
+}
+
 bool isTodaysLayout(const std::string& gameFolder) {
     const std::string parent = folderOf(gameFolder);
     return equalsNoCase(parent.substr(parent.find_last_of('/') + 1), "common");
@@ -271,7 +296,7 @@ int main(int argc, char** argv) {
     sleepMs(playMs);
 
     RenderSettings settings = settingsFrom(console, opt.width, opt.height, opt.refresh);
-    const double fps = framesPerSecond(settings, demo);
+    const double fps = framesPerSecond(settings, demo) * fpsFactor(knobs, steamFolder);
     if (mode == "wrongsize") {
         // The window came up at another size than asked for.
         const bool desktop = !(settings.width == 1024 && settings.height == 768);
