@@ -1,6 +1,7 @@
 #include "app/OptionHandlers.h"
 
 #include "core/AppContext.h"
+#include "core/Resolutions.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
 #include "run/DemoInstaller.h"
@@ -382,9 +383,11 @@ TEST_F(OptionHandlersTest, CancelledFolderChooserChangesNothing) {
 // ---- views and links -----------------------------------------------------------------------
 
 TEST_F(OptionHandlersTest, PagesAboutAndLinks) {
+    handlers.showPage(7);  // "Passes & results"
+    EXPECT_EQ(view.page, 7);
     handlers.showPage(5);
     EXPECT_EQ(view.page, 5);
-    handlers.showPage(7);  // no such page: the view stays
+    handlers.showPage(8);  // no such page: the view stays
     EXPECT_EQ(view.page, 5);
     handlers.openHelp();  // help does not change the view
     EXPECT_EQ(view.page, 5);
@@ -397,6 +400,71 @@ TEST_F(OptionHandlersTest, PagesAboutAndLinks) {
     EXPECT_EQ(opened,
               (std::vector<std::string>{"/opt/vantor/help.htm", kSupportAddress, kAuthorMail, kSponsorAddress}));
     EXPECT_EQ(std::string(kAuthorMail).rfind("mailto:", 0), 0u);
+}
+
+}  // namespace
+
+// ---- passes, today's resolutions, report extras -------------------------------------
+
+namespace {
+
+TEST_F(OptionHandlersTest, RunOptionsAreStoredWhenTheyChange) {
+    view.setChoice(Choice::Passes, 4);
+    handlers.PassesBoxChange();
+    view.setChoice(Choice::AdaptiveThreshold, 4);
+    handlers.ThresholdBoxChange();
+    view.setChoice(Choice::AdaptiveCap, 0);
+    handlers.CapBoxChange();
+    view.setChecked(Check::AdaptivePasses, true);
+    handlers.AdaptiveBoxClick();
+    view.setChecked(Check::ReportSummary, true);
+    handlers.ReportSummaryBoxClick();
+    handlers.ResultFilesBoxClick();  // unchecked
+    view.setTodayResolutionChecked(2, true);
+    handlers.todayResChange();
+    EXPECT_EQ(stored(sv::Passes), "5");
+    EXPECT_EQ(stored(sv::AdaptiveThreshold), "5");
+    EXPECT_EQ(stored(sv::AdaptiveCap), "2");
+    EXPECT_EQ(stored(sv::AdaptivePasses), "1");
+    EXPECT_EQ(stored(sv::ReportSummary), "1");
+    EXPECT_EQ(stored(sv::ResultFiles), "0");
+    for (int i = 0; i < kTodayResolutionCount; ++i)
+        EXPECT_EQ(stored(sv::TodayResolutions[i]), i == 2 ? "1" : "0") << i;
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(OptionHandlersTest, CustomSizeIsStoredOnlyWhenValid) {
+    view.setText(Field::CustomResolution, " 3440 x 1440 ");
+    EXPECT_TRUE(handlers.CustomResolutionEdited());
+    EXPECT_EQ(view.text(Field::CustomResolution), "3440\xC3\x97"
+                                                  "1440");
+    EXPECT_EQ(stored(sv::CustomResolution), "3440x1440");
+
+    view.setText(Field::CustomResolution, "3441x1440");
+    EXPECT_FALSE(handlers.CustomResolutionEdited());
+    const std::string refusal = "The custom resolution 3441\xC3\x97"
+                                "1440 is refused: width and height must be even.";
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{refusal});
+    EXPECT_EQ(view.status(), refusal);
+    EXPECT_EQ(stored(sv::CustomResolution), "3440x1440") << "the last valid size stays stored";
+
+    // Ticking the box needs a valid size.
+    view.setChecked(Check::CustomResolution, true);
+    handlers.CustomResolutionBoxClick();
+    EXPECT_FALSE(view.checked(Check::CustomResolution));
+    EXPECT_EQ(stored(sv::CustomResolutionOn), "0");
+    view.setText(Field::CustomResolution, "3440x1440");
+    view.setChecked(Check::CustomResolution, true);
+    handlers.CustomResolutionBoxClick();
+    EXPECT_TRUE(view.checked(Check::CustomResolution));
+    EXPECT_EQ(stored(sv::CustomResolutionOn), "1");
+
+    // Emptying the field turns the box off.
+    view.setText(Field::CustomResolution, "");
+    handlers.CustomResolutionEdited();
+    EXPECT_FALSE(view.checked(Check::CustomResolution));
+    EXPECT_EQ(stored(sv::CustomResolution), "");
+    EXPECT_EQ(stored(sv::CustomResolutionOn), "0");
 }
 
 }  // namespace

@@ -421,3 +421,58 @@ TEST_F(SettingsCodec, EmptyHooksAreSkipped) {
     EXPECT_EQ(fresh.choice(Choice::Detail), 2);
     EXPECT_TRUE(fresh.checked(Check::AddInfo));
 }
+
+// ---- passes, today's resolutions, report extras -------------------------------------
+
+TEST_F(SettingsCodec, RunOptionsStartWithTheirDefaults) {
+    decode();
+    EXPECT_EQ(view.choice(Choice::Passes), indexOfCode(Choice::Passes, "1"));
+    EXPECT_EQ(view.choice(Choice::AdaptiveThreshold), indexOfCode(Choice::AdaptiveThreshold, "3"));
+    EXPECT_EQ(view.choice(Choice::AdaptiveCap), indexOfCode(Choice::AdaptiveCap, "10"));
+    EXPECT_FALSE(view.checked(Check::AdaptivePasses));
+    EXPECT_FALSE(view.checked(Check::ReportSummary)) << "the classic report by default";
+    EXPECT_TRUE(view.checked(Check::ResultFiles));
+    EXPECT_FALSE(view.checked(Check::CustomResolution));
+    EXPECT_EQ(view.text(Field::CustomResolution), "");
+    for (int i = 0; i < kTodayResolutionCount; ++i) EXPECT_FALSE(view.todayResolutionChecked(i)) << i;
+}
+
+TEST_F(SettingsCodec, RunOptionsComeFromTheirStoredValues) {
+    put(sv::Passes, "5");
+    put(sv::AdaptiveThreshold, "7");
+    put(sv::AdaptiveCap, "20");
+    put(sv::AdaptivePasses, "1");
+    put(sv::ReportSummary, "1");
+    put(sv::ResultFiles, "0");
+    put(sv::TodayResolutions[1], "1");
+    put(sv::TodayResolutions[3], "0");
+    put(sv::CustomResolution, "2560x1600");
+    put(sv::CustomResolutionOn, "1");
+    decode();
+    EXPECT_EQ(codeOf(Choice::Passes, view.choice(Choice::Passes)), "5");
+    EXPECT_EQ(codeOf(Choice::AdaptiveThreshold, view.choice(Choice::AdaptiveThreshold)), "7");
+    EXPECT_EQ(codeOf(Choice::AdaptiveCap, view.choice(Choice::AdaptiveCap)), "20");
+    EXPECT_TRUE(view.checked(Check::AdaptivePasses));
+    EXPECT_TRUE(view.checked(Check::ReportSummary));
+    EXPECT_FALSE(view.checked(Check::ResultFiles));
+    for (int i = 0; i < kTodayResolutionCount; ++i) EXPECT_EQ(view.todayResolutionChecked(i), i == 1) << i;
+    EXPECT_EQ(view.text(Field::CustomResolution), "2560\xC3\x97"
+                                                  "1600");
+    EXPECT_TRUE(view.checked(Check::CustomResolution));
+}
+
+TEST_F(SettingsCodec, UnknownRunOptionCodesFallBackToTheDefaults) {
+    const std::pair<const char*, const char*> stored[] = {{sv::Passes, "11"},
+                                                          {sv::AdaptiveThreshold, "0"},
+                                                          {sv::AdaptiveCap, "1"},
+                                                          {sv::CustomResolution, "2561x1600"},
+                                                          {sv::CustomResolutionOn, "1"}};
+    for (const auto& [name, value] : stored) put(name, value);
+    decode();
+    EXPECT_EQ(codeOf(Choice::Passes, view.choice(Choice::Passes)), "1");
+    EXPECT_EQ(codeOf(Choice::AdaptiveThreshold, view.choice(Choice::AdaptiveThreshold)), "3");
+    EXPECT_EQ(codeOf(Choice::AdaptiveCap, view.choice(Choice::AdaptiveCap)), "10");
+    // A stored size that is not valid is neither shown nor played.
+    EXPECT_EQ(view.text(Field::CustomResolution), "");
+    EXPECT_FALSE(view.checked(Check::CustomResolution));
+}

@@ -2,12 +2,15 @@
 
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
+#include "platform/TextFile.h"
+#include "report/ResultExport.h"
 #include "run/GameConfig.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeView.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdlib>
@@ -142,6 +145,22 @@ protected:
         writeFile(ctx.paths.SteamPath + "vantor.bat", "steam\r\n");
         bool finished = false;
         writer.FinishPass([&] { finished = true; });
+        ASSERT_TRUE(loop.runUntil([&] { return finished; }, 5s)) << "the pass-end step never finished";
+    }
+
+    // Ends one pass of r as the sequencer does for several passes per
+    // resolution: the result is read, then the resolution's block is written
+    // when resolutionDone, the report when runDone.
+    void endPassOf(Resolution r, std::optional<std::string> score, bool resolutionDone, bool runDone) {
+        ++ctx.run.PassCount;
+        ctx.run.CurrentWidth = std::to_string(r.width);
+        ctx.run.CurrentHeight = r.height;
+        if (score)
+            writeFile(csv(), "Source bench\r\nv1\r\nw,h,fps,frames\r\n" + std::to_string(r.width) + "," +
+                                 std::to_string(r.height) + "," + *score + ",900\r\n");
+        writer.readPass();
+        bool finished = false;
+        writer.endPass(resolutionDone, runDone, [&] { finished = true; });
         ASSERT_TRUE(loop.runUntil([&] { return finished; }, 5s)) << "the pass-end step never finished";
     }
 
@@ -588,6 +607,210 @@ TEST_F(ReportWriterTest, StampRunWithoutAnInjectedTimeUsesTheClock) {
     EXPECT_EQ(ctx.run.StartTime.size(), 17u) << ctx.run.StartTime;
     // The stamp is made of the same reading.
     EXPECT_EQ(ctx.run.FileStamp, fileStampOf(ctx.run.StartTime));
+}
+
+}  // namespace
+}  // namespace vantor
+
+// ---- several passes, summary, result files -----------------------------------------
+
+namespace vantor {
+namespace {
+
+const std::string kTimes = "\xC3\x97";
+
+std::string heading(Resolution r) { return "<BR><B><FONT size=5>Resolution: " + resolutionText(r) + "</FONT></B><BR>"; }
+
+TEST_F(ReportWriterTest, SeveralPassesShowTheirMeanOnTheScoreLine) {
+    ctx.run.Passes.passes = 3;
+    beginRun(2);
+    endPassOf({1024, 768}, "80", false, false);
+    endPassOf({1024, 768}, "90.5", false, false);
+    endPassOf({1024, 768}, "100", true, false);
+    endPassOf({1920, 1080}, std::nullopt, false, false);  // a pass without a result counts for nothing
+    endPassOf({1920, 1080}, "60", false, false);
+    endPassOf({1920, 1080}, " 70 ", true, true);
+
+    const Lines expected = concat({headWithoutSystem(), block(heading({1024, 768}), "2" + kTimes, "90.17"),
+                                   block(heading({1920, 1080}), "2" + kTimes, "65.00"), footer()});
+    EXPECT_EQ(writer.ReportLines(), expected);
+    EXPECT_EQ(readFile(resultsFolder() + "/result_" + kStamp + ".htm"), encodeTextLines(expected));
+    EXPECT_EQ(reportFiles(), (std::vector<std::string>{std::string("result_") + kStamp + ".htm"}));
+}
+
+TEST_F(ReportWriterTest, TodaysSizesGetAHeadingWithTheirHeight) {
+    beginRun(3);
+    endPass("1280", "90");  // the classic 1280×1024
+    endPassOf({1280, 720}, "120", true, false);
+    endPassOf({3840, 2160}, "30", true, true);
+    Lines headings;
+    for (const auto& l : writer.ReportLines())
+        if (l.rfind("<BR><B>", 0) == 0) headings.push_back(l);
+    EXPECT_EQ(headings, (Lines{heading({1280, 1024}), heading({1280, 720}), heading({3840, 2160})}));
+}
+
+TEST_F(ReportWriterTest, SummaryAndChartComeBeforeTheFooterInWindows1252) {
+    ctx.run.Passes.passes = 2;
+    ctx.run.ReportSummary = true;
+    beginRun(2);
+    endPassOf({800, 600}, std::nullopt, false, false);
+    endPassOf({800, 600}, std::nullopt, true, false);
+    endPassOf({1024, 768}, "80", false, false);
+    endPassOf({1024, 768}, "100", true, true);
+
+    const Lines& lines = writer.ReportLines();
+    const Lines summary = {
+        "<BR><B><FONT size=5>Summary</FONT></B><BR>",
+        "<table border=\"1\" cellpadding=\"4\" cellspacing=\"0\">",
+        "<tr><th>Resolution</th><th>Passes</th><th>Mean</th><th>Min</th><th>Max</th><th>Spread</th></tr>",
+        "<tr><td>800" + kTimes + "600</td><td>2 passes as set</td><td>no result</td><td>-</td><td>-</td><td>-</td></tr>",
+        "<tr><td>1024" + kTimes +
+            "768</td><td>2 passes as set</td><td>90.00 FPS</td><td>80.00</td><td>100.00</td><td>&plusmn;14.14 "
+            "(15.7%)</td></tr>",
+        "</table><br>"};
+    EXPECT_TRUE(containsRun(lines, concat({block(heading({1024, 768}), "2" + kTimes, "90.00"), summary})));
+    // The chart: one row per resolution, the largest mean the full bar.
+    EXPECT_TRUE(containsRun(lines, {"<text x=\"102\" y=\"38\" text-anchor=\"end\">800" + kTimes + "600</text>",
+                                    "<text x=\"110\" y=\"38\" fill=\"#990000\">no result</text>",
+                                    "<text x=\"102\" y=\"64\" text-anchor=\"end\">1024" + kTimes + "768</text>",
+                                    "<rect x=\"110\" y=\"50\" width=\"420\" height=\"18\" fill=\"#0066FF\"/>",
+                                    "<text x=\"536\" y=\"64\">90.00</text>", "</svg>", "<br><HR>"}));
+    EXPECT_EQ(tail(lines, 5), concat({{"<br><HR>"}, footer()}));
+    // Every character has its Windows-1252 byte: the file reads back as written.
+    const std::string bytes = readFile(resultsFolder() + "/result_" + kStamp + ".htm");
+    EXPECT_EQ(bytes, encodeTextLines(lines));
+    EXPECT_EQ(fromWindows1252(bytes), [&] {
+        std::string utf8;
+        for (const auto& l : lines) utf8 += l + "\r\n";
+        return utf8;
+    }());
+    EXPECT_EQ(bytes.find("<script"), std::string::npos);
+}
+
+// RFC 4180 fields: quotes, doubled quotes, CR LF line ends.
+std::vector<std::vector<std::string>> readCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::vector<std::string> row;
+    std::string field;
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            row.push_back(std::exchange(field, {}));
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            row.push_back(std::exchange(field, {}));
+            rows.push_back(std::exchange(row, {}));
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_TRUE(field.empty() && row.empty()) << "the last line has no CR LF";
+    return rows;
+}
+
+TEST_F(ReportWriterTest, ResultFilesHoldTheSettingsAndEveryPassAndReadBackEqual) {
+    ctx.run.Passes.passes = 2;
+    ctx.run.Passes.adaptive = true;
+    ctx.run.Passes.thresholdPercent = 4;
+    ctx.run.Passes.cap = 6;
+    ctx.run.ResultFiles = true;
+    view.setText(Field::NoteEdit, "Quiet, \"cool\" room \xC3\xA9");
+    view.setChoice(Choice::Refresh, 2);
+    beginRun(2);
+    endPassOf({800, 600}, "87.5", false, false);
+    endPassOf({800, 600}, std::nullopt, true, false);
+    endPassOf({1920, 1080}, " 61.5", false, false);
+    endPassOf({1920, 1080}, "n/a", true, true);
+
+    const std::string base = resultsFolder() + "result_" + kStamp;
+    EXPECT_EQ(writer.resultFiles(), (std::vector<std::string>{base + ".json", base + ".csv"}));
+    const auto& passes = writer.passScores();
+    ASSERT_EQ(passes.size(), 4u);
+
+    // JSON: what was written parses back to the run's values.
+    const auto json = nlohmann::json::parse(readFile(base + ".json"));
+    EXPECT_EQ(json["started"], ctx.run.StartTime);
+    EXPECT_EQ(json["report"], base + ".htm");
+    const auto& s = json["settings"];
+    EXPECT_EQ(s["demo"], "Quorvane Coast");
+    EXPECT_EQ(s["antialiasing"], "2" + kTimes);
+    EXPECT_EQ(s["refresh"], "75 Hz");
+    EXPECT_EQ(s["fastZ"], true);
+    EXPECT_EQ(s["note"], view.text(Field::NoteEdit));
+    EXPECT_EQ(s["passesPerResolution"], 2);
+    EXPECT_EQ(s["adaptive"], true);
+    EXPECT_EQ(s["thresholdPercent"], 4);
+    EXPECT_EQ(s["adaptiveCap"], 6);
+    const auto& res = json["resolutions"];
+    ASSERT_EQ(res.size(), 2u);
+    EXPECT_EQ(res[0]["resolution"], "800" + kTimes + "600");
+    EXPECT_EQ(res[1]["width"], 1920);
+    EXPECT_EQ(res[1]["height"], 1080);
+    const std::vector<nlohmann::json> scores = {res[0]["passes"][0]["score"], res[0]["passes"][1]["score"],
+                                                res[1]["passes"][0]["score"], res[1]["passes"][1]["score"]};
+    EXPECT_EQ(scores, (std::vector<nlohmann::json>{87.5, nullptr, 61.5, "n/a"}));
+    EXPECT_EQ(res[0]["stats"]["mean"], 87.5);
+    EXPECT_EQ(res[0]["reason"], "2 passes; fewer than two scores, so no spread to judge");
+
+    // CSV: a header, then one line per pass with the settings in each.
+    const auto rows = readCsv(readFile(base + ".csv"));
+    ASSERT_EQ(rows.size(), 5u);
+    std::vector<std::string> header;
+    {
+        std::string h = kResultCsvHeader;
+        std::size_t at = 0;
+        for (std::size_t comma; (comma = h.find(',', at)) != std::string::npos; at = comma + 1)
+            header.push_back(h.substr(at, comma - at));
+        header.push_back(h.substr(at));
+    }
+    EXPECT_EQ(rows[0], header);
+    auto column = [&](const std::string& name) {
+        return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+    };
+    for (std::size_t i = 0; i < passes.size(); ++i) {
+        const auto& row = rows[i + 1];
+        ASSERT_EQ(row.size(), header.size()) << i;
+        const auto r = resolutionOfPass(passes[i]);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(row[column("width")], std::to_string(r->width));
+        EXPECT_EQ(row[column("height")], std::to_string(r->height));
+        EXPECT_EQ(row[column("resolution")], resolutionText(*r));
+        EXPECT_EQ(row[column("pass")], std::to_string(i % 2 + 1));
+        // The game's text without the blanks around it; empty without a result.
+        const std::string expectedScores[] = {"87.5", "", "61.5", "n/a"};
+        EXPECT_EQ(row[column("score")], expectedScores[i]) << i;
+        EXPECT_EQ(row[column("note")], view.text(Field::NoteEdit));
+        EXPECT_EQ(row[column("started")], ctx.run.StartTime);
+        EXPECT_EQ(row[column("passes_per_resolution")], "2");
+        EXPECT_EQ(row[column("adaptive")], "1");
+    }
+}
+
+TEST_F(ReportWriterTest, NoResultFilesWhenTurnedOffOrWithoutAReport) {
+    beginRun(1);
+    endPass("800", "90");  // ResultFiles off
+    EXPECT_EQ(reportFiles(), (std::vector<std::string>{std::string("result_") + kStamp + ".htm"}));
+    EXPECT_TRUE(writer.resultFiles().empty());
+
+    std::filesystem::remove_all(resultsFolder());
+    std::filesystem::create_directories(resultsFolder());
+    ctx.run.ResultFiles = true;
+    beginRun(1);
+    endPass("800", std::nullopt);  // aborted: no report, no result files
+    EXPECT_TRUE(reportFiles().empty());
+    EXPECT_TRUE(writer.resultFiles().empty());
 }
 
 }  // namespace
