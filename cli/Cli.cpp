@@ -10,6 +10,7 @@
 #include "platform/ProcessList.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
+#include "report/RunResults.h"
 #include "report/RunSummary.h"
 #include "update/UpdatePublicKey.h"
 
@@ -24,6 +25,7 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -36,6 +38,8 @@ constexpr const char* kUsage =
     "       vantor-cli processes\n"
     "       vantor-cli start [--yes]\n"
     "       vantor-cli run [--yes] [--debug] [--log FILE] [--json]\n"
+    "                      [--passes N] [--adaptive] [--threshold PCT] [--cap N]\n"
+    "                      [--resolution WxH]... [--summary] [--no-result-files]\n"
     "       vantor-cli hwinfo [--save]\n"
     "       vantor-cli set-game PATH\n"
     "       vantor-cli update [--yes]\n"
@@ -68,6 +72,18 @@ constexpr const char* kHelp =
     "  --log FILE  write the run's debug log to FILE (Windows-1252, CR LF)\n"
     "  --json      print the run as one JSON object instead (resolutions, scores, settings, report,\n"
     "              status); the status lines go to stderr\n"
+    "\n"
+    "Options of run that change the stored options for this run only (the window's \"Passes &\n"
+    "results\" page stores them):\n"
+    "  --passes N          play each resolution N times (1 to 10); the report shows the mean\n"
+    "  --adaptive          extra passes while a resolution's scores spread more than the threshold\n"
+    "  --threshold PCT     the spread that asks for another pass, in percent (1 to 10; 3 by default)\n"
+    "  --cap N             at most N passes of a resolution with --adaptive (2 to 20; 10 by default)\n"
+    "  --resolution WxH    play this size too (one of the window's sizes, or one of your own: even,\n"
+    "                      2 to 16384); may be given more than once, with one size of your own\n"
+    "  --summary           a summary table and a bar chart of the means in the report\n"
+    "  --no-result-files   no result_<stamp>.json and .csv beside the report\n"
+    "A run prints the estimated time left (\"Time left: ...\") as each pass starts.\n"
     "\n"
     "Settings: the .reg file named by the environment variable VANTOR_REGISTRY, else\n"
     "$XDG_CONFIG_HOME/Quorvane/Vantor/registry.reg (~/.config/... without XDG_CONFIG_HOME). The\n"
@@ -302,8 +318,106 @@ void waitForOfferedSteam(Session& s) {
     s.loop.runUntil([&] { return done; }, std::chrono::hours(100));
 }
 
-// One line per pass: "640×480: 87.53 FPS", or "... no result".
-void printScores(const RunSummary& run) {
+// The options of run beyond the stored ones, for this run only.
+struct RunOptions {
+    std::optional<int> passes, threshold, cap;
+    bool adaptive = false;
+    bool summary = false;
+    bool noResultFiles = false;
+    std::vector<Resolution> classic, today;
+    std::optional<Resolution> custom;
+};
+
+// A whole number from first to last; nullopt otherwise.
+std::optional<int> numberIn(const std::string& text, int first, int last) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < first || value > last)
+        return std::nullopt;
+    return value;
+}
+
+// Takes one option of RunOptions at args[i] (and its value); false when
+// args[i] is none of them. A bad value sets error.
+bool takeRunOption(const std::vector<std::string>& args, std::size_t& i, RunOptions& o, std::string& error) {
+    const std::string& a = args[i];
+    auto value = [&]() -> std::optional<std::string> {
+        if (i + 1 >= args.size()) {
+            error = a + " needs a value";
+            return std::nullopt;
+        }
+        return args[++i];
+    };
+    auto number = [&](std::optional<int>& into, int first, int last) {
+        const auto v = value();
+        if (!v) return true;
+        into = numberIn(*v, first, last);
+        if (!into)
+            error = a + " takes a whole number from " + std::to_string(first) + " to " + std::to_string(last) +
+                    ", not '" + *v + "'";
+        return true;
+    };
+    if (a == "--passes") return number(o.passes, 1, kMaxPassesPerResolution);
+    if (a == "--threshold") return number(o.threshold, 1, 10);
+    if (a == "--cap") return number(o.cap, 2, kMaxAdaptiveCap);
+    if (a == "--adaptive") return o.adaptive = true;
+    if (a == "--summary") return o.summary = true;
+    if (a == "--no-result-files") return o.noResultFiles = true;
+    if (a != "--resolution") return false;
+    const auto v = value();
+    if (!v) return true;
+    const auto parsed = parseResolution(*v);
+    if (!parsed.value) {
+        error = parsed.error;
+        return true;
+    }
+    const Resolution r = *parsed.value;
+    for (int k = 0; k < kResolutionCount; ++k)
+        if (r == Resolution{kWidths[k], kHeights[k]}) return o.classic.push_back(r), true;
+    for (const auto& t : kTodayResolutions)
+        if (r == t) return o.today.push_back(r), true;
+    if (o.custom && *o.custom != r) error = "only one size of your own can be played (--resolution)";
+    o.custom = r;
+    return true;
+}
+
+// Sets the controls of vantor-cli's view as the options ask.
+void applyRunOptions(const RunOptions& o, MainView& view) {
+    if (o.passes) view.setChoice(Choice::Passes, *o.passes - 1);
+    if (o.threshold) view.setChoice(Choice::AdaptiveThreshold, *o.threshold - 1);
+    if (o.cap) view.setChoice(Choice::AdaptiveCap, *o.cap - 2);
+    if (o.adaptive) view.setChecked(Check::AdaptivePasses, true);
+    if (o.summary) view.setChecked(Check::ReportSummary, true);
+    if (o.noResultFiles) view.setChecked(Check::ResultFiles, false);
+    for (const auto& r : o.classic)
+        for (int k = 0; k < kResolutionCount; ++k)
+            if (r == Resolution{kWidths[k], kHeights[k]}) view.setResolutionChecked(k, true);
+    for (const auto& r : o.today)
+        for (int k = 0; k < kTodayResolutionCount; ++k)
+            if (r == kTodayResolutions[static_cast<std::size_t>(k)]) view.setTodayResolutionChecked(k, true);
+    if (o.custom) {
+        view.setText(Field::CustomResolution, resolutionText(*o.custom));
+        view.setChecked(Check::CustomResolution, true);
+    }
+}
+
+// One line per pass: "640×480: 87.53 FPS", or "... no result". With several
+// passes per resolution, one line per resolution: its mean, min, max, spread
+// and why it took the passes it took.
+void printScores(const RunSummary& run, const std::vector<ResolutionResult>& results) {
+    if (std::any_of(results.begin(), results.end(), [](const auto& r) { return r.passes.size() > 1; })) {
+        for (const auto& r : results) {
+            const std::string res = resolutionText(r.resolution);
+            if (r.scores.empty()) {
+                std::printf("%s: no result (%s)\n", res.c_str(), r.reason.c_str());
+                continue;
+            }
+            std::printf("%s: %s FPS (min %s, max %s, spread %s; %s)\n", res.c_str(), fixed2(r.stats.mean).c_str(),
+                        fixed2(r.stats.min).c_str(), fixed2(r.stats.max).c_str(),
+                        percentText(r.stats.relativeSpread).c_str(), r.reason.c_str());
+        }
+        return;
+    }
     for (const auto& pass : run.passes) {
         if (pass.score)
             std::printf("%s: %s FPS\n", pass.resolution.c_str(), pass.score->c_str());
@@ -321,11 +435,12 @@ void startDebugMode(Session& s) {
     s.loop.runUntil([&] { return !controller.debugMode().waitingForTool() || gInterrupted.load(); }, bound);
 }
 
-int runCommand(bool yes, bool debug, const std::string& logFile, bool json) {
+int runCommand(bool yes, bool debug, const std::string& logFile, bool json, const RunOptions& options) {
     // With --json stdout carries the JSON object alone.
     Session s(yes, json ? stderr : stdout);
     auto& controller = s.controller;
     s.startUp();
+    applyRunOptions(options, s.view);
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
@@ -366,7 +481,7 @@ int runCommand(bool yes, bool debug, const std::string& logFile, bool json) {
     if (json) {
         std::fputs(runSummaryJson(summary).c_str(), stdout);
     } else {
-        printScores(summary);
+        printScores(summary, controller.reportWriter().resolutionResults());
         if (!summary.report.empty()) std::printf("%s\n", summary.report.c_str());
     }
     if (std::fflush(stdout) != 0) return 1;
@@ -503,8 +618,12 @@ int cliMain(int argc, char** argv) {
         bool debug = false;
         bool json = false;
         std::string logFile;
+        RunOptions options;
+        std::string optionError;
         for (std::size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--yes") {
+            if (takeRunOption(args, i, options, optionError)) {
+                if (!optionError.empty()) return usage(optionError);
+            } else if (args[i] == "--yes") {
                 yes = true;
             } else if (args[i] == "--debug") {
                 debug = true;
@@ -516,7 +635,7 @@ int cliMain(int argc, char** argv) {
                 return wrongArguments();
             }
         }
-        return runCommand(yes, debug, logFile, json);
+        return runCommand(yes, debug, logFile, json, options);
     }
     if (cmd == "hwinfo") {
         if (args.empty() || (args.size() == 1 && args[0] == "--save")) return hwinfoCommand(!args.empty());

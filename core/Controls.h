@@ -61,9 +61,8 @@ inline constexpr std::array<std::string_view, 4> kDirectXItems = {"DirectX 7", "
 inline constexpr std::array<std::string_view, 10> kPassesItems = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
 inline constexpr std::array<std::string_view, 10> kThresholdItems = {"1%", "2%", "3%", "4%", "5%",
                                                                      "6%", "7%", "8%", "9%", "10%"};
-inline constexpr std::array<std::string_view, 19> kCapItems = {"2",  "3",  "4",  "5",  "6",  "7",  "8",
-                                                               "9",  "10", "11", "12", "13", "14", "15",
-                                                               "16", "17", "18", "19", "20"};
+inline constexpr std::array<std::string_view, 19> kCapItems = {
+    "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15", "16", "17", "18", "19", "20"};
 
 // The text shown for an item of a choice, empty for -1 or out of range.
 std::string_view choiceItemText(Choice choice, int index);

@@ -15,10 +15,10 @@ inline constexpr int kDefaultAdaptiveCap = 10;
 inline constexpr int kDefaultThresholdPercent = 3;
 
 struct PassPolicy {
-    int passes = 1;                                // per resolution, 1..kMaxPassesPerResolution
-    bool adaptive = false;                         // extra passes while the spread is above the threshold
+    int passes = 1;                                   // per resolution, 1..kMaxPassesPerResolution
+    bool adaptive = false;                            // extra passes while the spread is above the threshold
     int thresholdPercent = kDefaultThresholdPercent;  // relative standard deviation, in %
-    int cap = kDefaultAdaptiveCap;                 // most passes of a resolution with adaptive passes
+    int cap = kDefaultAdaptiveCap;                    // most passes of a resolution with adaptive passes
 
     // Passes a resolution gets before the spread is judged: the set number, at
     // least two with adaptive passes (one score has no spread).

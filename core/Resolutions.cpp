@@ -32,9 +32,8 @@ std::string resolutionCode(Resolution r) { return std::to_string(r.width) + "x" 
 
 ParsedResolution parseResolution(std::string_view text) {
     const std::string_view t = trim(text);
-    const std::string format =
-        "Please enter the custom resolution as width" + std::string(kTimes) + "height, for example 2560" +
-        std::string(kTimes) + "1600.";
+    const std::string format = "Please enter the custom resolution as width" + std::string(kTimes) +
+                               "height, for example 2560" + std::string(kTimes) + "1600.";
     std::size_t sep = t.find(kTimes);
     std::size_t sepLength = kTimes.size();
     if (sep == std::string_view::npos) {

@@ -36,10 +36,10 @@ struct RunState {
     std::string LaunchCommand;
 
     // Beyond the classic run, taken from the controls when a run starts.
-    int CurrentHeight = 0;        // height of the pass under way (0 before the first)
-    PassPolicy Passes;            // passes per resolution, adaptive passes
-    bool ReportSummary = false;   // summary and chart in the report
-    bool ResultFiles = false;     // result_<stamp>.json and .csv beside the report
+    int CurrentHeight = 0;       // height of the pass under way (0 before the first)
+    PassPolicy Passes;           // passes per resolution, adaptive passes
+    bool ReportSummary = false;  // summary and chart in the report
+    bool ResultFiles = false;    // result_<stamp>.json and .csv beside the report
 };
 
 // Absolute folders ending with the native separator, or empty when unknown.

@@ -133,6 +133,9 @@ void DebugMode::setDebugRunOptions() {
     view.setChecked(Check::CustomResolution, false);
     view.setChoice(Choice::Passes, 0);
     view.setChecked(Check::AdaptivePasses, false);
+    // The classic report alone.
+    view.setChecked(Check::ReportSummary, false);
+    view.setChecked(Check::ResultFiles, false);
     // Neither a custom configuration nor a demo file of the user's is chosen now.
     for (auto c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
         view.setEnabled(c, false);

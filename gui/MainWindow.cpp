@@ -450,8 +450,7 @@ void MainWindow::setReport(const std::string& path) {
 
 void MainWindow::setTimeLeft(std::optional<std::chrono::milliseconds> left) {
     timeLeft_ = left;
-    if (runProgress_ && runProgress_->isVisible())
-        setRunProgress(runProgress_->value() + 1, runProgress_->maximum());
+    if (runProgress_ && runProgress_->isVisible()) setRunProgress(runProgress_->value() + 1, runProgress_->maximum());
 }
 
 void MainWindow::setRunActive(bool active) {

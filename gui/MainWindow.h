@@ -13,9 +13,9 @@
 
 #include <array>
 #include <chrono>
-#include <optional>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 class QAbstractButton;

@@ -78,9 +78,9 @@ const char* const kFastZHint =
 void MainWindow::ensurePage(int index) {
     if (index < 0 || index >= kPageCount || built_[static_cast<std::size_t>(index)]) return;
     built_[static_cast<std::size_t>(index)] = true;
-    static const char* const headings[kPageCount] = {
-        "Path & information", "Resolution & detail", "Filters & demos", "Miscellaneous",
-        "Our Sponsor",        "Debug program",       "Donate us",       "Passes & results"};
+    static const char* const headings[kPageCount] = {"Path & information", "Resolution & detail", "Filters & demos",
+                                                     "Miscellaneous",      "Our Sponsor",         "Debug program",
+                                                     "Donate us",          "Passes & results"};
     QWidget* page = pageControl_->widget(index);
     auto* body = new QVBoxLayout(page);
     body->setContentsMargins(4, 0, 4, 0);

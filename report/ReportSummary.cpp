@@ -22,8 +22,7 @@ std::vector<std::string> summaryLines(const std::vector<ResolutionResult>& resul
     std::vector<std::string> lines;
     lines.push_back("<BR><B><FONT size=5>Summary</FONT></B><BR>");
     lines.push_back("<table border=\"1\" cellpadding=\"4\" cellspacing=\"0\">");
-    lines.push_back(
-        "<tr><th>Resolution</th><th>Passes</th><th>Mean</th><th>Min</th><th>Max</th><th>Spread</th></tr>");
+    lines.push_back("<tr><th>Resolution</th><th>Passes</th><th>Mean</th><th>Min</th><th>Max</th><th>Spread</th></tr>");
     double top = 0;
     for (const auto& r : results) {
         std::string row = "<tr>" + cell(resolutionText(r.resolution)) + cell(htmlEscape(r.reason));
@@ -32,9 +31,9 @@ std::vector<std::string> summaryLines(const std::vector<ResolutionResult>& resul
         } else {
             top = std::max(top, r.stats.mean);
             row += cell(fixed2(r.stats.mean) + " FPS") + cell(fixed2(r.stats.min)) + cell(fixed2(r.stats.max));
-            row += cell(r.scores.size() < 2 ? std::string("-")
-                                            : "&plusmn;" + fixed2(r.stats.stddev) + " (" +
-                                                  percentText(r.stats.relativeSpread) + ")");
+            row += cell(r.scores.size() < 2
+                            ? std::string("-")
+                            : "&plusmn;" + fixed2(r.stats.stddev) + " (" + percentText(r.stats.relativeSpread) + ")");
         }
         lines.push_back(row + "</tr>");
     }
@@ -53,8 +52,8 @@ std::vector<std::string> summaryLines(const std::vector<ResolutionResult>& resul
                         "\" text-anchor=\"end\">" + resolutionText(r.resolution) + "</text>");
         if (!r.scores.empty() && top > 0) {
             const int width = std::max(1, static_cast<int>(kBarSpace * std::max(0.0, r.stats.mean) / top + 0.5));
-            lines.push_back("<rect x=\"" + std::to_string(kLabelWidth) + "\" y=\"" + std::to_string(y) +
-                            "\" width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(kBarHeight) +
+            lines.push_back("<rect x=\"" + std::to_string(kLabelWidth) + "\" y=\"" + std::to_string(y) + "\" width=\"" +
+                            std::to_string(width) + "\" height=\"" + std::to_string(kBarHeight) +
                             "\" fill=\"#0066FF\"/>");
             lines.push_back("<text x=\"" + std::to_string(kLabelWidth + width + 6) + "\" y=\"" + baseline + "\">" +
                             fixed2(r.stats.mean) + "</text>");

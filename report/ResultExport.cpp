@@ -40,12 +40,8 @@ std::string resultJson(const RunRecord& run) {
         for (const auto& p : r.passes) passes.push_back({{"pass", ++n}, {"score", scoreJson(p)}});
         Json stats = nullptr;
         if (!r.scores.empty())
-            stats = {{"count", r.stats.count},
-                     {"mean", r.stats.mean},
-                     {"min", r.stats.min},
-                     {"max", r.stats.max},
-                     {"stddev", r.stats.stddev},
-                     {"relativeSpread", r.stats.relativeSpread}};
+            stats = {{"count", r.stats.count}, {"mean", r.stats.mean},     {"min", r.stats.min},
+                     {"max", r.stats.max},     {"stddev", r.stats.stddev}, {"relativeSpread", r.stats.relativeSpread}};
         resolutions.push_back({{"resolution", resolutionText(r.resolution)},
                                {"width", r.resolution.width},
                                {"height", r.resolution.height},
@@ -76,11 +72,11 @@ std::string resultJson(const RunRecord& run) {
 std::string resultCsv(const RunRecord& run) {
     const auto& s = run.settings;
     const std::string settings = csvField(run.started) + "," + csvField(s.demo) + "," + csvField(s.detail) + "," +
-                                 csvField(s.antialiasing) + "," + csvField(s.filtering) + "," +
-                                 csvField(s.directx) + "," + csvField(s.heapsize) + "," + csvField(s.refresh) + "," +
-                                 (s.fastZ ? "1" : "0") + "," + csvField(s.note) + "," +
-                                 std::to_string(run.passes.passes) + "," + (run.passes.adaptive ? "1" : "0") + "," +
-                                 std::to_string(run.passes.thresholdPercent) + "," + std::to_string(run.passes.cap);
+                                 csvField(s.antialiasing) + "," + csvField(s.filtering) + "," + csvField(s.directx) +
+                                 "," + csvField(s.heapsize) + "," + csvField(s.refresh) + "," + (s.fastZ ? "1" : "0") +
+                                 "," + csvField(s.note) + "," + std::to_string(run.passes.passes) + "," +
+                                 (run.passes.adaptive ? "1" : "0") + "," + std::to_string(run.passes.thresholdPercent) +
+                                 "," + std::to_string(run.passes.cap);
     std::string out = std::string(kResultCsvHeader) + "\r\n";
     for (const auto& r : run.resolutions) {
         int n = 0;

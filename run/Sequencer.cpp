@@ -2,8 +2,8 @@
 
 #include "core/GameFiles.h"
 #include "platform/FileOps.h"
-#include "report/RunResults.h"
 #include "report/ReportWriter.h"
+#include "report/RunResults.h"
 #include "run/DemoInstaller.h"
 #include "run/GameConfig.h"
 #include "run/Launcher.h"

@@ -428,22 +428,23 @@ TEST_F(OptionHandlersTest, RunOptionsAreStoredWhenTheyChange) {
     EXPECT_EQ(stored(sv::AdaptivePasses), "1");
     EXPECT_EQ(stored(sv::ReportSummary), "1");
     EXPECT_EQ(stored(sv::ResultFiles), "0");
-    for (int i = 0; i < kTodayResolutionCount; ++i)
-        EXPECT_EQ(stored(sv::TodayResolutions[i]), i == 2 ? "1" : "0") << i;
+    for (int i = 0; i < kTodayResolutionCount; ++i) EXPECT_EQ(stored(sv::TodayResolutions[i]), i == 2 ? "1" : "0") << i;
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(OptionHandlersTest, CustomSizeIsStoredOnlyWhenValid) {
     view.setText(Field::CustomResolution, " 3440 x 1440 ");
     EXPECT_TRUE(handlers.CustomResolutionEdited());
-    EXPECT_EQ(view.text(Field::CustomResolution), "3440\xC3\x97"
-                                                  "1440");
+    EXPECT_EQ(view.text(Field::CustomResolution),
+              "3440\xC3\x97"
+              "1440");
     EXPECT_EQ(stored(sv::CustomResolution), "3440x1440");
 
     view.setText(Field::CustomResolution, "3441x1440");
     EXPECT_FALSE(handlers.CustomResolutionEdited());
-    const std::string refusal = "The custom resolution 3441\xC3\x97"
-                                "1440 is refused: width and height must be even.";
+    const std::string refusal =
+        "The custom resolution 3441\xC3\x97"
+        "1440 is refused: width and height must be even.";
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{refusal});
     EXPECT_EQ(view.status(), refusal);
     EXPECT_EQ(stored(sv::CustomResolution), "3440x1440") << "the last valid size stays stored";

@@ -456,8 +456,9 @@ TEST_F(SettingsCodec, RunOptionsComeFromTheirStoredValues) {
     EXPECT_TRUE(view.checked(Check::ReportSummary));
     EXPECT_FALSE(view.checked(Check::ResultFiles));
     for (int i = 0; i < kTodayResolutionCount; ++i) EXPECT_EQ(view.todayResolutionChecked(i), i == 1) << i;
-    EXPECT_EQ(view.text(Field::CustomResolution), "2560\xC3\x97"
-                                                  "1600");
+    EXPECT_EQ(view.text(Field::CustomResolution),
+              "2560\xC3\x97"
+              "1600");
     EXPECT_TRUE(view.checked(Check::CustomResolution));
 }
 

@@ -97,14 +97,16 @@ TEST_F(CliRun, ASuccessfulRunPrintsItsStatusLinesThenTheReportPathAndWritesTheLo
     ASSERT_EQ(code, 0) << out << run.err();
 
     const auto lines = linesOf(out);
-    ASSERT_EQ(lines.size(), 7u) << out;
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 4),
+    ASSERT_EQ(lines.size(), 8u) << out;
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3),
               (std::vector<std::string>{"Preparing...", "Benchmarking in progress... Resolution: 640\u00D7480",
-                                        "Benchmarking in progress... Resolution: 800\u00D7600",
-                                        "The benchmarking is successful."}));
+                                        "Benchmarking in progress... Resolution: 800\u00D7600"}));
+    // From the second pass on, the time left as the first pass took.
+    EXPECT_TRUE(std::regex_match(lines[3], std::regex("Time left: (about [0-9]+ s|less than a second)"))) << lines[3];
+    EXPECT_EQ(lines[4], "The benchmarking is successful.");
     // One score line per resolution, before the report's path.
-    EXPECT_TRUE(std::regex_match(lines[4], std::regex("640\u00D7480: [0-9]+\\.[0-9][0-9] FPS"))) << lines[4];
-    EXPECT_TRUE(std::regex_match(lines[5], std::regex("800\u00D7600: [0-9]+\\.[0-9][0-9] FPS"))) << lines[5];
+    EXPECT_TRUE(std::regex_match(lines[5], std::regex("640\u00D7480: [0-9]+\\.[0-9][0-9] FPS"))) << lines[5];
+    EXPECT_TRUE(std::regex_match(lines[6], std::regex("800\u00D7600: [0-9]+\\.[0-9][0-9] FPS"))) << lines[6];
     const std::string report = lines.back();
     EXPECT_EQ(report.rfind(reports(), 0), 0u) << report;
     EXPECT_EQ(std::filesystem::path(report).filename().string().rfind("result_", 0), 0u) << report;
@@ -300,6 +302,14 @@ TEST(CliUsage, WrongArgumentsGetTheUsageAndExitCode2) {
         {{"run", "--bogus"}, "wrong arguments for 'run'"},
         {{"run", "--log"}, "wrong arguments for 'run'"},
         {{"run", "--yes", "extra"}, "wrong arguments for 'run'"},
+        {{"run", "--passes", "11"}, "--passes takes a whole number from 1 to 10, not '11'"},
+        {{"run", "--cap", "x"}, "--cap takes a whole number from 2 to 20, not 'x'"},
+        {{"run", "--threshold"}, "--threshold needs a value"},
+        {{"run", "--resolution", "1921x1080"},
+         "The custom resolution 1921\u00D71080 is refused: width and height "
+         "must be even."},
+        {{"run", "--resolution", "2560x1600", "--resolution", "3440x1440"},
+         "only one size of your own can be played (--resolution)"},
         {{"discover", "extra"}, "wrong arguments for 'discover'"},
         {{"start", "--no"}, "wrong arguments for 'start'"},
         {{"set-game"}, "wrong arguments for 'set-game'"},
@@ -433,3 +443,43 @@ TEST(CliSetGame, TheChosenGameIsUsedWhenDiscoveryFindsNone) {
 }
 
 }  // namespace
+
+// Several passes with adaptive ones, today's size and the summary, chosen for
+// this run: scores that alternate (the simulator's fps_factors) keep the spread
+// above the threshold, so every resolution ends at the cap.
+TEST_F(CliRun, PassesAndTodaysSizesForOneRunEndAtTheCapWithASummary) {
+    sim.startSteam();
+    Cli run(sim.dir.path(), sim.hive(),
+            {"run", "--passes", "2", "--adaptive", "--cap", "3", "--resolution", "1280x720", "--summary"},
+            {"VANTOR_SIM_PLAY_MS=150", "VANTOR_SIM_START_DELAY_MS=20", "VANTOR_SIM_FPS_FACTORS=1,0.8"});
+    ASSERT_TRUE(run.started());
+    ASSERT_EQ(run.wait(), 0) << run.out() << run.err();
+    const auto lines = linesOf(run.out());
+    std::vector<std::string> scoreLines;
+    for (const auto& l : lines)
+        if (l.find(" FPS (") != std::string::npos) scoreLines.push_back(l);
+    ASSERT_EQ(scoreLines.size(), 3u) << run.out();
+    const char* sizes[] = {"640\u00D7480", "800\u00D7600", "1280\u00D7720"};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_TRUE(std::regex_match(
+            scoreLines[i],
+            std::regex(std::string(sizes[i]) + ": [0-9]+\\.[0-9][0-9] FPS \\(min [0-9.]+, max [0-9.]+, spread "
+                                               "1[0-9]\\.[0-9]%; 3 passes; cap reached with a spread of "
+                                               "1[0-9]\\.[0-9]% \\(above 3%\\)\\)")))
+            << scoreLines[i];
+    EXPECT_GT(std::count_if(lines.begin(), lines.end(), [](auto& l) { return l.rfind("Time left: ", 0) == 0; }), 0);
+
+    const std::string report = lines.back();
+    const std::string html = readFile(report);
+    EXPECT_NE(html.find("Resolution: 1280\xD7"
+                        "720</FONT>"),
+              std::string::npos);
+    EXPECT_NE(html.find("<B><FONT size=5>Summary</FONT></B>"), std::string::npos);
+    EXPECT_NE(html.find("<svg "), std::string::npos);
+    // The stored options are unchanged: the next plain run is the classic one.
+    RegistryHive hive(sim.hive());
+    EXPECT_EQ(hive.query(RegRoot::LocalMachine, kKey, "Passes").kind, RegValueKind::Absent);
+    // The result files beside the report hold all nine passes.
+    const std::string csv = readFile(report.substr(0, report.size() - 4) + ".csv");
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 10) << csv;
+}

@@ -27,12 +27,8 @@ TEST(PassPolicyTest, AdaptivePassesStopAtTheCap) {
         int passes, cap, expected;
     };
     const Case cases[] = {
-        {3, 5, 5},
-        {1, 2, 2},
-        {2, 10, 10},
-        {6, 4, 6},    // a cap below the set passes: the set passes
-        {10, 20, 20},
-        {3, 50, 20},  // the cap itself is bounded
+        {3, 5, 5},    {1, 2, 2},   {2, 10, 10}, {6, 4, 6},  // a cap below the set passes: the set passes
+        {10, 20, 20}, {3, 50, 20},                          // the cap itself is bounded
     };
     for (const auto& c : cases) {
         PassPolicy p;
@@ -72,7 +68,10 @@ TEST(PassPolicyTest, ExtraPassesEndOnceTheSpreadIsWithinTheThreshold) {
     p.cap = 20;
     // 100 and 80 spread 14%; then steady 90s pull the spread under 5%.
     std::vector<double> scores;
-    const int n = passesPlayed(p, [](int i) { return i == 0 ? 100.0 : i == 1 ? 80.0 : 90.0; }, &scores);
+    const int n = passesPlayed(
+        p, [](int i) { return i == 0   ? 100.0
+                              : i == 1 ? 80.0
+                                       : 90.0; }, &scores);
     EXPECT_LT(n, 20);
     EXPECT_LE(computeStats(scores).relativeSpread * 100, 5.0);
     scores.pop_back();

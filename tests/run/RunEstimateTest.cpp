@@ -83,9 +83,9 @@ TEST_F(RunEstimateTest, HistoryEstimatesAResolutionBeforeItsFirstPass) {
 
 TEST(TimeLeftTextTest, RoundsUpToWholeSeconds) {
     const std::pair<milliseconds, const char*> cases[] = {
-        {0ms, "less than a second"},       {1ms, "about 1 s"},
-        {45000ms, "about 45 s"},           {59001ms, "about 1 min 0 s"},
-        {130000ms, "about 2 min 10 s"},    {3600000ms, "about 1 h 0 min"},
+        {0ms, "less than a second"},     {1ms, "about 1 s"},
+        {45000ms, "about 45 s"},         {59001ms, "about 1 min 0 s"},
+        {130000ms, "about 2 min 10 s"},  {3600000ms, "about 1 h 0 min"},
         {5430000ms, "about 1 h 30 min"},
     };
     for (const auto& [left, text] : cases) EXPECT_EQ(timeLeftText(left), text) << left.count();
