@@ -505,3 +505,73 @@ TEST_F(RunEndToEnd, StopWhileTheFinishedRunRestoresKeepsItsResult) {
 }
 
 }  // namespace
+
+// ---- today's sizes and the user's own --------------------------------------------
+
+TEST_F(TodayRunEndToEnd, TodaysAndTheUsersOwnSizesRunInWidthOrderLikeTheClassicOnes) {
+    sim.startSteam();
+    tick({800});
+    view.setTodayResolutionChecked(1, true);  // 1920×1080
+    view.setText(Field::CustomResolution, "1000x500");
+    view.setChecked(Check::CustomResolution, true);
+    run();
+
+    ASSERT_EQ(bats.size(), 3u) << joined(log());
+    const char* sizes[] = {"-width 800 -height 600 ", "-width 1000 -height 500 ", "-width 1920 -height 1080 "};
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_NE(bats[i].find(sizes[i]), std::string::npos) << bats[i];
+    // Each pass's row is for its own size, so each has a score.
+    const auto& passes = controller->reportWriter().passScores();
+    ASSERT_EQ(passes.size(), 3u);
+    for (const auto& p : passes) EXPECT_TRUE(p.found) << p.width;
+    const auto files = reports();
+    ASSERT_EQ(files.size(), 1u);
+    const std::string report = readFile(files[0]);
+    std::vector<std::string> headings;
+    for (std::size_t at = 0; (at = report.find("Resolution: ", at)) != std::string::npos; ++at)
+        headings.push_back(report.substr(at, report.find('<', at) - at));
+    EXPECT_EQ(headings, (std::vector<std::string>{"Resolution: 800\xD7"
+                                                  "600",
+                                                  "Resolution: 1000\xD7"
+                                                  "500",
+                                                  "Resolution: 1920\xD7"
+                                                  "1080"}));
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+}
+
+TEST_F(RunEndToEnd, AnInvalidSizeOfTheUsersIsRefusedBeforeAnythingChanges) {
+    sim.startSteam();
+    tick({800});
+    view.setText(Field::CustomResolution, "1000x16390");
+    view.setChecked(Check::CustomResolution, true);
+    run();
+    const std::string refusal = "The custom resolution 1000\xC3\x97"
+                                "16390 is refused: width and height must be at most 16384.";
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{refusal});
+    EXPECT_EQ(view.status(), refusal);
+    EXPECT_EQ(log().back(), refusal);
+    EXPECT_TRUE(bats.empty());
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+}
+
+TEST_F(RunEndToEnd, SeveralPassesShowTheTimeLeftAndTheMean) {
+    sim.startSteam();
+    tick({800});
+    view.setChoice(Choice::Passes, 2);  // 3 passes
+    run();
+    const auto& passes = controller->reportWriter().passScores();
+    ASSERT_EQ(passes.size(), 3u) << joined(log());
+    // Unknown before the first pass ended, then known and falling, none after the run.
+    ASSERT_EQ(view.timeLeft.size(), 4u);
+    EXPECT_EQ(view.timeLeft[0], std::nullopt);
+    ASSERT_TRUE(view.timeLeft[1] && view.timeLeft[2]);
+    EXPECT_GT(*view.timeLeft[1], *view.timeLeft[2]);
+    EXPECT_EQ(view.timeLeft[3], std::nullopt);
+    const auto results = controller->reportWriter().resolutionResults();
+    ASSERT_EQ(results.size(), 1u);
+    const std::string html = readFile(reports().at(0));
+    EXPECT_NE(html.find("Score = " + fixed2(results[0].stats.mean) + " FPS"), std::string::npos);
+    EXPECT_EQ(std::count(log().begin(), log().end(), "800\xC3\x97"
+                                                     "600 pass 2 successful. More to come..."),
+              1);
+}
