@@ -425,8 +425,9 @@ void MainWindow::setRunProgress(int current, int total) {
     runProgress_->setRange(0, total);
     runProgress_->setValue(std::clamp(current - 1, 0, total));
     QString text = current <= 0 ? QStringLiteral("Preparing") : QStringLiteral("Pass %1 of %2").arg(current).arg(total);
+    // The estimate, once there is one, on a line of its own.
     if (current > 0 && timeLeft_)
-        text += QStringLiteral(" \u2013 ") + QString::fromStdString(timeLeftText(*timeLeft_)) + QStringLiteral(" left");
+        text += QLatin1Char('\n') + QString::fromStdString(timeLeftText(*timeLeft_)) + QStringLiteral(" left");
     runProgressText_->setText(text);
     runProgressText_->show();
     runProgress_->show();

@@ -92,8 +92,8 @@ void MainWindow::buildPassesPage(QVBoxLayout* body) {
     summaryBox_->setObjectName(QStringLiteral("SummaryBox"));
     resultFilesBox_ = new QCheckBox(QStringLiteral("Result files (JSON and CSV) beside the report"));
     resultFilesBox_->setObjectName(QStringLiteral("ResultFilesBox"));
-    r->addWidget(summaryBox_);
-    r->addWidget(resultFilesBox_);
+    r->addWidget(summaryBox_, 0, Qt::AlignLeft);
+    r->addWidget(resultFilesBox_, 0, Qt::AlignLeft);
     body->addWidget(results);
     body->addStretch(1);
 

@@ -544,8 +544,9 @@ TEST_F(RunEndToEnd, AnInvalidSizeOfTheUsersIsRefusedBeforeAnythingChanges) {
     view.setText(Field::CustomResolution, "1000x16390");
     view.setChecked(Check::CustomResolution, true);
     run();
-    const std::string refusal = "The custom resolution 1000\xC3\x97"
-                                "16390 is refused: width and height must be at most 16384.";
+    const std::string refusal =
+        "The custom resolution 1000\xC3\x97"
+        "16390 is refused: width and height must be at most 16384.";
     EXPECT_EQ(dialogs.messages, std::vector<std::string>{refusal});
     EXPECT_EQ(view.status(), refusal);
     EXPECT_EQ(log().back(), refusal);
@@ -571,7 +572,8 @@ TEST_F(RunEndToEnd, SeveralPassesShowTheTimeLeftAndTheMean) {
     ASSERT_EQ(results.size(), 1u);
     const std::string html = readFile(reports().at(0));
     EXPECT_NE(html.find("Score = " + fixed2(results[0].stats.mean) + " FPS"), std::string::npos);
-    EXPECT_EQ(std::count(log().begin(), log().end(), "800\xC3\x97"
-                                                     "600 pass 2 successful. More to come..."),
+    EXPECT_EQ(std::count(log().begin(), log().end(),
+                         "800\xC3\x97"
+                         "600 pass 2 successful. More to come..."),
               1);
 }

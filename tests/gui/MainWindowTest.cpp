@@ -130,7 +130,7 @@ TEST_F(MainWindowTest, StartsInTheAboutViewWithBothGroupsClosed) {
     EXPECT_FALSE(find<QPushButton>("Group1Items0")->isVisible());
     EXPECT_FALSE(find<QPushButton>("Group3Items0")->isVisible());
     EXPECT_TRUE(find<QPushButton>("Group3Items4")->isChecked());  // "About..." marks the view shown
-    EXPECT_EQ(find<QStackedWidget>("PageControl")->count(), 7);
+    EXPECT_EQ(find<QStackedWidget>("PageControl")->count(), 8);
     EXPECT_TRUE(window->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
     EXPECT_EQ(find<QLabel>("StatusInfo")->text(), QString());
@@ -161,13 +161,10 @@ TEST_F(MainWindowTest, MenuItemsShowTheirPages) {
         int page;  // -1 About view
     };
     const Row rows[] = {
-        {"Group1", "Group1Items0", "Path && information", 0},
-        {"Group1", "Group1Items1", "Resolution && detail", 1},
-        {"Group1", "Group1Items2", "Filters && demos", 2},
-        {"Group1", "Group1Items3", "Miscellaneous", 3},
-        {"Group3", "Group3Items1", "Debug program", 5},
-        {"Group3", "Group3Items2", "Our Sponsor", 4},
-        {"Group3", "Group3Items3", "Donate", 6},
+        {"Group1", "Group1Items0", "Path && information", 0}, {"Group1", "Group1Items1", "Resolution && detail", 1},
+        {"Group1", "Group1Items2", "Filters && demos", 2},    {"Group1", "Group1Items3", "Miscellaneous", 3},
+        {"Group1", "Group1Items4", "Passes && results", 7},   {"Group3", "Group3Items1", "Debug program", 5},
+        {"Group3", "Group3Items2", "Our Sponsor", 4},         {"Group3", "Group3Items3", "Donate", 6},
         {"Group3", "Group3Items4", "About...", -1},
     };
     for (const auto& row : rows) {
@@ -779,6 +776,56 @@ TEST_F(MainWindowTest, CloseButtonEndsAtOnceWithoutWritingTheNote) {
     window->close();
     QCoreApplication::processEvents();
     EXPECT_FALSE(stored(sv::Note));
+}
+
+// ---- "Passes & results" ------------------------------------------------------------
+
+TEST_F(MainWindowTest, PassesPageShowsAndStoresItsOptionsAndRefusesAnInvalidSize) {
+    put(sv::Passes, "3");
+    put(sv::TodayResolutions[0], "1");
+    put(sv::CustomResolution, "2560x1600");
+    start();
+    showPageOf(7);
+    EXPECT_EQ(find<QComboBox>("PassesBox")->currentText(), QStringLiteral("3"));
+    EXPECT_EQ(find<QComboBox>("ThresholdBox")->currentText(), QStringLiteral("3%"));
+    EXPECT_EQ(find<QComboBox>("CapBox")->currentText(), QStringLiteral("10"));
+    EXPECT_TRUE(find<QCheckBox>("TodayRes0")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("TodayRes1")->isChecked());
+    EXPECT_EQ(find<QLineEdit>("CustomResEdit")->text(), QString::fromUtf8("2560\u00d71600"));
+    EXPECT_FALSE(find<QCheckBox>("CustomResBox")->isChecked());
+    EXPECT_TRUE(find<QCheckBox>("ResultFilesBox")->isChecked());
+    EXPECT_FALSE(find<QCheckBox>("SummaryBox")->isChecked());
+
+    pick(find<QComboBox>("PassesBox"), 4);
+    QTest::mouseClick(find<QCheckBox>("TodayRes3"), Qt::LeftButton);
+    QTest::mouseClick(find<QCheckBox>("SummaryBox"), Qt::LeftButton);
+    QTest::mouseClick(find<QCheckBox>("AdaptiveBox"), Qt::LeftButton);
+    EXPECT_EQ(stored(sv::Passes), "5");
+    EXPECT_EQ(stored(sv::TodayResolutions[3]), "1");
+    EXPECT_EQ(stored(sv::TodayResolutions[0]), "1");
+    EXPECT_EQ(stored(sv::ReportSummary), "1");
+    EXPECT_EQ(stored(sv::AdaptivePasses), "1");
+
+    auto* edit = find<QLineEdit>("CustomResEdit");
+    edit->selectAll();
+    QTest::keyClicks(edit, "1921x1080");
+    QTest::keyClick(edit, Qt::Key_Return);
+    const std::string refusal =
+        "The custom resolution 1921\xC3\x97"
+        "1080 is refused: width and height must be even.";
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{refusal});
+    EXPECT_EQ(stored(sv::CustomResolution), "2560x1600");
+    QTest::mouseClick(find<QCheckBox>("CustomResBox"), Qt::LeftButton);
+    EXPECT_FALSE(find<QCheckBox>("CustomResBox")->isChecked()) << "an invalid size cannot be ticked";
+
+    edit->selectAll();
+    QTest::keyClicks(edit, "3440x1440");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(edit->text(), QString::fromUtf8("3440\u00d71440"));
+    QTest::mouseClick(find<QCheckBox>("CustomResBox"), Qt::LeftButton);
+    EXPECT_TRUE(find<QCheckBox>("CustomResBox")->isChecked());
+    EXPECT_EQ(stored(sv::CustomResolution), "3440x1440");
+    EXPECT_EQ(stored(sv::CustomResolutionOn), "1");
 }
 
 }  // namespace
