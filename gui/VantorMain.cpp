@@ -76,9 +76,10 @@ bool saveScreenshots(MainWindow& window, HardwareInfoForm& info, const QString& 
     window.openMenuGroup(-1);
     window.showAboutView();
     ok &= save(window, QStringLiteral("about.png"));
-    const char* names[7] = {"path", "resolution", "filters", "misc", "sponsor", "debug", "donate"};
-    for (int page = 0; page < 7; ++page) {
-        window.openMenuGroup(page <= 3 ? 0 : 1);
+    const char* names[kPageCount] = {"path", "resolution", "filters", "misc",
+                                     "sponsor", "debug", "donate", "passes"};
+    for (int page = 0; page < kPageCount; ++page) {
+        window.openMenuGroup(page <= 3 || page == 7 ? 0 : 1);
         window.showPage(page);
         ok &= save(window, QStringLiteral("page%1-%2.png").arg(page).arg(QLatin1String(names[page])));
     }
