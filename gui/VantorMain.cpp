@@ -76,8 +76,7 @@ bool saveScreenshots(MainWindow& window, HardwareInfoForm& info, const QString& 
     window.openMenuGroup(-1);
     window.showAboutView();
     ok &= save(window, QStringLiteral("about.png"));
-    const char* names[kPageCount] = {"path", "resolution", "filters", "misc",
-                                     "sponsor", "debug", "donate", "passes"};
+    const char* names[kPageCount] = {"path", "resolution", "filters", "misc", "sponsor", "debug", "donate", "passes"};
     for (int page = 0; page < kPageCount; ++page) {
         window.openMenuGroup(page <= 3 || page == 7 ? 0 : 1);
         window.showPage(page);

@@ -14,7 +14,9 @@ constexpr int kRowHeight = 26;
 constexpr int kBarHeight = 18;
 constexpr int kChartTop = 24;
 
-std::string cell(const std::string& text) { return "<td>" + text + "</td>"; }
+// Figures stay on one line; only the reason may wrap.
+std::string cell(const std::string& text) { return "<td nowrap>" + text + "</td>"; }
+std::string wrappingCell(const std::string& text) { return "<td>" + text + "</td>"; }
 
 }  // namespace
 
@@ -25,7 +27,7 @@ std::vector<std::string> summaryLines(const std::vector<ResolutionResult>& resul
     lines.push_back("<tr><th>Resolution</th><th>Passes</th><th>Mean</th><th>Min</th><th>Max</th><th>Spread</th></tr>");
     double top = 0;
     for (const auto& r : results) {
-        std::string row = "<tr>" + cell(resolutionText(r.resolution)) + cell(htmlEscape(r.reason));
+        std::string row = "<tr>" + cell(resolutionText(r.resolution)) + wrappingCell(htmlEscape(r.reason));
         if (r.scores.empty()) {
             row += cell("no result") + cell("-") + cell("-") + cell("-");
         } else {

@@ -663,11 +663,12 @@ TEST_F(ReportWriterTest, SummaryAndChartComeBeforeTheFooterInWindows1252) {
         "<BR><B><FONT size=5>Summary</FONT></B><BR>",
         "<table border=\"1\" cellpadding=\"4\" cellspacing=\"0\">",
         "<tr><th>Resolution</th><th>Passes</th><th>Mean</th><th>Min</th><th>Max</th><th>Spread</th></tr>",
-        "<tr><td>800" + kTimes +
-            "600</td><td>2 passes as set</td><td>no result</td><td>-</td><td>-</td><td>-</td></tr>",
-        "<tr><td>1024" + kTimes +
-            "768</td><td>2 passes as set</td><td>90.00 FPS</td><td>80.00</td><td>100.00</td><td>&plusmn;14.14 "
-            "(15.7%)</td></tr>",
+        "<tr><td nowrap>800" + kTimes +
+            "600</td><td>2 passes as set</td><td nowrap>no result</td><td nowrap>-</td><td nowrap>-</td>"
+            "<td nowrap>-</td></tr>",
+        "<tr><td nowrap>1024" + kTimes +
+            "768</td><td>2 passes as set</td><td nowrap>90.00 FPS</td><td nowrap>80.00</td><td nowrap>100.00</td>"
+            "<td nowrap>&plusmn;14.14 (15.7%)</td></tr>",
         "</table><br>"};
     EXPECT_TRUE(containsRun(lines, concat({block(heading({1024, 768}), "2" + kTimes, "90.00"), summary})));
     // The chart: one row per resolution, the largest mean the full bar.
