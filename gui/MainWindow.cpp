@@ -416,6 +416,8 @@ int MainWindow::currentPage() const { return pageControl_->isHidden() ? -1 : pag
 
 void MainWindow::setRunProgress(int current, int total) {
     ensureRunControls();
+    progressCurrent_ = current;
+    progressTotal_ = total;
     if (total <= 0) {
         runProgress_->hide();
         runProgressText_->hide();
@@ -426,8 +428,12 @@ void MainWindow::setRunProgress(int current, int total) {
     runProgress_->setValue(std::clamp(current - 1, 0, total));
     QString text = current <= 0 ? QStringLiteral("Preparing") : QStringLiteral("Pass %1 of %2").arg(current).arg(total);
     // The estimate, once there is one, on a line of its own.
-    if (current > 0 && timeLeft_)
-        text += QLatin1Char('\n') + QString::fromStdString(timeLeftText(*timeLeft_)) + QStringLiteral(" left");
+    if (current > 0 && timeLeft_) {
+        const auto used =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - timeLeftSince_);
+        const auto left = std::max(*timeLeft_ - used, std::chrono::milliseconds(0));
+        text += QLatin1Char('\n') + QString::fromStdString(timeLeftText(left)) + QStringLiteral(" left");
+    }
     runProgressText_->setText(text);
     runProgressText_->show();
     runProgress_->show();
@@ -451,7 +457,19 @@ void MainWindow::setReport(const std::string& path) {
 
 void MainWindow::setTimeLeft(std::optional<std::chrono::milliseconds> left) {
     timeLeft_ = left;
-    if (runProgress_ && runProgress_->isVisible()) setRunProgress(runProgress_->value() + 1, runProgress_->maximum());
+    timeLeftSince_ = std::chrono::steady_clock::now();
+    if (!countdown_) {
+        countdown_ = new QTimer(this);
+        countdown_->setInterval(1000);
+        connect(countdown_, &QTimer::timeout, this, [this] {
+            if (progressTotal_ > 0) setRunProgress(progressCurrent_, progressTotal_);
+        });
+    }
+    if (left)
+        countdown_->start();
+    else
+        countdown_->stop();
+    if (progressTotal_ > 0) setRunProgress(progressCurrent_, progressTotal_);
 }
 
 void MainWindow::setRunActive(bool active) {

@@ -29,6 +29,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
+class QTimer;
 class QToolButton;
 class QVBoxLayout;
 
@@ -251,7 +252,13 @@ private:
     QComboBox* capBox_ = nullptr;
     QCheckBox* summaryBox_ = nullptr;
     QCheckBox* resultFilesBox_ = nullptr;
-    std::optional<std::chrono::milliseconds> timeLeft_;  // shown beside the pass count
+    // The time left below the pass count, counted down each second from the
+    // run's last estimate.
+    std::optional<std::chrono::milliseconds> timeLeft_;
+    std::chrono::steady_clock::time_point timeLeftSince_;
+    QTimer* countdown_ = nullptr;
+    int progressCurrent_ = 0;
+    int progressTotal_ = 0;
 
     std::map<QObject*, std::function<void()>> leaveHandlers_;
     std::map<QObject*, std::function<void()>> clickHandlers_;  // banners and link labels

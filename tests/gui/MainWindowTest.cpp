@@ -778,6 +778,23 @@ TEST_F(MainWindowTest, CloseButtonEndsAtOnceWithoutWritingTheNote) {
     EXPECT_FALSE(stored(sv::Note));
 }
 
+TEST_F(MainWindowTest, TimeLeftStandsBelowThePassCountAndCountsDown) {
+    start();
+    auto* text = find<QLabel>("RunProgressText");
+    window->setRunActive(true);
+    window->setRunProgress(2, 3);
+    EXPECT_EQ(text->text(), QStringLiteral("Pass 2 of 3"));
+    window->setTimeLeft(std::chrono::milliseconds(65000));
+    EXPECT_EQ(text->text(), QStringLiteral("Pass 2 of 3\nabout 1 min 5 s left"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return text->text() == QStringLiteral("Pass 2 of 3\nabout 1 min 4 s left"); }, 3000))
+        << text->text().toStdString();
+    window->setTimeLeft(std::nullopt);
+    EXPECT_EQ(text->text(), QStringLiteral("Pass 2 of 3"));
+    window->setRunProgress(0, 0);
+    window->setRunActive(false);
+}
+
 // ---- "Passes & results" ------------------------------------------------------------
 
 TEST_F(MainWindowTest, PassesPageShowsAndStoresItsOptionsAndRefusesAnInvalidSize) {
