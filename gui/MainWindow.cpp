@@ -320,6 +320,7 @@ void MainWindow::setChecked(Check c, bool on) {
         const QSignalBlocker block(box);
         box->setChecked(on);
     }
+    if (c == Check::AdaptivePasses) syncAdaptiveLists();
 }
 
 namespace {

@@ -149,6 +149,8 @@ private:
     void buildDonatePage(QVBoxLayout* body);
     void buildPassesPage(QVBoxLayout* body);  // today's resolutions, passes, report extras
     QCheckBox* checkBoxOf(Check c) const;
+    // The spread threshold and the cap are usable only with adaptive passes.
+    void syncAdaptiveLists();
     QWidget* banner(const char* name, const char* picture, QSize size);
     void ensureAboutPictures();
     void applyEnabled(Control c);

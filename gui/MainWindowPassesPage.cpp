@@ -38,6 +38,12 @@ QComboBox* itemList(const char* name, std::span<const std::string_view> items) {
 
 }  // namespace
 
+void MainWindow::syncAdaptiveLists() {
+    if (!adaptiveBox_) return;
+    thresholdBox_->setEnabled(adaptiveBox_->isChecked());
+    capBox_->setEnabled(adaptiveBox_->isChecked());
+}
+
 void MainWindow::buildPassesPage(QVBoxLayout* body) {
     body->setSpacing(10);
     auto* today = new QGroupBox(QStringLiteral(" Today's resolutions "));
@@ -116,7 +122,10 @@ void MainWindow::buildPassesPage(QVBoxLayout* body) {
     connect(passesBox_, &QComboBox::activated, this, [run] { run(&OptionHandlers::PassesBoxChange); });
     connect(thresholdBox_, &QComboBox::activated, this, [run] { run(&OptionHandlers::ThresholdBoxChange); });
     connect(capBox_, &QComboBox::activated, this, [run] { run(&OptionHandlers::CapBoxChange); });
-    connect(adaptiveBox_, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::AdaptiveBoxClick); });
+    connect(adaptiveBox_, &QCheckBox::clicked, this, [this, run] {
+        syncAdaptiveLists();
+        run(&OptionHandlers::AdaptiveBoxClick);
+    });
     connect(summaryBox_, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::ReportSummaryBoxClick); });
     connect(resultFilesBox_, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::ResultFilesBoxClick); });
     connect(customResBox_, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::CustomResolutionBoxClick); });

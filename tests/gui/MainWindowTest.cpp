@@ -816,7 +816,11 @@ TEST_F(MainWindowTest, PassesPageShowsAndStoresItsOptionsAndRefusesAnInvalidSize
     pick(find<QComboBox>("PassesBox"), 4);
     QTest::mouseClick(find<QCheckBox>("TodayRes3"), Qt::LeftButton);
     QTest::mouseClick(find<QCheckBox>("SummaryBox"), Qt::LeftButton);
+    EXPECT_FALSE(find<QComboBox>("ThresholdBox")->isEnabled()) << "only with adaptive passes";
+    EXPECT_FALSE(find<QComboBox>("CapBox")->isEnabled());
     QTest::mouseClick(find<QCheckBox>("AdaptiveBox"), Qt::LeftButton);
+    EXPECT_TRUE(find<QComboBox>("ThresholdBox")->isEnabled());
+    EXPECT_TRUE(find<QComboBox>("CapBox")->isEnabled());
     EXPECT_EQ(stored(sv::Passes), "5");
     EXPECT_EQ(stored(sv::TodayResolutions[3]), "1");
     EXPECT_EQ(stored(sv::TodayResolutions[0]), "1");
