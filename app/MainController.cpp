@@ -1,14 +1,17 @@
 #include "app/MainController.h"
 
 #include "app/Discovery.h"
+#include "app/RunHistory.h"
 #include "app/SettingsCodec.h"
 #include "core/GameFiles.h"
 #include "diag/AddInfo.h"
+#include "diag/HardwareInfo.h"
 #include "platform/FileOps.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
 #include "update/UpgradeList.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <filesystem>
@@ -57,7 +60,11 @@ MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop
       demos_(ctx_),
       launcher_(ctx_),
       reader_(ctx_),
-      report_(ctx_, reader_, [this](std::function<void()> done) { config_.RestoreGameConfig(std::move(done)); }),
+      report_(ctx_, reader_,
+              [this](std::function<void()> done) {
+                  storeFinishedRun();
+                  config_.RestoreGameConfig(std::move(done));
+              }),
       sequencer_(ctx_, config_, demos_, launcher_, report_),
       options_(ctx_, config_, demos_),
       debugMode_(ctx_, diagTool_, launcher_, sequencer_) {
@@ -356,6 +363,28 @@ RunSummary MainController::runSummary() const {
     }
     summary.settings = runSettings(ctx_);
     return summary;
+}
+
+void MainController::storeFinishedRun() {
+    const RunSummary summary = runSummary();
+    if (std::none_of(summary.passes.begin(), summary.passes.end(), [](const PassSummary& p) { return p.score; }))
+        return;
+    std::vector<NamedValue> hardware;
+    try {
+        if (store_.open() && store_.read(sv::SaveInfo) == "1")
+            for (const char* name : kHardwareValueNames)
+                if (std::string value = store_.read(name); !value.empty()) hardware.push_back({name, std::move(value)});
+    } catch (const SettingsError&) {
+        // A value of another type is left out; the run is stored all the same.
+    }
+    const HistoryOutcome outcome =
+        storeRun(historyFilePath(), storedRunOf(summary, report_.passScores(), ctx_.run.DebugMode, hardware));
+    auto tell = [this](const std::string& text) {
+        ctx_.log.append(std::string(kErrorPrefix) + text);
+        ctx_.view.setStatus(ctx_.view.status() + " " + text);
+    };
+    if (!outcome.notice.empty()) tell(outcome.notice);
+    if (!outcome.error.empty()) tell(std::string(kHistoryNotStored) + outcome.error);
 }
 
 void MainController::AddInfoBoxClick() { vantor::AddInfoBoxClick(ctx_); }

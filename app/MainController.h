@@ -90,6 +90,9 @@ public:
     int PhysMemMB = 0;
 
 private:
+    // The end of a run that reached its report: the run goes into the history.
+    // A failure is logged and shown in the status line; the run stays as it is.
+    void storeFinishedRun();
     void startupSteps(std::function<void()> done);
     void discoverSteamAndGame();
     void decodeSettings();

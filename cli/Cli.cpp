@@ -3,6 +3,7 @@
 #include "app/Discovery.h"
 #include "app/MainController.h"
 #include "cli/CliFrontEnd.h"
+#include "cli/CliHistory.h"
 #include "cli/CliUpgraderUi.h"
 #include "diag/HardwareInfo.h"
 #include "platform/FileOps.h"
@@ -43,6 +44,9 @@ constexpr const char* kUsage =
     "       vantor-cli hwinfo [--save]\n"
     "       vantor-cli set-game PATH\n"
     "       vantor-cli update [--yes]\n"
+    "       vantor-cli history [--json]\n"
+    "       vantor-cli compare RUN RUN\n"
+    "       vantor-cli export --format csv|json [RUN...]\n"
     "       vantor-cli --help\n";
 
 constexpr const char* kHelp =
@@ -62,6 +66,11 @@ constexpr const char* kHelp =
     "  update          look for a newer version of the program; with --yes download it (checked\n"
     "                  against its signature, sizes and SHA-256) and start again with it; exit 0 when\n"
     "                  updated or nothing is newer, 1 when refused or failed\n"
+    "  history         list the stored runs: number, time, version, demo and the mean score per\n"
+    "                  resolution; --json prints them as a JSON array\n"
+    "  compare RUN RUN per resolution: both runs' scores, the difference in % and whether the second\n"
+    "                  run is faster, slower or within the passes' noise\n"
+    "  export          print stored runs (all without RUN) as JSON or CSV, every stored field\n"
     "  --help, -h      print this help\n"
     "\n"
     "Options:\n"
@@ -88,6 +97,9 @@ constexpr const char* kHelp =
     "Settings: the .reg file named by the environment variable VANTOR_REGISTRY, else\n"
     "$XDG_CONFIG_HOME/Quorvane/Vantor/registry.reg (~/.config/... without XDG_CONFIG_HOME). The\n"
     "window stores the options there; run uses them.\n"
+    "\n"
+    "Run history: every finished run is stored in $XDG_DATA_HOME/Quorvane/Vantor/history.db\n"
+    "(~/.local/share/... without XDG_DATA_HOME).\n"
     "\n"
     "Exit codes: 0 done, 1 failed, 2 wrong usage.\n";
 
@@ -640,6 +652,12 @@ int cliMain(int argc, char** argv) {
     if (cmd == "hwinfo") {
         if (args.empty() || (args.size() == 1 && args[0] == "--save")) return hwinfoCommand(!args.empty());
         return wrongArguments();
+    }
+    if (cmd == "history" || cmd == "compare" || cmd == "export") {
+        const int code = cmd == "history"   ? historyCommand(args)
+                         : cmd == "compare" ? compareCommand(args)
+                                            : exportCommand(args);
+        return code == kWrongHistoryArguments ? wrongArguments() : code;
     }
     return usage("unknown command '" + cmd + "'");
 }

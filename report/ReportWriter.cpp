@@ -114,6 +114,7 @@ void ReportWriter::BeginReport() {
     reportLines_.clear();
     passScores_.clear();
     resolutionStart_ = 0;
+    passClock_ = std::chrono::steady_clock::now();
     reportFile_.clear();
     auto add = [this](std::string line) { reportLines_.push_back(std::move(line)); };
 
@@ -170,7 +171,9 @@ void ReportWriter::FinishPass(std::function<void()> done) {
 
 PassResult ReportWriter::readPass() {
     const PassResult result = reader_.ReadPassResult();
-    passScores_.push_back({ctx_.run.CurrentWidth, result.found, result.score, ctx_.run.CurrentHeight});
+    const auto now = std::chrono::steady_clock::now();
+    passScores_.push_back({ctx_.run.CurrentWidth, result.found, result.score, ctx_.run.CurrentHeight,
+                           std::chrono::duration<double>(now - std::exchange(passClock_, now)).count()});
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include "report/RunResults.h"
 #include "report/RunSummary.h"
 
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -83,6 +84,7 @@ private:
     std::size_t resolutionStart_ = 0;  // the first pass of the resolution under way
     std::string lastBlockScore_;       // the score of the last resolution's block
     std::vector<std::string> resultFiles_;
+    std::chrono::steady_clock::time_point passClock_;  // when the pass under way began
 
     void writeResultFiles(const std::string& reportPath);
 };

@@ -1,7 +1,7 @@
 # Fails when a source file includes a folder of a higher layer, or when Qt is
 # included outside gui/. Run as: cmake -DROOT=<source tree> -P LayerCheck.cmake
 #
-#   gui/, cli/ -> app/ -> run/ report/ diag/ update/ -> core/ -> platform/
+#   gui/, cli/ -> app/ -> run/ report/ diag/ update/ history/ -> core/ -> platform/
 # Among the subsystems: run/ drives the report; diag/ (debug mode) starts runs.
 if(NOT ROOT)
   message(FATAL_ERROR "LayerCheck: ROOT is not set")
@@ -11,15 +11,16 @@ set(allowed_platform platform)
 set(allowed_core     core platform)
 set(allowed_report   report core platform)
 set(allowed_update   update core platform)
+set(allowed_history  history core platform)
 set(allowed_run      run report core platform)
 set(allowed_diag     diag run report core platform)
-set(allowed_app      app diag run report update core platform)
-set(allowed_cli      cli app diag run report update core platform)
-set(allowed_gui      gui app diag run report update core platform)
-set(ours platform core report update run diag app cli gui tools tests bench)
+set(allowed_app      app diag run report update history core platform)
+set(allowed_cli      cli app diag run report update history core platform)
+set(allowed_gui      gui app diag run report update history core platform)
+set(ours platform core report update history run diag app cli gui tools tests bench)
 
 set(violations "")
-foreach(layer platform core report update run diag app cli gui)
+foreach(layer platform core report update history run diag app cli gui)
   file(GLOB_RECURSE files LIST_DIRECTORIES false "${ROOT}/${layer}/*.h" "${ROOT}/${layer}/*.cpp")
   foreach(file ${files})
     file(STRINGS "${file}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")

@@ -36,7 +36,13 @@ public:
                                         "VANTOR_NO_SHELL_OPEN=1",
                                         "PATH=/usr/bin:/bin",
                                         "HOME=" + dir,
+                                        "XDG_DATA_HOME=" + dir + "data",
                                         "VANTOR_PROCESS_ROOT=" + std::filesystem::canonical(dir).string()};
+        // A variable of extraEnv replaces the default of the same name.
+        for (const auto& e : extraEnv) {
+            const std::string name = e.substr(0, e.find('=') + 1);
+            std::erase_if(env, [&](const std::string& d) { return d.rfind(name, 0) == 0; });
+        }
         env.insert(env.end(), extraEnv.begin(), extraEnv.end());
         std::vector<char*> envp;
         for (auto& e : env) envp.push_back(e.data());

@@ -1,0 +1,83 @@
+#include "app/RunHistory.h"
+
+#include "platform/UserDataFolder.h"
+
+#include <charconv>
+#include <cmath>
+#include <exception>
+
+namespace vantor {
+namespace {
+
+std::optional<double> scoreOf(const std::optional<std::string>& text) {
+    if (!text || text->empty()) return std::nullopt;
+    double value = 0;
+    const char* begin = text->data();
+    const char* end = begin + text->size();
+    const auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::fixed);
+    if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::string historyFilePath() {
+    const std::string folder = programDataFolder();
+    return folder.empty() ? std::string() : folder + kHistoryFileName;
+}
+
+StoredRun storedRunOf(const RunSummary& summary, const std::vector<PassScore>& passes, bool debugMode,
+                      const std::vector<NamedValue>& hardware) {
+    StoredRun run;
+    run.time = utcTimeText();
+    run.started = summary.started;
+    run.version = VANTOR_VERSION;
+    run.demo = summary.settings.demo;
+    run.status = summary.status;
+    run.report = summary.report;
+    const auto& s = summary.settings;
+    run.settings = {{"demo", s.demo},
+                    {"detail", s.detail},
+                    {"antialiasing", s.antialiasing},
+                    {"filtering", s.filtering},
+                    {"directx", s.directx},
+                    {"heapsize", s.heapsize},
+                    {"refresh", s.refresh},
+                    {"fastZ", s.fastZ ? "Enabled" : "Disabled"},
+                    {"note", s.note},
+                    {"debug", debugMode ? "yes" : "no"}};
+    run.hardware = hardware;
+    // The summary's passes are the report's, in the same order, less those of
+    // a width it does not know: each takes the wall time of the next report
+    // pass of its width.
+    std::size_t next = 0;
+    for (const auto& p : summary.passes) {
+        StoredPass stored{p.width, p.height, scoreOf(p.score), std::nullopt};
+        const std::string width = std::to_string(p.width);
+        while (next < passes.size() && passes[next].width != width) ++next;
+        if (next < passes.size()) {
+            if (!debugMode && passes[next].seconds > 0) stored.seconds = passes[next].seconds;
+            ++next;
+        }
+        run.passes.push_back(stored);
+    }
+    return run;
+}
+
+HistoryOutcome storeRun(const std::string& path, const StoredRun& run) {
+    HistoryOutcome out;
+    if (path.empty()) {
+        out.error = "no folder for the user's data is known";
+        return out;
+    }
+    try {
+        HistoryStore store(path);
+        out.id = store.add(run);
+        out.notice = store.notice();
+    } catch (const std::exception& e) {
+        out.error = e.what();
+    }
+    return out;
+}
+
+}  // namespace vantor

@@ -1,0 +1,133 @@
+#include "cli/CliHistory.h"
+
+#include "app/RunHistory.h"
+#include "history/HistoryExport.h"
+#include "history/HistoryStore.h"
+
+#include <charconv>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <optional>
+
+namespace vantor {
+namespace {
+
+// A run number as the user typed it: a positive decimal integer.
+std::optional<std::int64_t> runNumber(const std::string& text) {
+    std::int64_t id = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
+    if (ec != std::errc() || ptr != text.data() + text.size() || id <= 0) return std::nullopt;
+    return id;
+}
+
+int wrongRun(const std::string& text) {
+    std::fprintf(stderr, "vantor-cli: '%s' is not a run number (vantor-cli history lists the runs)\n", text.c_str());
+    return 2;
+}
+
+int print(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// Opens the history for reading; nothing (after a message) when it cannot be.
+std::unique_ptr<HistoryStore> openHistory() {
+    const std::string path = historyFilePath();
+    if (path.empty()) {
+        std::fputs("vantor-cli: no folder for the user's data is known (HOME is not set)\n", stderr);
+        return nullptr;
+    }
+    try {
+        auto store = std::make_unique<HistoryStore>(path, false);
+        if (!store->notice().empty()) std::fprintf(stderr, "vantor-cli: %s\n", store->notice().c_str());
+        return store;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vantor-cli: the history cannot be read: %s\n", e.what());
+        return nullptr;
+    }
+}
+
+int unknownRuns(const std::vector<std::int64_t>& wanted, const std::vector<StoredRun>& found) {
+    for (std::int64_t id : wanted) {
+        bool there = false;
+        for (const auto& r : found) there = there || r.id == id;
+        if (!there) {
+            std::fprintf(stderr, "vantor-cli: there is no run %lld in the history (vantor-cli history lists the runs)\n",
+                         static_cast<long long>(id));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int historyCommand(const std::vector<std::string>& args) {
+    const bool json = args.size() == 1 && args[0] == "--json";
+    if (!args.empty() && !json) return kWrongHistoryArguments;
+    auto store = openHistory();
+    if (!store) return 1;
+    try {
+        const auto runs = store->list();
+        return print(json ? historyJson(runs) : historyText(runs));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vantor-cli: the history cannot be read: %s\n", e.what());
+        return 1;
+    }
+}
+
+int compareCommand(const std::vector<std::string>& args) {
+    if (args.size() != 2) return kWrongHistoryArguments;
+    std::vector<std::int64_t> ids;
+    for (const auto& a : args) {
+        const auto id = runNumber(a);
+        if (!id) return wrongRun(a);
+        ids.push_back(*id);
+    }
+    auto store = openHistory();
+    if (!store) return 1;
+    try {
+        const auto runs = store->runs(ids);
+        if (int code = unknownRuns(ids, runs)) return code;
+        const StoredRun& first = runs.front().id == ids[0] ? runs.front() : runs.back();
+        const StoredRun& second = runs.back().id == ids[1] ? runs.back() : runs.front();
+        return print(comparisonText(first, second));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vantor-cli: the history cannot be read: %s\n", e.what());
+        return 1;
+    }
+}
+
+int exportCommand(const std::vector<std::string>& args) {
+    std::string format;
+    std::vector<std::int64_t> ids;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--format" && i + 1 < args.size() && format.empty()) {
+            format = args[++i];
+            if (format != "csv" && format != "json") {
+                std::fprintf(stderr, "vantor-cli: unknown export format '%s' (csv or json)\n", format.c_str());
+                return 2;
+            }
+        } else if (args[i].rfind("--", 0) == 0) {
+            return kWrongHistoryArguments;
+        } else {
+            const auto id = runNumber(args[i]);
+            if (!id) return wrongRun(args[i]);
+            ids.push_back(*id);
+        }
+    }
+    if (format.empty()) return kWrongHistoryArguments;
+    auto store = openHistory();
+    if (!store) return 1;
+    try {
+        const auto runs = store->runs(ids);
+        if (int code = unknownRuns(ids, runs)) return code;
+        return print(format == "csv" ? exportCsv(runs) : exportJson(runs));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vantor-cli: the history cannot be read: %s\n", e.what());
+        return 1;
+    }
+}
+
+}  // namespace vantor

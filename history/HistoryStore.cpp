@@ -1,0 +1,382 @@
+#include "history/HistoryStore.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <system_error>
+#include <utility>
+
+namespace vantor {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Damage found in the file (not a database, a broken page, a foreign file).
+class Damaged : public HistoryError {
+public:
+    using HistoryError::HistoryError;
+};
+
+bool isDamage(int rc) {
+    const int primary = rc & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+[[noreturn]] void fail(sqlite3* db, int rc, const std::string& what) {
+    const std::string text = what + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    if (isDamage(rc)) throw Damaged(text);
+    throw HistoryError(text);
+}
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) : db_(db) {
+        const int rc = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+        if (rc != SQLITE_OK) fail(db, rc, "history query");
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& bind(int i, std::int64_t v) { return check(sqlite3_bind_int64(stmt_, i, v)); }
+    Statement& bind(int i, const std::string& v) {
+        return check(sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
+    }
+    Statement& bind(int i, std::optional<double> v) {
+        return check(v ? sqlite3_bind_double(stmt_, i, *v) : sqlite3_bind_null(stmt_, i));
+    }
+    // True while a row is there.
+    bool step() {
+        const int rc = sqlite3_step(stmt_);
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
+        fail(db_, rc, "history");
+    }
+    void run() {
+        step();
+        sqlite3_reset(stmt_);
+    }
+    void reset() { sqlite3_reset(stmt_); }
+
+    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_, col); }
+    std::string text(int col) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col))) : std::string();
+    }
+    std::optional<double> real(int col) const {
+        if (sqlite3_column_type(stmt_, col) == SQLITE_NULL) return std::nullopt;
+        return sqlite3_column_double(stmt_, col);
+    }
+    bool null(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
+
+private:
+    Statement& check(int rc) {
+        if (rc != SQLITE_OK) fail(db_, rc, "history value");
+        return *this;
+    }
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+void exec(sqlite3* db, const char* sql) {
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) fail(db, rc, "history");
+}
+
+constexpr const char* kSchema =
+    "CREATE TABLE runs(id INTEGER PRIMARY KEY, time TEXT NOT NULL, started TEXT NOT NULL, version TEXT NOT NULL,"
+    " demo TEXT NOT NULL, status TEXT NOT NULL, report TEXT NOT NULL);"
+    "CREATE TABLE passes(run_id INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " position INTEGER NOT NULL, width INTEGER NOT NULL, height INTEGER NOT NULL, score REAL, seconds REAL,"
+    " PRIMARY KEY(run_id, position)) WITHOUT ROWID;"
+    "CREATE TABLE run_values(run_id INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,"
+    " kind TEXT NOT NULL CHECK(kind IN ('setting', 'hardware')), position INTEGER NOT NULL,"
+    " name TEXT NOT NULL, value TEXT NOT NULL, PRIMARY KEY(run_id, kind, position)) WITHOUT ROWID;"
+    "CREATE INDEX runs_demo ON runs(demo);"
+    "PRAGMA user_version = 1;";
+
+constexpr const char* kRunColumns = "SELECT id, time, started, version, demo, status, report FROM runs";
+
+StoredRun runHead(const Statement& s) {
+    StoredRun r;
+    r.id = s.integer(0);
+    r.time = s.text(1);
+    r.started = s.text(2);
+    r.version = s.text(3);
+    r.demo = s.text(4);
+    r.status = s.text(5);
+    r.report = s.text(6);
+    return r;
+}
+
+std::string stampNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+#ifdef _WIN32
+    gmtime_s(&tm, &t);
+#else
+    gmtime_r(&t, &tm);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
+    return text;
+}
+
+}  // namespace
+
+std::string utcTimeText() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+#ifdef _WIN32
+    gmtime_s(&tm, &t);
+#else
+    gmtime_r(&t, &tm);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
+const char* HistoryStore::listQuery() {
+    return "SELECT r.id, r.time, r.version, r.demo, p.width, p.height, p.score"
+           " FROM runs r LEFT JOIN passes p ON p.run_id = r.id ORDER BY r.id, p.position;";
+}
+
+HistoryStore::HistoryStore(std::string path, bool create) : path_(std::move(path)), create_(create) {
+    try {
+        openFile(create_);
+    } catch (const Damaged& e) {
+        close();
+        keepAside("damaged", std::string("is damaged (") + e.what() + ")");
+        openFile(create_);
+    }
+}
+
+HistoryStore::~HistoryStore() { close(); }
+
+void HistoryStore::close() {
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+void HistoryStore::openFile(bool create) {
+    std::error_code ec;
+    const fs::path file(path_);
+    if (!fs::exists(file, ec)) {
+        if (!create) return;
+        if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+        if (ec) throw HistoryError("The history folder " + file.parent_path().string() + " cannot be made: " + ec.message());
+    }
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    const int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string text = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        close();
+        throw HistoryError("The history file " + path_ + " cannot be opened: " + text);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 5000);
+
+    std::int64_t version = 0;
+    {
+        Statement s(db_, "PRAGMA user_version;");
+        if (s.step()) version = s.integer(0);
+    }
+    if (version > kHistorySchemaVersion) {
+        close();
+        keepAside("newer", "comes from a newer version of Vantor (history schema " + std::to_string(version) + ")");
+        return openFile(create);
+    }
+    std::int64_t objects = 0;
+    {
+        Statement s(db_, "SELECT count(*) FROM sqlite_master;");
+        if (s.step()) objects = s.integer(0);
+    }
+    if (version == 0) {
+        if (objects > 0) throw Damaged("it holds other tables than a run history");
+        if (!create) return close();
+        exec(db_, "PRAGMA journal_mode = WAL;");
+        exec(db_, "BEGIN IMMEDIATE;");
+        try {
+            exec(db_, kSchema);
+            exec(db_, "COMMIT;");
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+            throw;
+        }
+    } else {
+        Statement s(db_,
+                    "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('runs', 'passes', "
+                    "'run_values');");
+        if (!s.step() || s.integer(0) != 3) throw Damaged("its tables are missing");
+        if (create) {
+            // Before a write, look at every page once; reading commands find damage as they go.
+            Statement check(db_, "PRAGMA quick_check(1);");
+            if (check.step() && check.text(0) != "ok") throw Damaged(check.text(0));
+        }
+    }
+    exec(db_, "PRAGMA synchronous = FULL; PRAGMA foreign_keys = ON;");
+    if (create) exec(db_, "PRAGMA journal_mode = WAL;");
+}
+
+void HistoryStore::keepAside(const std::string& tag, const std::string& why) {
+    const fs::path file(path_);
+    std::error_code ec;
+    std::string aside;
+    for (int n = 0;; ++n) {
+        aside = path_ + "." + tag + "-" + stampNow() + (n ? "-" + std::to_string(n) : std::string());
+        if (!fs::exists(aside, ec) && !fs::exists(aside + "-wal", ec) && !fs::exists(aside + "-shm", ec)) break;
+    }
+    // The write-ahead log first: it belongs to the file and goes with it.
+    for (const char* part : {"-wal", "-shm", ""}) {
+        const fs::path from(path_ + part);
+        if (!fs::exists(from, ec)) continue;
+        fs::rename(from, fs::path(aside + part), ec);
+        if (ec)
+            throw HistoryError("The history file " + path_ + " " + why + ", and it cannot be renamed aside: " +
+                               ec.message());
+    }
+    notice_ = "The history file " + path_ + " " + why + "; it was kept as " + aside + " and a new history was started.";
+}
+
+template <class F>
+auto HistoryStore::guarded(F&& f) -> decltype(f()) {
+    try {
+        return f();
+    } catch (const Damaged& e) {
+        close();
+        keepAside("damaged", std::string("is damaged (") + e.what() + ")");
+        openFile(create_);
+        return f();
+    }
+}
+
+std::int64_t HistoryStore::add(const StoredRun& run) {
+    if (!db_) {
+        create_ = true;
+        openFile(true);
+    }
+    return guarded([&] {
+        exec(db_, "BEGIN IMMEDIATE;");
+        try {
+            Statement head(db_,
+                           "INSERT INTO runs(time, started, version, demo, status, report) VALUES(?1, ?2, ?3, ?4, ?5, ?6);");
+            head.bind(1, run.time).bind(2, run.started).bind(3, run.version).bind(4, run.demo);
+            head.bind(5, run.status).bind(6, run.report).run();
+            const std::int64_t id = sqlite3_last_insert_rowid(db_);
+            Statement pass(db_,
+                           "INSERT INTO passes(run_id, position, width, height, score, seconds) "
+                           "VALUES(?1, ?2, ?3, ?4, ?5, ?6);");
+            std::int64_t position = 0;
+            for (const auto& p : run.passes) {
+                pass.bind(1, id).bind(2, position++).bind(3, std::int64_t{p.width}).bind(4, std::int64_t{p.height});
+                pass.bind(5, p.score).bind(6, p.seconds).run();
+            }
+            Statement value(db_, "INSERT INTO run_values(run_id, kind, position, name, value) VALUES(?1, ?2, ?3, ?4, ?5);");
+            for (const auto& [kind, values] : {std::pair{"setting", &run.settings}, std::pair{"hardware", &run.hardware}}) {
+                position = 0;
+                for (const auto& v : *values)
+                    value.bind(1, id).bind(2, std::string(kind)).bind(3, position++).bind(4, v.name).bind(5, v.value).run();
+            }
+            exec(db_, "COMMIT;");
+            return id;
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+            throw;
+        }
+    });
+}
+
+std::vector<RunListing> HistoryStore::list() {
+    return guarded([&] {
+        std::vector<RunListing> out;
+        if (!db_) return out;
+        Statement s(db_, listQuery());
+        while (s.step()) {
+            const std::int64_t id = s.integer(0);
+            if (out.empty() || out.back().id != id) out.push_back({id, s.text(1), s.text(2), s.text(3), {}});
+            if (!s.null(4))
+                out.back().passes.push_back(
+                    {static_cast<int>(s.integer(4)), static_cast<int>(s.integer(5)), s.real(6), std::nullopt});
+        }
+        return out;
+    });
+}
+
+std::vector<StoredRun> HistoryStore::runs(const std::vector<std::int64_t>& ids) {
+    return guarded([&] {
+        std::vector<StoredRun> out;
+        if (!db_) return out;
+        std::map<std::int64_t, std::size_t> index;
+        auto addPass = [](StoredRun& run, const Statement& s) {
+            run.passes.push_back({static_cast<int>(s.integer(1)), static_cast<int>(s.integer(2)), s.real(3), s.real(4)});
+        };
+        auto addValue = [](StoredRun& run, const Statement& s) {
+            (s.text(1) == "hardware" ? run.hardware : run.settings).push_back({s.text(2), s.text(3)});
+        };
+        if (ids.empty()) {
+            Statement s(db_, (std::string(kRunColumns) + " ORDER BY id;").c_str());
+            while (s.step()) {
+                index.emplace(s.integer(0), out.size());
+                out.push_back(runHead(s));
+            }
+            Statement passes(db_, "SELECT run_id, width, height, score, seconds FROM passes ORDER BY run_id, position;");
+            while (passes.step())
+                if (const auto it = index.find(passes.integer(0)); it != index.end()) addPass(out[it->second], passes);
+            Statement values(db_, "SELECT run_id, kind, name, value FROM run_values ORDER BY run_id, kind, position;");
+            while (values.step())
+                if (const auto it = index.find(values.integer(0)); it != index.end()) addValue(out[it->second], values);
+            return out;
+        }
+        Statement s(db_, (std::string(kRunColumns) + " WHERE id = ?1;").c_str());
+        Statement passes(db_, "SELECT run_id, width, height, score, seconds FROM passes WHERE run_id = ?1 ORDER BY position;");
+        Statement values(db_, "SELECT run_id, kind, name, value FROM run_values WHERE run_id = ?1 ORDER BY kind, position;");
+        for (std::int64_t id : ids) {
+            if (index.count(id)) continue;
+            s.bind(1, id);
+            const bool found = s.step();
+            if (found) {
+                index.emplace(id, out.size());
+                out.push_back(runHead(s));
+            }
+            s.reset();
+            if (!found) continue;
+            passes.bind(1, id);
+            while (passes.step()) addPass(out.back(), passes);
+            passes.reset();
+            values.bind(1, id);
+            while (values.step()) addValue(out.back(), values);
+            values.reset();
+        }
+        return out;
+    });
+}
+
+std::optional<StoredRun> HistoryStore::run(std::int64_t id) {
+    auto found = runs({id});
+    if (found.empty()) return std::nullopt;
+    return std::move(found.front());
+}
+
+std::optional<double> HistoryStore::typicalPassSeconds(const std::string& demo, int width, int height) {
+    return guarded([&]() -> std::optional<double> {
+        if (!db_) return std::nullopt;
+        Statement s(db_,
+                    "SELECT p.seconds FROM runs r JOIN passes p ON p.run_id = r.id"
+                    " WHERE r.demo = ?1 AND p.width = ?2 AND p.height = ?3 AND p.seconds IS NOT NULL"
+                    " ORDER BY r.id DESC, p.position DESC LIMIT 10;");
+        s.bind(1, demo).bind(2, std::int64_t{width}).bind(3, std::int64_t{height});
+        std::vector<double> seconds;
+        while (s.step()) seconds.push_back(*s.real(0));
+        if (seconds.empty()) return std::nullopt;
+        std::sort(seconds.begin(), seconds.end());
+        const std::size_t n = seconds.size();
+        return n % 2 ? seconds[n / 2] : (seconds[n / 2 - 1] + seconds[n / 2]) / 2;
+    });
+}
+
+}  // namespace vantor

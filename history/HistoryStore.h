@@ -1,0 +1,109 @@
+#pragma once
+// The run history: every finished run in an SQLite database (WAL, one
+// transaction per run). A database of a newer schema or a damaged one is
+// renamed aside, never overwritten or deleted, and a new one is started.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace vantor {
+
+inline constexpr int kHistorySchemaVersion = 1;
+inline constexpr const char* kHistoryFileName = "history.db";
+
+struct StoredPass {
+    int width = 0;
+    int height = 0;
+    std::optional<double> score;    // frames per second; nothing without a result
+    std::optional<double> seconds;  // the pass's wall time (game start to quit), when measured
+    bool operator==(const StoredPass&) const = default;
+};
+
+struct NamedValue {
+    std::string name;
+    std::string value;
+    bool operator==(const NamedValue&) const = default;
+};
+
+struct StoredRun {
+    std::int64_t id = 0;    // given by the store
+    std::string time;       // when it was stored, UTC: "2026-12-11T00:40:12Z"
+    std::string started;    // the run's start time as its report shows it
+    std::string version;    // the program's version
+    std::string demo;       // the demo's title
+    std::string status;     // the status line at the end of the run
+    std::string report;     // the report's path; empty when none was saved
+    std::vector<NamedValue> settings;
+    std::vector<NamedValue> hardware;  // the stored hardware values; empty when none
+    std::vector<StoredPass> passes;    // in the order they ended
+    bool operator==(const StoredRun&) const = default;
+};
+
+// A run of the history list: its head and each pass's score.
+struct RunListing {
+    std::int64_t id = 0;
+    std::string time, version, demo;
+    std::vector<StoredPass> passes;  // width, height and score only
+};
+
+class HistoryError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class HistoryStore {
+public:
+    // Opens the database at path. create: a missing file (and its folders) is
+    // made; without it a missing file is an empty history. A file of a newer
+    // schema or a damaged one is renamed aside (notice() tells) and a new one
+    // started. Throws HistoryError when the file cannot be opened or made.
+    explicit HistoryStore(std::string path, bool create = true);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    const std::string& path() const { return path_; }
+    // What happened to a file kept aside, for the user; empty otherwise.
+    const std::string& notice() const { return notice_; }
+
+    // Stores the run in one transaction and returns its id. Damage found while
+    // writing puts the file aside and stores the run in a new one.
+    std::int64_t add(const StoredRun& run);
+
+    // Every run, oldest first: head and scores (the history list).
+    std::vector<RunListing> list();
+    // Whole runs; an empty ids list means every run. Unknown ids are left out.
+    std::vector<StoredRun> runs(const std::vector<std::int64_t>& ids = {});
+    std::optional<StoredRun> run(std::int64_t id);
+
+    // The typical wall time of a pass of the demo at width × height: the median
+    // of the last (up to) ten measured passes; nothing without one.
+    std::optional<double> typicalPassSeconds(const std::string& demo, int width, int height);
+
+    // The query behind list(), for comparing with other tools on the same file.
+    static const char* listQuery();
+
+private:
+    void openFile(bool create);
+    void close();
+    // Renames the file (and its -wal and -shm files) aside, tells why.
+    void keepAside(const std::string& tag, const std::string& why);
+    template <class F>
+    auto guarded(F&& f) -> decltype(f());
+
+    std::string path_;
+    bool create_ = true;
+    std::string notice_;
+    sqlite3* db_ = nullptr;
+};
+
+// The current time as StoredRun::time writes it.
+std::string utcTimeText();
+
+}  // namespace vantor

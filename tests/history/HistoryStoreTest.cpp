@@ -1,0 +1,264 @@
+// The run history's database: what goes in comes out, a file of a newer schema
+// or a damaged one is kept aside, and a write cut short by a kill leaves the
+// runs before it intact.
+#include "history/HistoryStore.h"
+
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <thread>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vantor;
+using namespace vantor::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+StoredRun sampleRun(const std::string& demo, double base) {
+    StoredRun r;
+    r.time = "2026-12-11T00:40:12Z";
+    r.started = "12/11/26 01:40:12";
+    r.version = "1.3";
+    r.demo = demo;
+    r.status = "The benchmarking is successful.";
+    r.report = "/home/u/Reports/result_12_11_26_01_40_12.htm";
+    r.settings = {{"demo", demo}, {"detail", "Maximum"}, {"note", "clean boot, \"quoted\"\nsecond line"}};
+    r.hardware = {{"CPU", "Ryzen 7"}, {"VGA", "RX 7800"}};
+    r.passes = {{640, 480, base, 10.5}, {640, 480, base + 1.25, 9.75}, {800, 600, std::nullopt, 3.0},
+                {1024, 768, base / 3, std::nullopt}};
+    return r;
+}
+
+// Runs SQL on a file outside the store.
+void sql(const std::string& path, const std::string& text) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, text.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+std::vector<fs::path> asideFiles(const std::string& folder) {
+    std::vector<fs::path> out;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().rfind("history.db.", 0) == 0) out.push_back(e.path());
+    return out;
+}
+
+}  // namespace
+
+TEST(HistoryStore, StoredRunsComeBackWholeAndListed) {
+    TempDir dir;
+    const std::string path = dir / "nested/folder/history.db";
+    std::vector<StoredRun> stored = {sampleRun("Coast", 90.5), sampleRun("Canals", 61.0)};
+    {
+        HistoryStore store(path);
+        EXPECT_EQ(store.notice(), "");
+        for (auto& r : stored) r.id = store.add(r);
+    }
+    EXPECT_EQ(stored[0].id, 1);
+    EXPECT_EQ(stored[1].id, 2);
+
+    HistoryStore store(path);
+    EXPECT_EQ(store.runs(), stored);
+    // Asked for by id, in the order asked; unknown ids are left out.
+    EXPECT_EQ(store.runs({2, 99, 1}), (std::vector<StoredRun>{stored[1], stored[0]}));
+    EXPECT_EQ(store.run(2), stored[1]);
+    EXPECT_EQ(store.run(3), std::nullopt);
+
+    const auto list = store.list();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1].id, 2);
+    EXPECT_EQ(list[1].demo, "Canals");
+    EXPECT_EQ(list[1].version, "1.3");
+    ASSERT_EQ(list[1].passes.size(), 4u);
+    EXPECT_EQ(list[1].passes[1].score, 62.25);
+    EXPECT_EQ(list[1].passes[2].score, std::nullopt);
+    EXPECT_EQ(list[1].passes[3].width, 1024);
+}
+
+TEST(HistoryStore, AMissingFileIsAnEmptyHistoryForReadingAndIsNotMade) {
+    TempDir dir;
+    HistoryStore store(dir / "history.db", false);
+    EXPECT_TRUE(store.list().empty());
+    EXPECT_TRUE(store.runs().empty());
+    EXPECT_EQ(store.typicalPassSeconds("Coast", 640, 480), std::nullopt);
+    EXPECT_FALSE(fs::exists(dir / "history.db"));
+}
+
+TEST(HistoryStore, TypicalPassTimeIsTheMedianOfTheLastTenMeasuredPassesOfThatDemoAndSize) {
+    TempDir dir;
+    HistoryStore store(dir / "history.db");
+    auto runWith = [](const std::string& demo, std::vector<StoredPass> passes) {
+        StoredRun r = sampleRun(demo, 50);
+        r.passes = std::move(passes);
+        return r;
+    };
+    // An old slow pass that the last ten push out.
+    store.add(runWith("Coast", {{640, 480, 80, 500.0}}));
+    for (double s : {30.0, 10.0, 20.0, 40.0, 50.0}) store.add(runWith("Coast", {{640, 480, 80, s}, {640, 480, 81, s}}));
+    store.add(runWith("Coast", {{640, 480, 80, std::nullopt}}));  // not measured
+    store.add(runWith("Canals", {{640, 480, 80, 7.0}}));
+    store.add(runWith("Coast", {{800, 600, 80, 9.0}}));
+
+    EXPECT_EQ(store.typicalPassSeconds("Coast", 640, 480), 30.0);
+    EXPECT_EQ(store.typicalPassSeconds("Canals", 640, 480), 7.0);
+    EXPECT_EQ(store.typicalPassSeconds("Coast", 800, 600), 9.0);
+    EXPECT_EQ(store.typicalPassSeconds("Coast", 1024, 768), std::nullopt);
+    EXPECT_EQ(store.typicalPassSeconds("Town", 640, 480), std::nullopt);
+}
+
+// Each case leaves a file the program must not use; it is renamed aside with
+// its bytes unchanged, the user is told, and a new history takes the run.
+TEST(HistoryStore, ANewerOrDamagedFileIsKeptAsideAndANewHistoryStarted) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& path)> make;
+        const char* tag;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {"not a database", [](const std::string& p) { writeFile(p, std::string(8192, 'x')); }, "damaged",
+         "is damaged"},
+        {"newer schema",
+         [](const std::string& p) {
+             {
+                 HistoryStore s(p);
+                 s.add(sampleRun("Coast", 90));
+             }
+             sql(p, "PRAGMA user_version = 2;");
+         },
+         "newer", "comes from a newer version of Vantor (history schema 2)"},
+        {"another program's database", [](const std::string& p) { sql(p, "CREATE TABLE notes(text);"); }, "damaged",
+         "other tables"},
+        {"a broken page",
+         [](const std::string& p) {
+             {
+                 HistoryStore s(p);
+                 StoredRun big = sampleRun("Coast", 90);
+                 big.passes.assign(3000, StoredPass{640, 480, 90.0, 10.0});
+                 s.add(big);
+             }
+             std::string bytes = readFile(p);
+             ASSERT_GT(bytes.size(), 5u * 4096);
+             for (std::size_t i = 3 * 4096; i < 5 * 4096; ++i) bytes[i] = static_cast<char>(i * 7);
+             writeFile(p, bytes);
+         },
+         "damaged", "is damaged"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "history.db";
+        c.make(path);
+        ASSERT_FALSE(fs::exists(path + "-wal"));
+        const std::string before = readFile(path);
+
+        HistoryStore store(path);
+        const auto aside = asideFiles(dir.path());
+        ASSERT_EQ(aside.size(), 1u);
+        const std::string name = aside[0].filename().string();
+        EXPECT_EQ(name.rfind(std::string("history.db.") + c.tag + "-", 0), 0u) << name;
+        EXPECT_EQ(readFile(aside[0].string()), before);
+        EXPECT_NE(store.notice().find(c.says), std::string::npos) << store.notice();
+        EXPECT_NE(store.notice().find("kept as " + aside[0].string()), std::string::npos) << store.notice();
+
+        EXPECT_TRUE(store.list().empty());
+        EXPECT_EQ(store.add(sampleRun("Canals", 60)), 1);
+        EXPECT_EQ(store.list().size(), 1u);
+    }
+}
+
+TEST(HistoryStore, ASecondDamagedFileDoesNotReplaceTheFirstOneKeptAside) {
+    TempDir dir;
+    const std::string path = dir / "history.db";
+    writeFile(path, "first broken file" + std::string(600, '1'));
+    { HistoryStore store(path); }
+    writeFile(path, "second broken file" + std::string(600, '2'));
+    { HistoryStore store(path); }
+    const auto aside = asideFiles(dir.path());
+    ASSERT_EQ(aside.size(), 2u);
+    std::set<std::string> contents;
+    for (const auto& a : aside) contents.insert(readFile(a.string()).substr(0, 6));
+    EXPECT_EQ(contents, (std::set<std::string>{"first ", "second"}));
+}
+
+TEST(HistoryStore, ReadingADamagedFileKeepsItAsideWithoutStartingAFile) {
+    TempDir dir;
+    const std::string path = dir / "history.db";
+    writeFile(path, std::string(4096, 'z'));
+    HistoryStore store(path, false);
+    EXPECT_NE(store.notice().find("is damaged"), std::string::npos);
+    EXPECT_TRUE(store.list().empty());
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(asideFiles(dir.path()).size(), 1u);
+}
+
+// SQLite's own guarantee, shown once: a process killed in the middle of its
+// transaction (its log already holding pages of it) leaves the runs stored
+// before it whole and the file usable.
+TEST(HistoryStore, AWriteCutShortByAKillLeavesTheEarlierRunsAndAUsableFile) {
+    TempDir dir;
+    const std::string path = dir / "history.db";
+    std::vector<StoredRun> earlier = {sampleRun("Coast", 90), sampleRun("Canals", 60), sampleRun("Town", 45)};
+    {
+        HistoryStore store(path);
+        for (auto& r : earlier) r.id = store.add(r);
+    }
+    ASSERT_FALSE(fs::exists(path + "-wal"));  // the last close folded the log in
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A run far larger than the page cache: its pages spill into the log
+        // long before the commit.
+        try {
+            HistoryStore store(path);
+            StoredRun huge = sampleRun("Huge", 99);
+            huge.passes.assign(1'000'000, StoredPass{640, 480, 99.0, 10.0});
+            store.add(huge);
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    // Killed as soon as the log holds 1 MiB of the transaction.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    std::error_code ec;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto size = fs::file_size(path + "-wal", ec);
+        if (!ec && size > (1u << 20)) break;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    const auto walSize = fs::file_size(path + "-wal", ec);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended before the kill";
+    ASSERT_GT(walSize, 1u << 20);
+
+    HistoryStore store(path);
+    EXPECT_EQ(store.notice(), "");
+    EXPECT_EQ(store.runs(), earlier);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* check = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check;", -1, &check, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
+    sqlite3_finalize(check);
+    sqlite3_close(db);
+    // The next run goes in after the earlier ones.
+    EXPECT_EQ(store.add(sampleRun("Coast", 91)), 4);
+}
