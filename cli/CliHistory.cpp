@@ -53,7 +53,8 @@ int unknownRuns(const std::vector<std::int64_t>& wanted, const std::vector<Store
         bool there = false;
         for (const auto& r : found) there = there || r.id == id;
         if (!there) {
-            std::fprintf(stderr, "vantor-cli: there is no run %lld in the history (vantor-cli history lists the runs)\n",
+            std::fprintf(stderr,
+                         "vantor-cli: there is no run %lld in the history (vantor-cli history lists the runs)\n",
                          static_cast<long long>(id));
             return 1;
         }

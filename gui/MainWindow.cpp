@@ -4,7 +4,9 @@
 
 #include "app/MainController.h"
 #include "app/OptionHandlers.h"
+#include "app/RunHistory.h"
 #include "gui/DonationForm.h"
+#include "gui/HistoryPage.h"
 #include "gui/JpegImageQt.h"
 #include "gui/StyleQt.h"
 #include "run/RunEstimate.h"
@@ -411,6 +413,16 @@ void MainWindow::markMenu() {
     const int current = currentPage();
     for (auto& [page, item] : pageItems_) item->setChecked(page == current);
     if (aboutItem_) aboutItem_->setChecked(current == -1);
+    if (historyItem_) historyItem_->setChecked(historyPage_ && current == pageControl_->indexOf(historyPage_));
+}
+
+void MainWindow::showHistory() {
+    if (!historyPage_) {
+        historyPage_ = new HistoryPage(historyFilePath());
+        pageControl_->addWidget(historyPage_);
+    }
+    historyPage_->reload();
+    showPage(pageControl_->indexOf(historyPage_));
 }
 
 int MainWindow::currentPage() const { return pageControl_->isHidden() ? -1 : pageControl_->currentIndex(); }
@@ -476,6 +488,8 @@ void MainWindow::setTimeLeft(std::optional<std::chrono::milliseconds> left) {
 void MainWindow::setRunActive(bool active) {
     ensureRunControls();
     stopButton_->setVisible(active);
+    // A finished run is in the history by now.
+    if (!active && historyPage_ && historyPage_->isVisible()) historyPage_->reload();
 }
 
 // ---- window ------------------------------------------------------------------------------

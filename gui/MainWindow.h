@@ -35,6 +35,7 @@ class QVBoxLayout;
 
 namespace vantor {
 
+class HistoryPage;
 class MainController;
 
 inline constexpr const char* kAppTitle = "Quorvane Half-Life 2 benchmark";
@@ -104,6 +105,10 @@ public:
     void setRunActive(bool active) override;
     void setTimeLeft(std::optional<std::chrono::milliseconds> left) override;
     void setReport(const std::string& path) override;
+
+    // The History page (made and read when first shown, read again each time).
+    void showHistory();
+    HistoryPage* historyPage() const { return historyPage_; }
 
     // The page shown, -1 for the About view.
     int currentPage() const;
@@ -199,6 +204,8 @@ private:
     QVBoxLayout* menuColumn_ = nullptr;
     std::map<int, QPushButton*> pageItems_;  // page index -> menu item
     QPushButton* aboutItem_ = nullptr;
+    QPushButton* historyItem_ = nullptr;
+    HistoryPage* historyPage_ = nullptr;
 
     QPushButton* benchButton_ = nullptr;
     QPushButton* stopButton_ = nullptr;

@@ -165,13 +165,14 @@ void MainWindow::ensureMenuItems(int group) {
     struct Item {
         const char* caption;
         const char* name;
-        int page;  // -1: help, -2: About
+        int page;  // -1: help, -2: About, -3: History
     };
     static const Item group1[] = {{"Path && information", "Group1Items0", 0},
                                   {"Resolution && detail", "Group1Items1", 1},
                                   {"Filters && demos", "Group1Items2", 2},
                                   {"Miscellaneous", "Group1Items3", 3},
-                                  {"Passes && results", "Group1Items4", 7}};
+                                  {"Passes && results", "Group1Items4", 7},
+                                  {"History", "Group1Items5", -3}};
     static const Item group3[] = {{"Benchmark help", "Group3Items0", -1},
                                   {"Debug program", "Group3Items1", 5},
                                   {"Our Sponsor", "Group3Items2", 4},
@@ -187,6 +188,7 @@ void MainWindow::ensureMenuItems(int group) {
         const int page = item.page;
         if (page >= 0) pageItems_[page] = button;
         if (page == -2) aboutItem_ = button;
+        if (page == -3) historyItem_ = button;
         connect(button, &QPushButton::clicked, this, [this, page] {
             if (!controller_) return;
             auto& options = controller_->options();
@@ -194,6 +196,8 @@ void MainWindow::ensureMenuItems(int group) {
                 handle([&] { options.showPage(page); });
             else if (page == -1)
                 handle([&] { options.openHelp(); });
+            else if (page == -3)
+                handle([&] { showHistory(); });
             else
                 handle([&] { options.showAbout(); });
             // A click toggles the item; the view shown decides which one is marked.

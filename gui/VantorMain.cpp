@@ -1,7 +1,7 @@
 // vantor: the program with its windows.
 //
 //   vantor                      the program
-//   vantor --screenshot DIR     saves PNGs of the About view, of every page, of the donation window
+//   vantor --screenshot DIR     saves PNGs of the About view, of every page (History too), of the donation window
 //                               and of the Information window after "Get info" into DIR, then ends
 //   vantor --exit-when-shown    ends as soon as the window has been shown and painted (benchmarks)
 //   vantor --exit-when-idle     ends once the window is complete and idle, its pages built (benchmarks)
@@ -16,6 +16,7 @@
 #include "gui/DonationForm.h"
 #include "gui/EventLoopQt.h"
 #include "gui/HardwareInfoForm.h"
+#include "gui/HistoryPage.h"
 #include "gui/MainWindow.h"
 #include "gui/StyleQt.h"
 #include "platform/FileOps.h"
@@ -27,6 +28,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTableWidget>
 #include <QTimer>
 
 #include <clocale>
@@ -82,6 +84,13 @@ bool saveScreenshots(MainWindow& window, HardwareInfoForm& info, const QString& 
         window.showPage(page);
         ok &= save(window, QStringLiteral("page%1-%2.png").arg(page).arg(QLatin1String(names[page])));
     }
+    // The History page with the two newest runs compared.
+    window.openMenuGroup(0);
+    window.showHistory();
+    if (QTableWidget* runs = window.historyPage()->runsTable(); runs->rowCount() >= 2)
+        window.historyPage()->selectRuns(
+            {runs->item(0, 0)->data(Qt::UserRole).toLongLong(), runs->item(1, 0)->data(Qt::UserRole).toLongLong()});
+    ok &= save(window, QStringLiteral("history.png"));
     window.openMenuGroup(-1);
     window.showAboutView();
     DonationForm donation(nullptr, &window);

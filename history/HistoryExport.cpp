@@ -62,8 +62,8 @@ std::string csvField(const std::string& s) {
 
 std::string historyText(const std::vector<RunListing>& runs) {
     if (runs.empty()) return "No runs stored yet.\n";
-    std::string out = pad("Run", 6) + pad("Time (UTC)", 22) + pad("Version", 9) + pad("Demo", 22) +
-                      "Mean FPS per resolution\n";
+    std::string out =
+        pad("Run", 6) + pad("Time (UTC)", 22) + pad("Version", 9) + pad("Demo", 22) + "Mean FPS per resolution\n";
     for (const auto& r : runs) {
         std::string scores;
         for (const auto& res : scoresByResolution(r.passes)) {
@@ -115,8 +115,8 @@ std::string historyJson(const std::vector<RunListing>& runs) {
 std::string comparisonText(const StoredRun& first, const StoredRun& second) {
     const std::string a = "Run " + std::to_string(first.id);
     const std::string b = "Run " + std::to_string(second.id);
-    std::string out = b + " (" + second.time + ", " + second.demo + ") against run " + std::to_string(first.id) +
-                      " (" + first.time + ", " + first.demo + ")\n";
+    std::string out = b + " (" + second.time + ", " + second.demo + ") against run " + std::to_string(first.id) + " (" +
+                      first.time + ", " + first.demo + ")\n";
     out += pad("Resolution", 13) + pad(a, 18) + pad(b, 18) + pad("Difference", 12) + "Verdict\n";
     const auto rows = compareRuns(first.passes, second.passes);
     for (const auto& c : rows) {
@@ -127,7 +127,8 @@ std::string comparisonText(const StoredRun& first, const StoredRun& second) {
         if (c.verdict)
             out += verdictText(*c.verdict);
         else
-            out += "only in " + std::string(c.first ? "run " + std::to_string(first.id) : "run " + std::to_string(second.id));
+            out += "only in " +
+                   std::string(c.first ? "run " + std::to_string(first.id) : "run " + std::to_string(second.id));
         out += "\n";
     }
     if (rows.empty()) out += "Neither run has a score.\n";
@@ -189,8 +190,8 @@ std::string exportCsv(const std::vector<StoredRun>& runs) {
         for (const auto& n : settingNames) tail.push_back(valueOf(r.settings, n));
         for (const auto& n : hardwareNames) tail.push_back(valueOf(r.hardware, n));
         auto line = [&](std::vector<std::string> pass) {
-            std::vector<std::string> fields = {std::to_string(r.id), r.time,   r.started, r.version,
-                                               r.demo,               r.status, r.report};
+            std::vector<std::string> fields = {
+                std::to_string(r.id), r.time, r.started, r.version, r.demo, r.status, r.report};
             fields.insert(fields.end(), pass.begin(), pass.end());
             fields.insert(fields.end(), tail.begin(), tail.end());
             row(fields);

@@ -30,8 +30,8 @@ std::string exportJson(const std::vector<StoredRun>& runs);
 std::string exportCsv(const std::vector<StoredRun>& runs);
 
 // The CSV header's fixed columns, in order, before the setting and hardware ones.
-inline constexpr const char* kCsvRunColumns[] = {"run",    "time", "started", "version",    "demo",
-                                                 "status", "report", "pass", "resolution", "width",
+inline constexpr const char* kCsvRunColumns[] = {"run",    "time",   "started", "version",    "demo",
+                                                 "status", "report", "pass",    "resolution", "width",
                                                  "height", "score",  "seconds"};
 
 }  // namespace vantor

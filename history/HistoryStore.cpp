@@ -169,7 +169,9 @@ void HistoryStore::openFile(bool create) {
     if (!fs::exists(file, ec)) {
         if (!create) return;
         if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
-        if (ec) throw HistoryError("The history folder " + file.parent_path().string() + " cannot be made: " + ec.message());
+        if (ec)
+            throw HistoryError("The history folder " + file.parent_path().string() +
+                               " cannot be made: " + ec.message());
     }
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     const int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
@@ -237,8 +239,8 @@ void HistoryStore::keepAside(const std::string& tag, const std::string& why) {
         if (!fs::exists(from, ec)) continue;
         fs::rename(from, fs::path(aside + part), ec);
         if (ec)
-            throw HistoryError("The history file " + path_ + " " + why + ", and it cannot be renamed aside: " +
-                               ec.message());
+            throw HistoryError("The history file " + path_ + " " + why +
+                               ", and it cannot be renamed aside: " + ec.message());
     }
     notice_ = "The history file " + path_ + " " + why + "; it was kept as " + aside + " and a new history was started.";
 }
@@ -263,8 +265,8 @@ std::int64_t HistoryStore::add(const StoredRun& run) {
     return guarded([&] {
         exec(db_, "BEGIN IMMEDIATE;");
         try {
-            Statement head(db_,
-                           "INSERT INTO runs(time, started, version, demo, status, report) VALUES(?1, ?2, ?3, ?4, ?5, ?6);");
+            Statement head(
+                db_, "INSERT INTO runs(time, started, version, demo, status, report) VALUES(?1, ?2, ?3, ?4, ?5, ?6);");
             head.bind(1, run.time).bind(2, run.started).bind(3, run.version).bind(4, run.demo);
             head.bind(5, run.status).bind(6, run.report).run();
             const std::int64_t id = sqlite3_last_insert_rowid(db_);
@@ -276,11 +278,18 @@ std::int64_t HistoryStore::add(const StoredRun& run) {
                 pass.bind(1, id).bind(2, position++).bind(3, std::int64_t{p.width}).bind(4, std::int64_t{p.height});
                 pass.bind(5, p.score).bind(6, p.seconds).run();
             }
-            Statement value(db_, "INSERT INTO run_values(run_id, kind, position, name, value) VALUES(?1, ?2, ?3, ?4, ?5);");
-            for (const auto& [kind, values] : {std::pair{"setting", &run.settings}, std::pair{"hardware", &run.hardware}}) {
+            Statement value(db_,
+                            "INSERT INTO run_values(run_id, kind, position, name, value) VALUES(?1, ?2, ?3, ?4, ?5);");
+            for (const auto& [kind, values] :
+                 {std::pair{"setting", &run.settings}, std::pair{"hardware", &run.hardware}}) {
                 position = 0;
                 for (const auto& v : *values)
-                    value.bind(1, id).bind(2, std::string(kind)).bind(3, position++).bind(4, v.name).bind(5, v.value).run();
+                    value.bind(1, id)
+                        .bind(2, std::string(kind))
+                        .bind(3, position++)
+                        .bind(4, v.name)
+                        .bind(5, v.value)
+                        .run();
             }
             exec(db_, "COMMIT;");
             return id;
@@ -313,7 +322,8 @@ std::vector<StoredRun> HistoryStore::runs(const std::vector<std::int64_t>& ids) 
         if (!db_) return out;
         std::map<std::int64_t, std::size_t> index;
         auto addPass = [](StoredRun& run, const Statement& s) {
-            run.passes.push_back({static_cast<int>(s.integer(1)), static_cast<int>(s.integer(2)), s.real(3), s.real(4)});
+            run.passes.push_back(
+                {static_cast<int>(s.integer(1)), static_cast<int>(s.integer(2)), s.real(3), s.real(4)});
         };
         auto addValue = [](StoredRun& run, const Statement& s) {
             (s.text(1) == "hardware" ? run.hardware : run.settings).push_back({s.text(2), s.text(3)});
@@ -324,7 +334,8 @@ std::vector<StoredRun> HistoryStore::runs(const std::vector<std::int64_t>& ids) 
                 index.emplace(s.integer(0), out.size());
                 out.push_back(runHead(s));
             }
-            Statement passes(db_, "SELECT run_id, width, height, score, seconds FROM passes ORDER BY run_id, position;");
+            Statement passes(db_,
+                             "SELECT run_id, width, height, score, seconds FROM passes ORDER BY run_id, position;");
             while (passes.step())
                 if (const auto it = index.find(passes.integer(0)); it != index.end()) addPass(out[it->second], passes);
             Statement values(db_, "SELECT run_id, kind, name, value FROM run_values ORDER BY run_id, kind, position;");
@@ -333,8 +344,10 @@ std::vector<StoredRun> HistoryStore::runs(const std::vector<std::int64_t>& ids) 
             return out;
         }
         Statement s(db_, (std::string(kRunColumns) + " WHERE id = ?1;").c_str());
-        Statement passes(db_, "SELECT run_id, width, height, score, seconds FROM passes WHERE run_id = ?1 ORDER BY position;");
-        Statement values(db_, "SELECT run_id, kind, name, value FROM run_values WHERE run_id = ?1 ORDER BY kind, position;");
+        Statement passes(
+            db_, "SELECT run_id, width, height, score, seconds FROM passes WHERE run_id = ?1 ORDER BY position;");
+        Statement values(db_,
+                         "SELECT run_id, kind, name, value FROM run_values WHERE run_id = ?1 ORDER BY kind, position;");
         for (std::int64_t id : ids) {
             if (index.count(id)) continue;
             s.bind(1, id);

@@ -32,13 +32,13 @@ struct NamedValue {
 };
 
 struct StoredRun {
-    std::int64_t id = 0;    // given by the store
-    std::string time;       // when it was stored, UTC: "2026-12-11T00:40:12Z"
-    std::string started;    // the run's start time as its report shows it
-    std::string version;    // the program's version
-    std::string demo;       // the demo's title
-    std::string status;     // the status line at the end of the run
-    std::string report;     // the report's path; empty when none was saved
+    std::int64_t id = 0;  // given by the store
+    std::string time;     // when it was stored, UTC: "2026-12-11T00:40:12Z"
+    std::string started;  // the run's start time as its report shows it
+    std::string version;  // the program's version
+    std::string demo;     // the demo's title
+    std::string status;   // the status line at the end of the run
+    std::string report;   // the report's path; empty when none was saved
     std::vector<NamedValue> settings;
     std::vector<NamedValue> hardware;  // the stored hardware values; empty when none
     std::vector<StoredPass> passes;    // in the order they ended

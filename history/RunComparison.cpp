@@ -12,9 +12,7 @@ bool smaller(int w1, int h1, int w2, int h2) {
 
 }  // namespace
 
-std::string sizeText(int width, int height) {
-    return std::to_string(width) + "\u00d7" + std::to_string(height);
-}
+std::string sizeText(int width, int height) { return std::to_string(width) + "\u00d7" + std::to_string(height); }
 
 std::vector<ResolutionScores> scoresByResolution(const std::vector<StoredPass>& passes) {
     std::vector<ResolutionScores> out;
@@ -48,9 +46,8 @@ std::vector<ResolutionComparison> compareRuns(const std::vector<StoredPass>& fir
         c.verdict = compareScores(*c.first, *c.second);
         if (c.first->mean != 0) c.differencePercent = (c.second->mean - c.first->mean) / c.first->mean * 100.0;
     }
-    std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) {
-        return smaller(a.width, a.height, b.width, b.height);
-    });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const auto& a, const auto& b) { return smaller(a.width, a.height, b.width, b.height); });
     return out;
 }
 

@@ -80,8 +80,8 @@ std::vector<StoredRun> runsFromJson(const std::string& text) {
         for (const auto& p : j.at("passes")) {
             EXPECT_EQ(p.at("resolution"),
                       std::to_string(p.at("width").get<int>()) + "\u00d7" + std::to_string(p.at("height").get<int>()));
-            r.passes.push_back({p.at("width"), p.at("height"), optionalNumber(p.at("score")),
-                                optionalNumber(p.at("seconds"))});
+            r.passes.push_back(
+                {p.at("width"), p.at("height"), optionalNumber(p.at("score")), optionalNumber(p.at("seconds"))});
         }
         out.push_back(std::move(r));
     }
@@ -228,7 +228,9 @@ TEST(CliHistory, BadArgumentsAndUnknownRunsGetClearErrors) {
         {{"compare", "1", "2", "3"}, 2, "vantor-cli: wrong arguments for 'compare'\nusage:"},
         {{"compare", "1", "two"}, 2, "vantor-cli: 'two' is not a run number (vantor-cli history lists the runs)\n"},
         {{"compare", "0", "1"}, 2, "vantor-cli: '0' is not a run number"},
-        {{"compare", "1", "9"}, 1, "vantor-cli: there is no run 9 in the history (vantor-cli history lists the runs)\n"},
+        {{"compare", "1", "9"},
+         1,
+         "vantor-cli: there is no run 9 in the history (vantor-cli history lists the runs)\n"},
         {{"export"}, 2, "vantor-cli: wrong arguments for 'export'\nusage:"},
         {{"export", "1"}, 2, "vantor-cli: wrong arguments for 'export'\nusage:"},
         {{"export", "--format"}, 2, "vantor-cli: wrong arguments for 'export'\nusage:"},
@@ -266,12 +268,25 @@ protected:
         ASSERT_TRUE(sim.ok) << "scripts/make-sim-install failed";
         std::filesystem::create_directories(sim.dir.path() + "Reports/");
         RegistryHive hive(sim.hive());
-        const std::map<std::string, std::string> settings = {
-            {"Programversion", "1.3"}, {"Addinfo", "0"},     {"Donate", "1"},       {"NoErrorWarning", "0"},
-            {"640", "1"},              {"800", "1"},         {"Detail", "1"},       {"AFLevel", "Sys"},
-            {"AALevel", "1"},          {"DXLevel", "90"},    {"Heapsize", "64000"}, {"Refresh", "60"},
-            {"Demo", "1"},             {"FastZ", "0"},       {"Save Info", "1"},    {"CPU", "Test CPU 3 GHz"},
-            {"VGA", "Test VGA"},       {"Note", "history"},  {"ResultPath", sim.dir.path() + "Reports/"}};
+        const std::map<std::string, std::string> settings = {{"Programversion", "1.3"},
+                                                             {"Addinfo", "0"},
+                                                             {"Donate", "1"},
+                                                             {"NoErrorWarning", "0"},
+                                                             {"640", "1"},
+                                                             {"800", "1"},
+                                                             {"Detail", "1"},
+                                                             {"AFLevel", "Sys"},
+                                                             {"AALevel", "1"},
+                                                             {"DXLevel", "90"},
+                                                             {"Heapsize", "64000"},
+                                                             {"Refresh", "60"},
+                                                             {"Demo", "1"},
+                                                             {"FastZ", "0"},
+                                                             {"Save Info", "1"},
+                                                             {"CPU", "Test CPU 3 GHz"},
+                                                             {"VGA", "Test VGA"},
+                                                             {"Note", "history"},
+                                                             {"ResultPath", sim.dir.path() + "Reports/"}};
         for (auto& [name, value] : settings)
             ASSERT_TRUE(hive.setString(RegRoot::LocalMachine, "\\SOFTWARE\\Quorvane\\Vantor", name, value));
         sim.startSteam();
@@ -308,8 +323,8 @@ TEST_F(CliRunHistory, AFinishedRunIsStoredWithItsScoresSettingsHardwareAndPassTi
     }
     const std::vector<NamedValue> hardware = {{"CPU", "Test CPU 3 GHz"}, {"VGA", "Test VGA"}};
     EXPECT_EQ(r.hardware, hardware);
-    const std::map<std::string, std::string> expected = {{"detail", "Maximum"}, {"note", "history"},
-                                                         {"fastZ", "Disabled"}, {"debug", "no"}};
+    const std::map<std::string, std::string> expected = {
+        {"detail", "Maximum"}, {"note", "history"}, {"fastZ", "Disabled"}, {"debug", "no"}};
     for (const auto& [name, value] : expected) {
         const auto it = std::find_if(r.settings.begin(), r.settings.end(), [&](auto& v) { return v.name == name; });
         ASSERT_NE(it, r.settings.end()) << name;

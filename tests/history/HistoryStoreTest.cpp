@@ -35,7 +35,9 @@ StoredRun sampleRun(const std::string& demo, double base) {
     r.report = "/home/u/Reports/result_12_11_26_01_40_12.htm";
     r.settings = {{"demo", demo}, {"detail", "Maximum"}, {"note", "clean boot, \"quoted\"\nsecond line"}};
     r.hardware = {{"CPU", "Ryzen 7"}, {"VGA", "RX 7800"}};
-    r.passes = {{640, 480, base, 10.5}, {640, 480, base + 1.25, 9.75}, {800, 600, std::nullopt, 3.0},
+    r.passes = {{640, 480, base, 10.5},
+                {640, 480, base + 1.25, 9.75},
+                {800, 600, std::nullopt, 3.0},
                 {1024, 768, base / 3, std::nullopt}};
     return r;
 }
@@ -130,8 +132,7 @@ TEST(HistoryStore, ANewerOrDamagedFileIsKeptAsideAndANewHistoryStarted) {
         const char* says;
     };
     const std::vector<Case> cases = {
-        {"not a database", [](const std::string& p) { writeFile(p, std::string(8192, 'x')); }, "damaged",
-         "is damaged"},
+        {"not a database", [](const std::string& p) { writeFile(p, std::string(8192, 'x')); }, "damaged", "is damaged"},
         {"newer schema",
          [](const std::string& p) {
              {
@@ -229,8 +230,7 @@ TEST(HistoryStore, AWriteCutShortByAKillLeavesTheEarlierRunsAndAUsableFile) {
             StoredRun huge = sampleRun("Huge", 99);
             huge.passes.assign(1'000'000, StoredPass{640, 480, 99.0, 10.0});
             store.add(huge);
-        } catch (...) {
-        }
+        } catch (...) {}
         ::_exit(0);
     }
     // Killed as soon as the log holds 1 MiB of the transaction.

@@ -85,10 +85,10 @@ TEST(RunComparison, ResolutionsOfEitherRunSmallestFirstWithoutAVerdictWhereOneHa
     b.id = 7;
     b.passes = second;
     const std::string text = comparisonText(a, b);
-    EXPECT_EQ(lineOf(text, "640\u00d7480"),
-              "640\u00d7480      200.00            220.00            +10.0%      faster")
+    EXPECT_EQ(lineOf(text, "640\u00d7480"), "640\u00d7480      200.00            220.00            +10.0%      faster")
         << text;
-    EXPECT_EQ(lineOf(text, "800\u00d7600"), "800\u00d7600      -                 150.00            -           only in run 7")
+    EXPECT_EQ(lineOf(text, "800\u00d7600"),
+              "800\u00d7600      -                 150.00            -           only in run 7")
         << text;
     EXPECT_EQ(lineOf(text, "1280\u00d71024"),
               "1280\u00d71024    60.50 \u00b11.2%       -                 -           only in run 3")
