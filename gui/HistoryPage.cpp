@@ -148,7 +148,8 @@ void ScoreChart::paintEvent(QPaintEvent*) {
 
     // Bars, one group per resolution.
     const double groupWidth = plot.width() / static_cast<double>(categories_.size());
-    const double barWidth = std::min(36.0, groupWidth * 0.8 / static_cast<double>(std::max<std::size_t>(1, series_.size())));
+    const double barWidth =
+        std::min(36.0, groupWidth * 0.8 / static_cast<double>(std::max<std::size_t>(1, series_.size())));
     for (std::size_t c = 0; c < categories_.size(); ++c) {
         const double centre = plot.left() + groupWidth * (static_cast<double>(c) + 0.5);
         const double start = centre - barWidth * static_cast<double>(series_.size()) / 2.0;
@@ -196,22 +197,24 @@ HistoryPage::HistoryPage(std::string historyPath, QWidget* parent) : QWidget(par
     message_->setWordWrap(true);
     body->addWidget(message_);
 
-    runs_ = table({tr("Run"), tr("Time (UTC)"), tr("Demo"), tr("Detail"), tr("Mean FPS per resolution")}, "HistoryRuns");
+    runs_ =
+        table({tr("Run"), tr("Time (UTC)"), tr("Demo"), tr("Detail"), tr("Mean FPS per resolution")}, "HistoryRuns");
     runs_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     runs_->setSortingEnabled(true);
     runs_->horizontalHeader()->setStretchLastSection(true);
-    body->addWidget(runs_, 3);
+    body->addWidget(runs_, 2);
     connect(runs_, &QTableWidget::itemSelectionChanged, this, [this] { selectionChanged(); });
 
     auto* row = new QHBoxLayout;
     row->setSpacing(10);
-    comparison_ = table({tr("Resolution"), tr("Older"), tr("Newer"), tr("Difference"), tr("Verdict")}, "HistoryComparison");
+    comparison_ =
+        table({tr("Resolution"), tr("Older"), tr("Newer"), tr("Difference"), tr("Verdict")}, "HistoryComparison");
     comparison_->setSelectionMode(QAbstractItemView::NoSelection);
     comparison_->horizontalHeader()->setStretchLastSection(true);
     row->addWidget(comparison_, 3);
     chart_ = new ScoreChart;
     row->addWidget(chart_, 2);
-    body->addLayout(row, 2);
+    body->addLayout(row, 3);
 }
 
 QString HistoryPage::message() const { return message_->text(); }
@@ -273,7 +276,8 @@ void HistoryPage::selectionChanged() {
     comparison_->clearContents();
     comparison_->setRowCount(0);
     if (chosen.empty()) {
-        comparison_->setHorizontalHeaderLabels({tr("Resolution"), tr("Older"), tr("Newer"), tr("Difference"), tr("Verdict")});
+        comparison_->setHorizontalHeaderLabels(
+            {tr("Resolution"), tr("Older"), tr("Newer"), tr("Difference"), tr("Verdict")});
         chart_->setData({}, {});
         return;
     }

@@ -257,7 +257,9 @@ auto HistoryStore::guarded(F&& f) -> decltype(f()) {
     }
 }
 
-std::int64_t HistoryStore::add(const StoredRun& run) {
+std::int64_t HistoryStore::add(const StoredRun& run) { return addAll({run}); }
+
+std::int64_t HistoryStore::addAll(const std::vector<StoredRun>& runs) {
     if (!db_) {
         create_ = true;
         openFile(true);
@@ -267,29 +269,32 @@ std::int64_t HistoryStore::add(const StoredRun& run) {
         try {
             Statement head(
                 db_, "INSERT INTO runs(time, started, version, demo, status, report) VALUES(?1, ?2, ?3, ?4, ?5, ?6);");
-            head.bind(1, run.time).bind(2, run.started).bind(3, run.version).bind(4, run.demo);
-            head.bind(5, run.status).bind(6, run.report).run();
-            const std::int64_t id = sqlite3_last_insert_rowid(db_);
             Statement pass(db_,
                            "INSERT INTO passes(run_id, position, width, height, score, seconds) "
                            "VALUES(?1, ?2, ?3, ?4, ?5, ?6);");
-            std::int64_t position = 0;
-            for (const auto& p : run.passes) {
-                pass.bind(1, id).bind(2, position++).bind(3, std::int64_t{p.width}).bind(4, std::int64_t{p.height});
-                pass.bind(5, p.score).bind(6, p.seconds).run();
-            }
             Statement value(db_,
                             "INSERT INTO run_values(run_id, kind, position, name, value) VALUES(?1, ?2, ?3, ?4, ?5);");
-            for (const auto& [kind, values] :
-                 {std::pair{"setting", &run.settings}, std::pair{"hardware", &run.hardware}}) {
-                position = 0;
-                for (const auto& v : *values)
-                    value.bind(1, id)
-                        .bind(2, std::string(kind))
-                        .bind(3, position++)
-                        .bind(4, v.name)
-                        .bind(5, v.value)
-                        .run();
+            std::int64_t id = 0;
+            for (const StoredRun& run : runs) {
+                head.bind(1, run.time).bind(2, run.started).bind(3, run.version).bind(4, run.demo);
+                head.bind(5, run.status).bind(6, run.report).run();
+                id = sqlite3_last_insert_rowid(db_);
+                std::int64_t position = 0;
+                for (const auto& p : run.passes) {
+                    pass.bind(1, id).bind(2, position++).bind(3, std::int64_t{p.width}).bind(4, std::int64_t{p.height});
+                    pass.bind(5, p.score).bind(6, p.seconds).run();
+                }
+                for (const auto& [kind, values] :
+                     {std::pair{"setting", &run.settings}, std::pair{"hardware", &run.hardware}}) {
+                    position = 0;
+                    for (const auto& v : *values)
+                        value.bind(1, id)
+                            .bind(2, std::string(kind))
+                            .bind(3, position++)
+                            .bind(4, v.name)
+                            .bind(5, v.value)
+                            .run();
+                }
             }
             exec(db_, "COMMIT;");
             return id;

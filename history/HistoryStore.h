@@ -75,6 +75,8 @@ public:
     // Stores the run in one transaction and returns its id. Damage found while
     // writing puts the file aside and stores the run in a new one.
     std::int64_t add(const StoredRun& run);
+    // Several runs in one transaction (imports, benchmarks); the last one's id.
+    std::int64_t addAll(const std::vector<StoredRun>& runs);
 
     // Every run, oldest first: head and scores (the history list).
     std::vector<RunListing> list();

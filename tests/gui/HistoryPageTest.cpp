@@ -77,7 +77,8 @@ protected:
     }
     static std::vector<qlonglong> ids(QTableWidget* t) {
         std::vector<qlonglong> out;
-        for (int row = 0; row < t->rowCount(); ++row) out.push_back(t->item(row, 0)->data(Qt::DisplayRole).toLongLong());
+        for (int row = 0; row < t->rowCount(); ++row)
+            out.push_back(t->item(row, 0)->data(Qt::DisplayRole).toLongLong());
         return out;
     }
     static QString cell(QTableWidget* t, int row, int col) {
@@ -102,10 +103,16 @@ TEST_F(HistoryPageTest, RunsAreListedSortableAndTwoSelectedAreComparedAndCharted
         HistoryStore store(historyFile());
         for (int i = 0; i < 8; ++i)
             store.add(runWith("Quorvane - Coast", {{640, 480, 200.0 + i, 10.0}, {1024, 768, 100.0 + i, 12.0}}));
-        store.add(runWith("Quorvane - Canals", {{640, 480, 150, 9.0}, {640, 480, 151, 9.0}, {1024, 768, 80, 11.0},
-                                                {1024, 768, 80.5, 11.0}, {1600, 1200, 40, 20.0}}));
-        store.add(runWith("Quorvane - Canals", {{640, 480, 165, 9.0}, {640, 480, 166, 9.0}, {1024, 768, 80.2, 11.0},
-                                                {1024, 768, 80.6, 11.0}, {1920, 1080, 35, 20.0}}));
+        store.add(runWith("Quorvane - Canals", {{640, 480, 150, 9.0},
+                                                {640, 480, 151, 9.0},
+                                                {1024, 768, 80, 11.0},
+                                                {1024, 768, 80.5, 11.0},
+                                                {1600, 1200, 40, 20.0}}));
+        store.add(runWith("Quorvane - Canals", {{640, 480, 165, 9.0},
+                                                {640, 480, 166, 9.0},
+                                                {1024, 768, 80.2, 11.0},
+                                                {1024, 768, 80.6, 11.0},
+                                                {1920, 1080, 35, 20.0}}));
     }
     start();
     HistoryPage* page = openHistory();
@@ -139,10 +146,8 @@ TEST_F(HistoryPageTest, RunsAreListedSortableAndTwoSelectedAreComparedAndCharted
     EXPECT_EQ(chart->categories(),
               (std::vector<QString>{QString::fromUtf8("640\u00d7480"), QString::fromUtf8("1024\u00d7768"),
                                     QString::fromUtf8("1600\u00d71200"), QString::fromUtf8("1920\u00d71080")}));
-    EXPECT_EQ(chart->series()[0].values,
-              (std::vector<std::optional<double>>{150.5, 80.25, 40.0, std::nullopt}));
-    EXPECT_EQ(chart->series()[1].values,
-              (std::vector<std::optional<double>>{165.5, 80.4, std::nullopt, 35.0}));
+    EXPECT_EQ(chart->series()[0].values, (std::vector<std::optional<double>>{150.5, 80.25, 40.0, std::nullopt}));
+    EXPECT_EQ(chart->series()[1].values, (std::vector<std::optional<double>>{165.5, 80.4, std::nullopt, 35.0}));
     EXPECT_FALSE(chart->grab().isNull());
 
     // One run: its scores alone.
