@@ -37,15 +37,17 @@ int main(int argc, char** argv) {
         r.demo = demos[i % 3];
         r.status = "The benchmarking is successful.";
         r.report = "/home/user/Reports/result_12_11_26_01_40_12.htm";
-        r.settings = {{"demo", r.demo}, {"detail", "Maximum"},  {"antialiasing", "4×"}, {"filtering", "Anisotropic 8×"},
-                      {"directx", "DirectX 9"}, {"heapsize", "256 MB"}, {"refresh", "60 Hz"}, {"fastZ", "Enabled"},
-                      {"note", "bench"}, {"debug", "no"}};
+        r.settings = {
+            {"demo", r.demo},         {"detail", "Maximum"},  {"antialiasing", "4×"}, {"filtering", "Anisotropic 8×"},
+            {"directx", "DirectX 9"}, {"heapsize", "256 MB"}, {"refresh", "60 Hz"},   {"fastZ", "Enabled"},
+            {"note", "bench"},        {"debug", "no"}};
         r.hardware = {{"CPU", "Test CPU 3 GHz"}, {"VGA", "Test VGA"}};
         const int first = static_cast<int>(i % 3), last = first + 3 + static_cast<int>(i % 4);
         const int passes = 1 + static_cast<int>(i % 3);
         for (int res = first; res < last && res < 6; ++res)
             for (int p = 0; p < passes; ++p)
-                r.passes.push_back({widths[res], heights[res], 300.0 / (res + 1) * noise(random), 12.0 * noise(random)});
+                r.passes.push_back(
+                    {widths[res], heights[res], 300.0 / (res + 1) * noise(random), 12.0 * noise(random)});
         runs.push_back(std::move(r));
     }
     try {
