@@ -168,9 +168,12 @@ void ScoreChart::paintEvent(QPaintEvent*) {
                            Qt::AlignHCenter | Qt::AlignBottom, label);
             }
         }
+        // A label wider than its group gets a smaller font before it is cut.
         p.setPen(style::kSoftText);
+        p.setFont(style::font(fm.horizontalAdvance(categories_[c]) > groupWidth ? 7 : 8));
         p.drawText(QRectF(centre - groupWidth / 2, plot.bottom() + 4, groupWidth, fm.height()), Qt::AlignHCenter,
-                   fm.elidedText(categories_[c], Qt::ElideRight, static_cast<int>(groupWidth)));
+                   p.fontMetrics().elidedText(categories_[c], Qt::ElideRight, static_cast<int>(groupWidth)));
+        p.setFont(style::font(8));
     }
 }
 
