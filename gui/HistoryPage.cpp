@@ -168,11 +168,13 @@ void ScoreChart::paintEvent(QPaintEvent*) {
                            Qt::AlignHCenter | Qt::AlignBottom, label);
             }
         }
-        // A label wider than its group gets a smaller font before it is cut.
+        // A label wider than its group gets a smaller font and may reach into
+        // the gaps beside it before it is cut.
         p.setPen(style::kSoftText);
         p.setFont(style::font(fm.horizontalAdvance(categories_[c]) > groupWidth ? 7 : 8));
-        p.drawText(QRectF(centre - groupWidth / 2, plot.bottom() + 4, groupWidth, fm.height()), Qt::AlignHCenter,
-                   p.fontMetrics().elidedText(categories_[c], Qt::ElideRight, static_cast<int>(groupWidth)));
+        const double room = std::min(groupWidth * 1.25, plot.width());
+        p.drawText(QRectF(centre - room / 2, plot.bottom() + 4, room, fm.height()), Qt::AlignHCenter | Qt::TextDontClip,
+                   p.fontMetrics().elidedText(categories_[c], Qt::ElideRight, static_cast<int>(room)));
         p.setFont(style::font(8));
     }
 }
