@@ -335,7 +335,8 @@ TEST_F(CliRunHistory, AFinishedRunIsStoredWithItsScoresSettingsHardwareAndPassTi
 TEST_F(CliRunHistory, AHistoryThatCannotBeWrittenIsShownAndTheRunKeepsItsReport) {
     // The data folder is a file: the history's folder cannot be made.
     writeFile(sim.dir.path() + "datafile", "not a folder");
-    Cli run = cli({"run", "--json"}, {"XDG_DATA_HOME=" + sim.dir.path() + "datafile"});
+    const std::string log = sim.dir.path() + "debug.log";
+    Cli run = cli({"run", "--json", "--log", log}, {"XDG_DATA_HOME=" + sim.dir.path() + "datafile"});
     ASSERT_EQ(run.wait(), 0) << run.out() << run.err();
     const auto summary = nlohmann::json::parse(run.out());
     EXPECT_EQ(summary["succeeded"], true);
@@ -343,4 +344,6 @@ TEST_F(CliRunHistory, AHistoryThatCannotBeWrittenIsShownAndTheRunKeepsItsReport)
     const std::string status = summary["status"];
     EXPECT_EQ(status.rfind("The benchmarking is successful. The run could not be stored in the history: ", 0), 0u)
         << status;
+    EXPECT_NE(readFile(log).find("\r\n>>> ERROR <<< The run could not be stored in the history: "), std::string::npos)
+        << readFile(log);
 }

@@ -207,6 +207,31 @@ TEST(HistoryStore, ReadingADamagedFileKeepsItAsideWithoutStartingAFile) {
     EXPECT_EQ(asideFiles(dir.path()).size(), 1u);
 }
 
+// Reading does not look at every page first: the broken one shows up in the
+// middle of the list, which then ends empty with the file kept aside.
+TEST(HistoryStore, ABrokenPageFoundWhileReadingKeepsTheFileAside) {
+    TempDir dir;
+    const std::string path = dir / "history.db";
+    {
+        HistoryStore s(path);
+        StoredRun big = sampleRun("Coast", 90);
+        big.passes.assign(3000, StoredPass{640, 480, 90.0, 10.0});
+        s.add(big);
+    }
+    std::string bytes = readFile(path);
+    ASSERT_GT(bytes.size(), 8u * 4096);
+    for (std::size_t i = 6 * 4096; i < 8 * 4096; ++i) bytes[i] = static_cast<char>(i * 13);
+    writeFile(path, bytes);
+
+    HistoryStore store(path, false);
+    EXPECT_EQ(store.notice(), "");
+    EXPECT_TRUE(store.list().empty());
+    EXPECT_NE(store.notice().find("is damaged"), std::string::npos) << store.notice();
+    ASSERT_EQ(asideFiles(dir.path()).size(), 1u);
+    EXPECT_EQ(readFile(asideFiles(dir.path())[0].string()), bytes);
+    EXPECT_FALSE(fs::exists(path));
+}
+
 // SQLite's own guarantee, shown once: a process killed in the middle of its
 // transaction (its log already holding pages of it) leaves the runs stored
 // before it whole and the file usable.
