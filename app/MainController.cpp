@@ -69,6 +69,13 @@ MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop
       options_(ctx_, config_, demos_),
       debugMode_(ctx_, diagTool_, launcher_, sequencer_) {
     opener_->ctx = &ctx_;
+    // A resolution's first pass is estimated from the history of its demo and size.
+    sequencer_.estimate().history = [](const std::string& demo, int width,
+                                       int height) -> std::optional<RunEstimate::Duration> {
+        const auto seconds = typicalPassSeconds(historyFilePath(), demo, width, height);
+        if (!seconds) return std::nullopt;
+        return std::chrono::duration_cast<RunEstimate::Duration>(std::chrono::duration<double>(*seconds));
+    };
     ctx_.shellOpen = [link = opener_](const std::string& target) {
         shellOpen(target, [link, target](const std::string& error) {
             if (error.empty()) return;
@@ -377,8 +384,8 @@ void MainController::storeFinishedRun() {
     } catch (const SettingsError&) {
         // A value of another type is left out; the run is stored all the same.
     }
-    const HistoryOutcome outcome =
-        storeRun(historyFilePath(), storedRunOf(summary, report_.passScores(), ctx_.run.DebugMode, hardware));
+    const HistoryOutcome outcome = storeRun(
+        historyFilePath(), storedRunOf(summary, report_.passScores(), ctx_.run.Passes, ctx_.run.DebugMode, hardware));
     auto tell = [this](const std::string& text) {
         ctx_.log.append(std::string(kErrorPrefix) + text);
         ctx_.view.setStatus(ctx_.view.status() + " " + text);

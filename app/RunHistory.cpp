@@ -26,8 +26,8 @@ std::string historyFilePath() {
     return folder.empty() ? std::string() : folder + kHistoryFileName;
 }
 
-StoredRun storedRunOf(const RunSummary& summary, const std::vector<PassScore>& passes, bool debugMode,
-                      const std::vector<NamedValue>& hardware) {
+StoredRun storedRunOf(const RunSummary& summary, const std::vector<PassScore>& passes, const PassPolicy& policy,
+                      bool debugMode, const std::vector<NamedValue>& hardware) {
     StoredRun run;
     run.time = utcTimeText();
     run.started = summary.started;
@@ -45,16 +45,23 @@ StoredRun storedRunOf(const RunSummary& summary, const std::vector<PassScore>& p
                     {"refresh", s.refresh},
                     {"fastZ", s.fastZ ? "Enabled" : "Disabled"},
                     {"note", s.note},
+                    {"passes", std::to_string(policy.passes)},
+                    {"adaptive", policy.adaptive ? "yes" : "no"},
+                    {"threshold", std::to_string(policy.thresholdPercent) + "%"},
+                    {"cap", std::to_string(policy.cap)},
                     {"debug", debugMode ? "yes" : "no"}};
     run.hardware = hardware;
-    // The summary's passes are the report's, in the same order, less those of
-    // a width it does not know: each takes the wall time of the next report
-    // pass of its width.
+    // The summary's passes are the report's, in the same order, less those
+    // without a resolution: each takes the wall time of the next report pass of
+    // its resolution.
     std::size_t next = 0;
     for (const auto& p : summary.passes) {
         StoredPass stored{p.width, p.height, scoreOf(p.score), std::nullopt};
-        const std::string width = std::to_string(p.width);
-        while (next < passes.size() && passes[next].width != width) ++next;
+        auto sameSize = [&p](const PassScore& pass) {
+            const auto r = resolutionOfPass(pass);
+            return r && r->width == p.width && r->height == p.height;
+        };
+        while (next < passes.size() && !sameSize(passes[next])) ++next;
         if (next < passes.size()) {
             if (!debugMode && passes[next].seconds > 0) stored.seconds = passes[next].seconds;
             ++next;
@@ -62,6 +69,16 @@ StoredRun storedRunOf(const RunSummary& summary, const std::vector<PassScore>& p
         run.passes.push_back(stored);
     }
     return run;
+}
+
+std::optional<double> typicalPassSeconds(const std::string& path, const std::string& demo, int width, int height) {
+    if (path.empty()) return std::nullopt;
+    try {
+        HistoryStore store(path, false);
+        return store.typicalPassSeconds(demo, width, height);
+    } catch (const std::exception&) {
+        return std::nullopt;  // an estimate without the history
+    }
 }
 
 HistoryOutcome storeRun(const std::string& path, const StoredRun& run) {

@@ -167,12 +167,10 @@ void MainWindow::ensureMenuItems(int group) {
         const char* name;
         int page;  // -1: help, -2: About, -3: History
     };
-    static const Item group1[] = {{"Path && information", "Group1Items0", 0},
-                                  {"Resolution && detail", "Group1Items1", 1},
-                                  {"Filters && demos", "Group1Items2", 2},
-                                  {"Miscellaneous", "Group1Items3", 3},
-                                  {"Passes && results", "Group1Items4", 7},
-                                  {"History", "Group1Items5", -3}};
+    static const Item group1[] = {
+        {"Path && information", "Group1Items0", 0}, {"Resolution && detail", "Group1Items1", 1},
+        {"Filters && demos", "Group1Items2", 2},    {"Miscellaneous", "Group1Items3", 3},
+        {"Passes && results", "Group1Items4", 7},   {"History", "Group1Items5", -3}};
     static const Item group3[] = {{"Benchmark help", "Group3Items0", -1},
                                   {"Debug program", "Group3Items1", 5},
                                   {"Our Sponsor", "Group3Items2", 4},

@@ -18,7 +18,7 @@ struct PassScore {
     std::string width;  // CurrentWidth of the pass
     bool found = false;
     std::string score;
-    int height = 0;  // CurrentHeight of the pass; 0: the classic height of the width
+    int height = 0;      // CurrentHeight of the pass; 0: the classic height of the width
     double seconds = 0;  // wall time since the report began or the pass before ended
 };
 

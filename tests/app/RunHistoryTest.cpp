@@ -2,6 +2,13 @@
 // time from the report's pass of the same width, none in debug mode.
 #include "app/RunHistory.h"
 
+#include "app/MainController.h"
+#include "platform/MemoryRegistry.h"
+#include "platform/PlainEventLoop.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/FakeProcesses.h"
+#include "tests/support/FakeView.h"
+
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -25,19 +32,23 @@ RunSummary summaryOf(std::vector<PassSummary> passes) {
 
 }  // namespace
 
-TEST(RunHistory, PassesTakeTheirScoresAndTheWallTimeOfTheReportPassOfTheirWidth) {
-    // The report knows a pass of a width the summary leaves out (1920): the
+TEST(RunHistory, PassesTakeTheirScoresAndTheWallTimeOfTheReportPassOfTheirSize) {
+    // The report knows a pass the summary leaves out (no resolution): the
     // passes after it keep their own times.
-    const std::vector<PassScore> report = {{"640", true, " 120.50", 11.0},
-                                           {"1920", true, "60.00", 30.0},
-                                           {"800", false, "", 12.0},
-                                           {"1024", true, "80.25x", 13.0}};
+    const std::vector<PassScore> report = {{"640", true, " 120.50", 0, 11.0},   {"", true, "60.00", 0, 30.0},
+                                           {"800", false, "", 0, 12.0},         {"1024", true, "80.25x", 0, 13.0},
+                                           {"1920", true, "44.00", 1080, 14.0}, {"1920", true, "45.00", 1080, 15.0}};
     const RunSummary summary = summaryOf({{640, 480, "640\u00d7480", "120.50"},
                                           {800, 600, "800\u00d7600", std::nullopt},
-                                          {1024, 768, "1024\u00d7768", "80.25x"}});
+                                          {1024, 768, "1024\u00d7768", "80.25x"},
+                                          {1920, 1080, "1920\u00d71080", "44.00"},
+                                          {1920, 1080, "1920\u00d71080", "45.00"}});
     const std::vector<NamedValue> hardware = {{"CPU", "Test CPU"}};
+    PassPolicy policy;
+    policy.passes = 2;
+    policy.adaptive = true;
 
-    const StoredRun run = storedRunOf(summary, report, false, hardware);
+    const StoredRun run = storedRunOf(summary, report, policy, false, hardware);
     EXPECT_EQ(run.demo, "Quorvane - Coast");
     EXPECT_EQ(run.version, VANTOR_VERSION);
     EXPECT_EQ(run.started, summary.started);
@@ -47,22 +58,27 @@ TEST(RunHistory, PassesTakeTheirScoresAndTheWallTimeOfTheReportPassOfTheirWidth)
     const std::vector<StoredPass> passes = {{640, 480, 120.5, 11.0},
                                             {800, 600, std::nullopt, 12.0},
                                             // A score that is not a number is no score.
-                                            {1024, 768, std::nullopt, 13.0}};
+                                            {1024, 768, std::nullopt, 13.0},
+                                            {1920, 1080, 44.0, 14.0},
+                                            {1920, 1080, 45.0, 15.0}};
     EXPECT_EQ(run.passes, passes);
-    EXPECT_NE(std::find(run.settings.begin(), run.settings.end(), NamedValue{"fastZ", "Enabled"}), run.settings.end());
-    EXPECT_NE(std::find(run.settings.begin(), run.settings.end(), NamedValue{"debug", "no"}), run.settings.end());
+    auto has = [](const StoredRun& r, const NamedValue& v) {
+        return std::find(r.settings.begin(), r.settings.end(), v) != r.settings.end();
+    };
+    for (const NamedValue& v : std::vector<NamedValue>{
+             {"fastZ", "Enabled"}, {"passes", "2"}, {"adaptive", "yes"}, {"threshold", "3%"}, {"debug", "no"}})
+        EXPECT_TRUE(has(run, v)) << v.name;
 
     // Debug mode slows its passes down: their times say nothing about a run.
-    const StoredRun debug = storedRunOf(summary, report, true, {});
+    const StoredRun debug = storedRunOf(summary, report, policy, true, {});
     for (const auto& p : debug.passes) EXPECT_FALSE(p.seconds);
-    EXPECT_NE(std::find(debug.settings.begin(), debug.settings.end(), NamedValue{"debug", "yes"}),
-              debug.settings.end());
+    EXPECT_TRUE(has(debug, {"debug", "yes"}));
 }
 
 TEST(RunHistory, StoreRunReportsWhyARunWasNotStored) {
     TempDir dir;
     writeFile(dir / "file", "a file where the folder should be");
-    const StoredRun run = storedRunOf(summaryOf({{640, 480, "640\u00d7480", "100.00"}}), {}, false, {});
+    const StoredRun run = storedRunOf(summaryOf({{640, 480, "640\u00d7480", "100.00"}}), {}, PassPolicy{}, false, {});
 
     const HistoryOutcome blocked = storeRun(dir / "file/history.db", run);
     EXPECT_EQ(blocked.id, 0);
@@ -75,4 +91,31 @@ TEST(RunHistory, StoreRunReportsWhyARunWasNotStored) {
     EXPECT_EQ(stored.id, 1);
     EXPECT_EQ(stored.error, "");
     EXPECT_EQ(HistoryStore(dir / "data/history.db").run(1)->passes, run.passes);
+}
+
+// The time estimate's source for a resolution's first pass: the stored passes
+// of the same demo and size in the user's history.
+TEST(RunHistory, TheRunEstimateTakesAFirstPassFromTheHistory) {
+    TempDir dir;
+    const char* previous = std::getenv("XDG_DATA_HOME");
+    const std::string restore = previous ? previous : "";
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    {
+        StoredRun r = storedRunOf(summaryOf({}), {}, PassPolicy{}, false, {});
+        r.passes = {{640, 480, 100.0, 20.0}, {640, 480, 101.0, 22.0}, {800, 600, 90.0, 31.5}};
+        HistoryStore(historyFilePath()).add(r);
+    }
+    FakeView view;
+    FakeDialogs dialogs;
+    PlainEventLoop loop;
+    MemoryRegistry reg;
+    FakeProcesses processes;
+    MainController controller(view, dialogs, loop, reg, processes);
+    const auto& source = controller.sequencer().estimate().history;
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source("Quorvane - Coast", 640, 480), std::chrono::milliseconds(21000));
+    EXPECT_EQ(source("Quorvane - Coast", 800, 600), std::chrono::milliseconds(31500));
+    EXPECT_EQ(source("Quorvane - Coast", 1024, 768), std::nullopt);
+    EXPECT_EQ(source("Quorvane - Canals", 640, 480), std::nullopt);
+    ::setenv("XDG_DATA_HOME", restore.c_str(), 1);
 }
