@@ -168,11 +168,10 @@ void ScoreChart::paintEvent(QPaintEvent*) {
                            Qt::AlignHCenter | Qt::AlignBottom, label);
             }
         }
-        // A label wider than its group gets a smaller font and may reach into
-        // the gaps beside it before it is cut.
+        // A label wider than its group gets a smaller font before it is cut.
         p.setPen(style::kSoftText);
         p.setFont(style::font(fm.horizontalAdvance(categories_[c]) > groupWidth ? 7 : 8));
-        const double room = std::min(groupWidth * 1.25, plot.width());
+        const double room = groupWidth;
         p.drawText(QRectF(centre - room / 2, plot.bottom() + 4, room, fm.height()), Qt::AlignHCenter | Qt::TextDontClip,
                    p.fontMetrics().elidedText(categories_[c], Qt::ElideRight, static_cast<int>(room)));
         p.setFont(style::font(8));
@@ -208,18 +207,18 @@ HistoryPage::HistoryPage(std::string historyPath, QWidget* parent) : QWidget(par
     runs_->setSortingEnabled(true);
     runs_->horizontalHeader()->setStretchLastSection(true);
     body->addWidget(runs_, 2);
+    runs_->setMinimumHeight(80);
     connect(runs_, &QTableWidget::itemSelectionChanged, this, [this] { selectionChanged(); });
 
-    auto* row = new QHBoxLayout;
-    row->setSpacing(10);
+    // The comparison, then the chart, each the page's full width.
     comparison_ =
         table({tr("Resolution"), tr("Older"), tr("Newer"), tr("Difference"), tr("Verdict")}, "HistoryComparison");
     comparison_->setSelectionMode(QAbstractItemView::NoSelection);
     comparison_->horizontalHeader()->setStretchLastSection(true);
-    row->addWidget(comparison_, 3);
+    body->addWidget(comparison_, 3);
     chart_ = new ScoreChart;
-    row->addWidget(chart_, 2);
-    body->addLayout(row, 3);
+    chart_->setMinimumHeight(130);
+    body->addWidget(chart_, 3);
 }
 
 QString HistoryPage::message() const { return message_->text(); }
