@@ -148,6 +148,13 @@ void GameConfig::fail(const std::string& what) {
     ctx_.view.setStatus(kProgramErrorStatus);
 }
 
+void GameConfig::failedWrite(const std::string& what, const char* file, const std::string& reason) {
+    ctx_.log.append(std::string(kErrorHandlingPrefix) + what);
+    ctx_.view.setStatus(std::string("The Half-Life 2 configuration file ") + file + " could not be written in " +
+                        ctx_.paths.CFGPath + " (" + reason +
+                        "). Benchmark aborted before the game started; your game settings were restored.");
+}
+
 // A journal left by an earlier run (of this program start or of one that was
 // killed) is undone first, so the new run starts from the user's own files.
 bool GameConfig::recoverEarlierRun() {
@@ -221,13 +228,14 @@ bool GameConfig::BackupGameConfig() {
         }
         fileStep();
         if (!ctx_.run.HDDMinimize) ctx_.log.append("Rc exist: changed to old.");
-        if (writeTextFile(cfg + kValveRc, ValveRc())) {
-            fileStep();
-            ctx_.log.append("Rc: file saved.");
-        } else {
-            ctx_.log.append(std::string(kErrorHandlingPrefix) + "Rc save is impossible.");
+        if (const IoResult w = writeTextFile(cfg + kValveRc, ValveRc()); !w) {
+            // The game would run with the user's own settings: no pass is launched.
             writeError_ = true;
+            failedWrite("Rc save is impossible.", kValveRc, w.error);
+            return false;
         }
+        fileStep();
+        ctx_.log.append("Rc: file saved.");
     }
     if (journal_.autoexec) {
         if (!moveFile(cfg + kAutoexec, cfg + kAutoexecBackup)) {
@@ -319,17 +327,16 @@ void GameConfig::WriteDetailConfig(std::function<void(bool ok)> done) {
     if (level == 0 || level == 1) {
         const bool maximum = level == 0;
         run.DetailName = maximum ? "Maximum" : "Minimum";
-        if (writeTextFile(cfg + kAutoexec, withAddedLines(maximum ? MaxSet() : MinSet(), run))) {
-            fileStep();
-        } else {
-            ctx_.log.append(std::string(kErrorHandlingPrefix) + (maximum ? "MaxSet" : "MinSet") +
-                            " save is impossible.");
+        if (const IoResult w = writeTextFile(cfg + kAutoexec, withAddedLines(maximum ? MaxSet() : MinSet(), run)); !w) {
+            // The game would run with the user's own settings: no pass is launched.
             writeError_ = true;
+            failedWrite(std::string(maximum ? "MaxSet" : "MinSet") + " save is impossible.", kAutoexec, w.error);
+            done(false);
+            return;
         }
-        if (!writeError_) {
-            ctx_.log.append(maximum ? "Details: maximum." : "Details: minimum.");
-            ctx_.log.append("Hardware DirectX level: " + dxText);
-        }
+        fileStep();
+        ctx_.log.append(maximum ? "Details: maximum." : "Details: minimum.");
+        ctx_.log.append("Hardware DirectX level: " + dxText);
         done(true);
         return;
     }

@@ -26,13 +26,15 @@ public:
     GameConfig& operator=(const GameConfig&) = delete;
 
     // Run start: clears the write-error flag; keeps the user's files aside and
-    // writes the program's "valve.rc". False when the run cannot go on safely
-    // (the status line and the log say why; nothing of the user's is lost).
+    // writes the program's "valve.rc". False when the run cannot go on safely,
+    // "valve.rc" not written included (the status line and the log say why;
+    // nothing of the user's is lost; the caller restores).
     bool BackupGameConfig();
     void SetFilterLines();
     void SetDXLine();
     // Writes "autoexec.cfg" (and "config.cfg" for the custom level); done(ok)
-    // runs after the 200 ms settle of the custom level. ok false ends the run.
+    // runs after the 200 ms settle of the custom level. ok false ends the run
+    // (also when the maximum or minimum "autoexec.cfg" cannot be written).
     void WriteDetailConfig(std::function<void(bool ok)> done);
     // Puts the user's files back when a run has changed them and they were not
     // restored yet; otherwise does nothing. done runs when finished. A custom
@@ -57,6 +59,8 @@ private:
     bool recoverEarlierRun();
     bool restoreTakenBackupNames();
     void fail(const std::string& what);
+    // A configuration file of the run could not be written: the run ends.
+    void failedWrite(const std::string& what, const char* file, const std::string& reason);
     void writeCustomConfig();
     void finishDetail(bool ok);
     void nextRestoreStep();

@@ -148,7 +148,8 @@ void Sequencer::prepare(std::uint64_t id) {
     report_.StampRun();
     logH("Debug date: " + ctx_.run.StartTime);
     if (!config_.BackupGameConfig()) {
-        endWithoutReport(kProgramErrorStatus, "");
+        // GameConfig has set the status line.
+        endWithoutReport(ctx_.view.status(), "");
         return;
     }
     ctx_.checkpointDebugLog();
@@ -166,7 +167,7 @@ void Sequencer::afterDemo(std::uint64_t id) {
     config_.WriteDetailConfig([this, id](bool ok) {
         if (!current(id)) return;
         if (stopRequested_) return endWithoutReport(kRunStoppedStatus, "Benchmark stopped by the user.");
-        if (!ok) return endWithoutReport(kProgramErrorStatus, "");
+        if (!ok) return endWithoutReport(ctx_.view.status(), "");  // status set by GameConfig
         afterDetail(id);
     });
 }

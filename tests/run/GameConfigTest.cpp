@@ -416,19 +416,34 @@ TEST_F(GameConfigTest, MissingCustomFileIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(folderFiles(t.cfg()), (std::map<std::string, std::string>{{"config.cfg", kUserConfig}}));
 }
 
-TEST_F(GameConfigTest, FailedWritesAreLoggedAndTheUsersFilesComeBack) {
-    // autoexec.cfg cannot be written where a folder of that name is in the way.
-    std::filesystem::create_directories(t.cfg() + "autoexec.cfg/x");
-    put("valve.rc", kUserRc);
-    choose(0, 6, 5, 3);
-    EXPECT_TRUE(prepare());  // the maximum and minimum levels go on
-    EXPECT_EQ(t.log.lines().back(), ">>> ERROR <<< Error handling. MaxSet save is impossible.");
-    EXPECT_TRUE(gc.writeError());
-    restore();
-    EXPECT_EQ(get("valve.rc"), kUserRc);
+// A configuration file that cannot be written ends the run before any launch:
+// the game would otherwise run with the user's own settings.
+TEST_F(GameConfigTest, FailedWritesEndTheRunAndTheUsersFilesComeBack) {
+    struct Case {
+        int detail;
+        const char* logLine;
+    };
+    for (const Case& c : {Case{0, ">>> ERROR <<< Error handling. MaxSet save is impossible."},
+                          Case{1, ">>> ERROR <<< Error handling. MinSet save is impossible."}}) {
+        SCOPED_TRACE(c.detail);
+        // autoexec.cfg cannot be written where a folder of that name is in the way.
+        std::filesystem::create_directories(t.cfg() + "autoexec.cfg/x");
+        put("valve.rc", kUserRc);
+        choose(c.detail, 6, 5, 3);
+        EXPECT_FALSE(prepare());
+        EXPECT_EQ(t.log.lines().back(), c.logLine);
+        EXPECT_TRUE(gc.writeError());
+        EXPECT_NE(t.view.status().find("autoexec.cfg could not be written in " + t.cfg()), std::string::npos)
+            << t.view.status();
+        restore();
+        EXPECT_EQ(get("valve.rc"), kUserRc);
+        EXPECT_FALSE(has("valve_old.rc"));
+        std::filesystem::remove_all(t.cfg() + "autoexec.cfg");
+    }
 
     // The custom level ends the run, with the status of a program error.
     writeFile(t.ctx.paths.BenchPath + "mine.cfg", kCustomBytes);
+    std::filesystem::create_directories(t.cfg() + "autoexec.cfg/x");
     put("config.cfg", kUserConfig);
     chooseCustom(t.ctx.paths.BenchPath + "mine.cfg");
     EXPECT_FALSE(prepare());
@@ -440,21 +455,25 @@ TEST_F(GameConfigTest, FailedWritesAreLoggedAndTheUsersFilesComeBack) {
     EXPECT_FALSE(has("valve_old.rc"));
 }
 
-TEST_F(GameConfigTest, FailedRcWriteSkipsTheDetailLines) {
+TEST_F(GameConfigTest, FailedRcWriteEndsTheRunBeforeTheDetailStep) {
     put("valve.rc", kUserRc);
+    put("autoexec.cfg", kUserAutoexec);
     // Right after the user's valve.rc is moved aside, a folder takes its name.
     gc.onFileStep = [&] {
         if (has("valve_old.rc") && !has("valve.rc")) std::filesystem::create_directories(t.cfg() + "valve.rc/x");
     };
     choose(0, 6, 5, 3);
-    EXPECT_TRUE(prepare());
+    EXPECT_FALSE(prepare());
     EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"Rc exist: changed to old.",
-                                                       ">>> ERROR <<< Error handling. Rc save is impossible.",
-                                                       "Set filters (AF1-AF2/AA): 6,5"}));
+                                                       ">>> ERROR <<< Error handling. Rc save is impossible."}));
+    EXPECT_NE(t.view.status().find("valve.rc could not be written in " + t.cfg()), std::string::npos)
+        << t.view.status();
+    EXPECT_EQ(get("autoexec.cfg"), kUserAutoexec);  // not yet moved aside, never overwritten
     gc.onFileStep = nullptr;
     std::filesystem::remove_all(t.cfg() + "valve.rc");
     restore();
-    EXPECT_EQ(folderFiles(t.cfg()), (std::map<std::string, std::string>{{"valve.rc", kUserRc}}));
+    EXPECT_EQ(folderFiles(t.cfg()),
+              (std::map<std::string, std::string>{{"valve.rc", kUserRc}, {"autoexec.cfg", kUserAutoexec}}));
 }
 
 TEST_F(GameConfigTest, FailedBackupStopsTheRunBeforeTheUsersFileIsOverwritten) {
