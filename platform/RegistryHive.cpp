@@ -19,6 +19,7 @@ namespace {
 
 using hive::Entry;
 using hive::Section;
+using hive::Tree;
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
@@ -66,34 +67,41 @@ std::string makeId(std::string_view root, const std::vector<std::string_view>& p
     return id;
 }
 
-Section* findSection(std::vector<Section>& sections, const std::string& id) {
-    for (auto& s : sections)
-        if (s.id == id) return &s;
-    return nullptr;
+Section* findSection(Tree& tree, const std::string& id) {
+    auto it = tree.byId.find(id);
+    return it == tree.byId.end() ? nullptr : &tree.sections[it->second];
+}
+
+Section& addSection(Tree& tree, std::string header, std::string id) {
+    tree.byId.emplace(id, tree.sections.size());
+    tree.sections.push_back(Section{std::move(header), std::move(id), {}, {}});
+    return tree.sections.back();
 }
 
 Entry* findEntry(Section& section, const std::string& lowerName) {
-    for (auto& e : section.entries)
-        if (e.kind != Entry::Kind::Comment && lower(e.name) == lowerName) return &e;
-    return nullptr;
+    auto it = section.byName.find(lowerName);
+    return it == section.byName.end() ? nullptr : &section.entries[it->second];
+}
+
+void addEntry(Section& section, Entry entry, std::string lowerName) {
+    section.byName.emplace(std::move(lowerName), section.entries.size());
+    section.entries.push_back(std::move(entry));
 }
 
 // The key's section; a missing key is added with its missing parents.
-Section& ensureKey(std::vector<Section>& sections, RegRoot root, const std::vector<std::string_view>& parts) {
+Section& ensureKey(Tree& tree, RegRoot root, const std::vector<std::string_view>& parts) {
     const std::string rootText = rootName(root);
-    if (Section* existing = findSection(sections, makeId(rootText, parts, parts.size()))) return *existing;
+    if (Section* existing = findSection(tree, makeId(rootText, parts, parts.size()))) return *existing;
     std::string header = rootText;
     Section* current = nullptr;
     for (std::size_t level = parts.empty() ? 0 : 1; level <= parts.size(); ++level) {
-        const std::string id = makeId(rootText, parts, level);
+        std::string id = makeId(rootText, parts, level);
         if (level > 0) header += "\\" + std::string(parts[level - 1]);
-        current = findSection(sections, id);
-        if (current) {
+        current = findSection(tree, id);
+        if (current)
             header = current->header;  // a parent keeps the case it was stored with
-        } else {
-            sections.push_back(Section{header, id, {}});
-            current = &sections.back();
-        }
+        else
+            current = &addSection(tree, header, std::move(id));
     }
     return *current;
 }
@@ -162,7 +170,7 @@ bool continues(std::string_view rawLine) {
 
 struct Parsed {
     std::vector<std::string> preamble;
-    std::vector<Section> sections;
+    Tree tree;
 };
 
 // Parses the whole file; false with the reason when it is not a hive this
@@ -192,7 +200,7 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
 
     Section* current = nullptr;
     for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::string where = "line " + std::to_string(i + 1) + ": ";
+        auto where = [i] { return "line " + std::to_string(i + 1) + ": "; };
         const std::string_view raw = lines[i];
         const std::string_view t = trimmed(raw);
         if (t.empty()) continue;
@@ -205,7 +213,7 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
         }
         if (t.front() == '[') {
             if (t.back() != ']' || t.size() < 3 || t[1] == '-') {
-                error = where + "bad key line";
+                error = where() + "bad key line";
                 return false;
             }
             std::string_view header = t.substr(1, t.size() - 2);
@@ -213,38 +221,35 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
             auto root = std::find_if(std::begin(kRoots), std::end(kRoots),
                                      [&](std::string_view r) { return lower(r) == lower(rootPart); });
             if (root == std::end(kRoots)) {
-                error = where + "unknown root key";
+                error = where() + "unknown root key";
                 return false;
             }
             std::vector<std::string_view> parts;
             if (rootPart.size() < header.size()) {
                 parts = components(header.substr(rootPart.size() + 1));
                 if (header.back() == '\\' || header.find("\\\\") != std::string_view::npos) {
-                    error = where + "empty key name";
+                    error = where() + "empty key name";
                     return false;
                 }
             }
-            const std::string id = makeId(*root, parts, parts.size());
-            current = findSection(out.sections, id);
-            if (!current) {
-                out.sections.push_back(Section{std::string(header), id, {}});
-                current = &out.sections.back();
-            }
+            std::string id = makeId(*root, parts, parts.size());
+            current = findSection(out.tree, id);
+            if (!current) current = &addSection(out.tree, std::string(header), std::move(id));
             continue;
         }
         if (t.front() != '"' && t.front() != '@') {
-            error = where + "unexpected text";
+            error = where() + "unexpected text";
             return false;
         }
         if (!current) {
-            error = where + "value outside a key";
+            error = where() + "value outside a key";
             return false;
         }
         std::string name;
         std::size_t pos = 0;
         if (t.front() == '"') {
             if (!parseQuoted(t, pos, name, error)) {
-                error = where + error;
+                error = where() + error;
                 return false;
             }
         } else {
@@ -252,7 +257,7 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
         }
         std::string_view rest = trimmed(t.substr(pos));
         if (rest.empty() || rest.front() != '=') {
-            error = where + "missing '=' after the value name";
+            error = where() + "missing '=' after the value name";
             return false;
         }
         rest = trimmed(rest.substr(1));
@@ -262,11 +267,11 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
         if (!rest.empty() && rest.front() == '"') {
             std::size_t end = 0;
             if (!parseQuoted(rest, end, entry.data, error)) {
-                error = where + error;
+                error = where() + error;
                 return false;
             }
             if (!trimmed(rest.substr(end)).empty()) {
-                error = where + "text after the string";
+                error = where() + "text after the string";
                 return false;
             }
         } else if (hasTypePrefix(rest)) {
@@ -282,25 +287,26 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
                 entry.data += line;
             }
         } else {
-            error = where + "unknown value type";
+            error = where() + "unknown value type";
             return false;
         }
-        if (Entry* same = findEntry(*current, lower(entry.name))) {
+        std::string lowerName = lower(entry.name);
+        if (Entry* same = findEntry(*current, lowerName)) {
             entry.name = same->name;  // a later line replaces the value, as an import would
             *same = std::move(entry);
         } else {
-            current->entries.push_back(std::move(entry));
+            addEntry(*current, std::move(entry), std::move(lowerName));
         }
     }
     return true;
 }
 
-std::string serialize(const std::vector<std::string>& preamble, const std::vector<Section>& sections) {
+std::string serialize(const std::vector<std::string>& preamble, const Tree& tree) {
     std::string out(kHeader);
     out += "\r\n\r\n";
     for (const auto& line : preamble) out += line + "\r\n";
     if (!preamble.empty()) out += "\r\n";
-    for (const auto& s : sections) {
+    for (const auto& s : tree.sections) {
         out += "[" + s.header + "]\r\n";
         for (const auto& e : s.entries) {
             if (e.kind == Entry::Kind::String) {
@@ -341,7 +347,7 @@ void RegistryHive::load() {
         Parsed parsed;
         if (parseHive(bytes, parsed, damageReason_)) {
             preamble_ = std::move(parsed.preamble);
-            sections_ = std::move(parsed.sections);
+            tree_ = std::move(parsed.tree);
             return;
         }
     }
@@ -374,26 +380,26 @@ bool RegistryHive::moveDamagedAside() {
     return true;
 }
 
-bool RegistryHive::commit(std::vector<Section>& next) {
+bool RegistryHive::commit(Tree& next) {
     if (damaged_ && !moveDamagedAside()) return false;
     const std::string folder = fs::path(path_).parent_path().string();
     if (!folder.empty() && !createFolders(folder)) return false;
     if (!writeFileAtomic(path_, serialize(preamble_, next))) return false;
-    sections_ = std::move(next);
+    tree_ = std::move(next);
     return true;
 }
 
 bool RegistryHive::createKey(RegRoot root, const std::string& key) {
     const auto parts = components(key);
-    if (findSection(sections_, makeId(rootName(root), parts, parts.size()))) return true;
-    std::vector<Section> next = sections_;
+    if (findSection(tree_, makeId(rootName(root), parts, parts.size()))) return true;
+    Tree next = tree_;
     ensureKey(next, root, parts);
     return commit(next);
 }
 
 RegValue RegistryHive::query(RegRoot root, const std::string& key, const std::string& name) {
     const auto parts = components(key);
-    Section* section = findSection(sections_, makeId(rootName(root), parts, parts.size()));
+    Section* section = findSection(tree_, makeId(rootName(root), parts, parts.size()));
     Entry* entry = section ? findEntry(*section, lower(name)) : nullptr;
     if (!entry) return {};
     if (entry->kind == Entry::Kind::Other) return RegValue{RegValueKind::Other, {}};
@@ -402,19 +408,19 @@ RegValue RegistryHive::query(RegRoot root, const std::string& key, const std::st
 
 bool RegistryHive::setString(RegRoot root, const std::string& key, const std::string& name, const std::string& value) {
     const auto parts = components(key);
-    const std::string lowerName = lower(name);
-    if (Section* section = findSection(sections_, makeId(rootName(root), parts, parts.size()))) {
+    std::string lowerName = lower(name);
+    if (Section* section = findSection(tree_, makeId(rootName(root), parts, parts.size()))) {
         const Entry* entry = findEntry(*section, lowerName);
         if (entry && entry->kind == Entry::Kind::String && entry->data == value)
             return true;  // already stored: the file stays as it is
     }
-    std::vector<Section> next = sections_;
+    Tree next = tree_;
     Section& section = ensureKey(next, root, parts);
     if (Entry* entry = findEntry(section, lowerName)) {
         entry->kind = Entry::Kind::String;
         entry->data = value;
     } else {
-        section.entries.push_back(Entry{Entry::Kind::String, name, value});
+        addEntry(section, Entry{Entry::Kind::String, name, value}, std::move(lowerName));
     }
     return commit(next);
 }

@@ -12,8 +12,10 @@
 // CR, LF and NUL (\r, \n, \0), which a line cannot hold. Every other type
 // (dword:, hex:, hex(2):, ... with continuation lines ending in '\') reads as
 // RegValueKind::Other and is written back unchanged. Key and value names
-// compare case-insensitively and keep the case first used. Both roots share the
-// one file. Read: UTF-8, LF or CR LF; written: CR LF, atomically.
+// compare case-insensitively and keep the case first used; lookups go through
+// an index, so loading and reading take time in proportion to the file. Both
+// roots share the one file. Read: UTF-8, LF or CR LF; written: CR LF,
+// atomically.
 //
 // The file is loaded once; every change rewrites it whole. A file that cannot be
 // read or parsed reads as empty and is never overwritten: before the first write
@@ -22,7 +24,9 @@
 
 #include "platform/Registry.h"
 
+#include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace vantor {
@@ -39,6 +43,11 @@ struct Section {
     std::string header;  // the key as written between the brackets
     std::string id;      // root and path, normalized for comparison
     std::vector<Entry> entries;
+    std::unordered_map<std::string, std::size_t> byName;  // lower-case value name -> position in entries
+};
+struct Tree {
+    std::vector<Section> sections;
+    std::unordered_map<std::string, std::size_t> byId;  // Section::id -> position in sections
 };
 }  // namespace hive
 
@@ -61,12 +70,12 @@ public:
 
 private:
     void load();
-    bool commit(std::vector<hive::Section>& next);
+    bool commit(hive::Tree& next);
     bool moveDamagedAside();
 
     std::string path_;
     std::vector<std::string> preamble_;  // comment lines before the first key
-    std::vector<hive::Section> sections_;
+    hive::Tree tree_;
     bool damaged_ = false;
     bool refusalReported_ = false;
     std::string damageReason_;
