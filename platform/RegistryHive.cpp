@@ -106,6 +106,9 @@ Section& ensureKey(Tree& tree, RegRoot root, const std::vector<std::string_view>
     return *current;
 }
 
+// A key line cannot hold a line break or NUL.
+bool writableKeyPath(std::string_view key) { return key.find_first_of(std::string_view("\r\n\0", 3)) == key.npos; }
+
 std::string quotedText(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
@@ -390,6 +393,7 @@ bool RegistryHive::commit(Tree& next) {
 }
 
 bool RegistryHive::createKey(RegRoot root, const std::string& key) {
+    if (!writableKeyPath(key)) return false;
     const auto parts = components(key);
     if (findSection(tree_, makeId(rootName(root), parts, parts.size()))) return true;
     Tree next = tree_;
@@ -407,6 +411,7 @@ RegValue RegistryHive::query(RegRoot root, const std::string& key, const std::st
 }
 
 bool RegistryHive::setString(RegRoot root, const std::string& key, const std::string& name, const std::string& value) {
+    if (!writableKeyPath(key)) return false;
     const auto parts = components(key);
     std::string lowerName = lower(name);
     if (Section* section = findSection(tree_, makeId(rootName(root), parts, parts.size()))) {

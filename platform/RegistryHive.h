@@ -15,7 +15,8 @@
 // compare case-insensitively and keep the case first used; lookups go through
 // an index, so loading and reading take time in proportion to the file. Both
 // roots share the one file. Read: UTF-8, LF or CR LF; written: CR LF,
-// atomically.
+// atomically. A key path holding CR, LF or NUL cannot be written as a key line
+// and is refused.
 //
 // The file is loaded once; every change rewrites it whole. A file that cannot be
 // read or parsed reads as empty and is never overwritten: before the first write

@@ -73,22 +73,27 @@ std::string toWindows1252(std::string_view s) {
             ++i;
             continue;
         }  // stray continuation or bad lead byte
-        if (i + len > s.size()) {
-            out += '?';
-            break;
-        }
-        bool valid = true;
-        for (std::size_t k = 1; k < len; ++k) {
+        // A sequence cut short fails below.
+        const std::size_t avail = std::min(len, s.size() - i);
+        std::size_t k = 1;
+        for (; k < avail; ++k) {
             auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc >> 6) != 0x2) {
-                valid = false;
-                break;
-            }
+            if ((cc >> 6) != 0x2) break;
             cp = (cp << 6) | (cc & 0x3F);
         }
-        if (!valid) {
+        if (k < len) {
+            // A broken sequence: its lead byte and the continuation bytes seen so far.
             out += '?';
-            ++i;
+            i += k;
+            continue;
+        }
+        // An overlong form (C0 8A for LF, E0 80 8D for CR, C0 80 for NUL) would
+        // smuggle a control character past the encoder: unmappable, as a
+        // surrogate or a code point beyond U+10FFFF is.
+        static constexpr char32_t kMinForLength[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kMinForLength[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+            out += '?';
+            i += len;
             continue;
         }
         out += encodeCodePoint(cp);
@@ -115,7 +120,11 @@ std::string fromWindows1252(std::string_view bytes) {
 std::string encodeTextLines(const std::vector<std::string>& lines) {
     std::string out;
     for (const auto& line : lines) {
-        out += toWindows1252(line);
+        // A CR or LF inside a line would make it several when read back.
+        std::string bytes = toWindows1252(line);
+        std::replace_if(
+            bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; }, '?');
+        out += bytes;
         out += "\r\n";
     }
     return out;

@@ -396,6 +396,19 @@ TEST_F(RegistryHiveTest, AWriteThatFailsIsRefusedAndNotRemembered) {
     EXPECT_EQ(bytes.find("Valve"), std::string::npos) << bytes;
 }
 
+TEST_F(RegistryHiveTest, KeyPathsWithLineBreaksOrNulAreRefused) {
+    RegistryHive hive(path);
+    ASSERT_TRUE(hive.setString(LM, kKey, "Note", "kept"));
+    for (const std::string& key : {std::string(kKey) + "\\A\rB", std::string(kKey) + "\\A\nB",
+                                   std::string(kKey) + "\\A" + std::string(1, '\0') + "B"}) {
+        EXPECT_FALSE(hive.createKey(LM, key));
+        EXPECT_FALSE(hive.setString(LM, key, "Note", "x"));
+    }
+    RegistryHive again(path);
+    EXPECT_FALSE(again.damaged()) << again.damageReason();
+    expectValue(again, LM, kKey, "Note", str("kept"));
+}
+
 // Many times larger than any real hive: a load whose time grew with the square
 // of the size took minutes here; an indexed one takes well under a second.
 TEST_F(RegistryHiveTest, AHugeHiveLoadsAndLooksUpInLinearTime) {

@@ -22,8 +22,42 @@ TEST(TextFile, EncodesWindows1252WithCrLfAfterEveryLine) {
         {"日本", "??"},         // no Windows-1252 byte
         {"\xFF bad", "? bad"},  // not UTF-8
         {"", ""},
+        // Overlong forms of LF, CR, NUL and '©', a surrogate, beyond U+10FFFF.
+        {"a\xC0\x8A"
+         "b",
+         "a?b"},
+        {"a\xE0\x80\x8D"
+         "b",
+         "a?b"},
+        {"a\xC0\x80"
+         "b",
+         "a?b"},
+        {"a\xC1\xBF"
+         "b",
+         "a?b"},
+        {"a\xE0\x82\xA9"
+         "b",
+         "a?b"},
+        {"a\xF0\x80\x80\x8A"
+         "b",
+         "a?b"},
+        {"a\xED\xA0\x80"
+         "b",
+         "a?b"},
+        {"a\xF4\x90\x80\x80"
+         "b",
+         "a?b"},
+        {"a\xE2\x82"
+         "b",
+         "a?b"},              // cut short by an ASCII byte
+        {"a\xE2\x82", "a?"},  // cut short by the end
     };
     for (const auto& c : cases) EXPECT_EQ(toWindows1252(c.utf8), c.bytes) << c.utf8;
+    // One line stays one line, whatever control characters it holds.
+    EXPECT_EQ(encodeTextLines({"a\nb\rc",
+                               "d\xC0\x8A"
+                               "e"}),
+              "a?b?c\r\nd?e\r\n");
     EXPECT_EQ(encodeTextLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
     EXPECT_EQ(fromWindows1252("640\xD7"
                               "480 \x80"),
