@@ -104,13 +104,20 @@ MainController::~MainController() {
 void MainController::FormCreate(std::function<void()> done) {
     // Runs done once, whether start-up ends normally or at an error.
     auto pending = std::make_shared<std::function<void()>>(std::move(done));
-    auto finish = [pending] {
+    // A refused write (full disk, read-only file) does not stop start-up half
+    // way: the paths are all set and the settings decoded; the user is told once
+    // at the end which file could not be written and why.
+    store_.deferWriteFailures(true);
+    auto finish = [this, pending] {
+        store_.deferWriteFailures(false);
+        if (const std::string failure = store_.takeDeferredFailure(); !failure.empty())
+            ctx_.dialogs.error(failure + " Settings changed now are not kept.");
         if (auto f = std::exchange(*pending, nullptr)) f();
     };
     try {
         startupSteps(finish);
     } catch (const SettingsError& e) {
-        // A refused write or a value of another type ends start-up here.
+        // A value of another type ends start-up here.
         ctx_.dialogs.error(e.what());
         ctx_.view.showAboutView();
         finish();
@@ -201,10 +208,10 @@ void MainController::discoverSteamAndGame() {
     }
     if (!paths.HL2Path.empty()) {
         ctx_.view.setText(Field::HL2Path, paths.HL2Path);
-        store_.useSettingsKey();
-        if (store_.open()) store_.write(sv::Path, ctx_.view.text(Field::HL2Path));
         paths.CFGPath = cfgPathOf(paths.HL2Path);
         paths.ResultsPath = resultsPathOf(paths.HL2Path);
+        store_.useSettingsKey();
+        if (store_.open()) store_.write(sv::Path, ctx_.view.text(Field::HL2Path));
     }
     store_.useSettingsKey();
 }

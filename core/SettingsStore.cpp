@@ -1,5 +1,7 @@
 #include "core/SettingsStore.h"
 
+#include <utility>
+
 namespace vantor {
 
 bool SettingsStore::open() {
@@ -29,7 +31,14 @@ bool SettingsStore::exists(const std::string& name) {
 }
 
 void SettingsStore::write(const std::string& name, const std::string& value) {
-    if (!registry_.setString(root_, key_, name, value)) throw SettingsError("Failed to set data for '" + name + "'");
+    if (registry_.setString(root_, key_, name, value)) return;
+    std::string text = "Failed to set data for '" + name + "'";
+    if (!defer_) throw SettingsError(text);
+    if (!deferred_.empty()) return;
+    const std::string reason = registry_.writeFailure();
+    deferred_ = text + (reason.empty() ? std::string(".") : ": " + reason + ".");
 }
+
+std::string SettingsStore::takeDeferredFailure() { return std::exchange(deferred_, {}); }
 
 }  // namespace vantor

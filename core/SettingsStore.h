@@ -89,10 +89,20 @@ public:
     // Writes a string value. Throws SettingsError when refused.
     void write(const std::string& name, const std::string& value);
 
+    // While on, a refused write does not throw: the first one is kept (the
+    // value's name and the registry's reason) until takeDeferredFailure. Start-up
+    // uses it so that one refused write does not leave it half done.
+    void deferWriteFailures(bool on) { defer_ = on; }
+    // The kept failure, for the user: names the value, the settings file and the
+    // reason. Empty when none; cleared by the call.
+    std::string takeDeferredFailure();
+
 private:
     Registry& registry_;
     RegRoot root_ = RegRoot::LocalMachine;
     std::string key_ = kSettingsKey;
+    bool defer_ = false;
+    std::string deferred_;
 };
 
 }  // namespace vantor

@@ -30,6 +30,8 @@ public:
         return true;
     }
 
+    std::string writeFailure() const override { return refuseWrite ? refusalText : std::string(); }
+
     // Test helpers.
     void put(RegRoot root, const std::string& key, const std::string& name, const std::string& value) {
         values_[{root, normalize(key), name}] = RegValue{RegValueKind::String, value};
@@ -42,6 +44,7 @@ public:
     }
     bool refuseOpen = false;
     bool refuseWrite = false;
+    std::string refusalText;  // what writeFailure() says while writes are refused
 
 private:
     static std::string normalize(std::string key) {

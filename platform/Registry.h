@@ -31,6 +31,11 @@ public:
     // Writes a string value (REG_SZ), replacing any earlier value. False when
     // refused (the key cannot be written).
     virtual bool setString(RegRoot root, const std::string& key, const std::string& name, const std::string& value) = 0;
+
+    // Why the last refused write was refused, naming where the settings live
+    // ("the settings file X cannot be written (No space left on device)");
+    // empty when the backend cannot tell.
+    virtual std::string writeFailure() const { return {}; }
 };
 
 // The platform's registry: on POSIX the hive file named by VANTOR_REGISTRY, else

@@ -384,16 +384,30 @@ bool RegistryHive::moveDamagedAside() {
 }
 
 bool RegistryHive::commit(Tree& next) {
-    if (damaged_ && !moveDamagedAside()) return false;
+    if (damaged_ && !moveDamagedAside()) {
+        writeFailure_ =
+            "the settings file " + path_ + " is damaged (" + damageReason_ + ") and could not be moved aside";
+        return false;
+    }
     const std::string folder = fs::path(path_).parent_path().string();
-    if (!folder.empty() && !createFolders(folder)) return false;
-    if (!writeFileAtomic(path_, serialize(preamble_, next))) return false;
+    if (!folder.empty() && !createFolders(folder)) {
+        writeFailure_ = "the folder " + folder + " of the settings file cannot be created";
+        return false;
+    }
+    if (const IoResult w = writeFileAtomic(path_, serialize(preamble_, next)); !w) {
+        writeFailure_ = "the settings file " + path_ + " cannot be written (" + w.error + ")";
+        return false;
+    }
+    writeFailure_.clear();
     tree_ = std::move(next);
     return true;
 }
 
 bool RegistryHive::createKey(RegRoot root, const std::string& key) {
-    if (!writableKeyPath(key)) return false;
+    if (!writableKeyPath(key)) {
+        writeFailure_ = "the key path holds a line break or NUL";
+        return false;
+    }
     const auto parts = components(key);
     if (findSection(tree_, makeId(rootName(root), parts, parts.size()))) return true;
     Tree next = tree_;
@@ -411,7 +425,10 @@ RegValue RegistryHive::query(RegRoot root, const std::string& key, const std::st
 }
 
 bool RegistryHive::setString(RegRoot root, const std::string& key, const std::string& name, const std::string& value) {
-    if (!writableKeyPath(key)) return false;
+    if (!writableKeyPath(key)) {
+        writeFailure_ = "the key path holds a line break or NUL";
+        return false;
+    }
     const auto parts = components(key);
     std::string lowerName = lower(name);
     if (Section* section = findSection(tree_, makeId(rootName(root), parts, parts.size()))) {

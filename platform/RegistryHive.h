@@ -60,6 +60,8 @@ public:
     RegValue query(RegRoot root, const std::string& key, const std::string& name) override;
     bool setString(RegRoot root, const std::string& key, const std::string& name, const std::string& value) override;
 
+    std::string writeFailure() const override { return writeFailure_; }
+
     const std::string& path() const { return path_; }
     // The file was there but could not be read or parsed, and has not been
     // moved aside yet.
@@ -81,6 +83,7 @@ private:
     bool refusalReported_ = false;
     std::string damageReason_;
     std::string keptAs_;
+    std::string writeFailure_;
 };
 
 }  // namespace vantor

@@ -87,7 +87,9 @@ void Sequencer::BenchButtonClick() {
         ctx_.validationMessage(text);
         view.setEnabled(Control::BenchButton, true);
     };
-    if (paths.HL2Path.empty()) return refuse(kSelectGameMessage);
+    // Without the game's folders nothing may be created relative to the working folder.
+    if (paths.HL2Path.empty() || paths.ResultsPath.empty() || paths.CFGPath.empty() || paths.BenchPath.empty())
+        return refuse(kSelectGameMessage);
 
     if (!folderExists(view.text(Field::ResEdit)))
         view.setText(Field::ResEdit, paths.BenchPath + "Benchmark" + kPathSep);

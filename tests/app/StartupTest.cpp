@@ -275,6 +275,30 @@ TEST_F(Startup, ValueOfAnotherTypeShowsTheErrorAndStopsStartUp) {
     EXPECT_TRUE(c->context().paths.HL2Path.empty());  // later steps skipped
 }
 
+// A full disk or a read-only settings file: start-up still sets every path
+// and decodes the settings; one message names the file and the reason.
+TEST_F(Startup, ARefusedWriteLeavesStartUpWholeAndNamesTheCause) {
+    makeSteam({"acc"});
+    reg.put(RegRoot::LocalMachine, kKey, "Programversion", "1.0");  // seeding writes follow
+    reg.put(RegRoot::LocalMachine, kKey, "800", "1");
+    reg.put(RegRoot::LocalMachine, kKey, "1024", "1");
+    reg.refuseWrite = true;
+    reg.refusalText = "the settings file /cfg/registry.reg cannot be written (No space left on device)";
+    auto c = start();
+    const auto& paths = c->context().paths;
+    EXPECT_FALSE(paths.HL2Path.empty());
+    EXPECT_FALSE(paths.CFGPath.empty());
+    EXPECT_FALSE(paths.ResultsPath.empty());
+    EXPECT_TRUE(view.resolutionChecked(1));
+    EXPECT_TRUE(view.resolutionChecked(2));
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find("/cfg/registry.reg cannot be written (No space left on device)"),
+              std::string::npos)
+        << dialogs.errors[0];
+    // Later writes fail as before, with the store's own text.
+    EXPECT_THROW(c->context().store.write(sv::Note, "x"), SettingsError);
+}
+
 TEST_F(Startup, UnopenableKeyLeavesTheControlsAsDefined) {
     reg.refuseOpen = true;
     auto c = start();
