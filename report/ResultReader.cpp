@@ -33,6 +33,25 @@ bool passResolution(const RunState& run, std::string& width, std::string& height
 
 }  // namespace
 
+bool splitFirstLines(std::string_view bytes, bool more, std::vector<std::string>& lines) {
+    lines.clear();
+    std::size_t start = 0;
+    while (lines.size() < 4) {
+        const std::size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            // The rest: the last line of the file, or a line beyond the bound.
+            if (more || bytes.size() - start > ResultReader::kTimedemoLineBound) return false;
+            if (start < bytes.size()) lines.emplace_back(bytes.substr(start));
+            return true;
+        }
+        if (end - start > ResultReader::kTimedemoLineBound) return false;
+        lines.emplace_back(bytes.substr(start, end - start));
+        start = end + 1;
+        if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n') ++start;
+    }
+    return true;
+}
+
 std::string extractScore(const std::string& fourthLine) {
     // The third field: the text between the second and the third comma. With
     // fewer than three commas there is no third field and the score is empty.
@@ -64,19 +83,27 @@ PassResult ResultReader::ReadPassResult() {
     if (copied) {
         if (auto today = readTodayShape(copy)) return *today;
     }
-    if (!copied || !readTextLines(copy, resultLines_)) {
+    // Only the four lines the first shape needs are read, each within the bound.
+    std::string head;
+    std::uint64_t size = 0;
+    if (!copied || !readFileRange(copy, 0, kFirstShapeBytes, head, size)) {
         resultLines_.clear();
         ctx_.log.append(std::string(kErrorHandlingPrefix) + "Source2 loading is impossible.");
         return {};
     }
     ctx_.log.append("Source2 loading, editing.");
 
-    if (resultLines_.size() < 4) {
+    std::vector<std::string> lines;
+    if (!splitFirstLines(head, size > head.size(), lines)) {
+        ctx_.log.append(std::string(kErrorPrefix) + "Source2 line is too long.");
+        return {};
+    }
+    if (lines.size() < 4) {
         ctx_.log.append(std::string(kErrorPrefix) + "Source2 has fewer than four lines.");
         return {};
     }
     // The three header lines are never looked at.
-    resultLines_.erase(resultLines_.begin(), resultLines_.begin() + 3);
+    resultLines_ = {fromWindows1252(lines[3])};
 
     PassResult result;
     result.found = true;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantor {
@@ -22,6 +23,11 @@ struct PassResult {
 // empty with fewer than three commas.
 std::string extractScore(const std::string& fourthLine);
 
+// The first four lines of the first shape's file from its first bytes (more:
+// the file goes on past them), split at CR LF, LF or CR. False when one of them
+// is longer than ResultReader::kTimedemoLineBound: not the game's file.
+bool splitFirstLines(std::string_view bytes, bool more, std::vector<std::string>& lines);
+
 class ResultReader {
 public:
     explicit ResultReader(AppContext& ctx) : ctx_(ctx) {}
@@ -30,7 +36,10 @@ public:
     void RemovePassFiles();
 
     // A header or row of today's shape longer than this is not the game's.
+    // Also the bound of each of the first shape's four lines.
     static constexpr std::size_t kTimedemoLineBound = 16 * 1024;
+    // What is read of a file of the first shape: four lines within the bound.
+    static constexpr std::size_t kFirstShapeBytes = 4 * (kTimedemoLineBound + 2);
 
     const std::vector<std::string>& ResultLines() const { return resultLines_; }
 

@@ -154,6 +154,38 @@ TEST_F(ResultReaderTest, FileWithFewerThanFourLinesIsAPassWithoutResult) {
     }
 }
 
+// Only four bounded lines are read: a longer line among them is no result of
+// the game's; what follows the fourth line is never read.
+TEST_F(ResultReaderTest, ALineBeyondTheBoundIsAMalformedResult) {
+    const std::string huge(ResultReader::kTimedemoLineBound + 1, '9');
+    const std::string justFits(ResultReader::kTimedemoLineBound - 5, '7');  // "a,b," and "," make the bound
+    struct Case {
+        std::string bytes;
+        bool found;
+        std::string score;
+    };
+    const Case cases[] = {
+        {"h1\nh2\nh3\na,b," + huge + ",d\n", false, ""},
+        {"h1\nh2\nh3\na,b," + huge, false, ""},
+        {huge + "\nh2\nh3\na,b,42,d\n", false, ""},
+        {"h1\nh2\nh3\na,b,42,d\n" + std::string(3 * 1024 * 1024, 'x'), true, "42"},
+        {"h1\nh2\nh3\na,b," + justFits + ",\n", true, justFits},
+        {"h1\rh2\rh3\ra,b,abc,d", true, "abc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes.substr(0, 40));
+        log.clear();
+        writeFile(csv(), c.bytes);
+        const PassResult r = reader.ReadPassResult();
+        EXPECT_EQ(r.found, c.found);
+        EXPECT_EQ(r.score, c.score);
+        if (!c.found) {
+            EXPECT_EQ(log.lines(), (Lines{"Source1 exist.", "Source1 conversion successful.",
+                                          "Source2 loading, editing.", ">>> ERROR <<< Source2 line is too long."}));
+        }
+    }
+}
+
 TEST_F(ResultReaderTest, CopyThatCannotBeMadeIsAPassWithoutResult) {
     // The working copy's place is taken by a non-empty folder: the copy fails.
     writeFile(copy() + "/keep", "x");
