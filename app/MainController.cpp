@@ -272,28 +272,47 @@ void MainController::recoverLeftovers(std::function<void()> done) {
         done();
         return;
     }
-    if (!(fileExists(cfg + "autoexec.cfg") && fileExists(cfg + "valve_old.rc"))) {
+    // Without a usable journal: a backup comes back where the file in its place
+    // is recognisably the program's (or gone); a file the program cannot tell
+    // stays, and only then is the user asked about "autoexec.cfg".
+    const std::string rc = cfg + kValveRc, oldRc = cfg + kValveRcBackup;
+    const std::string autoexec = cfg + kAutoexec, oldAutoexec = cfg + kAutoexecBackup;
+    const bool hasOldRc = fileExists(oldRc), hasOldAutoexec = fileExists(oldAutoexec);
+    const bool hasAutoexec = fileExists(autoexec);
+    if (!hasOldAutoexec && !(hasAutoexec && hasOldRc)) {
         done();
         return;
     }
-    deleteFile(cfg + "valve.rc");
-    ctx_.loop.startTimer(ctx_.timing.startupRecovery, [this, cfg, done = std::move(done)] {
-        moveFile(cfg + "valve_old.rc", cfg + "valve.rc");
-        try {
-            store_.open();
-            store_.write(sv::NoErrorWarning, "1");
-        } catch (const SettingsError& e) {
-            ctx_.dialogs.error(e.what());
-        }
-        done();
-    });
+    const bool rcBack = hasOldRc && (!fileExists(rc) || IsProgramConfigFile(rc));
+    const bool autoexecProgram = hasAutoexec && IsProgramConfigFile(autoexec);
+    const bool autoexecBack = hasOldAutoexec && (!hasAutoexec || autoexecProgram);
+    if (rcBack) deleteFile(rc);
+    // The program's file with no backup: the user had none.
+    if (autoexecBack || autoexecProgram) deleteFile(autoexec);
+    ctx_.loop.startTimer(ctx_.timing.startupRecovery,
+                         [this, rc, oldRc, autoexec, oldAutoexec, rcBack, autoexecBack, done = std::move(done)] {
+                             if (rcBack) moveFile(oldRc, rc);
+                             if (autoexecBack) moveFile(oldAutoexec, autoexec);
+                             if (fileExists(autoexec) && !autoexecBack) {
+                                 try {
+                                     store_.open();
+                                     store_.write(sv::NoErrorWarning, "1");
+                                 } catch (const SettingsError& e) {
+                                     ctx_.dialogs.error(e.what());
+                                 }
+                             }
+                             done();
+                         });
 }
 
 void MainController::recoveryQuestion() {
     store_.open();
     if (store_.read(sv::NoErrorWarning) != "1") return;
     if (ctx_.dialogs.confirm(kRecoveryQuestion)) {
-        if (!ctx_.paths.CFGPath.empty()) deleteFile(ctx_.paths.CFGPath + "autoexec.cfg");
+        const std::string& cfg = ctx_.paths.CFGPath;
+        // The user's backup, when there is one, takes the leftover's place.
+        if (!cfg.empty() && !(fileExists(cfg + kAutoexecBackup) && moveFile(cfg + kAutoexecBackup, cfg + kAutoexec)))
+            deleteFile(cfg + kAutoexec);
         store_.write(sv::NoErrorWarning, "0");
     }
 }

@@ -52,14 +52,6 @@ std::vector<std::string> detailTemplate(bool maximum) {
     return lines;
 }
 
-// Whether the file is an "autoexec.cfg" the program wrote (its first line is
-// one of the templates' headers).
-bool isProgramAutoexec(const std::string& path) {
-    std::vector<std::string> lines;
-    if (!readTextLines(path, lines) || lines.empty()) return false;
-    return lines[0].rfind(kTemplatePrefix, 0) == 0;
-}
-
 struct ReplayResult {
     bool ok = true;          // every step done
     bool uncertain = false;  // a file left in place because it may be the user's
@@ -75,7 +67,7 @@ ReplayResult replayJournal(const RunJournal& journal, const std::string& cfg) {
                 ++r.steps;
             else
                 r.ok = false;
-        } else if (step.file == kAutoexec && !isProgramAutoexec(cfg + step.file)) {
+        } else if (step.file == kAutoexec && !IsProgramConfigFile(cfg + step.file)) {
             r.uncertain = true;
         } else if (deleteFile(cfg + step.file)) {
             ++r.steps;
@@ -88,6 +80,13 @@ ReplayResult replayJournal(const RunJournal& journal, const std::string& cfg) {
 }
 
 }  // namespace
+
+bool IsProgramConfigFile(const std::string& path) {
+    std::string head;
+    std::uint64_t size = 0;
+    if (!readFileRange(path, 0, 256, head, size)) return false;
+    return head.rfind(kTemplatePrefix, 0) == 0;
+}
 
 const std::vector<std::string>& MinSet() {
     static const std::vector<std::string> lines = detailTemplate(false);

@@ -79,6 +79,10 @@ private:
     std::vector<std::function<void()>> restoreWaiters_;
 };
 
+// Whether the file is one the program wrote into CFGPath: its first line is one
+// of the templates' headers.
+bool IsProgramConfigFile(const std::string& path);
+
 // Start-up: puts the user's files back after a run that was interrupted (the
 // program killed or crashed), using what the run recorded in CFGPath. Returns
 // true when it found such a record and handled it (the heuristic leftover

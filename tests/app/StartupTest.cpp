@@ -307,6 +307,9 @@ TEST_F(Startup, UnopenableKeyLeavesTheControlsAsDefined) {
     EXPECT_TRUE(dialogs.errors.empty());
 }
 
+const std::string kProgramRc = "// Pellmarr & Quorvane - rc details\r\n\r\nexec autoexec.cfg\r\n";
+const std::string kProgramAutoexec = "// Pellmarr & Quorvane - Maximum details\r\n\r\nsv_cheats \"1\"\r\n";
+
 class Recovery : public Startup {
 protected:
     std::string cfg() { return dir / "Steam/SteamApps/acc/half-life 2/hl2/cfg/"; }
@@ -314,7 +317,7 @@ protected:
 
 TEST_F(Recovery, LeftoverIsRestoredAndTheQuestionDeletesAutoexecOnYes) {
     makeSteam({"acc"});
-    writeFile(cfg() + "valve.rc", "program's rc");
+    writeFile(cfg() + "valve.rc", kProgramRc);
     writeFile(cfg() + "valve_old.rc", "user's rc");
     writeFile(cfg() + "autoexec.cfg", "leftover autoexec");
     dialogs.answers = {true};
@@ -349,6 +352,64 @@ TEST_F(Recovery, AutoexecWithoutOldRcIsNoLeftover) {
     start();
     EXPECT_TRUE(dialogs.confirmations.empty());
     EXPECT_EQ(readFile(cfg() + "autoexec.cfg"), "the user's own");
+}
+
+// Recovery without a usable run journal (deleted, empty or damaged): every
+// backup comes back where the file in its place is the program's; the question
+// is asked only when the program cannot tell, and no answer loses a user's file.
+TEST_F(Recovery, WithoutAJournalTheBackupsReplaceTheProgramsFiles) {
+    for (const char* journal : {"", "empty", "damaged"}) {
+        SCOPED_TRACE(journal);
+        makeSteam({"acc"});
+        std::filesystem::remove_all(cfg());
+        writeFile(cfg() + "valve.rc", kProgramRc);
+        writeFile(cfg() + "valve_old.rc", "user's rc");
+        writeFile(cfg() + "autoexec.cfg", kProgramAutoexec);
+        writeFile(cfg() + "autoexec_old.cfg", "user's autoexec");
+        if (std::string(journal) == "empty") writeFile(cfg() + "vantor_run.journal", "");
+        if (std::string(journal) == "damaged") writeFile(cfg() + "vantor_run.journal", "Vantor run jou\xFF");
+        dialogs.confirmations.clear();
+        start();
+        EXPECT_TRUE(dialogs.confirmations.empty());
+        EXPECT_EQ(snapshot(cfg()),
+                  (std::map<std::string, std::string>{{"autoexec.cfg", "user's autoexec"}, {"valve.rc", "user's rc"}}));
+        EXPECT_NE(stored("NoErrorWarning"), "1");
+    }
+}
+
+TEST_F(Recovery, WithoutAJournalTheProgramsAutoexecGoesWhenTheUserHadNone) {
+    makeSteam({"acc"});
+    writeFile(cfg() + "valve_old.rc", "user's rc");
+    writeFile(cfg() + "autoexec.cfg", kProgramAutoexec);
+    start();
+    EXPECT_TRUE(dialogs.confirmations.empty());
+    EXPECT_EQ(snapshot(cfg()), (std::map<std::string, std::string>{{"valve.rc", "user's rc"}}));
+}
+
+TEST_F(Recovery, AFileTheProgramCannotTellIsKeptAndNoAnswerLosesTheUsersBackup) {
+    for (bool yes : {false, true}) {
+        SCOPED_TRACE(yes);
+        makeSteam({"acc"});
+        std::filesystem::remove_all(cfg());
+        writeFile(cfg() + "valve.rc", "user's newer rc");  // not the program's: both stay
+        writeFile(cfg() + "valve_old.rc", "user's rc");
+        writeFile(cfg() + "autoexec.cfg", "leftover autoexec");
+        writeFile(cfg() + "autoexec_old.cfg", "user's autoexec");
+        dialogs.answers = {yes};
+        dialogs.confirmations.clear();
+        start();
+        EXPECT_EQ(dialogs.confirmations.size(), 1u);
+        EXPECT_EQ(readFile(cfg() + "valve.rc"), "user's newer rc");
+        EXPECT_EQ(readFile(cfg() + "valve_old.rc"), "user's rc");
+        if (yes) {
+            EXPECT_EQ(snapshot(cfg()), (std::map<std::string, std::string>{{"autoexec.cfg", "user's autoexec"},
+                                                                           {"valve.rc", "user's newer rc"},
+                                                                           {"valve_old.rc", "user's rc"}}));
+        } else {
+            EXPECT_EQ(readFile(cfg() + "autoexec.cfg"), "leftover autoexec");
+            EXPECT_EQ(readFile(cfg() + "autoexec_old.cfg"), "user's autoexec");
+        }
+    }
 }
 
 class Shutdown : public Startup {};
