@@ -217,12 +217,13 @@ protected:
 
     // Runs hl2.exe directly and waits for it; the game's own configuration as given.
     Ended runGame(const std::vector<std::string>& options,
-                  const std::vector<std::string>& env = {"VANTOR_SIM_PLAY_MS=0"}) {
+                  const std::vector<std::string>& env = {"VANTOR_SIM_PLAY_MS=0"},
+                  const std::string& errFile = "/dev/null") {
         std::error_code ec;
         fs::remove(result(), ec);
         std::vector<std::string> args{gameExe()};
         args.insert(args.end(), options.begin(), options.end());
-        return waitEnd(spawn(args, env), 5s);
+        return waitEnd(spawn(args, env, errFile), 5s);
     }
 
     // The fourth line's fields of the result, empty when there is no result.
@@ -567,6 +568,20 @@ TEST_F(Simulator, GameWithoutItsDemoQuitsWithoutResult) {
         EXPECT_NE(readFile(mod() + "console.log").find(std::string("couldn't play ") + demo + ".dem"),
                   std::string::npos)
             << demo;
+    }
+}
+
+TEST_F(Simulator, AFolderInAConfigurationFilesPlaceEndsTheGameWithoutResultAndSaysWhy) {
+    for (const char* name : {"autoexec.cfg", "config.cfg", "valve.rc"}) {
+        SCOPED_TRACE(name);
+        std::error_code ec;
+        for (const char* f : {"autoexec.cfg", "config.cfg", "valve.rc"}) fs::remove_all(cfg() + f, ec);
+        fs::create_directories(cfg() + name + "/inside");
+        const std::string err = tmp_ / "game.err";
+        const Ended e = runGame(kPassOptions, {"VANTOR_SIM_PLAY_MS=0"}, err);
+        EXPECT_TRUE(e.exitedWith(1));
+        EXPECT_FALSE(exists(result()));
+        EXPECT_NE(readFile(err).find(std::string(name) + " is not a file"), std::string::npos) << readFile(err);
     }
 }
 

@@ -3,8 +3,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 namespace vantor::sim {
 namespace {
@@ -73,13 +75,31 @@ bool GameConsole::execFile(const std::string& name, int depth) {
     }
     std::string file = name;
     if (file.find('.') == std::string::npos) file += ".cfg";
-    std::ifstream in(cfgFolder_ + "/" + file, std::ios::binary);
+    const std::string path = cfgFolder_ + "/" + file;
+    std::error_code ec;
+    const auto type = std::filesystem::status(path, ec).type();
+    if (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular) {
+        // A folder (or worse) in a configuration file's place: the game cannot start.
+        if (fault_.empty()) fault_ = file + " is not a file";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
     if (!in) {
         log_("exec: couldn't exec " + file);
         return false;
     }
+    std::string bytes;
+    try {
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception& e) {
+        if (fault_.empty()) fault_ = file + " cannot be read (" + e.what() + ")";
+        return false;
+    }
+    if (in.bad()) {
+        if (fault_.empty()) fault_ = file + " cannot be read";
+        return false;
+    }
     filesRun_.push_back(file);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::size_t start = 0;
     while (start <= bytes.size()) {
         std::size_t end = bytes.find_first_of("\r\n", start);

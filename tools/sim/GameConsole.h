@@ -37,6 +37,9 @@ public:
     double number(const std::string& name, double fallback) const;
 
     const std::vector<std::string>& filesRun() const { return filesRun_; }
+    // Why the game cannot start: a configuration file that is there but cannot
+    // be read (a folder in its place, a read error); empty when none.
+    const std::string& fault() const { return fault_; }
 
 private:
     void stuffCmds(int depth);
@@ -47,6 +50,7 @@ private:
     bool stuffed_ = false;
     std::map<std::string, std::string> vars_;
     std::vector<std::string> filesRun_;
+    std::string fault_;
 };
 
 }  // namespace vantor::sim

@@ -239,7 +239,7 @@ bool isTodaysLayout(const std::string& gameFolder) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int runGame(int argc, char** argv) {
     const long long startedNs = monotonicNs();
     const std::string gameFolder = folderOf(selfPath(argv[0]));
     const std::string modFolder = gameFolder + "/hl2";
@@ -267,6 +267,10 @@ int main(int argc, char** argv) {
 
     GameConsole console(modFolder + "/cfg", opt.commands, [&](const std::string& m) { log(m); });
     console.boot();
+    if (!console.fault().empty()) {
+        log("cannot start: " + console.fault());
+        return quit(1);
+    }
     std::string files;
     for (const auto& f : console.filesRun()) files += (files.empty() ? "" : ", ") + f;
     log("configuration: " + (files.empty() ? std::string("none") : files));
@@ -320,4 +324,14 @@ int main(int argc, char** argv) {
     }
     log(demoName + ": " + format("%.2f", fps) + " fps");
     return quit(0);
+}
+
+int main(int argc, char** argv) {
+    try {
+        return runGame(argc, argv);
+    } catch (const std::exception& e) {
+        // Ends without a result, saying why.
+        std::fprintf(stderr, "hl2.exe: cannot go on: %s\n", e.what());
+        return 1;
+    }
 }
