@@ -6,6 +6,7 @@
 
 #include "platform/RegistryHive.h"
 #include "tests/support/HttpTestServer.h"
+#include "tests/support/SanitizerEnv.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UpdateSigning.h"
 #include "update/UpgradeList.h"
@@ -156,6 +157,7 @@ TEST_F(UpdateWindowEndToEnd, TheWindowUpdatesItselfAndShowsTheNewVersion) {
         "DISPLAY=" + display,     "VANTOR_REGISTRY=" + hive, "VANTOR_UPDATE_URL=" + server.url("/files/qvn_vantor.inf"),
         "VANTOR_NO_SHELL_OPEN=1", "TMPDIR=" + dir / "tmp",   "XDG_RUNTIME_DIR=" + dir / "tmp",
         "HOME=" + dir.path(),     "PATH=/usr/bin:/bin",      "QT_QPA_PLATFORM=xcb"};
+    for (auto& e : sanitizerEnvironment()) env.push_back(e);
     program = spawnWith({prog + "vantor", "--update"}, env, dir / "vantor.log");
     ASSERT_GT(program, 0);
 

@@ -283,6 +283,10 @@ TEST_F(LauncherTest, EndOfTheBatchProcessIsDeliveredAfterTheLaunchsDone) {
 }
 
 TEST_F(LauncherTest, StoppedLaunchDropsTheHeldNotification) {
+    // Only the stop may end this wait, however slowly the batch process runs
+    // (a loaded machine took longer than the short start bound).
+    t.ctx.timing.gameStartBound = std::chrono::hours(1);
+    writeFile(t.ctx.paths.SteamPath + "steam.exe", "#!/bin/sh\nsleep 0.2\n");
     std::optional<LaunchResult> result;
     launcher.LaunchPass(1600, [&](LaunchResult r) { result = r; });
     // The batch process ends while the game never shows up.

@@ -1,6 +1,7 @@
 #pragma once
 // vantor-cli as a user starts it: a separate process with its own environment.
 
+#include "tests/support/SanitizerEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,8 @@ using namespace std::chrono_literals;
 
 // vantor-cli started with the arguments, a clean environment (the hive, short
 // timings, no shell open, a short game, process checks limited to dir, so that
-// other tests' Steam and games do not count) and stdout / stderr in files of dir.
+// other tests' Steam and games do not count, and the sanitizers' settings) and
+// stdout / stderr in files of dir.
 // program: another copy of vantor-cli to start (its folder is the program's
 // folder); the build's by default.
 class Cli {
@@ -38,6 +40,8 @@ public:
                                         "HOME=" + dir,
                                         "XDG_DATA_HOME=" + dir + "data",
                                         "VANTOR_PROCESS_ROOT=" + std::filesystem::canonical(dir).string()};
+        const auto sanitizers = sanitizerEnvironment();
+        env.insert(env.end(), sanitizers.begin(), sanitizers.end());
         // A variable of extraEnv replaces the default of the same name.
         for (const auto& e : extraEnv) {
             const std::string name = e.substr(0, e.find('=') + 1);
