@@ -63,6 +63,8 @@ public:
     std::string writeFailure() const override { return writeFailure_; }
 
     const std::string& path() const { return path_; }
+    // The keys and values as loaded and changed since (for checks).
+    const hive::Tree& contents() const { return tree_; }
     // The file was there but could not be read or parsed, and has not been
     // moved aside yet.
     bool damaged() const { return damaged_; }
