@@ -117,7 +117,8 @@ std::optional<PassResult> ResultReader::readTodayShape(const std::string& copy) 
     std::string head;
     std::uint64_t size = 0;
     if (!readFileRange(copy, 0, kTimedemoLineBound, head, size)) return std::nullopt;
-    std::size_t headerBytes = head.find('\n');
+    // Lines end at CR LF, LF or a bare CR.
+    std::size_t headerBytes = head.find_first_of("\r\n");
     if (headerBytes == std::string::npos) {
         if (size > head.size()) return std::nullopt;
         headerBytes = head.size();
@@ -125,10 +126,12 @@ std::optional<PassResult> ResultReader::readTodayShape(const std::string& copy) 
     const std::string header = head.substr(0, headerBytes);
     const auto columns = parseTimedemoHeader(header);
     if (!columns) return std::nullopt;
-    const std::uint64_t rowsStart = std::min<std::uint64_t>(headerBytes + 1, size);
+    std::uint64_t rowsStart = headerBytes + 1;
+    if (headerBytes + 1 < head.size() && head[headerBytes] == '\r' && head[headerBytes + 1] == '\n') ++rowsStart;
+    rowsStart = std::min<std::uint64_t>(rowsStart, size);
 
     ctx_.log.append("Source2 loading, editing.");
-    resultLines_.push_back(fromWindows1252(header.ends_with('\r') ? header.substr(0, header.size() - 1) : header));
+    resultLines_.push_back(fromWindows1252(header));
     auto fail = [this](const std::string& what) {
         ctx_.log.append(std::string(kErrorPrefix) + what);
         return PassResult{};
@@ -146,11 +149,9 @@ std::optional<PassResult> ResultReader::readTodayShape(const std::string& copy) 
     }
     while (!tail.empty() && (tail.back() == '\n' || tail.back() == '\r' || tail.back() == ' ')) tail.pop_back();
     if (tail.empty()) return fail("Source2 holds no result row.");
-    const auto lastBreak = tail.find_last_of('\n');
+    const auto lastBreak = tail.find_last_of("\r\n");
     if (lastBreak == std::string::npos && tailStart > rowsStart) return fail("Source2 result row is too long.");
-    std::string row = lastBreak == std::string::npos ? tail : tail.substr(lastBreak + 1);
-    if (row.ends_with('\r')) row.pop_back();
-    row = fromWindows1252(row);
+    std::string row = fromWindows1252(lastBreak == std::string::npos ? tail : tail.substr(lastBreak + 1));
     resultLines_.push_back(row);
 
     const auto fields = splitTimedemoFields(row);

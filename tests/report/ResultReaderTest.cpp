@@ -254,8 +254,9 @@ protected:
 
 TEST_F(TodayShape, TheFpsColumnOfTheRowIsTheScoreWithoutItsPadding) {
     const std::string row = todayRow("qvn_coast1.dem", " 87.5", 1024, 768);
-    for (const char* lineEnd : {"\n", "\r\n"}) {
-        SCOPED_TRACE(lineEnd[0] == '\r' ? "CR LF" : "LF");
+    // A bare CR ends a line too, as it does in the first shape.
+    for (const char* lineEnd : {"\n", "\r\n", "\r"}) {
+        SCOPED_TRACE(std::string(lineEnd) == "\r\n" ? "CR LF" : lineEnd[0] == '\r' ? "CR" : "LF");
         log.clear();
         writeFile(todayCsv(), std::string(kTodayHeader) + lineEnd + row + lineEnd);
 
