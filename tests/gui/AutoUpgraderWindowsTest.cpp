@@ -27,6 +27,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 using namespace vantor;
 using namespace vantor::test;
@@ -37,10 +38,13 @@ namespace {
 void answerNextModal(const QString& button, QString* seenTitle = nullptr, QString* seenText = nullptr) {
     auto tries = std::make_shared<int>(0);
     auto attempt = std::make_shared<std::function<void()>>();
+    // The function holds itself weakly (a strong self-reference never went
+    // away); a pending timer holds it strongly.
+    std::weak_ptr<std::function<void()>> self = attempt;
     *attempt = [=] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal) {
-            if (++*tries < 500) QTimer::singleShot(10, *attempt);
+            if (auto again = self.lock(); again && ++*tries < 500) QTimer::singleShot(10, [again] { (*again)(); });
             return;
         }
         if (seenTitle) *seenTitle = modal->windowTitle();
@@ -56,7 +60,7 @@ void answerNextModal(const QString& button, QString* seenTitle = nullptr, QStrin
             }
         ADD_FAILURE() << "no button " << button.toStdString();
     };
-    QTimer::singleShot(0, *attempt);
+    QTimer::singleShot(0, [attempt] { (*attempt)(); });
 }
 
 TEST(AutoUpgraderWindows, TheQuestionWindowAnswersOnlyYesWithYes) {
