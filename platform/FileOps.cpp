@@ -69,23 +69,6 @@ bool deleteFile(const std::string& path) {
     return !fileExists(path);
 }
 
-bool moveFile(const std::string& source, const std::string& target, std::string* error) {
-    if (!fileExists(source)) {
-        if (error) *error = "The file '" + source + "' does not exist.";
-        return false;
-    }
-    std::error_code ec;
-    fs::rename(source, target, ec);
-    if (!ec) return true;
-    if (ec == std::errc::cross_device_link) {
-        if (!copyFile(source, target, error)) return false;
-        fs::remove(source, ec);
-        return true;
-    }
-    if (error) *error = ec.message();
-    return false;
-}
-
 bool copyFile(const std::string& source, const std::string& target, std::string* error) {
     std::string bytes;
     if (!fileExists(source) || !readFileBytes(source, bytes)) {
