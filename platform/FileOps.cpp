@@ -39,30 +39,6 @@ bool createFolders(const std::string& path) {
     return folderExists(path);
 }
 
-bool canCreateFilesIn(const std::string& folder, std::string* error) {
-    auto fail = [error](const std::string& text) {
-        if (error) *error = text;
-        return false;
-    };
-    if (!folderExists(folder)) return fail("the folder does not exist");
-    const std::string base = withTrailingSep(folder) + ".vantor-write-test-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string probe = base + std::to_string(attempt);
-        // "x": created here, or the call fails; an existing file is never touched.
-        std::FILE* f = std::fopen(probe.c_str(), "wx");
-        if (!f) {
-            const int code = errno;
-            if (code == EEXIST) continue;
-            return fail(std::strerror(code));
-        }
-        std::fclose(f);
-        std::error_code ec;
-        fs::remove(probe, ec);
-        return true;
-    }
-    return fail("no probe file name is free");
-}
-
 bool deleteFile(const std::string& path) {
     std::error_code ec;
     fs::remove(path, ec);

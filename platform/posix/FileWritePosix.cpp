@@ -74,6 +74,28 @@ bool moveFile(const std::string& source, const std::string& target, std::string*
     return false;
 }
 
+bool canCreateFilesIn(const std::string& folder, std::string* error) {
+    auto fail = [error](const std::string& text) {
+        if (error) *error = text;
+        return false;
+    };
+    if (!folderExists(folder)) return fail("the folder does not exist");
+    const std::string base = withTrailingSep(folder) + ".vantor-write-test-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string probe = base + std::to_string(attempt);
+        // O_EXCL: created here, or the call fails; an existing file is never touched.
+        const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return fail(std::strerror(errno));
+        }
+        ::close(fd);
+        ::unlink(probe.c_str());
+        return true;
+    }
+    return fail("no probe file name is free");
+}
+
 void syncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;

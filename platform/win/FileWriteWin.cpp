@@ -80,6 +80,29 @@ bool moveFile(const std::string& source, const std::string& target, std::string*
     return false;
 }
 
+bool canCreateFilesIn(const std::string& folder, std::string* error) {
+    auto fail = [error](const std::string& text) {
+        if (error) *error = text;
+        return false;
+    };
+    if (!folderExists(folder)) return fail("the folder does not exist");
+    const std::string base = withTrailingSep(folder) + ".vantor-write-test-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string probe = base + std::to_string(attempt);
+        // CREATE_NEW: created here, or the call fails; an existing file is never touched.
+        HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) continue;
+            return fail(win::systemErrorText(code));
+        }
+        CloseHandle(h);  // deletes the probe
+        return true;
+    }
+    return fail("no probe file name is free");
+}
+
 void syncFolder(const std::string&) {}  // moves are written through already
 
 NewFile::~NewFile() {

@@ -7,9 +7,10 @@
 #include <cstdlib>
 #include <thread>
 
+#include <windows.h>
+
 #include <shellapi.h>
 #include <shlobj.h>
-#include <windows.h>
 
 namespace vantor {
 

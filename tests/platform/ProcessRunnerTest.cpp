@@ -3,6 +3,7 @@
 
 #include "platform/PlainEventLoop.h"
 #include "platform/ProcessRunner.h"
+#include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -297,7 +298,7 @@ TEST_F(ProcessRunnerTest, DestroyedWhileWaitingNotifiesNothingAndLeavesTheProgra
     loop.runUntil([] { return false; }, 50ms);
     EXPECT_TRUE(processRunning(pid));
 
-    ::kill(pid, SIGKILL);
+    test::killProcess(pid);
     // Still reaped (no zombie stays), and the thread then ends without a word.
     EXPECT_TRUE(eventually([&] { return processGone(pid); }));
     EXPECT_TRUE(eventually([&] { return !threadExists(waitThread); }));
@@ -444,7 +445,7 @@ TEST_F(ProcessRunnerTest, BatchFileInAFolderWithBlanksRuns) {
 }
 
 TEST_F(ProcessRunnerTest, ApplicationNameTakesTheCommandLineAsArgumentsAndEnvironmentIsExact) {
-    ::setenv("VANTOR_RUNNER_PROBE", "inherited", 1);
+    test::setEnv("VANTOR_RUNNER_PROBE", "inherited");
     struct Case {
         std::vector<std::string> environment;
         const char* expected;
@@ -466,5 +467,5 @@ TEST_F(ProcessRunnerTest, ApplicationNameTakesTheCommandLineAsArgumentsAndEnviro
         EXPECT_EQ(codes.front(), 0u);
         EXPECT_EQ(readFile(dir / "env.txt"), c.expected);
     }
-    ::unsetenv("VANTOR_RUNNER_PROBE");
+    test::unsetEnv("VANTOR_RUNNER_PROBE");
 }

@@ -3,6 +3,7 @@
 
 #include "platform/PlainEventLoop.h"
 #include "platform/RunAFile.h"
+#include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -259,7 +260,7 @@ TEST_F(RunAFileTest, LimitRunsOutWithTimeOutAndTheProgramIsLeftRunning) {
     ASSERT_TRUE(waitForCompletions(2));
     EXPECT_EQ(completions[1].type, TRetType::rtNormal);
 
-    ::kill(pid, SIGKILL);
+    test::killProcess(pid);
     ASSERT_TRUE(eventually([&] { return !run.Item(0).ProcessActive(); }));
     EXPECT_TRUE(processGone(pid));  // reaped by the check
 }
@@ -347,7 +348,7 @@ TEST_F(RunAFileTest, FreedWhileWaitingNotifiesNothingAndLeavesNoZombie) {
     loop.runUntil([] { return false; }, 50ms);
     EXPECT_TRUE(processRunning(pid));
 
-    ::kill(pid, SIGKILL);
+    test::killProcess(pid);
     EXPECT_TRUE(eventually([&] { return processGone(pid); }));  // reaped in the background
     loop.runUntil([] { return false; }, 50ms);
     EXPECT_EQ(notified, 0);
@@ -383,7 +384,7 @@ TEST_F(RunAFileTest, WaitUntilDoneWaitsInTheCallingThread) {
     EXPECT_EQ(completions[1].type, TRetType::rtTimeOut);
     const int pid = run.Item(run.ItemCount() - 1).ProcessId();
     EXPECT_TRUE(processRunning(pid));
-    ::kill(pid, SIGKILL);
+    test::killProcess(pid);
 }
 
 TEST_F(RunAFileTest, WithoutAHandlerNothingWaitsAndNothingIsReported) {
