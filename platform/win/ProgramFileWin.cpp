@@ -54,14 +54,23 @@ bool waitUntilProgramEnded(const std::string& path, std::chrono::milliseconds bo
     }
 }
 
+// A lock on one byte far beyond the end of the file: other handles may still
+// read, write and delete the file itself, as with flock on POSIX.
 FileLock::FileLock(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    fd_ = h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<std::intptr_t>(h);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7FFFFFFF;
+    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        CloseHandle(h);
+        return;
+    }
+    fd_ = reinterpret_cast<std::intptr_t>(h);
 }
 
 FileLock::~FileLock() {
-    if (fd_ >= 0) CloseHandle(reinterpret_cast<HANDLE>(fd_));
+    if (fd_ >= 0) CloseHandle(reinterpret_cast<HANDLE>(fd_));  // ends the lock too
 }
 
 bool startDetached(const std::string& program, const std::vector<std::string>& args, std::string* error) {
