@@ -57,8 +57,9 @@ bool waitUntilProgramEnded(const std::string& path, std::chrono::milliseconds bo
 // A lock on one byte far beyond the end of the file: other handles may still
 // read, write and delete the file itself, as with flock on POSIX.
 FileLock::FileLock(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
     OVERLAPPED at{};
     at.OffsetHigh = 0x7FFFFFFF;

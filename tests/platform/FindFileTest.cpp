@@ -229,7 +229,9 @@ TEST(FindFile, HiddenFilesMatchFoldersAndLinksToFoldersDoNot) {
     test::makeHidden(dir / ".hl2.exe");  // Windows: the attribute, not the name
     // Wine makes no symbolic links: there the links are left out.
     const bool links = test::makeSymlink(dir / "real/target.exe", dir / "link.exe");
-    if (kThisOs == OsFamily::Posix) ASSERT_TRUE(links);
+    if (kThisOs == OsFamily::Posix) {
+        ASSERT_TRUE(links);
+    }
     if (links) {
         ASSERT_TRUE(test::makeSymlink(dir / "nowhere", dir / "dangling.exe"));
         ASSERT_TRUE(test::makeSymlink(dir.path(), dir / "real/loop.exe"));  // a loop back to the root

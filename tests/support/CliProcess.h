@@ -28,10 +28,10 @@ public:
         const std::vector<std::string>& extraEnv = {}, const std::string& name = "cli", std::string program = {})
         : out_(dir + name + ".out"), err_(dir + name + ".err") {
         const std::string exe = program.empty() ? std::string(VANTOR_BIN_DIR) + "/vantor-cli" + kExeSuffix : program;
-        std::vector<std::string> env = {"VANTOR_REGISTRY=" + hive, "VANTOR_TIME_SCALE=20", "VANTOR_NO_SHELL_OPEN=1",
-                                        "HOME=" + dir,
-                                        "XDG_DATA_HOME=" + dir + "data",
-                                        "VANTOR_PROCESS_ROOT=" + std::filesystem::canonical(dir).string()};
+        std::vector<std::string> env = {
+            "VANTOR_REGISTRY=" + hive,       "VANTOR_TIME_SCALE=20",
+            "VANTOR_NO_SHELL_OPEN=1",        "HOME=" + dir,
+            "XDG_DATA_HOME=" + dir + "data", "VANTOR_PROCESS_ROOT=" + std::filesystem::canonical(dir).string()};
         for (auto& e : systemEnvironment()) env.push_back(e);
         if (kThisOs == OsFamily::Windows) env.push_back("USERPROFILE=" + dir);
         // A variable of extraEnv replaces the default of the same name.
@@ -50,8 +50,9 @@ public:
     void killNow() { child_.kill(); }
     // As Ctrl+C at the terminal.
     void interrupt() { child_.interrupt(); }
-    std::string out() const { return readFile(out_); }
-    std::string err() const { return readFile(err_); }
+    // The program's text with its line ends as '\n' (the C runtime writes CR LF on Windows).
+    std::string out() const { return lines(readFile(out_)); }
+    std::string err() const { return lines(readFile(err_)); }
 
     // The exit code; -1 when the program was killed or did not end within the
     // limit (it is killed then).
@@ -65,6 +66,11 @@ public:
     }
 
 private:
+    static std::string lines(std::string text) {
+        if (kThisOs == OsFamily::Windows)
+            for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+        return text;
+    }
     std::string out_, err_;
     ChildProcess child_;
     bool started_ = false;

@@ -79,11 +79,15 @@ TEST(UpgradeListApply, ReplacesKeepingPermissionsAndSurvivesACutAtEveryStep) {
             const std::string now = readFile(f + name);
             EXPECT_TRUE(now == bytes || now == newFiles.at(name)) << name;
         }
-        if (kThisOs == OsFamily::Posix) EXPECT_EQ(modeOf(f + "vantor"), 0755);  // Windows has no such bits
+        if (kThisOs == OsFamily::Posix) {  // Windows has no such bits
+            EXPECT_EQ(modeOf(f + "vantor"), 0755);
+        }
         // The next start finishes it.
         UpgradeList::recover(f);
         EXPECT_EQ(folderFiles(f), newFiles);
-        if (kThisOs == OsFamily::Posix) EXPECT_EQ(modeOf(f + "vantor"), 0755);
+        if (kThisOs == OsFamily::Posix) {
+            EXPECT_EQ(modeOf(f + "vantor"), 0755);
+        }
     }
 }
 
