@@ -22,6 +22,8 @@ inline constexpr std::size_t kErrorBodyLimit = 64 * 1024;
 inline constexpr std::chrono::milliseconds kProgressInterval{20};
 // Writes to the target file go out in blocks of this size.
 inline constexpr std::size_t kFileBufferSize = 256 * 1024;
+// The request flag of an https address.
+inline constexpr std::uint32_t kSecureFlag = 0x800000;
 
 std::string withScheme(const std::string& url) { return url.find("://") == std::string::npos ? "http://" + url : url; }
 
@@ -305,6 +307,7 @@ bool TCustomHTTP::Read() {
     if (parts.Password.empty()) request.password = HTTPPassword;
     request.noCache = (CacheOptions & (coPragmaNoCache | coAlwaysReload)) != 0;
     request.followRedirects = (InternetOptions & ioNoAutoRedirect) == 0;
+    request.requestFlags = CacheOptions | InternetOptions | (parts.Scheme == "https" ? kSecureFlag : 0);
     switch (Proxy.AccessType) {
         case TProxyAccessType::atPreconfig: request.proxy = HttpProxyAccess::Preconfig; break;
         case TProxyAccessType::atDirect: request.proxy = HttpProxyAccess::Direct; break;
