@@ -29,9 +29,9 @@ constexpr std::chrono::milliseconds kStopCheck{20};
 std::string errorText(DWORD code) {
     if (code >= INTERNET_ERROR_BASE && code <= INTERNET_ERROR_LAST) {
         char* buffer = nullptr;
-        const DWORD n = FormatMessageA(
-            FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
-            GetModuleHandleA("wininet.dll"), code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+        const DWORD n =
+            FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           GetModuleHandleA("wininet.dll"), code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
         std::string text = n && buffer ? std::string(buffer, n) : std::string();
         if (buffer) LocalFree(buffer);
         while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
@@ -200,7 +200,8 @@ HttpResult httpGet(const HttpRequest& request, HttpReceiver& receiver) {
     std::wstring userName(user, parts.dwUserNameLength), pass(password, parts.dwPasswordLength);
     if (userName.empty()) userName = win::widen(request.username);
     if (pass.empty()) pass = win::widen(request.password);
-    const std::wstring object = std::wstring(path, parts.dwUrlPathLength) + std::wstring(extra, parts.dwExtraInfoLength);
+    const std::wstring object =
+        std::wstring(path, parts.dwUrlPathLength) + std::wstring(extra, parts.dwExtraInfoLength);
     DWORD flags = request.requestFlags;
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
     if (!request.followRedirects) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
@@ -219,8 +220,8 @@ HttpResult httpGet(const HttpRequest& request, HttpReceiver& receiver) {
 
     InternetHandle connection, req;
     connection.h = InternetConnectW(session.h, std::wstring(host, parts.dwHostNameLength).c_str(), parts.nPort,
-                                    userName.empty() ? nullptr : userName.c_str(), pass.empty() ? nullptr : pass.c_str(),
-                                    INTERNET_SERVICE_HTTP, 0, 0);
+                                    userName.empty() ? nullptr : userName.c_str(),
+                                    pass.empty() ? nullptr : pass.c_str(), INTERNET_SERVICE_HTTP, 0, 0);
     if (connection.h && !receiver.stopRequested())
         req.h = HttpOpenRequestW(connection.h, L"GET", object.empty() ? L"/" : object.c_str(), nullptr, nullptr,
                                  typePointers.data(), flags, 0);
@@ -268,7 +269,8 @@ HttpResult httpGet(const HttpRequest& request, HttpReceiver& receiver) {
                 result.end = HttpEnd::Stopped;
             } else {
                 result.end = HttpEnd::Broken;
-                result.error = code == ERROR_INTERNET_TIMEOUT ? "no data arrived within the stall bound" : errorText(code);
+                result.error =
+                    code == ERROR_INTERNET_TIMEOUT ? "no data arrived within the stall bound" : errorText(code);
             }
             return result;
         }

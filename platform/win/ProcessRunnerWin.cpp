@@ -6,6 +6,7 @@
 
 #include "platform/ProcessRunnerBackend.h"
 
+#include "platform/win/ReadyForInput.h"
 #include "platform/win/WinError.h"
 
 #include <windows.h>
@@ -84,7 +85,7 @@ bool prepareWait(StartedProcess& process, int& error) {
 
 bool waitForExit(const StartedProcess& process, std::uint32_t& exitCode, int& error) {
     const HANDLE h = handleOf(process.processHandle);
-    WaitForInputIdle(h, INFINITE);  // a console program is ready at once
+    win::waitUntilReadyForInput(h, INFINITE);
     const HANDLE objects[2] = {handleOf(process.stopEvent), h};
     const DWORD r = WaitForMultipleObjects(2, objects, FALSE, INFINITE);
     if (r == WAIT_OBJECT_0 + 1) {
@@ -113,7 +114,7 @@ void closeWait(const StartedProcess& process) {
 }
 
 void releaseProcess(const StartedProcess& process) {
-    if (process.processHandle) WaitForInputIdle(handleOf(process.processHandle), INFINITE);
+    if (process.processHandle) win::waitUntilReadyForInput(handleOf(process.processHandle), INFINITE);
     closeWait(process);
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/RunAFileBackend.h"
 
+#include "platform/win/ReadyForInput.h"
 #include "platform/win/WinError.h"
 
 #include <windows.h>
@@ -89,7 +90,7 @@ std::unique_ptr<RunProcess> startRunProcess(const RunLaunch& launch, int& error)
         CloseHandle(stop);
         return nullptr;
     }
-    WaitForInputIdle(pi.hProcess, 5000);
+    win::waitUntilReadyForInput(pi.hProcess, 5000);
     CloseHandle(pi.hThread);
     SetLastError(0);
     return std::make_unique<WinRunProcess>(pi.hProcess, pi.dwProcessId, stop);

@@ -125,7 +125,8 @@ long long monotonicNs() {
 }
 
 bool createExclusive(const std::string& path, const std::string& text) {
-    Handle file{CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    Handle file{
+        CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (file.h == INVALID_HANDLE_VALUE) return false;
     writeAll(file.h, text);
     return true;
@@ -145,7 +146,8 @@ bool writeAtomic(const std::string& folder, const std::string& name, const std::
     const std::wstring target = widen(folder + "\\" + name);
     const std::wstring temp = widen(folder + "\\." + name + "." + std::to_string(GetCurrentProcessId()));
     {
-        Handle file{CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        Handle file{
+            CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
         if (file.h == INVALID_HANDLE_VALUE) {
             error = errorText(GetLastError());
             return false;
