@@ -204,14 +204,16 @@ TEST_F(RunAFileTest, ProgramIsLookedUpInItsWorkingFolderFirst) {
 }
 
 TEST_F(RunAFileTest, ProgramThatCannotStartGivesOnlyTheAfterLaunchCall) {
+    // The operating system's codes: a program that is not there, an empty name.
 #ifdef _WIN32
-    constexpr int kNotFound = ERROR_FILE_NOT_FOUND, kNoFolder = ERROR_DIRECTORY;
+    constexpr int kNotFound = ERROR_FILE_NOT_FOUND, kNoFolder = ERROR_DIRECTORY, kNoName = ERROR_INVALID_PARAMETER;
     const std::string missingProgram = "C:\\no\\such\\program.exe --x";
 #else
-    constexpr int kNotFound = ENOENT, kNoFolder = ENOENT;
+    constexpr int kNotFound = ENOENT, kNoFolder = ENOENT, kNoName = ENOENT;
     const std::string missingProgram = "/no/such/program --x";
 #endif
-    for (const std::string& line : {missingProgram, std::string("   "), std::string("\"\" x")}) {
+    const std::pair<std::string, int> lines[] = {{missingProgram, kNotFound}, {"   ", kNotFound}, {"\"\" x", kNoName}};
+    for (const auto& [line, code] : lines) {
         SCOPED_TRACE(line);
         afterLaunch.clear();
         run.Params.ProcFileName = line;
@@ -219,7 +221,7 @@ TEST_F(RunAFileTest, ProgramThatCannotStartGivesOnlyTheAfterLaunchCall) {
         ASSERT_EQ(afterLaunch.size(), 1u);
         EXPECT_FALSE(afterLaunch[0].second);
         EXPECT_FALSE(afterLaunch[0].first->Launched());
-        EXPECT_EQ(afterLaunch[0].first->LaunchError(), kNotFound);
+        EXPECT_EQ(afterLaunch[0].first->LaunchError(), code);
     }
     // A missing working folder is reported as such.
     afterLaunch.clear();
