@@ -1,7 +1,7 @@
 // WinInet backend of httpGet, on the calling thread: InternetOpen with the
 // proxy settings, InternetConnect, HttpOpenRequest with the accept types and
-// the request flags, HttpSendRequest, HttpQueryInfo, then InternetReadFile in
-// blocks. The connect bound is the library's connect timeout and the stall
+// the request flags, HttpSendRequest, HttpQueryInfo, then InternetReadFile of
+// what has arrived, in blocks. The connect bound is the library's connect timeout and the stall
 // bound its receive timeout. While a call blocks, a helper thread watches the
 // stop request and closes the session handle, which ends the call.
 
@@ -177,10 +177,15 @@ HttpResult httpGet(const HttpRequest& request, HttpReceiver& receiver) {
         result.error = errorText(GetLastError());
         return result;
     }
-    DWORD connectMs = boundMs(request.connectBound), stallMs = boundMs(request.stallBound);
-    InternetSetOptionW(session.h, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
-    InternetSetOptionW(session.h, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallMs, sizeof stallMs);
-    InternetSetOptionW(session.h, INTERNET_OPTION_SEND_TIMEOUT, &stallMs, sizeof stallMs);
+    // The bounds on every handle: not every version of the library hands them down.
+    const DWORD connectMs = boundMs(request.connectBound), stallMs = boundMs(request.stallBound);
+    auto setBounds = [&](HINTERNET h) {
+        DWORD connect = connectMs, stall = stallMs;
+        InternetSetOptionW(h, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+        InternetSetOptionW(h, INTERNET_OPTION_RECEIVE_TIMEOUT, &stall, sizeof stall);
+        InternetSetOptionW(h, INTERNET_OPTION_SEND_TIMEOUT, &stall, sizeof stall);
+    };
+    setBounds(session.h);
 
     // The address's parts.
     const std::wstring url = win::widen(request.url);
@@ -222,9 +227,11 @@ HttpResult httpGet(const HttpRequest& request, HttpReceiver& receiver) {
     connection.h = InternetConnectW(session.h, std::wstring(host, parts.dwHostNameLength).c_str(), parts.nPort,
                                     userName.empty() ? nullptr : userName.c_str(),
                                     pass.empty() ? nullptr : pass.c_str(), INTERNET_SERVICE_HTTP, 0, 0);
+    if (connection.h) setBounds(connection.h);
     if (connection.h && !receiver.stopRequested())
         req.h = HttpOpenRequestW(connection.h, L"GET", object.empty() ? L"/" : object.c_str(), nullptr, nullptr,
                                  typePointers.data(), flags, 0);
+    if (req.h) setBounds(req.h);
     const bool sent = req.h && !receiver.stopRequested() && HttpSendRequestW(req.h, nullptr, 0, nullptr, 0);
     if (!sent) {
         const DWORD code = GetLastError();
@@ -261,9 +268,15 @@ HttpResult httpGet(const HttpRequest& request, HttpReceiver& receiver) {
     }
 
     std::vector<char> block(std::max<std::size_t>(request.blockSize, 1));
+    // A read asks for what has arrived (at most a block): a plain read waits
+    // to fill the whole block, and a stall would swallow what came before it.
     for (;;) {
-        DWORD read = 0;
-        if (!InternetReadFile(req.h, block.data(), static_cast<DWORD>(block.size()), &read)) {
+        DWORD available = 0, read = 0;
+        const bool ok = InternetQueryDataAvailable(req.h, &available, 0, 0) &&
+                        (available == 0 ||
+                         InternetReadFile(req.h, block.data(),
+                                          static_cast<DWORD>(std::min<std::size_t>(available, block.size())), &read));
+        if (!ok) {
             const DWORD code = GetLastError();
             if (stoppedOrBroken()) {
                 result.end = HttpEnd::Stopped;

@@ -29,6 +29,12 @@ namespace vantor::test {
 
 inline constexpr bool kWindows = true;
 
+// Whether the Windows program runs under Wine (its ntdll names its version).
+inline bool runningUnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 // A command line that ends at once with the code.
 inline std::string exitCommand(int code) { return "cmd /c exit " + std::to_string(code); }
 inline std::string quickCommand() { return exitCommand(0); }
@@ -80,6 +86,7 @@ inline bool threadExists(const std::string& tid) { return threadIds().count(tid)
 #else
 
 inline constexpr bool kWindows = false;
+inline bool runningUnderWine() { return false; }
 
 inline std::string exitCommand(int code) { return "sh -c \"exit " + std::to_string(code) + "\""; }
 inline std::string quickCommand() { return "true"; }
