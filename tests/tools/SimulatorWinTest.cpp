@@ -27,9 +27,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::vector<std::string> kPassOptions = {
-    "-preload", "-novid", "-width",  "800",          "-height",   "600",         "+r_fastzreject", "0",
-    "-refresh", "75",     "-heapsize", "64000", "+timedemoquit", "qvn_coast1"};
+const std::vector<std::string> kPassOptions = {"-preload",       "-novid",    "-width",   "800", "-height",   "600",
+                                               "+r_fastzreject", "0",         "-refresh", "75",  "-heapsize", "64000",
+                                               "+timedemoquit",  "qvn_coast1"};
 
 std::string quoted(const std::string& a) { return a.find(' ') == std::string::npos ? a : "\"" + a + "\""; }
 
