@@ -224,6 +224,16 @@ int setGameCommand(const std::string& given) {
 std::atomic<bool> gInterrupted{false};
 extern "C" void onInterrupt(int) { gInterrupted = true; }
 
+// Ctrl+C, a stop request, and on Windows Ctrl+Break (which reaches a program
+// started in a process group of its own).
+void catchInterrupts() {
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+#ifdef SIGBREAK
+    std::signal(SIGBREAK, onInterrupt);
+#endif
+}
+
 // Intervals divided by VANTOR_TIME_SCALE (for tests and demonstrations).
 Timing timingFromEnvironment() {
     if (const char* s = std::getenv("VANTOR_TIME_SCALE"); s && *s) {
@@ -454,8 +464,7 @@ int runCommand(bool yes, bool debug, const std::string& logFile, bool json, cons
     s.startUp();
     applyRunOptions(options, s.view);
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    catchInterrupts();
     auto& sequencer = controller.sequencer();
     bool ended = false;
     sequencer.onRunEnded = [&] { ended = true; };
@@ -568,8 +577,7 @@ int updateCommand(bool yes) {
     };
     updater.CloseApplication = [&] { closeRequested = true; };
     s.startUp();
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    catchInterrupts();
     s.controller.ToolButton3Click();
     std::function<void()> watch = [&] {
         if (gInterrupted.exchange(false)) ui.interrupt();

@@ -21,6 +21,7 @@ enum class EntryKind {
 struct ListedEntry {
     std::string_view name;  // valid until the next call on the listing
     EntryKind kind = EntryKind::Unknown;
+    bool hidden = false;  // POSIX: the name starts with "."; Windows: the hidden attribute
 };
 
 class DirectoryListing {

@@ -39,51 +39,10 @@ bool createFolders(const std::string& path) {
     return folderExists(path);
 }
 
-bool canCreateFilesIn(const std::string& folder, std::string* error) {
-    auto fail = [error](const std::string& text) {
-        if (error) *error = text;
-        return false;
-    };
-    if (!folderExists(folder)) return fail("the folder does not exist");
-    const std::string base = withTrailingSep(folder) + ".vantor-write-test-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string probe = base + std::to_string(attempt);
-        // "x": created here, or the call fails; an existing file is never touched.
-        std::FILE* f = std::fopen(probe.c_str(), "wx");
-        if (!f) {
-            const int code = errno;
-            if (code == EEXIST) continue;
-            return fail(std::strerror(code));
-        }
-        std::fclose(f);
-        std::error_code ec;
-        fs::remove(probe, ec);
-        return true;
-    }
-    return fail("no probe file name is free");
-}
-
 bool deleteFile(const std::string& path) {
     std::error_code ec;
     fs::remove(path, ec);
     return !fileExists(path);
-}
-
-bool moveFile(const std::string& source, const std::string& target, std::string* error) {
-    if (!fileExists(source)) {
-        if (error) *error = "The file '" + source + "' does not exist.";
-        return false;
-    }
-    std::error_code ec;
-    fs::rename(source, target, ec);
-    if (!ec) return true;
-    if (ec == std::errc::cross_device_link) {
-        if (!copyFile(source, target, error)) return false;
-        fs::remove(source, ec);
-        return true;
-    }
-    if (error) *error = ec.message();
-    return false;
 }
 
 bool copyFile(const std::string& source, const std::string& target, std::string* error) {

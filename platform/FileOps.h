@@ -3,6 +3,8 @@
 // (files only, no questions), deletion, existence tests, folder creation.
 // Paths are native: folders end with the native separator.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace vantor {
@@ -29,6 +31,31 @@ bool deleteFile(const std::string& path);
 // Moves a file onto target, replacing it. Falls back to copy + delete across
 // file systems. The error text is set when it fails.
 bool moveFile(const std::string& source, const std::string& target, std::string* error = nullptr);
+
+// Makes renames inside the folder durable (POSIX: the folder is flushed; on
+// Windows a move with write-through already is).
+void syncFolder(const std::string& folder);
+
+// A file written front to back, as a download fills it. create() makes it anew:
+// an earlier file of that name is replaced and a link there is not followed.
+// Each call gives the system's text in error when it fails.
+class NewFile {
+public:
+    NewFile() = default;
+    ~NewFile();
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    bool create(const std::string& path, std::string& error);
+    bool write(const char* data, std::size_t size, std::string& error);
+    // Closes the file (also when a write failed); false when the close failed.
+    bool close(std::string& error);
+    bool isOpen() const { return handle_ != kNoHandle; }
+
+private:
+    static constexpr std::intptr_t kNoHandle = -1;
+    std::intptr_t handle_ = kNoHandle;  // descriptor (POSIX) or HANDLE (Windows)
+};
 
 // Copies a file onto target, replacing it atomically (temporary + rename).
 bool copyFile(const std::string& source, const std::string& target, std::string* error = nullptr);

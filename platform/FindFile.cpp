@@ -334,7 +334,7 @@ struct FindFileWalker {
                 if (reported) continue;
                 if (entry.kind != EntryKind::File && listing.resolve(entry) != EntryKind::File) continue;
                 info.Name.assign(entry.name);
-                info.Hidden = entry.name.front() == '.';
+                info.Hidden = entry.hidden;
                 info.Size = 0;
                 if (finder.OnFileMatch) finder.OnFileMatch(finder, path, info);
             }

@@ -28,7 +28,7 @@ struct TSearchCriteria {
 // What the platform tells of a found entry.
 struct TFileInfo {
     std::string Name;        // file name without folder
-    bool Hidden = false;     // name starts with "." on POSIX
+    bool Hidden = false;     // name starts with "." (POSIX); the hidden attribute (Windows)
     std::uint64_t Size = 0;  // 0 when not asked for
 };
 

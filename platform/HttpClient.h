@@ -1,6 +1,7 @@
 #pragma once
 // One plain HTTP(S) GET, run to its end on the calling (worker) thread. One
-// backend per system: libcurl on POSIX (platform/posix/HttpClientPosix.cpp).
+// backend per system: libcurl on POSIX (platform/posix/HttpClientPosix.cpp),
+// WinInet on Windows (platform/win/HttpClientWin.cpp).
 // The caller sees the final response only (redirects are followed), its
 // headers once before the first byte of the body, then the body in blocks.
 // Certificates of https addresses are always checked.
@@ -27,6 +28,10 @@ struct HttpRequest {
     std::string username, password;  // used when not empty
     bool noCache = false;            // ask caches on the way for a fresh copy
     bool followRedirects = true;
+    // The Windows internet library's request flags (cache options, request
+    // options, secure), passed as they are on Windows; libcurl reads noCache and
+    // followRedirects instead.
+    std::uint32_t requestFlags = 0;
     HttpProxyAccess proxy = HttpProxyAccess::Preconfig;
     std::string proxyServer;  // "host:port" for UseProxy
     std::string proxyBypass;  // hosts separated by ';' or ','
@@ -36,7 +41,8 @@ struct HttpRequest {
     std::chrono::milliseconds connectBound{30'000};
     std::chrono::milliseconds stallBound{60'000};
     // Extra certificate authorities (a PEM file) beside the system's; empty in
-    // the program, set by tests that make their own.
+    // the program, set by tests that make their own. POSIX only: WinInet trusts
+    // the system's certificate store.
     std::string extraCaFile;
 };
 
@@ -56,6 +62,7 @@ class HttpReceiver {
 public:
     virtual ~HttpReceiver() = default;
     // Asked often (between blocks and while waiting): true ends the transfer.
+    // Windows asks it also from a helper thread while a call blocks.
     virtual bool stopRequested() = 0;
     // The final response's status line and headers, before the first block.
     virtual bool head(const HttpResponseHead& head) = 0;

@@ -12,7 +12,7 @@ namespace {
 
 std::string osErrorText(int code) {
     if (code == 0) return "A call to an OS function failed";
-    return "System Error.  Code: " + std::to_string(code) + ".\n" + std::generic_category().message(code);
+    return "System Error.  Code: " + std::to_string(code) + ".\n" + detail::osErrorMessage(code);
 }
 
 std::string trimmed(const std::string& s) {
@@ -75,6 +75,7 @@ struct TCreateProcess::Waiter {
     std::condition_variable handedOver;
     bool cancelled = false;  // the component stopped waiting: no notification
     bool done = false;       // the wait-ended routine has returned
+    bool closed = false;     // the wait thread has let go of the process
     TCreateProcess* owner = nullptr;
     EventLoop* loop = nullptr;
     detail::StartedProcess process;
@@ -82,15 +83,21 @@ struct TCreateProcess::Waiter {
     // Wait thread. The hand-over is posted under the mutex, so once the
     // component has cancelled, this thread never touches the loop again; it then
     // blocks until the routine has returned on the UI thread, or until the
-    // component cancels.
+    // component cancels. The stop event is set only while the thread has not
+    // let go of the process.
     static void run(std::shared_ptr<Waiter> w) {
         std::uint32_t exitCode = 0;
         int error = 0;
         if (!detail::waitForExit(w->process, exitCode, error)) exitCode = 0;  // failed wait: 0
-        std::unique_lock lock(w->mutex);
-        if (w->cancelled) return;
-        w->loop->post([w, exitCode] { deliver(w, exitCode); });
-        w->handedOver.wait(lock, [&] { return w->done || w->cancelled; });
+        {
+            std::unique_lock lock(w->mutex);
+            if (!w->cancelled) {
+                w->loop->post([w, exitCode] { deliver(w, exitCode); });
+                w->handedOver.wait(lock, [&] { return w->done || w->cancelled; });
+            }
+            w->closed = true;
+        }
+        detail::closeWait(w->process);
     }
 
     // UI thread. Cancellation also happens only on the UI thread, so the owner
@@ -156,10 +163,14 @@ void TCreateProcess::Start() {
     w->owner = this;
     w->loop = &loop_;
     w->process = process;
+    if (int error = 0; !detail::prepareWait(w->process, error)) {
+        detail::releaseProcess(process);
+        throw EOSError(error);
+    }
     try {
         std::thread(&Waiter::run, w).detach();
     } catch (const std::system_error& e) {
-        detail::releaseProcess(process);
+        detail::releaseProcess(w->process);
         throw EOSError(e.code().value());
     }
     waiter_ = std::move(w);
@@ -174,13 +185,14 @@ void TCreateProcess::waitEnded(std::uint32_t exitCode) {
     if (TerminateHandler handler = OnTerminate) handler(*this, exitCode);
 }
 
-// The wait thread ends without a notification (after it has reaped the child);
-// the program keeps running.
+// The wait thread ends without a notification (POSIX: after it has reaped the
+// child; Windows: at once, through the stop event); the program keeps running.
 void TCreateProcess::stopWaiting() {
     if (waiter_) {
         {
             std::lock_guard lock(waiter_->mutex);
             waiter_->cancelled = true;
+            if (!waiter_->closed) detail::stopWait(waiter_->process);
         }
         waiter_->handedOver.notify_all();
         waiter_.reset();

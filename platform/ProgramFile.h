@@ -1,8 +1,9 @@
 #pragma once
 // The program's own file during an update, and starting programs that outlive
-// their starter. One backend per system (platform/posix/ProgramFilePosix.cpp).
+// their starter. One backend per system (platform/posix, platform/win).
 
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -28,7 +29,7 @@ public:
     bool locked() const { return fd_ >= 0; }
 
 private:
-    int fd_ = -1;
+    std::intptr_t fd_ = -1;  // descriptor (POSIX) or HANDLE (Windows)
 };
 
 // Starts a program with the arguments in its own session, not waited for.

@@ -6,11 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <random>
 #include <system_error>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace vantor {
 namespace {
@@ -128,46 +124,6 @@ std::string encodeTextLines(const std::vector<std::string>& lines) {
         out += "\r\n";
     }
     return out;
-}
-
-IoResult writeFileAtomic(const std::string& path, std::string_view bytes) {
-    std::random_device rd;
-    std::string tmp;
-    int fd = -1;
-    // A fresh name each try: an existing file of that name is never truncated.
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        tmp = path + ".tmp" + std::to_string(rd() % 1000000);
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) return {false, std::strerror(errno)};
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            return {false, std::strerror(err)};
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    // The descriptor is closed whether or not the flush succeeded.
-    const int syncErr = ::fsync(fd) != 0 ? errno : 0;
-    const int closeErr = ::close(fd) != 0 ? errno : 0;
-    if (syncErr != 0 || closeErr != 0) {
-        ::unlink(tmp.c_str());
-        return {false, std::strerror(syncErr != 0 ? syncErr : closeErr)};
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(tmp.c_str());
-        return {false, std::strerror(err)};
-    }
-    return {};
 }
 
 IoResult writeTextFile(const std::string& path, const std::vector<std::string>& lines) {

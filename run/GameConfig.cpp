@@ -295,8 +295,12 @@ std::string GameConfig::customSource() const {
     namespace fs = std::filesystem;
     const std::string path = ctx_.view.text(Field::DetailEdit);
     const std::string& cfg = ctx_.paths.CFGPath;
+    // Compared without the trailing separator: the Windows C library finds no
+    // folder "cfg\\", so equivalent() would say no.
+    std::string folder = cfg;
+    while (folder.size() > 1 && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
     std::error_code ec;
-    if (path.empty() || cfg.empty() || !fs::equivalent(fs::path(path).parent_path(), fs::path(cfg), ec)) return path;
+    if (path.empty() || cfg.empty() || !fs::equivalent(fs::path(path).parent_path(), fs::path(folder), ec)) return path;
     const std::string name = fileNamePart(path);
     auto moved = [&](bool userHad, const char* backup) { return userHad && fileExists(cfg + backup); };
     if (name == kAutoexec && moved(journal_.autoexec, kAutoexecBackup)) return cfg + kAutoexecBackup;

@@ -2,8 +2,7 @@
 
 #include "platform/FileOps.h"
 #include "platform/HttpClient.h"
-
-#include <openssl/evp.h>
+#include "update/Sha256.h"
 
 #include <atomic>
 #include <cerrno>
@@ -12,9 +11,6 @@
 #include <cstring>
 #include <mutex>
 #include <stdexcept>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace vantor {
 
@@ -26,6 +22,8 @@ inline constexpr std::size_t kErrorBodyLimit = 64 * 1024;
 inline constexpr std::chrono::milliseconds kProgressInterval{20};
 // Writes to the target file go out in blocks of this size.
 inline constexpr std::size_t kFileBufferSize = 256 * 1024;
+// The request flag of an https address.
+inline constexpr std::uint32_t kSecureFlag = 0x800000;
 
 std::string withScheme(const std::string& url) { return url.find("://") == std::string::npos ? "http://" + url : url; }
 
@@ -136,9 +134,9 @@ struct TCustomHTTP::Worker final : HttpReceiver {
 
     Outcome out;
     bool skipped = false, fileFailed = false, tooLarge = false, errorBodyFull = false;
-    int fd = -1;
+    NewFile file;
     std::string fileBuffer;
-    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> hash{EVP_MD_CTX_new(), &EVP_MD_CTX_free};
+    vantor::Sha256 hash;  // the class, not TCustomHTTP::Sha256()
 
     Worker(TCustomHTTP& o, std::shared_ptr<Shared> s)
         : owner(o),
@@ -151,7 +149,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
           wantsProgress(static_cast<bool>(o.OnProgress)),
           wantsHeader(static_cast<bool>(o.OnHeaderInfo)),
           wantsPassword(static_cast<bool>(o.OnPasswordRequest)) {
-        if (!hash || EVP_DigestInit_ex(hash.get(), EVP_sha256(), nullptr) != 1) hashing = false;
+        if (!hash.ok()) hashing = false;
     }
 
     bool stopRequested() override { return shared->stop; }
@@ -179,10 +177,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
         }
         if (ok && !fileName.empty()) {
             // A fresh file in place of an older one; a link there is not followed.
-            deleteFile(fileName);
-            fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
-            if (fd < 0) {
-                out.fileError = std::strerror(errno);
+            if (!file.create(fileName, out.fileError)) {
                 fileFailed = true;
                 return false;
             }
@@ -198,16 +193,9 @@ struct TCustomHTTP::Worker final : HttpReceiver {
     }
 
     bool flush() {
-        std::size_t at = 0;
-        while (at < fileBuffer.size()) {
-            const ssize_t n = ::write(fd, fileBuffer.data() + at, fileBuffer.size() - at);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                out.fileError = std::strerror(n < 0 ? errno : ENOSPC);
-                fileFailed = true;
-                return false;
-            }
-            at += static_cast<std::size_t>(n);
+        if (!file.write(fileBuffer.data(), fileBuffer.size(), out.fileError)) {
+            fileFailed = true;
+            return false;
         }
         fileBuffer.clear();
         return true;
@@ -219,7 +207,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
             tooLarge = true;
             return false;
         }
-        if (fd >= 0) {
+        if (file.isOpen()) {
             fileBuffer.append(data, n);
             if (fileBuffer.size() >= kFileBufferSize && !flush()) return false;
         } else {
@@ -229,7 +217,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
             }
             out.data.append(data, n);
         }
-        if (hashing) EVP_DigestUpdate(hash.get(), data, n);
+        if (hashing) hash.update(data, n);
         out.received += n;
         if (wantsProgress) {
             // A window shows no more than a few dozen changes a second: blocks
@@ -247,13 +235,13 @@ struct TCustomHTTP::Worker final : HttpReceiver {
     }
 
     void closeFile() {
-        if (fd < 0) return;
+        if (!file.isOpen()) return;
         if (!fileFailed) flush();
-        if (::close(fd) != 0 && !fileFailed) {
-            out.fileError = std::strerror(errno);
+        std::string error;
+        if (!file.close(error) && !fileFailed) {
+            out.fileError = error;
             fileFailed = true;
         }
-        fd = -1;
     }
 
     void run(const TAddressParts& parts, HttpRequest request) {
@@ -286,14 +274,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
             out.kind = Outcome::HTTPError;
         }
         if (out.kind == Outcome::Done && hashing) {
-            unsigned char digest[EVP_MAX_MD_SIZE];
-            unsigned int length = 0;
-            EVP_DigestFinal_ex(hash.get(), digest, &length);
-            static const char* digits = "0123456789abcdef";
-            for (unsigned int i = 0; i < length; ++i) {
-                out.sha256 += digits[digest[i] >> 4];
-                out.sha256 += digits[digest[i] & 15];
-            }
+            out.sha256 = hash.hexDigest();
         }
         (void)errorBodyFull;  // the answer's status decides, as for a complete error page
     }
@@ -326,6 +307,7 @@ bool TCustomHTTP::Read() {
     if (parts.Password.empty()) request.password = HTTPPassword;
     request.noCache = (CacheOptions & (coPragmaNoCache | coAlwaysReload)) != 0;
     request.followRedirects = (InternetOptions & ioNoAutoRedirect) == 0;
+    request.requestFlags = CacheOptions | InternetOptions | (parts.Scheme == "https" ? kSecureFlag : 0);
     switch (Proxy.AccessType) {
         case TProxyAccessType::atPreconfig: request.proxy = HttpProxyAccess::Preconfig; break;
         case TProxyAccessType::atDirect: request.proxy = HttpProxyAccess::Direct; break;

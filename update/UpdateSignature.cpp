@@ -3,6 +3,7 @@
 #include <sodium.h>
 
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 
@@ -48,15 +49,21 @@ bool verifyUpdateSignature(std::string_view bytes, std::string_view signatureFil
 
 std::string sha256OfFile(const std::string& path) {
     ensureSodium();
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rbe"), &std::fclose);
-    if (!f) return {};
+    // A stream, not fopen: the "e" (close-on-exec) mode of the C library on
+    // Linux makes fopen fail on Windows.
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
     crypto_hash_sha256_state state;
     crypto_hash_sha256_init(&state);
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[64 * 1024]);
-    std::size_t n = 0;
-    while ((n = std::fread(buffer.get(), 1, 64 * 1024, f.get())) > 0)
-        crypto_hash_sha256_update(&state, buffer.get(), n);
-    if (std::ferror(f.get())) return {};
+    std::unique_ptr<char[]> buffer(new char[64 * 1024]);
+    while (in) {
+        in.read(buffer.get(), 64 * 1024);
+        const auto n = in.gcount();
+        if (n > 0)
+            crypto_hash_sha256_update(&state, reinterpret_cast<const unsigned char*>(buffer.get()),
+                                      static_cast<std::size_t>(n));
+    }
+    if (in.bad()) return {};
     unsigned char digest[crypto_hash_sha256_BYTES];
     crypto_hash_sha256_final(&state, digest);
     return toHex(digest, sizeof digest);

@@ -9,9 +9,6 @@
 #include <sstream>
 #include <system_error>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 
 namespace vantor {
@@ -29,14 +26,6 @@ std::vector<std::string> downloadsIn(const std::string& folder) {
         if (endsWith(name, kDownloadSuffix) && name.size() > 5 && it->is_regular_file(ec)) names.push_back(name);
     }
     return names;
-}
-
-// The renames reach the disk before the list goes.
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 bool plainName(const std::string& s) {
@@ -132,7 +121,7 @@ UpgradeApplied UpgradeList::apply(const std::string& folder, const UpgradePlan& 
             result.error = "The file " + s.target + " cannot be replaced: " + ec.message();
         }
     }
-    syncFolder(folder);
+    syncFolder(folder);  // the renames reach the disk before the list goes
     deleteFile(folder + kUpgradeListName);
     return result;
 }

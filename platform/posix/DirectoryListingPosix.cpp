@@ -107,6 +107,7 @@ bool DirectoryListing::next(ListedEntry& entry) {
         const char* n = rec->d_name;
         if (n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'))) continue;
         entry.name = std::string_view(n, std::strlen(n));
+        entry.hidden = n[0] == '.';
         switch (rec->d_type) {
             case kTypeDir: entry.kind = EntryKind::Folder; break;
             case kTypeLink: entry.kind = EntryKind::Link; break;

@@ -88,6 +88,14 @@ StartedProcess createProcess(const ProcessLaunch& launch) {
     return process;
 }
 
+std::string osErrorMessage(int code) { return std::generic_category().message(code); }
+
+bool prepareWait(StartedProcess&, int&) { return true; }
+
+void stopWait(const StartedProcess&) {}  // the wait reaps the child whenever it ends
+
+void closeWait(const StartedProcess&) {}
+
 bool waitForExit(const StartedProcess& process, std::uint32_t& exitCode, int& error) {
     int status = 0;
     for (;;) {

@@ -71,14 +71,14 @@ bool waitUntilProgramEnded(const std::string& path, std::chrono::milliseconds bo
 
 FileLock::FileLock(const std::string& path) {
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd_);
+    if (fd_ >= 0 && ::flock(static_cast<int>(fd_), LOCK_EX | LOCK_NB) != 0) {
+        ::close(static_cast<int>(fd_));
         fd_ = -1;
     }
 }
 
 FileLock::~FileLock() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) ::close(static_cast<int>(fd_));
 }
 
 bool startDetached(const std::string& program, const std::vector<std::string>& args, std::string* error) {

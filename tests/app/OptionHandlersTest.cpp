@@ -8,6 +8,7 @@
 #include "run/GameConfig.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeView.h"
+#include "tests/support/Portable.h"
 
 #include <gtest/gtest.h>
 
@@ -362,10 +363,10 @@ TEST_F(OptionHandlersTest, ResultsFolderGetsOneTrailingSeparatorExceptARoot) {
     ctx.run.ReportPath = "/old/";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.chosen);
-        dialogs.nextFolder = c.chosen;
+        dialogs.nextFolder = test::nativePath(c.chosen);
         handlers.ToolButton5Click();
-        EXPECT_EQ(view.text(Field::ResEdit), c.stored);
-        EXPECT_EQ(stored(sv::ResultPath), c.stored);
+        EXPECT_EQ(view.text(Field::ResEdit), test::nativePath(c.stored));
+        EXPECT_EQ(stored(sv::ResultPath), test::nativePath(c.stored));
     }
     EXPECT_EQ(dialogs.folderDialogs.back(), "Results folder");
     EXPECT_EQ(ctx.run.ReportPath, "/old/");  // the run takes ResEdit when it starts

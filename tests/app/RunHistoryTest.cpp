@@ -9,6 +9,7 @@
 #include "tests/support/FakeProcesses.h"
 #include "tests/support/FakeView.h"
 
+#include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -99,7 +100,7 @@ TEST(RunHistory, TheRunEstimateTakesAFirstPassFromTheHistory) {
     TempDir dir;
     const char* previous = std::getenv("XDG_DATA_HOME");
     const std::string restore = previous ? previous : "";
-    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    vantor::test::setEnv("XDG_DATA_HOME", (dir / "data").c_str());
     {
         StoredRun r = storedRunOf(summaryOf({}), {}, PassPolicy{}, false, {});
         r.passes = {{640, 480, 100.0, 20.0}, {640, 480, 101.0, 22.0}, {800, 600, 90.0, 31.5}};
@@ -117,5 +118,5 @@ TEST(RunHistory, TheRunEstimateTakesAFirstPassFromTheHistory) {
     EXPECT_EQ(source("Quorvane - Coast", 800, 600), std::chrono::milliseconds(31500));
     EXPECT_EQ(source("Quorvane - Coast", 1024, 768), std::nullopt);
     EXPECT_EQ(source("Quorvane - Canals", 640, 480), std::nullopt);
-    ::setenv("XDG_DATA_HOME", restore.c_str(), 1);
+    vantor::test::setEnv("XDG_DATA_HOME", restore.c_str());
 }

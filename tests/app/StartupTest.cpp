@@ -1,6 +1,7 @@
 // Start-up and shut-down of the main window's logic on temporary folders.
 #include "app/MainController.h"
 #include "platform/MemoryRegistry.h"
+#include "platform/OsFamily.h"
 #include "platform/PlainEventLoop.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeProcesses.h"
@@ -215,6 +216,7 @@ TEST_F(Startup, BrowseTakesTheGameAtOnceAndForLaterStarts) {
 }
 
 TEST_F(Startup, WithoutSteamExeTheGameInAUsualSteamFolderIsFound) {
+    if (kThisOs == OsFamily::Windows) GTEST_SKIP() << "the usual Steam folders of Linux: POSIX only";
     // A native Linux Steam: no registry value, the game's Linux binary.
     const std::string steam = dir / "home/.local/share/Steam/";
     writeFile(steam + "steam.sh", "#!/bin/sh\n");
@@ -233,6 +235,7 @@ TEST_F(Startup, WithoutSteamExeTheGameInAUsualSteamFolderIsFound) {
 }
 
 TEST_F(Startup, AUsualSteamFolderWithoutTheGameAsksForIt) {
+    if (kThisOs == OsFamily::Windows) GTEST_SKIP() << "the usual Steam folders of Linux: POSIX only";
     std::filesystem::create_directories(dir / "home/.steam/debian-installation/steamapps");
     auto c = start();
     EXPECT_EQ(c->context().paths.SteamPath, dir / "home/.steam/debian-installation/");

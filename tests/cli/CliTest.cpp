@@ -17,16 +17,9 @@
 #include <sstream>
 #include <thread>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 using namespace vantor;
 using namespace vantor::test;
 using namespace std::chrono_literals;
-
-extern char** environ;
 
 namespace {
 
@@ -196,7 +189,7 @@ TEST_F(CliRun, CtrlCStopsTheRunAndPutsTheUserFilesBack) {
     while (!gameRunning() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
     ASSERT_TRUE(gameRunning()) << run.out() << run.err();
     EXPECT_NE(snapshot(sim.cfg()), userFiles);
-    run.signal(SIGINT);
+    run.interrupt();
 
     EXPECT_EQ(run.wait(), 1);
     const auto lines = linesOf(run.out());

@@ -7,11 +7,11 @@
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeProcesses.h"
 #include "tests/support/FakeView.h"
+#include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 
 using namespace vantor;
@@ -226,7 +226,7 @@ TEST_F(DebugModeTest, ToolFailuresSayWhyKeepTheLinesAndGiveTheButtonsBack) {
     }
     // The hung tool is left running; end it here.
     auto& run = controller.debugMode().RunAFile1();
-    ::kill(run.Item(run.ItemCount() - 1).ProcessId(), SIGKILL);
+    test::killProcess(run.Item(run.ItemCount() - 1).ProcessId());
 }
 
 TEST_F(DebugModeTest, RunButtonThatWasOffStaysOffAfterAFailure) {

@@ -1,11 +1,11 @@
 // The Information window's logic: the stored description, a collection with
 // the real tool and with tools that fail, the shared tool, the stored values.
 #include "diag/HardwareInfo.h"
+#include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 
 using namespace vantor;
@@ -186,7 +186,7 @@ TEST_F(HardwareInfoTest, ToolThatNeverEndsIsBoundedAndLeftRunning) {
     EXPECT_EQ(tool.user(), DiagTool::User::None);
     const int pid = info.RunHLFile().Item(0).ProcessId();
     EXPECT_TRUE(info.RunHLFile().Item(0).ProcessActive());
-    ::kill(pid, SIGKILL);
+    test::killProcess(pid);
 }
 
 TEST_F(HardwareInfoTest, FailedWaitShowsTheCommandAndTheSystemsText) {

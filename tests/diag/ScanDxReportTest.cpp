@@ -2,6 +2,7 @@
 #include "diag/DiagTool.h"
 #include "diag/ScanDxReport.h"
 #include "platform/PlainEventLoop.h"
+#include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -148,23 +149,26 @@ TEST(ScanDxReport, TheListIsConsumedUpToTheLastFoundLine) {
 }
 
 TEST(DiagTool, CommandLineQuotesBothPaths) {
+    using test::nativePath;
     DiagTool tool;
-    tool.folder = "/opt/my tools";
-    EXPECT_EQ(tool.commandLine("/home/u/Vantor bench/"),
-              "\"/opt/my tools/dxdiag.exe\" /whql:on /t \"/home/u/Vantor bench/dxinfo.txt\"");
+    tool.folder = nativePath("/opt/my tools");
+    EXPECT_EQ(tool.commandLine(nativePath("/home/u/Vantor bench/")),
+              "\"" + nativePath("/opt/my tools/dxdiag.exe") + "\" /whql:on /t \"" +
+                  nativePath("/home/u/Vantor bench/dxinfo.txt") + "\"");
     EXPECT_EQ(tool.commandLine(""), "");  // the program's folder unknown
-    EXPECT_EQ(tool.commandLine("/home/u/say \"hi\"/"), "");
+    EXPECT_EQ(tool.commandLine(nativePath("/home/u/say \"hi\"/")), "");
     tool.folder.clear();
-    EXPECT_EQ(tool.commandLine("/home/u/"), "");
+    EXPECT_EQ(tool.commandLine(nativePath("/home/u/")), "");
 
     // A start of the tool: the whole line in ProcFileName, nothing else.
     PlainEventLoop loop;
     TRunAFile run(loop);
     run.Params.ProcParameters = "old";
     run.Params.UseAssociations = true;
-    tool.folder = "/opt/tools";
-    ASSERT_TRUE(tool.prepare(run, "/b/", 2500ms));
-    EXPECT_EQ(run.Params.ProcFileName, "\"/opt/tools/dxdiag.exe\" /whql:on /t \"/b/dxinfo.txt\"");
+    tool.folder = nativePath("/opt/tools");
+    ASSERT_TRUE(tool.prepare(run, nativePath("/b/"), 2500ms));
+    EXPECT_EQ(run.Params.ProcFileName,
+              "\"" + nativePath("/opt/tools/dxdiag.exe") + "\" /whql:on /t \"" + nativePath("/b/dxinfo.txt") + "\"");
     EXPECT_EQ(run.Params.ProcParameters, "");
     EXPECT_FALSE(run.Params.UseAssociations);
     EXPECT_EQ(run.Params.TimeOutSec(), 3u);

@@ -12,9 +12,6 @@
 #include <map>
 #include <thread>
 
-#include <signal.h>
-#include <sys/wait.h>
-
 using namespace vantor;
 using namespace vantor::test;
 using namespace std::chrono_literals;

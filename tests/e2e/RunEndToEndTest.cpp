@@ -13,10 +13,6 @@
 #include <map>
 #include <regex>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 using namespace vantor;
 using namespace vantor::test;
 using namespace std::chrono_literals;
@@ -399,21 +395,13 @@ TEST_F(RunEndToEnd, GameThatNeverQuitsEndsCleanlyAtTheBound) {
 class Program {
 public:
     explicit Program(const std::string& path) {
-        char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-        if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = 0;
+        const std::string none = kThisOs == OsFamily::Windows ? "NUL" : "/dev/null";
+        process_.start(path, {}, {}, none, none);
     }
-    ~Program() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    bool running() const {
-        int status = 0;
-        return pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == 0;
-    }
+    bool running() { return !process_.ended(); }
 
 private:
-    pid_t pid_ = 0;
+    test::ChildProcess process_;
 };
 
 TEST_F(RunEndToEnd, StopClosesTheGameOfThisRunOnlyThenRestores) {

@@ -1,5 +1,7 @@
 #include "platform/PathCase.h"
 
+#include "platform/FileOps.h"
+#include "platform/OsFamily.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,17 +14,38 @@ using vantor::test::writeFile;
 
 namespace {
 
+void lay(const TempDir& dir) {
+    writeFile(dir / "lib/steamapps/common/Half-Life 2/hl2/cfg/config.cfg", "x");
+    writeFile(dir / "lib/steamapps/common/Half-Life 2/hl2/SourceBench.csv", "x");
+    writeFile(dir / "old/SteamApps/acc/half-life 2/hl2/cfg/valve.rc", "x");
+}
+
 // Folders of the layouts Steam used, side by side on a file system that tells
 // case apart.
 class PathCase : public ::testing::Test {
 protected:
     void SetUp() override {
-        writeFile(dir / "lib/steamapps/common/Half-Life 2/hl2/cfg/config.cfg", "x");
-        writeFile(dir / "lib/steamapps/common/Half-Life 2/hl2/SourceBench.csv", "x");
-        writeFile(dir / "old/SteamApps/acc/half-life 2/hl2/cfg/valve.rc", "x");
+        if (kThisOs == OsFamily::Windows)
+            GTEST_SKIP() << "Windows file systems ignore case: names are used as given (PathCaseWin.cpp)";
+        lay(dir);
     }
     TempDir dir;
 };
+
+// On every system: a name in another case than on disk still reaches the file.
+TEST(PathCaseAnySystem, AnySpellingReachesTheFile) {
+    TempDir dir;
+    lay(dir);
+    for (const char* relative :
+         {"LIB/STEAMAPPS/COMMON/HALF-LIFE 2/HL2/CFG/CONFIG.CFG", "lib/steamapps/common/half-life 2/hl2/sourcebench.csv",
+          "old/steamapps/ACC/Half-Life 2/hl2/cfg/VALVE.RC"}) {
+        std::string native = relative;
+        for (char& c : native)
+            if (c == '/') c = kPathSep;
+        const std::string path = pathIgnoringCase(dir.path(), native);
+        EXPECT_TRUE(fileExists(path)) << path;
+    }
+}
 
 TEST_F(PathCase, EachComponentIsSpelledAsOnDisk) {
     const std::string root = dir.path();

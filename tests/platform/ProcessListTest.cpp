@@ -2,6 +2,7 @@
 #include "platform/SystemInfo.h"
 
 #include "tests/support/TempDir.h"
+#include "tests/support/TestProcesses.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <optional>
 #include <thread>
 
+#ifndef _WIN32
 #include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
@@ -21,12 +23,69 @@
 #include <unistd.h>
 
 extern char** environ;
+#endif
 
 using namespace vantor;
 using vantor::test::TempDir;
 namespace fs = std::filesystem;
 
 namespace {
+
+#ifdef _WIN32
+
+// A copy of the simulated Steam client (it runs until it is ended) under a
+// game-like name, started as a program of its own.
+class SleepingProgram {
+public:
+    explicit SleepingProgram(const std::string& name, const std::string& folder = {})
+        : path_(folder.empty() ? dir_ / name : folder + name) {
+        fs::create_directories(fs::path(path_).parent_path());
+        fs::copy_file(VANTOR_SIM_DIR "/steam.exe", path_);
+        std::wstring line = L"\"" + fs::path(path_).wstring() + L"\"";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                           &pi)) {
+            CloseHandle(pi.hThread);
+            process_ = pi.hProcess;
+            id_ = pi.dwProcessId;
+        }
+    }
+    ~SleepingProgram() {
+        if (!process_) return;
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
+        CloseHandle(process_);
+    }
+    SleepingProgram(const SleepingProgram&) = delete;
+    SleepingProgram& operator=(const SleepingProgram&) = delete;
+
+    std::uint32_t id() const { return id_; }
+    const std::string& path() const { return path_; }
+    // Waits until the program has ended; its exit code.
+    std::uint32_t waitForEnd() {
+        DWORD code = 0;
+        WaitForSingleObject(process_, 5000);
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+private:
+    TempDir dir_;
+    std::string path_;
+    HANDLE process_ = nullptr;
+    std::uint32_t id_ = 0;
+};
+
+std::uint32_t selfId() { return GetCurrentProcessId(); }
+std::string selfPath() {
+    wchar_t buffer[MAX_PATH * 4];
+    const DWORD n = GetModuleFileNameW(nullptr, buffer, MAX_PATH * 4);
+    return fs::path(std::wstring(buffer, n)).string();
+}
+
+#else
 
 // A copy of /bin/sleep under a game-like name, started as a child process.
 // The name is longer than the 15 characters the kernel keeps as the command
@@ -51,6 +110,12 @@ public:
 
     std::uint32_t id() const { return static_cast<std::uint32_t>(pid_); }
     const std::string& path() const { return path_; }
+    // Reaps the program once it has ended; its wait status.
+    std::uint32_t waitForEnd() {
+        int status = 0;
+        if (::waitpid(pid_, &status, 0) == pid_) pid_ = -1;
+        return static_cast<std::uint32_t>(status);
+    }
 
     // Ends the program and waits until it is a zombie, without reaping it.
     void killAndLeaveZombie() {
@@ -64,6 +129,17 @@ private:
     std::string path_;
     pid_t pid_ = -1;
 };
+
+std::uint32_t selfId() { return static_cast<std::uint32_t>(::getpid()); }
+std::string selfPath() { return fs::read_symlink("/proc/self/exe").string(); }
+
+#endif
+
+// Whether two names of files name the same file.
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
 
 std::vector<std::string> namesOf(const std::vector<ProcessEntry>& list, std::uint32_t id) {
     std::vector<std::string> names;
@@ -86,10 +162,12 @@ TEST(ListRunningProcesses, ChildAppearsWithItsIdAndProgramFileName) {
     SleepingProgram game("Half-Life 2 Game.exe");
     ASSERT_GT(game.id(), 0u);
     EXPECT_EQ(listNamesOf(game.id()), Names{"Half-Life 2 Game.exe"});
-    EXPECT_EQ(listNamesOf(game.id(), true), Names{fs::canonical(game.path()).string()});
+    const Names full = listNamesOf(game.id(), true);
+    ASSERT_EQ(full.size(), 1u);
+    EXPECT_TRUE(fs::path(full[0]).is_absolute()) << full[0];
+    EXPECT_TRUE(sameFile(full[0], game.path())) << full[0];
     // The test itself, with the name of its own program file.
-    EXPECT_EQ(listNamesOf(static_cast<std::uint32_t>(::getpid())),
-              Names{fs::read_symlink("/proc/self/exe").filename().string()});
+    EXPECT_EQ(listNamesOf(selfId()), Names{fs::path(selfPath()).filename().string()});
 }
 
 TEST(ProcessStarts, ProgramStartedAfterNowShowsALaterStartAndCanBeEnded) {
@@ -103,18 +181,21 @@ TEST(ProcessStarts, ProgramStartedAfterNowShowsALaterStartAndCanBeEnded) {
     };
     const auto it = of(game.id());
     ASSERT_NE(it, list.end());
-    EXPECT_EQ(it->path, fs::canonical(game.path()).string());
+    EXPECT_TRUE(sameFile(it->path, game.path())) << it->path;
     EXPECT_GE(it->startedMs, before);
     // The test itself was running before (ctest starts a process per test, so
     // it may have started within the same clock tick).
-    const auto self = of(static_cast<std::uint32_t>(::getpid()));
+    const auto self = of(selfId());
     ASSERT_NE(self, list.end());
     EXPECT_LE(self->startedMs, before);
 
     EXPECT_TRUE(TerminateProcessById(game.id()));
-    int status = 0;
-    ASSERT_EQ(::waitpid(static_cast<pid_t>(game.id()), &status, 0), static_cast<pid_t>(game.id()));
-    EXPECT_TRUE(WIFSIGNALED(status));
+    const std::uint32_t status = game.waitForEnd();
+#ifdef _WIN32
+    EXPECT_EQ(status, 1u);  // the exit code the terminate call gives
+#else
+    EXPECT_TRUE(WIFSIGNALED(static_cast<int>(status)));
+#endif
     EXPECT_FALSE(TerminateProcessById(0));
 }
 
@@ -155,10 +236,12 @@ TEST(ListRunningProcesses, AppendsToTheListWithoutClearingIt) {
     EXPECT_EQ(list.front().name, "kept");
     EXPECT_EQ(list.front().id, 0u);
     EXPECT_EQ(namesOf(list, game.id()), (Names{"hl2.exe", "hl2.exe"}));
-    EXPECT_EQ(namesOf(list, static_cast<std::uint32_t>(::getpid())).size(), 2u);
+    EXPECT_EQ(namesOf(list, selfId()).size(), 2u);
     EXPECT_GT(list.size(), first + 1);
 }
 
+#ifndef _WIN32
+// POSIX only: zombies and processes whose first thread ended.
 TEST(ListRunningProcesses, ProcessThatHasEndedButIsNotReapedIsLeftOut) {
     SleepingProgram game("hl2.exe");
     ASSERT_EQ(listNamesOf(game.id()), Names{"hl2.exe"});
@@ -198,6 +281,7 @@ TEST(ListRunningProcesses, ProcessWhoseMainThreadEndedStillRuns) {
     // Its program file can no longer be read; the command name stands in.
     EXPECT_EQ(names, Names{fs::read_symlink("/proc/self/exe").filename().string().substr(0, 15)});
 }
+#endif
 
 namespace {
 
@@ -239,6 +323,14 @@ INSTANTIATE_TEST_SUITE_P(
                       // An empty part is never found.
                       ContainsCase{"", "steam.exe", false}, ContainsCase{"", "", false}, ContainsCase{"a", "", false}));
 
+#ifdef _WIN32
+TEST(SystemFolder, SystemDirectoryWithoutTrailingSeparator) {
+    const std::string folder = SystemFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(folder.back(), '\\');
+    EXPECT_TRUE(fs::exists(folder + "\\cmd.exe")) << folder;  // where the system's programs live
+}
+#else
 TEST(SystemFolder, ToolsFolderWithoutTrailingSeparator) {
     const char* old = std::getenv("VANTOR_SYSTEM_FOLDER");
     const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
@@ -255,3 +347,4 @@ TEST(SystemFolder, ToolsFolderWithoutTrailingSeparator) {
     else
         ::unsetenv("VANTOR_SYSTEM_FOLDER");
 }
+#endif

@@ -4,13 +4,13 @@
 #include "platform/PlainEventLoop.h"
 #include "platform/ProcessRunner.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestProcesses.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +24,22 @@ using vantor::test::exists;
 using vantor::test::readFile;
 using vantor::test::TempDir;
 using vantor::test::writeFile;
+using namespace vantor::test;
+
+namespace {
+// The operating system's codes of the failures below.
+#ifdef _WIN32
+constexpr int kNotFound = ERROR_FILE_NOT_FOUND;
+constexpr int kNoFolder = ERROR_DIRECTORY;
+constexpr int kNotAFolder = ERROR_DIRECTORY;
+constexpr int kNotAProgram = ERROR_BAD_EXE_FORMAT;
+#else
+constexpr int kNotFound = ENOENT;
+constexpr int kNoFolder = ENOENT;
+constexpr int kNotAFolder = ENOTDIR;
+constexpr int kNotAProgram = EACCES;
+#endif
+}  // namespace
 
 // ---- start-up record and priority ------------------------------------------
 
@@ -114,9 +130,18 @@ TEST(ProcessStartupRecord, PriorityClassFlags) {
 }
 
 TEST(ProcessRunnerErrors, Texts) {
-    const EOSError missing(ENOENT);
-    EXPECT_STREQ(missing.what(), "System Error.  Code: 2.\nNo such file or directory");
-    EXPECT_EQ(missing.ErrorCode(), ENOENT);
+    const EOSError missing(kNotFound);
+    const std::string text = missing.what();
+    if (kWindows) {
+        // The system's own message (FormatMessage) for the code.
+        ASSERT_EQ(text.rfind("System Error.  Code: 2.\n", 0), 0u) << text;
+        EXPECT_GT(text.size(), std::string("System Error.  Code: 2.\n").size());
+        EXPECT_EQ(text.find("Error 2"), std::string::npos) << text;
+        EXPECT_NE(text.back(), '\n');
+    } else {
+        EXPECT_EQ(text, "System Error.  Code: 2.\nNo such file or directory");
+    }
+    EXPECT_EQ(missing.ErrorCode(), kNotFound);
     EXPECT_STREQ(EOSError(0).what(), "A call to an OS function failed");
     EXPECT_STREQ(ProcessRunningError().what(), "Cannot perform this operation when process is running");
 }
@@ -132,26 +157,6 @@ bool eventually(const std::function<bool()>& pred, std::chrono::milliseconds tim
         std::this_thread::sleep_for(2ms);
     }
     return true;
-}
-
-std::set<std::string> threadIds() {
-    std::set<std::string> ids;
-    for (const auto& e : std::filesystem::directory_iterator("/proc/self/task"))
-        ids.insert(e.path().filename().string());
-    return ids;
-}
-
-bool threadExists(const std::string& tid) { return exists("/proc/self/task/" + tid); }
-
-// Gone from the process table: ended and reaped (a zombie still has its entry).
-bool processGone(int pid) { return !exists("/proc/" + std::to_string(pid)); }
-
-// Running and not a zombie.
-bool processRunning(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const auto close = all.rfind(')');
-    return close != std::string::npos && close + 2 < all.size() && all[close + 2] != 'Z';
 }
 
 class ProcessRunnerTest : public ::testing::Test {
@@ -189,7 +194,7 @@ TEST_F(ProcessRunnerTest, WaitedRunNotifiesOnTheUiThreadWithTheExitCode) {
     cp.StartupInfo.DefaultWindowState = false;
     cp.StartupInfo.ShowWindow = TCPSShowWindow::swHide;
     cp.CurrentDirectory = dir.path();
-    cp.CommandLine = writeBatch("vantor.bat", {"sh -c \"exit 3\""});
+    cp.CommandLine = writeBatch("vantor.bat", {batchExitLine(3)});
     std::thread::id ranOn;
     TCreateProcess::State stateInHandler = TCreateProcess::State::Waiting;
     cp.OnTerminate = [&](TCreateProcess& sender, std::uint32_t code) {
@@ -223,7 +228,7 @@ TEST_F(ProcessRunnerTest, WaitedRunNotifiesOnTheUiThreadWithTheExitCode) {
 
 TEST_F(ProcessRunnerTest, WaitThreadStaysBlockedUntilOnTerminateHasReturned) {
     TCreateProcess cp(loop);
-    cp.CommandLine = "/bin/true";
+    cp.CommandLine = quickCommand();
     bool waitThreadAliveInHandler = false;
     std::string waitThread;
     cp.OnTerminate = [&](TCreateProcess&, std::uint32_t code) {
@@ -247,7 +252,7 @@ TEST_F(ProcessRunnerTest, WaitThreadStaysBlockedUntilOnTerminateHasReturned) {
 
 TEST_F(ProcessRunnerTest, OnTerminateThatThrowsStillReleasesTheWaitThread) {
     TCreateProcess cp(loop);
-    cp.CommandLine = "/bin/true";
+    cp.CommandLine = quickCommand();
     cp.OnTerminate = [](TCreateProcess&, std::uint32_t) { throw std::runtime_error("handler"); };
     const auto before = threadIds();
     start(cp);
@@ -265,8 +270,8 @@ TEST_F(ProcessRunnerTest, OnTerminateThatThrowsStillReleasesTheWaitThread) {
 TEST_F(ProcessRunnerTest, StartFromInsideOnTerminateGivesASecondNotification) {
     TCreateProcess cp(loop);
     cp.CurrentDirectory = dir.path();
-    cp.CommandLine = writeBatch("first.bat", {"sh -c \"exit 3\""});
-    const std::string second = writeBatch("second.bat", {"sh -c \"exit 5\""});
+    cp.CommandLine = writeBatch("first.bat", {batchExitLine(3)});
+    const std::string second = writeBatch("second.bat", {batchExitLine(5)});
     cp.OnTerminate = [&](TCreateProcess& sender, std::uint32_t code) {
         codes.push_back(code);
         if (codes.size() == 1) {
@@ -283,7 +288,7 @@ TEST_F(ProcessRunnerTest, StartFromInsideOnTerminateGivesASecondNotification) {
 
 TEST_F(ProcessRunnerTest, DestroyedWhileWaitingNotifiesNothingAndLeavesTheProgramRunning) {
     auto cp = std::make_unique<TCreateProcess>(loop);
-    cp->CommandLine = "sleep 30";
+    cp->CommandLine = longCommand();
     cp->OnTerminate = record;
     const auto before = threadIds();
     start(*cp);
@@ -297,7 +302,7 @@ TEST_F(ProcessRunnerTest, DestroyedWhileWaitingNotifiesNothingAndLeavesTheProgra
     loop.runUntil([] { return false; }, 50ms);
     EXPECT_TRUE(processRunning(pid));
 
-    ::kill(pid, SIGKILL);
+    endProcess(pid);
     // Still reaped (no zombie stays), and the thread then ends without a word.
     EXPECT_TRUE(eventually([&] { return processGone(pid); }));
     EXPECT_TRUE(eventually([&] { return !threadExists(waitThread); }));
@@ -308,7 +313,7 @@ TEST_F(ProcessRunnerTest, DestroyedWhileWaitingNotifiesNothingAndLeavesTheProgra
 
 TEST_F(ProcessRunnerTest, DestroyedWhileTheHandOverIsQueuedReleasesTheWaitThread) {
     auto cp = std::make_unique<TCreateProcess>(loop);
-    cp->CommandLine = "/bin/true";
+    cp->CommandLine = quickCommand();
     cp->OnTerminate = record;
     const auto before = threadIds();
     start(*cp);
@@ -330,7 +335,7 @@ TEST_F(ProcessRunnerTest, DestroyedWhileTheHandOverIsQueuedReleasesTheWaitThread
 
 TEST_F(ProcessRunnerTest, StartOrWaitChangeWhileWaitingRaisesTheRunningError) {
     TCreateProcess cp(loop);
-    cp.CommandLine = "sleep 30";
+    cp.CommandLine = longCommand();
     cp.OnTerminate = record;
     start(cp);
     const int pid = cp.processId();
@@ -352,10 +357,11 @@ TEST_F(ProcessRunnerTest, StartOrWaitChangeWhileWaitingRaisesTheRunningError) {
     EXPECT_EQ(cp.state(), TCreateProcess::State::Waiting);
     EXPECT_EQ(cp.processId(), pid);
 
-    // A program ended by a signal reports 128 + the signal number.
-    ::kill(pid, SIGTERM);
+    // A program ended by a signal reports 128 + the signal number (Windows: the
+    // code it was ended with).
+    endProcessGently(pid);
     ASSERT_TRUE(loop.runUntil([&] { return !codes.empty(); }, 3s));
-    EXPECT_EQ(codes.front(), 128u + SIGTERM);
+    EXPECT_EQ(codes.front(), 143u);
     cp.setWaitForTerminate(false);
     EXPECT_FALSE(cp.WaitForTerminate());
     EXPECT_EQ(cp.state(), TCreateProcess::State::Ready);
@@ -366,7 +372,7 @@ TEST_F(ProcessRunnerTest, WithoutWaitingStartsNeverNotifiesAndCanStartAgain) {
     cp.setWaitForTerminate(false);
     cp.OnTerminate = record;
     cp.CurrentDirectory = dir.path();
-    cp.CommandLine = writeBatch("steam.bat", {"sh -c \"exit 7\""});
+    cp.CommandLine = writeBatch("steam.bat", {batchExitLine(7)});
 
     start(cp);
     EXPECT_EQ(cp.state(), TCreateProcess::State::Started);
@@ -390,14 +396,14 @@ TEST_F(ProcessRunnerTest, FailedStartRaisesTheOsErrorAndStaysReady) {
         std::string folder, commandLine;
         int code;
     };
-    const std::string bat = writeBatch("vantor.bat", {"sh -c \"exit 0\""});
+    const std::string bat = writeBatch("vantor.bat", {batchExitLine(0)});
     const Case cases[] = {
-        {"working folder does not exist", dir / "no such folder/", bat, ENOENT},
-        {"working folder is a file", dir / "plain.txt", bat, ENOTDIR},
-        {"program not found", dir.path(), "no-such-program-vantor -x", ENOENT},
-        {"batch file not found", dir.path(), dir / "gone.bat", ENOENT},
-        {"program not executable", dir.path(), "plain.txt", EACCES},
-        {"empty command line", dir.path(), "  ", ENOENT},
+        {"working folder does not exist", dir / "no such folder/", bat, kNoFolder},
+        {"working folder is a file", dir / "plain.txt", bat, kNotAFolder},
+        {"program not found", dir.path(), "no-such-program-vantor -x", kNotFound},
+        {"batch file not found", dir.path(), dir / "gone.bat", kNotFound},
+        {"program not executable", dir.path(), dir / "plain.txt", kNotAProgram},
+        {"empty command line", dir.path(), "  ", kNotFound},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -426,8 +432,11 @@ TEST_F(ProcessRunnerTest, FailedStartRaisesTheOsErrorAndStaysReady) {
 TEST_F(ProcessRunnerTest, BatchFileInAFolderWithBlanksRuns) {
     const std::string steam = dir / "program files/steam/";
     std::filesystem::create_directories(steam);
-    const std::string bat = writeBatch("vantor.bat", {"touch \"made by batch.txt\""}, steam);
-    const std::string cases[] = {bat, "\"" + bat + "\"", "  vantor.bat "};
+    const std::string bat = writeBatch("vantor.bat", {batchTouchLine("made by batch.txt")}, steam);
+    // Windows looks for a program named without a folder beside the caller, not
+    // in the new working folder: the program always names the batch file in full.
+    std::vector<std::string> cases = {bat, "\"" + bat + "\""};
+    if (!kWindows) cases.push_back("  vantor.bat ");
     for (const std::string& commandLine : cases) {
         SCOPED_TRACE(commandLine);
         std::filesystem::remove(steam + "made by batch.txt");
@@ -444,21 +453,35 @@ TEST_F(ProcessRunnerTest, BatchFileInAFolderWithBlanksRuns) {
 }
 
 TEST_F(ProcessRunnerTest, ApplicationNameTakesTheCommandLineAsArgumentsAndEnvironmentIsExact) {
-    ::setenv("VANTOR_RUNNER_PROBE", "inherited", 1);
+    setEnv("VANTOR_RUNNER_PROBE", "inherited");
     struct Case {
         std::vector<std::string> environment;
         const char* expected;
     };
+#ifdef _WIN32
+    // The command interpreter leaves an unknown variable as it is written.
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string shell = " " + std::string(system) + "\\cmd.exe ";
+    const std::string command = "cmd /c \"echo %VANTOR_RUNNER_PROBE%-%VANTOR_X%> env.txt\"";
+    const Case cases[] = {
+        {{}, "inherited-%VANTOR_X%\r\n"},
+        {{"VANTOR_X=42"}, "%VANTOR_RUNNER_PROBE%-42\r\n"},
+    };
+#else
+    const std::string shell = " /bin/sh ";
+    const std::string command = "-c \"echo ${VANTOR_RUNNER_PROBE}-${VANTOR_X} > env.txt\"";
     const Case cases[] = {
         {{}, "inherited-\n"},
         {{"VANTOR_X=42"}, "-42\n"},
     };
+#endif
     for (const Case& c : cases) {
         codes.clear();
         TCreateProcess cp(loop);
         cp.OnTerminate = record;
-        cp.ApplicationName = " /bin/sh ";
-        cp.CommandLine = "-c \"echo ${VANTOR_RUNNER_PROBE}-${VANTOR_X} > env.txt\"";
+        cp.ApplicationName = shell;
+        cp.CommandLine = command;
         cp.CurrentDirectory = dir.path();
         cp.Environment = c.environment;
         start(cp);
@@ -466,5 +489,5 @@ TEST_F(ProcessRunnerTest, ApplicationNameTakesTheCommandLineAsArgumentsAndEnviro
         EXPECT_EQ(codes.front(), 0u);
         EXPECT_EQ(readFile(dir / "env.txt"), c.expected);
     }
-    ::unsetenv("VANTOR_RUNNER_PROBE");
+    unsetEnv("VANTOR_RUNNER_PROBE");
 }

@@ -1,5 +1,8 @@
 #include "platform/RegistryHive.h"
 
+#include "platform/OsFamily.h"
+
+#include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -51,12 +54,12 @@ public:
     }
     ~EnvVar() {
         if (old_)
-            ::setenv(name_, old_->c_str(), 1);
+            test::setEnv(name_, old_->c_str());
         else
-            ::unsetenv(name_);
+            test::unsetEnv(name_);
     }
-    void set(const std::string& value) { ::setenv(name_, value.c_str(), 1); }
-    void unset() { ::unsetenv(name_); }
+    void set(const std::string& value) { test::setEnv(name_, value.c_str()); }
+    void unset() { test::unsetEnv(name_); }
 
 private:
     const char* name_;
@@ -334,7 +337,8 @@ TEST_F(RegistryHiveTest, AnUnreadableHiveReadsAbsentAndIsKeptAside) {
 }
 
 TEST_F(RegistryHiveTest, AHiveWithoutReadPermissionIsKeptAside) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads files without read permission";
+    if (kThisOs == OsFamily::Windows) GTEST_SKIP() << "permission bits: POSIX only";
+    if (test::runningAsRoot()) GTEST_SKIP() << "root reads files without read permission";
     writeFile(path, "Windows Registry Editor Version 5.00\r\n");
     ::chmod(path.c_str(), 0);
     RegistryHive hive(path);
@@ -440,22 +444,31 @@ TEST(PlatformRegistry, HiveLocationFollowsTheEnvironment) {
     EnvVar reg("VANTOR_REGISTRY"), xdg("XDG_CONFIG_HOME"), home("HOME");
     struct Case {
         const char* what;
+        bool onPosix, onWindows;
         std::optional<std::string> registry, xdgHome, homeDir;
-        std::string expected;
+        std::string expected;  // empty: the system's registry, and no file in dir
     };
     const Case cases[] = {
-        {"VANTOR_REGISTRY", dir / "own/hive.reg", dir / "xdg", dir / "home", dir / "own/hive.reg"},
-        {"XDG_CONFIG_HOME", std::string(), dir / "xdg", dir / "home", dir / "xdg/Quorvane/Vantor/registry.reg"},
-        {"HOME", std::nullopt, std::nullopt, dir / "home", dir / "home/.config/Quorvane/Vantor/registry.reg"},
+        {"VANTOR_REGISTRY", true, true, dir / "own/hive.reg", dir / "xdg", dir / "home", dir / "own/hive.reg"},
+        {"XDG_CONFIG_HOME", true, false, std::string(), dir / "xdg", dir / "home",
+         dir / "xdg/Quorvane/Vantor/registry.reg"},
+        {"HOME", true, false, std::nullopt, std::nullopt, dir / "home",
+         dir / "home/.config/Quorvane/Vantor/registry.reg"},
+        {"the registry", false, true, std::nullopt, dir / "xdg", dir / "home", ""},
     };
     for (const auto& c : cases) {
+        if (!(kThisOs == OsFamily::Windows ? c.onWindows : c.onPosix)) continue;
         SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(dir / "own");
         c.registry ? reg.set(*c.registry) : reg.unset();
         c.xdgHome ? xdg.set(*c.xdgHome) : xdg.unset();
         c.homeDir ? home.set(*c.homeDir) : home.unset();
         auto registry = openPlatformRegistry();
         ASSERT_TRUE(registry->setString(LM, kKey, "Note", c.what));
-        EXPECT_NE(readFile(c.expected).find(std::string("\"Note\"=\"") + c.what + "\""), std::string::npos);
+        if (c.expected.empty())
+            EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+        else
+            EXPECT_NE(readFile(c.expected).find(std::string("\"Note\"=\"") + c.what + "\""), std::string::npos);
         expectValue(*openPlatformRegistry(), LM, kKey, "Note", str(c.what));
     }
 }

@@ -1,8 +1,14 @@
 #include "platform/TextFile.h"
 
+#include "platform/OsFamily.h"
+
+#include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include <sys/stat.h>
 
@@ -79,13 +85,22 @@ TEST(TextFile, AtomicWriteReplacesAndLeavesNoTemporary) {
 }
 
 TEST(TextFile, FailedWriteKeepsTheOldFileAndReportsTheError) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+    if (test::runningAsRoot()) GTEST_SKIP() << "root ignores folder permissions";
     TempDir dir;
     const auto path = dir / "keep.cfg";
     vantor::test::writeFile(path, "mine");
-    ::chmod(dir.path().c_str(), 0555);
+    // POSIX: a folder without write permission. Windows: the file open in another
+    // program that lets nobody delete or replace it (a C runtime stream does so).
+    namespace fs = std::filesystem;
+    const auto writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    std::ifstream held;
+    if (kThisOs == OsFamily::Windows)
+        held.open(path);
+    else
+        fs::permissions(dir.path(), writable, fs::perm_options::remove);
     auto r = writeTextFile(path, {"other"});
-    ::chmod(dir.path().c_str(), 0755);
+    held.close();
+    if (kThisOs != OsFamily::Windows) fs::permissions(dir.path(), writable, fs::perm_options::add);
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.error.empty());
     EXPECT_EQ(vantor::test::readFile(path), "mine");

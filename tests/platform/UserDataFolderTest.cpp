@@ -1,6 +1,8 @@
 // Where the user's data (the run history) goes on POSIX: $XDG_DATA_HOME when it
 // is absolute, else ~/.local/share, then Quorvane/Vantor/.
+#include "platform/OsFamily.h"
 #include "platform/UserDataFolder.h"
+#include "tests/support/Portable.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +20,15 @@ public:
     ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
         if (value)
-            ::setenv(name, value->c_str(), 1);
+            vantor::test::setEnv(name, value->c_str());
         else
-            ::unsetenv(name);
+            vantor::test::unsetEnv(name);
     }
     ~ScopedEnv() {
         if (old_)
-            ::setenv(name_, old_->c_str(), 1);
+            vantor::test::setEnv(name_, old_->c_str());
         else
-            ::unsetenv(name_);
+            vantor::test::unsetEnv(name_);
     }
 
 private:
@@ -37,6 +39,7 @@ private:
 }  // namespace
 
 TEST(UserDataFolder, FollowsXdgDataHomeElseTheHomeFolder) {
+    if (kThisOs == OsFamily::Windows) GTEST_SKIP() << "XDG_DATA_HOME and HOME: POSIX only";
     const struct {
         std::optional<std::string> xdg, home;
         std::string folder;

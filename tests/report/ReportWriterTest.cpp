@@ -1,5 +1,6 @@
 #include "report/ReportWriter.h"
 
+#include "platform/FileOps.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
 #include "platform/TextFile.h"
@@ -7,6 +8,7 @@
 #include "run/GameConfig.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeView.h"
+#include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -39,13 +41,13 @@ class ScopedEnv {
 public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value, 1);
+        test::setEnv(name, value);
     }
     ~ScopedEnv() {
         if (old_)
-            ::setenv(name_, old_->c_str(), 1);
+            test::setEnv(name_, old_->c_str());
         else
-            ::unsetenv(name_);
+            test::unsetEnv(name_);
     }
 
 private:
@@ -115,7 +117,7 @@ protected:
 
     std::string resultsFolder() const { return dir / "Results/"; }
     std::string csv() const { return ctx.paths.ResultsPath + "sourcebench.csv"; }
-    std::string logo() const { return ctx.paths.BenchPath + "Others/logo1.gif"; }
+    std::string logo() const { return ctx.paths.BenchPath + "Others" + kPathSep + "logo1.gif"; }
 
     void storeHardware(const std::string& os, const std::string& cpu, const std::string& memory, const std::string& vga,
                        const std::string& vgaMemory, const std::string& driver) {
@@ -253,7 +255,7 @@ TEST_F(ReportWriterTest, TwoPassRunSavesTheReportByteForByteAndOpensIt) {
     view.setChecked(Check::FastZ, false);
     endPass("1024", " 61.5");
 
-    const std::string path = resultsFolder() + "/result_" + kStamp + ".htm";
+    const std::string path = resultsFolder() + kPathSep + "result_" + kStamp + ".htm";
     const std::string expected =
         "<html>\r\n"
         "<head>\r\n"
@@ -434,13 +436,14 @@ TEST_F(ReportWriterTest, UnknownWidthGivesABlockWithoutHeading) {
 
 TEST_F(ReportWriterTest, SavePathFollowsTheLengthOfTheResultsFolderText) {
     struct Case {
-        const char* folder;
+        std::string folder;
         std::string saved;
     };
+    const std::string sep(1, kPathSep);
     const Case cases[] = {
-        {"ab/", std::string("ab/result_") + kStamp + ".htm"},                              // 3 characters
-        {"abc/", std::string("abc//result_") + kStamp + ".htm"},                           // 4 characters
-        {"\xC3\xA9\xC3\xA9/", std::string("\xC3\xA9\xC3\xA9/result_") + kStamp + ".htm"},  // 3 characters, 5 bytes
+        {"ab" + sep, "ab" + sep + "result_" + kStamp + ".htm"},                              // 3 characters
+        {"abc" + sep, "abc" + sep + sep + "result_" + kStamp + ".htm"},                      // 4 characters
+        {"\xC3\xA9\xC3\xA9" + sep, "\xC3\xA9\xC3\xA9" + sep + "result_" + kStamp + ".htm"},  // 3 characters, 5 bytes
     };
     const auto oldCwd = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
@@ -486,12 +489,12 @@ TEST_F(ReportWriterTest, ReportThatCannotBeSavedIsShownAndTheRunStillEnds) {
     std::filesystem::remove_all(resultsFolder());
     endPass("640", "75.2");
 
-    const std::string path = resultsFolder() + "/result_" + kStamp + ".htm";
+    const std::string path = resultsFolder() + kPathSep + "result_" + kStamp + ".htm";
     EXPECT_FALSE(exists(path));
     EXPECT_EQ(writer.savedReport(), "");
     EXPECT_TRUE(opened.empty());
     EXPECT_NE(view.status().find(path), std::string::npos) << view.status();
-    EXPECT_NE(view.status().find("No such file or directory"), std::string::npos) << view.status();
+    EXPECT_NE(view.status().find(test::missingFolderText()), std::string::npos) << view.status();
     EXPECT_TRUE(std::any_of(log.lines().begin(), log.lines().end(), [&](const std::string& l) {
         return l.rfind(">>> ERROR <<< Error handling. Report save is impossible: " + path, 0) == 0;
     }));

@@ -3,6 +3,7 @@
 #include "platform/TextFile.h"
 #include "run/DemoInstaller.h"
 #include "run/GameConfig.h"
+#include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
 
 #include <gtest/gtest.h>
@@ -371,13 +372,13 @@ TEST_F(LauncherTest, StartThatTheSystemRefusesFailsThePass) {
     TempDir emptySystemFolder;
     const char* old = std::getenv("VANTOR_SYSTEM_FOLDER");
     const std::string saved = old ? old : "";
-    ::setenv("VANTOR_SYSTEM_FOLDER", emptySystemFolder.path().c_str(), 1);
+    test::setEnv("VANTOR_SYSTEM_FOLDER", emptySystemFolder.path().c_str());
     std::optional<LaunchResult> result;
     launcher.LaunchPass(640, [&](LaunchResult r) { result = r; });
     if (old)
-        ::setenv("VANTOR_SYSTEM_FOLDER", saved.c_str(), 1);
+        test::setEnv("VANTOR_SYSTEM_FOLDER", saved.c_str());
     else
-        ::unsetenv("VANTOR_SYSTEM_FOLDER");
+        test::unsetEnv("VANTOR_SYSTEM_FOLDER");
     EXPECT_EQ(result, LaunchResult::StartFailed);
     EXPECT_EQ(t.log.lines(), std::vector<std::string>{">>> ERROR <<< Error handling. CP run error 640×480."});
     EXPECT_EQ(readFile(t.ctx.paths.SteamPath + "vantor.bat"),

@@ -42,6 +42,8 @@ TEST(SystemNames, TheSteamProgramFollowsTheSteamFolder) {
         {OsFamily::Posix, flatpak, "flatpak run com.valvesoftware.Steam"},
     };
     for (const auto& c : cases) {
+        // A Linux Steam folder is laid out with POSIX paths only on POSIX.
+        if (kThisOs == OsFamily::Windows && c.os == OsFamily::Posix && !c.folder.empty()) continue;
         SCOPED_TRACE(c.folder);
         EXPECT_EQ(steamProgramFor(c.os, c.folder), c.program);
     }

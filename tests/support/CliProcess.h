@@ -1,6 +1,8 @@
 #pragma once
 // vantor-cli as a user starts it: a separate process with its own environment.
 
+#include "platform/OsFamily.h"
+#include "tests/support/Portable.h"
 #include "tests/support/SanitizerEnv.h"
 #include "tests/support/TempDir.h"
 
@@ -11,11 +13,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 namespace vantor::test {
 
@@ -32,14 +29,13 @@ public:
     Cli(const std::string& dir, const std::string& hive, std::vector<std::string> args,
         const std::vector<std::string>& extraEnv = {}, const std::string& name = "cli", std::string program = {})
         : out_(dir + name + ".out"), err_(dir + name + ".err") {
-        const std::string exe = program.empty() ? std::string(VANTOR_BIN_DIR) + "/vantor-cli" : program;
-        std::vector<std::string> env = {"VANTOR_REGISTRY=" + hive,
-                                        "VANTOR_TIME_SCALE=20",
-                                        "VANTOR_NO_SHELL_OPEN=1",
-                                        "PATH=/usr/bin:/bin",
-                                        "HOME=" + dir,
-                                        "XDG_DATA_HOME=" + dir + "data",
-                                        "VANTOR_PROCESS_ROOT=" + std::filesystem::canonical(dir).string()};
+        const std::string exe = program.empty() ? std::string(VANTOR_BIN_DIR) + "/vantor-cli" + kExeSuffix : program;
+        std::vector<std::string> env = {
+            "VANTOR_REGISTRY=" + hive,       "VANTOR_TIME_SCALE=20",
+            "VANTOR_NO_SHELL_OPEN=1",        "HOME=" + dir,
+            "XDG_DATA_HOME=" + dir + "data", "VANTOR_PROCESS_ROOT=" + std::filesystem::canonical(dir).string()};
+        for (auto& e : systemEnvironment()) env.push_back(e);
+        if (kThisOs == OsFamily::Windows) env.push_back("USERPROFILE=" + dir);
         const auto sanitizers = sanitizerEnvironment();
         env.insert(env.end(), sanitizers.begin(), sanitizers.end());
         // A variable of extraEnv replaces the default of the same name.
@@ -48,67 +44,40 @@ public:
             std::erase_if(env, [&](const std::string& d) { return d.rfind(name, 0) == 0; });
         }
         env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-        std::vector<char*> envp;
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        args.insert(args.begin(), exe);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (posix_spawn(&pid_, exe.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = 0;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Cli() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        started_ = child_.start(exe, args, env, out_, err_);
     }
 
-    bool started() const { return pid_ > 0; }
-    // True once the program has ended (it is reaped then).
-    bool ended() {
-        int status = 0;
-        if (pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == pid_) pid_ = 0;
-        return pid_ == 0;
-    }
+    bool started() const { return started_; }
+    // True once the program has ended.
+    bool ended() { return child_.ended(); }
     // Ends the program at once, as a crash or a kill would.
-    void killNow() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-        pid_ = 0;
-    }
-    void signal(int sig) const { ::kill(pid_, sig); }
-    std::string out() const { return readFile(out_); }
-    std::string err() const { return readFile(err_); }
+    void killNow() { child_.kill(); }
+    // As Ctrl+C at the terminal.
+    void interrupt() { child_.interrupt(); }
+    // The program's text with its line ends as '\n' (the C runtime writes CR LF on Windows).
+    std::string out() const { return lines(readFile(out_)); }
+    std::string err() const { return lines(readFile(err_)); }
 
-    // The exit code; -1 when the program was killed by a signal or did not end
-    // within the limit (it is killed then).
+    // The exit code; -1 when the program was killed or did not end within the
+    // limit (it is killed then).
     int wait(std::chrono::seconds limit = 30s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        int status = 0;
-        while (::waitpid(pid_, &status, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                pid_ = 0;
-                ADD_FAILURE() << "vantor-cli did not end within " << limit.count() << " s\n" << out() << err();
-                return -1;
-            }
-            std::this_thread::sleep_for(2ms);
+        if (!child_.waitFor(static_cast<int>(std::chrono::milliseconds(limit).count()))) {
+            child_.kill();
+            ADD_FAILURE() << "vantor-cli did not end within " << limit.count() << " s\n" << out() << err();
+            return -1;
         }
-        pid_ = 0;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return child_.exitCode();
     }
 
 private:
+    static std::string lines(std::string text) {
+        if (kThisOs == OsFamily::Windows)
+            for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+        return text;
+    }
     std::string out_, err_;
-    pid_t pid_ = 0;
+    ChildProcess child_;
+    bool started_ = false;
 };
 
 }  // namespace vantor::test

@@ -1,6 +1,7 @@
 // Every test program keeps the user's data (the run history) in a folder of its
 // own: runs that tests finish never reach the real user's history. Programs the
 // tests start inherit it.
+#include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
 
 #include <cstdlib>
@@ -10,7 +11,7 @@ namespace {
 
 struct DataHome {
     TempDir dir;
-    DataHome() { ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1); }
+    DataHome() { vantor::test::setEnv("XDG_DATA_HOME", (dir / "data").c_str()); }
 };
 
 const DataHome dataHome;

@@ -14,6 +14,8 @@
 //   /endless               bytes without end
 //   /redirect?to=URL       302 to URL
 
+#include "tests/support/Portable.h"
+
 #include <httplib.h>
 
 #include <atomic>
@@ -32,12 +34,14 @@ class HttpTestServer {
 public:
     // Plain HTTP.
     HttpTestServer() : server_(std::make_unique<httplib::Server>()) { start(); }
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
     // HTTPS with the certificate and key (PEM files).
     HttpTestServer(const std::string& certFile, const std::string& keyFile)
         : server_(std::make_unique<httplib::SSLServer>(certFile.c_str(), keyFile.c_str())) {
         https_ = true;
         start();
     }
+#endif
     ~HttpTestServer() {
         stopping_ = true;
         server_->stop();
@@ -103,8 +107,7 @@ private:
             }
             if (it->second.lastModified) {
                 char date[64];
-                std::tm tm{};
-                gmtime_r(&it->second.lastModified, &tm);
+                const std::tm tm = utcTime(it->second.lastModified);
                 std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &tm);
                 res.set_header("Last-Modified", date);
             }

@@ -3,19 +3,15 @@
 // by scripts/make-sim-install, with the Steam client started on demand. Every
 // program it started, and every simulated game under its folder, is ended with it.
 
+#include "platform/OsFamily.h"
 #include "platform/ProcessList.h"
+#include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
 
-#include <csignal>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
-
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace vantor::test {
 
@@ -29,7 +25,7 @@ public:
         if (!ListRunningProcesses(all, true)) return false;
         for (auto& p : all) {
             if (p.name.rfind(root_, 0) != 0) continue;
-            out.push_back({p.name.substr(p.name.rfind('/') + 1), p.id});
+            out.push_back({p.name.substr(p.name.find_last_of("/\\") + 1), p.id});
         }
         return true;
     }
@@ -85,21 +81,15 @@ public:
     void knobs(const std::string& lines) { writeFile(steam() + "vantor-sim.cfg", lines); }
 
     void startSteam() {
-        const std::string exe = steam() + "steam.exe";
-        char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
-        pid_t pid = 0;
-        if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, environ) == 0) started_.push_back(pid);
+        auto steamProcess = std::make_unique<ChildProcess>();
+        const std::string none = kThisOs == OsFamily::Windows ? "NUL" : "/dev/null";
+        if (steamProcess->start(steam() + "steam.exe", {}, {}, none, none)) started_.push_back(std::move(steamProcess));
     }
 
     // Ends every program under the folder and the ones this object started.
     void endAll() {
-        for (auto id : processes.ids()) ::kill(static_cast<pid_t>(id), SIGKILL);
-        for (pid_t pid : started_) {
-            ::kill(pid, SIGKILL);
-            int status = 0;
-            ::waitpid(pid, &status, 0);
-        }
-        started_.clear();
+        for (auto id : processes.ids()) killProcess(id);
+        started_.clear();  // each is killed and waited for
     }
 
     TempDir dir;
@@ -108,7 +98,7 @@ public:
 
 private:
     SimLayout layout_;
-    std::vector<pid_t> started_;
+    std::vector<std::unique_ptr<ChildProcess>> started_;
 };
 
 }  // namespace vantor::test

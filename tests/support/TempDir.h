@@ -1,7 +1,8 @@
 #pragma once
 // A temporary folder removed with the object, and small file helpers for tests.
 
-#include <unistd.h>
+#include "tests/support/Portable.h"
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -11,10 +12,7 @@ namespace vantor::test {
 
 class TempDir {
 public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "vantor-test-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data()) ? tmpl : std::string();
-    }
+    TempDir() : path_(makeTempFolder("vantor-test-")) {}
     ~TempDir() {
         std::error_code ec;
         if (!path_.empty()) std::filesystem::remove_all(path_, ec);
@@ -22,11 +20,21 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    // The folder with a trailing '/'.
-    std::string path() const { return path_ + "/"; }
-    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
+    // The folder with a trailing separator ('\\' on Windows).
+    std::string path() const { return path_ + kSep; }
+    // A path below the folder; '/' in rel becomes the system's separator.
+    std::string operator/(std::string rel) const {
+        for (char& c : rel)
+            if (c == '/') c = kSep;
+        return path() + rel;
+    }
 
 private:
+#ifdef _WIN32
+    static constexpr char kSep = '\\';
+#else
+    static constexpr char kSep = '/';
+#endif
     std::string path_;
 };
 

@@ -1,6 +1,9 @@
 // The Steam and game simulator (tools/sim) and scripts/make-sim-install, driven
 // from outside as the program drives them: a command line, configuration files,
-// a demo, the process list and the result file.
+// a demo, the process list and the result file. POSIX (the Windows build of the
+// simulator: SimulatorWinTest.cpp).
+
+#ifndef _WIN32
 
 #include "platform/ProcessList.h"
 #include "tests/support/TempDir.h"
@@ -670,3 +673,5 @@ TEST_F(Simulator, PerPassKnobsAndEnvironmentOverride) {
     EXPECT_TRUE(passHasResult("800", "600", {"VANTOR_SIM_MODE=normal"}));
     EXPECT_FALSE(passHasResult("800", "600"));
 }
+
+#endif

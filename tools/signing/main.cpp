@@ -19,10 +19,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace vantor;
 
@@ -44,11 +42,19 @@ bool readAll(const std::string& path, std::string& out) {
     return !in.bad();
 }
 
-bool writeAll(const std::string& path, const std::string& bytes, mode_t mode = 0644) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0) return false;
-    const bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    return ::close(fd) == 0 && ok;
+// A secret file gets its owner-only permissions while it is still empty.
+bool writeAll(const std::string& path, const std::string& bytes, bool secret = false) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    if (secret) {
+        std::error_code ec;
+        namespace fs = std::filesystem;
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ec);
+        if (ec) return false;
+    }
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
 }
 
 bool readSecretKey(const std::string& path, unsigned char* key) {
@@ -84,7 +90,7 @@ int keygen(const std::string& dir) {
         std::fprintf(stderr, "vantor-sign: %s exists already\n", secret.c_str());
         return 1;
     }
-    if (!writeAll(secret, toHex(sk, sizeof sk) + "\n", 0600) || !writeAll(pub, toHex(pk, sizeof pk) + "\n")) {
+    if (!writeAll(secret, toHex(sk, sizeof sk) + "\n", true) || !writeAll(pub, toHex(pk, sizeof pk) + "\n")) {
         std::fprintf(stderr, "vantor-sign: cannot write the keys into %s\n", dir.c_str());
         return 1;
     }

@@ -46,11 +46,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 using namespace vantor::sim;
 
 namespace {
@@ -124,39 +119,10 @@ private:
     std::string file_;
 };
 
-[[noreturn]] void crash() {
-    ::prctl(PR_SET_DUMPABLE, 0);  // no core file
-    std::signal(SIGSEGV, SIG_DFL);
-    std::raise(SIGSEGV);
-    ::_exit(139);
-}
-
-[[noreturn]] void waitUntilEnded() {
-    for (;;) ::pause();
-}
-
 std::string format(const char* fmt, double v) {
     char buf[64];
     std::snprintf(buf, sizeof buf, fmt, v);
     return buf;
-}
-
-// Temporary file in the same folder, then a rename: a reader never sees half a file.
-bool writeAtomic(const std::string& folder, const std::string& name, const std::string& bytes, std::string& error) {
-    std::string tmpl = folder + "/." + name + ".XXXXXX";
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    bool ok = ::fchmod(fd, 0644) == 0;  // as a plainly created file, not mkstemp's 0600
-    ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && ok;
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && std::rename(tmpl.c_str(), (folder + "/" + name).c_str()) == 0) return true;
-    error = std::strerror(errno);
-    ::unlink(tmpl.c_str());
-    return false;
 }
 
 std::string resultText(const std::string& mode, const std::string& malformed, const std::string& demoName,
@@ -189,25 +155,6 @@ std::string todayRow(const std::string& mode, const std::string& malformed, cons
            onOff(s.reduceFillRate) + "," + onOff(s.waterReflectEntities) + ",off,off,off,on,no,,\n";
 }
 
-// Appends to the file in one write; the header first when the file is new.
-bool appendResult(const std::string& path, const std::string& row, std::string& error) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    struct stat st {};
-    const bool isNew = ::fstat(fd, &st) == 0 && st.st_size == 0;
-    const std::string bytes = (isNew ? std::string(kTodayHeader) : std::string()) + row;
-    bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    if (!ok) error = std::strerror(errno);
-    if (::close(fd) != 0 && ok) {
-        error = std::strerror(errno);
-        ok = false;
-    }
-    return ok;
-}
-
 // Whether the program lies in today's layout: .../steamapps/common/<game>/.
 // The knob fps_factors=F1,F2,...: the n-th game started from this Steam folder
 // (counted in the file vantor-sim.count there) scales its frame rate by the
@@ -234,7 +181,7 @@ double fpsFactor(const Knobs& knobs, const std::string& steamFolder) {
 
 bool isTodaysLayout(const std::string& gameFolder) {
     const std::string parent = folderOf(gameFolder);
-    return equalsNoCase(parent.substr(parent.find_last_of('/') + 1), "common");
+    return equalsNoCase(parent.substr(parent.find_last_of("/\\") + 1), "common");
 }
 
 }  // namespace
@@ -277,10 +224,10 @@ static int runGame(int argc, char** argv) {
 
     if (mode == "hang") {
         log("not responding");
-        waitUntilEnded();
+        hangUntilEnded();
     }
     std::string demoFile = console.value("timedemoquit");
-    if (demoFile.empty()) waitUntilEnded();
+    if (demoFile.empty()) hangUntilEnded();
     const std::string demoName = demoFile.size() > 4 && equalsNoCase(demoFile.substr(demoFile.size() - 4), ".dem")
                                      ? demoFile.substr(0, demoFile.size() - 4)
                                      : demoFile;
@@ -313,7 +260,7 @@ static int runGame(int argc, char** argv) {
         std::string cmdline = selfPath(argv[0]);
         for (int i = 1; i < argc; ++i) cmdline += std::string(" ") + argv[i];
         const std::string row = todayRow(mode, malformed, demoFile, demo, settings, fps, cmdline);
-        if (!appendResult(modFolder + "/" + kTodayResultFile, row, error)) {
+        if (!appendWithHeader(modFolder + "/" + kTodayResultFile, kTodayHeader, row, error)) {
             log(std::string("cannot write ") + kTodayResultFile + ": " + error);
             return quit(1);
         }

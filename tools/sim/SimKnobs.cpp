@@ -4,14 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace vantor::sim {
 namespace {
@@ -42,19 +36,6 @@ bool listHas(const std::string& list, const std::string& item) {
 }
 
 }  // namespace
-
-std::string selfPath(const char* argv0) {
-    std::error_code ec;
-    auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec && !p.empty()) return p.string();
-    return std::filesystem::absolute(argv0 ? argv0 : "", ec).lexically_normal().string();
-}
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 bool equalsNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -100,26 +81,13 @@ long Knobs::getMs(const std::string& name, long fallback) const {
 std::string resolveMode(const Knobs& knobs, const std::string& steamFolder, const std::string& width) {
     const std::string once = knobs.get("mode_once");
     if (!once.empty()) {
-        // O_EXCL makes the use of mode_once happen exactly once, even for two
-        // launches at the same moment.
-        const std::string marker = steamFolder + "/" + kOnceMarker;
-        int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd >= 0) {
-            const std::string text = once + "\n";
-            (void)!::write(fd, text.data(), text.size());
-            ::close(fd);
-            return checkedMode(once, "mode_once");
-        }
+        // An exclusive create makes the use of mode_once happen exactly once,
+        // even for two launches at the same moment.
+        if (createExclusive(steamFolder + "/" + kOnceMarker, once + "\n")) return checkedMode(once, "mode_once");
     }
     for (const char* m : {"crash", "hang", "nostart", "malformed", "wrongsize"})
         if (listHas(knobs.get(std::string(m) + "_widths"), width)) return m;
     return checkedMode(knobs.get("mode", "normal"), "mode");
-}
-
-long long monotonicNs() {
-    timespec t{};
-    ::clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
 }
 
 void timeline(const Knobs& knobs, const char* event, long long ns, const std::string& width) {
@@ -128,15 +96,9 @@ void timeline(const Knobs& knobs, const char* event, long long ns, const std::st
     char line[128];
     const int n =
         std::snprintf(line, sizeof line, "%s %lld %s\n", event, ns, width.empty() ? "-" : width.substr(0, 16).c_str());
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0 || ::write(fd, line, static_cast<std::size_t>(n)) != n)
-        std::fprintf(stderr, "vantor-sim: cannot append to timeline %s: %s\n", file.c_str(), std::strerror(errno));
-    if (fd >= 0) ::close(fd);
-}
-
-void sleepMs(long ms) {
-    timespec left{ms / 1000, (ms % 1000) * 1000000L};
-    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {}
+    std::string error;
+    if (!appendInOneWrite(file, std::string(line, static_cast<std::size_t>(n)), error))
+        std::fprintf(stderr, "vantor-sim: cannot append to timeline %s: %s\n", file.c_str(), error.c_str());
 }
 
 }  // namespace vantor::sim

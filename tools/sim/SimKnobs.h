@@ -7,6 +7,8 @@
 // (name upper-cased) overrides a line. The file is read at every launch, so a
 // test can change the behaviour between passes without restarting anything.
 
+#include "SimSystem.h"
+
 #include <map>
 #include <string>
 
@@ -21,11 +23,6 @@ inline constexpr const char* kResolvedModeVar = "VANTOR_SIM_RESOLVED_MODE";
 // Set by steam.exe for the game it starts: its own folder (where the knobs are),
 // which a game in another library cannot find by itself.
 inline constexpr const char* kSteamFolderVar = "VANTOR_SIM_STEAM_FOLDER";
-
-// The running program's own path (/proc/self/exe, else argv0 made absolute).
-std::string selfPath(const char* argv0);
-// The folder part of a path, without a trailing '/'.
-std::string folderOf(const std::string& path);
 
 class Knobs {
 public:
@@ -44,12 +41,6 @@ private:
 // using it creates the marker), then the lists <mode>_widths (comma-separated widths, e.g. crash_widths=640,1024)
 // against the launch's width, then mode. An unknown value counts as "normal" and is reported on stderr.
 std::string resolveMode(const Knobs& knobs, const std::string& steamFolder, const std::string& width);
-
-// Sleeps for ms milliseconds (restarting after signals).
-void sleepMs(long ms);
-
-// CLOCK_MONOTONIC in nanoseconds: one clock for every process of the machine.
-long long monotonicNs();
 
 // The knob `timeline=FILE` (for benchmarks): appends the line "EVENT NS WIDTH"
 // to FILE, NS from monotonicNs(), in one write with O_APPEND so that lines of

@@ -1,10 +1,14 @@
 // steam.exe of the simulator.
 //   steam.exe                          the running client: stays up until ended
-//                                      (SIGTERM, SIGINT or SIGHUP end it with exit 0)
-//   steam.exe [...] -applaunch 220 ... starts the game's hl2.exe detached (own
-//                                      session, not a child of this process) with
-//                                      the options after the application id, and
-//                                      returns at once with exit 0
+//                                      (POSIX: SIGTERM, SIGINT or SIGHUP end it
+//                                      with exit 0)
+//   steam.exe [...] -applaunch 220 ... starts the game's hl2.exe detached (POSIX:
+//                                      own session, not a child of this process;
+//                                      Windows: no console, through a detached
+//                                      copy of steam.exe that waits the start
+//                                      delay) with the options after the
+//                                      application id, and returns at once with
+//                                      exit 0
 // The game is <Steam folder>/SteamApps/<account>/half-life 2/hl2.exe; the account
 // is the knob `account`, else the first account folder (by name) holding the game.
 // Without such an account (today's layout) it is <library>/steamapps/common/
@@ -19,20 +23,12 @@
 #include "SimKnobs.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace vantor::sim;
@@ -45,18 +41,6 @@ constexpr const char* kGameExe = "hl2.exe";
 constexpr const char* kTodayGameFolder = "steamapps/common/Half-Life 2";
 constexpr const char* kTodayGamePrograms[] = {"hl2_linux", "hl2.exe"};
 constexpr long kDefaultStartDelayMs = 200;
-
-int runClient() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGHUP);
-    sigprocmask(SIG_BLOCK, &set, nullptr);
-    int sig = 0;
-    while (sigwait(&set, &sig) != 0) {}
-    return 0;
-}
 
 bool isFile(const fs::path& p) {
     std::error_code ec;
@@ -90,7 +74,7 @@ std::string findTodaysGame(const std::string& steamFolder) {
     for (const auto& p : listedLibraries(steamFolder)) libraries.push_back(p);
     for (const auto& library : libraries)
         for (const char* program : kTodayGamePrograms) {
-            const fs::path exe = fs::path(library) / kTodayGameFolder / program;
+            const fs::path exe = (fs::path(library) / kTodayGameFolder / program).make_preferred();
             if (isFile(exe)) return exe.string();
         }
     return {};
@@ -101,7 +85,7 @@ std::string findTodaysGame(const std::string& steamFolder) {
 std::string findGame(const std::string& steamFolder, const std::string& account, std::string& why) {
     const fs::path apps = fs::path(steamFolder) / "SteamApps";
     if (!account.empty()) {
-        const fs::path exe = apps / account / kGameFolder / kGameExe;
+        const fs::path exe = (apps / account / kGameFolder / kGameExe).make_preferred();
         if (isFile(exe)) return exe.string();
         why = "no " + exe.string();
         return {};
@@ -112,7 +96,7 @@ std::string findGame(const std::string& steamFolder, const std::string& account,
         if (e.is_directory(ec)) accounts.push_back(e.path().filename().string());
     std::sort(accounts.begin(), accounts.end());
     for (const auto& a : accounts) {
-        const fs::path exe = apps / a / kGameFolder / kGameExe;
+        const fs::path exe = (apps / a / kGameFolder / kGameExe).make_preferred();
         if (isFile(exe)) return exe.string();
     }
     if (std::string today = findTodaysGame(steamFolder); !today.empty()) return today;
@@ -121,23 +105,14 @@ std::string findGame(const std::string& steamFolder, const std::string& account,
     return {};
 }
 
-// Starts the game in its own session through a double fork, so it is nobody's
-// child here; its standard streams go to /dev/null (a game has no console) and
-// no descriptor of the caller is kept open.
-bool startDetached(const std::string& exe, const std::vector<std::string>& options, const std::string& mode,
-                   const std::string& steamFolder, long delayMs) {
-    std::vector<std::string> args{exe};
-    args.insert(args.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    // The resolved mode travels in the environment; the knobs that chose it stay
-    // out, so the game does not choose again.
+// Starts the game detached with the options; the resolved mode and the Steam
+// folder travel in its environment, while the knobs that chose the mode stay
+// out, so the game does not choose again.
+bool startGame(const std::string& exe, const std::vector<std::string>& options, const std::string& mode,
+               const std::string& steamFolder, long delayMs) {
     std::vector<std::string> env;
     const std::string resolvedPrefix = std::string(kResolvedModeVar) + "=";
-    for (char** e = environ; *e; ++e) {
-        const std::string kv(*e);
+    for (const std::string& kv : environmentLines()) {
         if (kv.rfind(resolvedPrefix, 0) == 0 || kv.rfind("VANTOR_SIM_MODE", 0) == 0) continue;
         if (kv.rfind(std::string(kSteamFolderVar) + "=", 0) == 0) continue;
         if (kv.rfind("VANTOR_SIM_", 0) == 0 && kv.find("_WIDTHS=") != std::string::npos) continue;
@@ -145,49 +120,21 @@ bool startDetached(const std::string& exe, const std::vector<std::string>& optio
     }
     env.push_back(resolvedPrefix + mode);
     env.push_back(std::string(kSteamFolderVar) + "=" + steamFolder);
-    std::vector<char*> envp;
-    for (auto& kv : env) envp.push_back(kv.data());
-    envp.push_back(nullptr);
-    const std::string gameFolder = folderOf(exe);
-
-    const pid_t child = ::fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        ::setsid();
-        const pid_t game = ::fork();
-        if (game != 0) ::_exit(game < 0 ? 1 : 0);
-        int null = ::open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            ::dup2(null, 0);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-        }
-        ::close_range(3, ~0U, 0);
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGPIPE}) std::signal(sig, SIG_DFL);
-        if (::chdir(gameFolder.c_str()) != 0) ::_exit(127);
-        sleepMs(delayMs);
-        ::execve(exe.c_str(), argv.data(), envp.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return startDetached(exe, options, env, folderOf(exe), delayMs);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const long long startedNs = monotonicNs();
+    if (const int code = runDelayedStart(argc, argv); code >= 0) return code;
     int launch = -1;
     for (int i = 1; i < argc; ++i)
         if (equalsNoCase(argv[i], "-applaunch")) {
             launch = i;
             break;
         }
-    if (launch < 0) return runClient();
+    if (launch < 0) return runUntilEnded();
 
     if (launch + 1 >= argc) {
         std::fprintf(stderr, "steam.exe: -applaunch needs an application id\n");
@@ -216,7 +163,7 @@ int main(int argc, char** argv) {
 
     const std::string mode = resolveMode(knobs, steamFolder, width);
     if (mode == "nostart") return 0;
-    if (!startDetached(exe, options, mode, steamFolder, knobs.getMs("start_delay_ms", kDefaultStartDelayMs))) {
+    if (!startGame(exe, options, mode, steamFolder, knobs.getMs("start_delay_ms", kDefaultStartDelayMs))) {
         std::fprintf(stderr, "steam.exe: could not start %s\n", exe.c_str());
         return 1;
     }
