@@ -5,6 +5,7 @@
 #include "run/GameConfig.h"
 #include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
+#include "tests/support/SimInstall.h"
 
 #include <gtest/gtest.h>
 
@@ -408,11 +409,9 @@ bool programRuns(const std::string& path) {
 // the program's configuration, writes its result and quits, and the restore
 // gives back the player's files byte for byte.
 TEST(LauncherWithSimulator, PassRunsTheSimulatedGameAndTheRestoreKeepsThePlayersFiles) {
-    TempDir install;
-    const std::string cmd = "'" + std::string(VANTOR_SOURCE_DIR) + "/scripts/make-sim-install' '" + install.path() +
-                            "' --bin '" + VANTOR_SIM_DIR + "' >/dev/null 2>&1";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    const std::string steam = install.path() + "Steam/";
+    SimInstall install;
+    ASSERT_TRUE(install.ok) << install.error;
+    const std::string steam = install.steam();
     writeFile(steam + "vantor-sim.cfg", "play_ms=300\nstart_delay_ms=50\ncondebug=1\n");
 
     FakeView view;
@@ -428,10 +427,10 @@ TEST(LauncherWithSimulator, PassRunsTheSimulatedGameAndTheRestoreKeepsThePlayers
     ctx.timing.gameStartBound = std::chrono::milliseconds(15000);
     ctx.paths.BenchPath = std::string(VANTOR_BIN_DIR) + "/";
     ctx.paths.SteamPath = steam;
-    ctx.paths.HL2Path = steam + "SteamApps/player1/";
-    ctx.paths.ResultsPath = ctx.paths.HL2Path + "half-life 2/hl2/";
-    ctx.paths.CFGPath = ctx.paths.ResultsPath + "cfg/";
-    const std::string game = ctx.paths.HL2Path + "half-life 2/hl2.exe";
+    ctx.paths.HL2Path = install.hl2();
+    ctx.paths.ResultsPath = install.results();
+    ctx.paths.CFGPath = install.cfg();
+    const std::string game = install.game() + "hl2.exe";
     const auto playersFiles = folderFiles(ctx.paths.CFGPath);
     ASSERT_EQ(playersFiles.size(), 3u);
 

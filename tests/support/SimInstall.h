@@ -1,14 +1,15 @@
 #pragma once
 // A simulated Steam + Half-Life 2 installation in a temporary folder, laid out
-// by scripts/make-sim-install, with the Steam client started on demand. Every
+// as make-sim-install lays it out (tools/sim/SimLayout.h), with the Steam client started on demand. Every
 // program it started, and every simulated game under its folder, is ended with it.
 
 #include "platform/OsFamily.h"
 #include "platform/ProcessList.h"
 #include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
+#include "tools/sim/SimLayout.h"
 
-#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,38 +45,49 @@ private:
 
 // The installation's layout: Steam's first one (the game in an account folder of
 // the Steam folder, the first engine's result file), or today's
-// (scripts/make-sim-install --today: the game in a second library named by the
-// library list, a Linux-named program, today's result file).
+// (--today: the game in a second library named by the library list, under
+// today's program name, today's result file).
 enum class SimLayout { Accounts, Today };
 
 class SimInstall {
 public:
     explicit SimInstall(bool userFiles = true, SimLayout layout = SimLayout::Accounts)
         : processes(dir.path()), layout_(layout) {
-        std::string cmd = std::string("'") + VANTOR_SOURCE_DIR + "/scripts/make-sim-install' '" + dir.path() +
-                          "' --bin '" + VANTOR_SIM_DIR + "'" + (userFiles ? "" : " --no-user-files") +
-                          (layout == SimLayout::Today ? " --today" : "") + " >/dev/null";
-        ok = std::system(cmd.c_str()) == 0;
+        sim::SimLayoutOptions options;
+        options.dir = dir.path();
+        options.bin = VANTOR_SIM_DIR;
+        options.userFiles = userFiles;
+        options.today = layout == SimLayout::Today;
+        const auto laidOut = sim::layOutSimInstall(options);
+        error = laidOut.error;
         // The program's own folder with the demos the build places beside it.
-        std::system(
-            ("mkdir -p '" + bench() + "' && cp -r '" + std::string(VANTOR_BIN_DIR) + "/Demos' '" + bench() + "'")
-                .c_str());
+        std::error_code ec;
+        std::filesystem::create_directories(bench(), ec);
+        if (!ec)
+            std::filesystem::copy(std::string(VANTOR_BIN_DIR) + "/Demos", bench() + "Demos",
+                                  std::filesystem::copy_options::recursive |
+                                      std::filesystem::copy_options::overwrite_existing,
+                                  ec);
+        ok = laidOut.ok && !ec;
+        if (ec) error = "cannot copy the demos: " + ec.message();
     }
     ~SimInstall() { endAll(); }
 
-    std::string steam() const { return dir.path() + "Steam/"; }
+    // Paths in the installation, in the system's separators, folders with a
+    // trailing one.
+    std::string steam() const { return dir / "Steam/"; }
     std::string hl2() const {
-        return layout_ == SimLayout::Today ? dir.path() + "Library2/steamapps/common/" : steam() + "SteamApps/player1/";
+        return dir / (layout_ == SimLayout::Today ? "Library2/steamapps/common/" : "Steam/SteamApps/player1/");
     }
-    std::string game() const { return hl2() + (layout_ == SimLayout::Today ? "Half-Life 2/" : "half-life 2/"); }
-    std::string cfg() const { return game() + "hl2/cfg/"; }
-    std::string results() const { return game() + "hl2/"; }
+    std::string game() const { return hl2() + native(layout_ == SimLayout::Today ? "Half-Life 2/" : "half-life 2/"); }
+    std::string cfg() const { return game() + native("hl2/cfg/"); }
+    std::string results() const { return game() + native("hl2/"); }
     // The result file under the name its engine gives it.
     std::string resultFile() const {
         return results() + (layout_ == SimLayout::Today ? "SourceBench.csv" : "sourcebench.csv");
     }
-    std::string bench() const { return dir.path() + "bench/"; }
-    std::string hive() const { return dir.path() + "registry.reg"; }
+    std::string bench() const { return dir / "bench/"; }
+    std::string hive() const { return dir / "registry.reg"; }
 
     // Writes the simulator's knob file (name=value lines).
     void knobs(const std::string& lines) { writeFile(steam() + "vantor-sim.cfg", lines); }
@@ -95,8 +107,11 @@ public:
     TempDir dir;
     ScopedProcesses processes;
     bool ok = false;
+    std::string error;  // why the layout failed, when !ok
 
 private:
+    static std::string native(std::string rel) { return nativePath(std::move(rel)); }
+
     SimLayout layout_;
     std::vector<std::unique_ptr<ChildProcess>> started_;
 };

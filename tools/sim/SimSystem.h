@@ -15,6 +15,10 @@ std::string selfPath(const char* argv0);
 // also '\\').
 std::string folderOf(const std::string& path);
 
+// The game's program name in today's Steam library on this system (hl2_linux;
+// Windows: hl2.exe).
+std::string todayGameProgram();
+
 // Sleeps for ms milliseconds (restarting after signals).
 void sleepMs(long ms);
 

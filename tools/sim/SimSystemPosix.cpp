@@ -24,6 +24,8 @@ std::string selfPath(const char* argv0) {
     return std::filesystem::absolute(argv0 ? argv0 : "", ec).lexically_normal().string();
 }
 
+std::string todayGameProgram() { return "hl2_linux"; }
+
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";

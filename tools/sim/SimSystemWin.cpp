@@ -105,6 +105,8 @@ std::string selfPath(const char*) {
     return narrow(buffer);
 }
 
+std::string todayGameProgram() { return "hl2.exe"; }
+
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of("/\\");
     if (slash == std::string::npos) return ".";
