@@ -64,10 +64,9 @@ public:
         std::error_code ec;
         std::filesystem::create_directories(bench(), ec);
         if (!ec)
-            std::filesystem::copy(std::string(VANTOR_BIN_DIR) + "/Demos", bench() + "Demos",
-                                  std::filesystem::copy_options::recursive |
-                                      std::filesystem::copy_options::overwrite_existing,
-                                  ec);
+            std::filesystem::copy(
+                std::string(VANTOR_BIN_DIR) + "/Demos", bench() + "Demos",
+                std::filesystem::copy_options::recursive | std::filesystem::copy_options::overwrite_existing, ec);
         ok = laidOut.ok && !ec;
         if (ec) error = "cannot copy the demos: " + ec.message();
     }

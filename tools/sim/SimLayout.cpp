@@ -46,8 +46,11 @@ void placeProgram(const fs::path& from, const fs::path& to) {
     const fs::path temp = tempName(to);
     std::error_code ec;
     fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::permissions(temp, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                       fs::perms::others_read | fs::perms::others_exec, ec);
+    if (!ec)
+        fs::permissions(temp,
+                        fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                            fs::perms::others_exec,
+                        ec);
     if (!ec) fs::rename(temp, to, ec);
     if (ec) {
         std::error_code ignored;
@@ -76,8 +79,8 @@ void writeUserFiles(const fs::path& game, int k) {
     const std::string player = "player" + std::to_string(k);
     writeMissing(cfg / "valve.rc", {"// valve.rc of " + player + " - the player's own start-up script",
                                     "exec autoexec.cfg", "stuffcmds", "startupmenu"});
-    writeMissing(cfg / "autoexec.cfg", {"// autoexec.cfg of " + player + " - the player's own settings",
-                                        "mat_picmip 1", "mat_forceaniso 4", "fps_max 300"});
+    writeMissing(cfg / "autoexec.cfg", {"// autoexec.cfg of " + player + " - the player's own settings", "mat_picmip 1",
+                                        "mat_forceaniso 4", "fps_max 300"});
     // The name holds a Windows-1252 byte (0xE9), as a Windows game writes it.
     writeMissing(cfg / "config.cfg",
                  {"// config.cfg of " + player + " - saved by the game", "unbindall", "bind \"w\" \"+forward\"",
@@ -202,8 +205,9 @@ void layOut(const SimLayoutOptions& o, SimLayoutResult& result) {
     const fs::path hive = root / "registry.reg";
     const std::string want = "\"SteamExe\"=" + quoted((steam / "steam.exe").string());
     if (!fs::exists(hive)) {
-        replaceWith(hive, "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Valve\\Steam]\r\n" +
-                              want + "\r\n");
+        replaceWith(
+            hive, "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Valve\\Steam]\r\n" + want +
+                      "\r\n");
     } else {
         const std::string old = readAll(hive);
         const std::string updated = hiveWithSteamExe(old, want);

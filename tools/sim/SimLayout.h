@@ -25,11 +25,11 @@
 namespace vantor::sim {
 
 struct SimLayoutOptions {
-    std::string dir;        // created when missing
-    std::string bin;        // the folder with the built steam.exe and hl2.exe
-    int accounts = 1;       // 1..99; the accounts layout only
-    bool today = false;     // today's layout instead of the accounts layout
-    bool userFiles = true;  // the player's own configuration files
+    std::string dir;            // created when missing
+    std::string bin;            // the folder with the built steam.exe and hl2.exe
+    int accounts = 1;           // 1..99; the accounts layout only
+    bool today = false;         // today's layout instead of the accounts layout
+    bool userFiles = true;      // the player's own configuration files
     std::string todayGameName;  // the game's program in today's layout; empty: the system's
                                 // (hl2.exe on Windows, hl2_linux elsewhere)
 };
