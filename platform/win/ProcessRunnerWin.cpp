@@ -54,6 +54,9 @@ StartedProcess createProcess(const ProcessLaunch& launch) {
     std::wstring commandLine = win::widen(launch.commandLine);  // CreateProcess may write into it
     const std::wstring folder = win::widen(launch.workingFolder);
     DWORD flags = launch.creationFlags;
+    // A hidden console program gets no console of the caller's: a batch file's
+    // echo stays out of vantor-cli's output.
+    if ((si.dwFlags & STARTF_USESHOWWINDOW) && si.wShowWindow == SW_HIDE) flags |= CREATE_NO_WINDOW;
     std::wstring environment;
     if (!launch.environment.empty()) {
         environment = environmentBlock(launch.environment);

@@ -23,14 +23,16 @@ std::string utf8Of(const wchar_t* text) {
 
 }  // namespace
 
+// %LOCALAPPDATA% as the environment names it (so a caller can point it
+// elsewhere, as XDG_DATA_HOME on POSIX), else the known folder.
 std::string userDataFolder() {
-    PWSTR path = nullptr;
     std::string folder;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &path)) && path)
-        folder = utf8Of(path);
-    ::CoTaskMemFree(path);
+    if (const wchar_t* env = ::_wgetenv(L"LOCALAPPDATA"); env && *env) folder = utf8Of(env);
     if (folder.empty()) {
-        if (const wchar_t* env = ::_wgetenv(L"LOCALAPPDATA"); env && *env) folder = utf8Of(env);
+        PWSTR path = nullptr;
+        if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &path)) && path)
+            folder = utf8Of(path);
+        ::CoTaskMemFree(path);
     }
     return folder.empty() ? std::string() : withTrailingSep(folder);
 }

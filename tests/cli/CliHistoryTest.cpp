@@ -19,7 +19,7 @@ using namespace vantor::test;
 
 namespace {
 
-std::string historyIn(const TempDir& dir) { return dir.path() + "data/Quorvane/Vantor/history.db"; }
+std::string historyIn(const TempDir& dir) { return dir / "data/Quorvane/Vantor/history.db"; }
 
 std::vector<StoredRun> sampleRuns() {
     std::vector<StoredRun> runs(3);

@@ -60,7 +60,7 @@ protected:
         userFiles = snapshot(sim.cfg());
     }
 
-    std::string reports() const { return sim.dir.path() + "Reports/"; }
+    std::string reports() const { return sim.dir / "Reports/"; }
     std::string logFile() const { return sim.dir.path() + "debug.log"; }
     Cli cli(std::vector<std::string> args) {
         return Cli(sim.dir.path(), sim.hive(), std::move(args),
@@ -184,6 +184,7 @@ TEST_F(CliRun, WithoutSteamTheConfirmationIsAnsweredByTheFlagAndNoRunStarts) {
 }
 
 TEST_F(CliRun, CtrlCStopsTheRunAndPutsTheUserFilesBack) {
+    if (underWine()) GTEST_SKIP() << "Wine delivers no Ctrl+Break to a program without a console";
     ASSERT_FALSE(userFiles.empty());
     sim.startSteam();
     Cli run = cli({"run", "--log", logFile()});
@@ -218,7 +219,7 @@ TEST_F(CliRun, DiscoverPrintsThePathsStartUpFindsAndWhereTheyCameFrom) {
     Cli discover = cli({"discover"});
     ASSERT_TRUE(discover.started());
     EXPECT_EQ(discover.wait(), 0) << discover.err();
-    const std::string bench = std::filesystem::canonical(VANTOR_BIN_DIR).string() + "/";
+    const std::string bench = (std::filesystem::canonical(VANTOR_BIN_DIR) / "").string();
     EXPECT_EQ(linesOf(discover.out()),
               (std::vector<std::string>{
                   "BenchPath: " + bench + " (program folder)", "SteamPath: " + sim.steam() + " (stored value)",
@@ -256,18 +257,20 @@ TEST(CliDiscover, WithoutSteamOrGameItFailsWithoutADialog) {
 TEST(CliDiscover, TodaysSteamIsFoundThroughItsLibraryListOrAUsualFolder) {
     SimInstall sim(true, SimLayout::Today);
     ASSERT_TRUE(sim.ok);
-    const std::string bench = std::filesystem::canonical(VANTOR_BIN_DIR).string() + "/";
+    const std::string bench = (std::filesystem::canonical(VANTOR_BIN_DIR) / "").string();
     {
         Cli discover(sim.dir.path(), sim.hive(), {"discover"});
         ASSERT_TRUE(discover.started());
         EXPECT_EQ(discover.wait(), 0) << discover.err();
-        EXPECT_EQ(linesOf(discover.out()),
-                  (std::vector<std::string>{
-                      "BenchPath: " + bench + " (program folder)", "SteamPath: " + sim.steam() + " (stored value)",
-                      "HL2Path: " + sim.hl2() + " (library list)", "CFGPath: " + sim.cfg() + " (library list)",
-                      "ResultsPath: " + sim.results() + " (library list)"}));
+        EXPECT_EQ(linesOf(pathKey(discover.out())),
+                  (std::vector<std::string>{pathKey("BenchPath: " + bench + " (program folder)"),
+                                            pathKey("SteamPath: " + sim.steam() + " (stored value)"),
+                                            pathKey("HL2Path: " + sim.hl2() + " (library list)"),
+                                            pathKey("CFGPath: " + sim.cfg() + " (library list)"),
+                                            pathKey("ResultsPath: " + sim.results() + " (library list)")}));
         EXPECT_EQ(discover.err(), "");
     }
+    if (kThisOs == OsFamily::Windows) return;  // no usual Steam folders there
     // No SteamExe, a broken list in the stored Steam folder's place: the usual
     // folder ~/.steam/steam (HOME is the installation's folder) leads to it.
     writeFile(sim.hive(), "Windows Registry Editor Version 5.00\r\n");
@@ -435,7 +438,7 @@ TEST(CliSetGame, TheChosenGameIsUsedWhenDiscoveryFindsNone) {
         EXPECT_EQ(bad.wait(), 1);
         EXPECT_NE(bad.err().find("there is no file"), std::string::npos) << bad.err();
     }
-    const std::string exe = sim.hl2() + "half-life 2/hl2.exe";
+    const std::string exe = sim.game() + "hl2.exe";
     Cli set(sim.dir.path(), sim.hive(), {"set-game", exe});
     ASSERT_TRUE(set.started());
     EXPECT_EQ(set.wait(), 0) << set.err();

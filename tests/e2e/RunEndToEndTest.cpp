@@ -142,8 +142,8 @@ protected:
             "<style type=\"text/css\">\r\n<!--\r\n.style4 {\r\n\tcolor: #0066FF;\r\n\tfont-weight: bold;\r\n}\r\n"
             ".style5 {color: #990000}\r\n.style6 {color: #0066FF}\r\n-->\r\n</style>\r\n</head>\r\n<body>\r\n"
             "<p align=\"center\"><img src=\"" +
-            bench +
-            "Others/logo1.gif\" width=\"204\" height=\"204\"></p><br>\r\n"
+            bench + nativePath("Others/logo1.gif") +
+            "\" width=\"204\" height=\"204\"></p><br>\r\n"
             "   <FONT size=2>The benchmark started at START</FONT><br>\r\n"
             "<FONT size=2><span class=\"style6\">Comment:</span> AMD &lt;3 &amp; co</FONT><br>\r\n"
             "<hr>\r\n"
@@ -256,7 +256,7 @@ TEST_F(TodayRunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
     // Discovery went through the library list to the game's folder as spelled on disk.
     const auto& paths = controller->context().paths;
     EXPECT_EQ(paths.HL2Path, sim.hl2());
-    EXPECT_EQ(paths.CFGPath, sim.dir.path() + "Library2/steamapps/common/Half-Life 2/hl2/cfg/");
+    EXPECT_EQ(pathKey(paths.CFGPath), pathKey(sim.cfg()));
 }
 
 TEST_F(TodayRunEndToEnd, ARowForAnotherResolutionLeavesThatPassWithoutResult) {

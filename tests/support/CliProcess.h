@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -44,6 +45,12 @@ public:
             std::erase_if(env, [&](const std::string& d) { return d.rfind(name, 0) == 0; });
         }
         env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        if (kThisOs == OsFamily::Windows) {  // the user's data folder there
+            std::erase_if(env, [](const std::string& d) { return d.rfind("LOCALAPPDATA=", 0) == 0; });
+            const auto data = std::find_if(env.begin(), env.end(),
+                                           [](const std::string& d) { return d.rfind("XDG_DATA_HOME=", 0) == 0; });
+            if (data != env.end()) env.push_back("LOCALAPPDATA=" + data->substr(14));
+        }
         started_ = child_.start(exe, args, env, out_, err_);
     }
 

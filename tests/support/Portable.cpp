@@ -29,7 +29,7 @@ namespace vantor::test {
 
 std::vector<std::string> systemEnvironment() {
     std::vector<std::string> env;
-    for (const char* name : {"SystemRoot", "windir", "TEMP", "TMP", "SystemDrive", "ComSpec"})
+    for (const char* name : {"SystemRoot", "windir", "TEMP", "TMP", "SystemDrive", "ComSpec", "LOCALAPPDATA"})
         if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
     char system[MAX_PATH];
     const UINT n = GetSystemDirectoryA(system, MAX_PATH);
@@ -159,6 +159,11 @@ void ChildProcess::interrupt() {
     if (id_ != 0) GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, id_);
 }
 
+bool underWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 #else
 
 std::vector<std::string> systemEnvironment() { return {"PATH=/usr/bin:/bin"}; }
@@ -242,6 +247,8 @@ void ChildProcess::kill() {
 void ChildProcess::interrupt() {
     if (id_ != 0) ::kill(static_cast<pid_t>(id_), SIGINT);
 }
+
+bool underWine() { return false; }
 
 #endif
 

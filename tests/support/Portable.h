@@ -1,6 +1,7 @@
 #pragma once
 // What the tests ask of the system, the same on POSIX and on Windows.
 
+#include <cctype>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -16,7 +17,8 @@ inline constexpr const char* kExeSuffix = "";
 #endif
 
 // The least environment a program started by a test needs ("NAME=value"):
-// POSIX: PATH; Windows: PATH, SystemRoot, windir, TEMP, TMP.
+// POSIX: PATH; Windows: PATH, SystemRoot, windir, TEMP, TMP, SystemDrive, ComSpec,
+// LOCALAPPDATA (the test's data folder).
 std::vector<std::string> systemEnvironment();
 
 // A path of a test case, written POSIX-style, as this system writes it: on
@@ -26,6 +28,15 @@ inline std::string nativePath(std::string path) {
     if (!path.empty() && path[0] == '/') path = "C:" + path;
     for (char& c : path)
         if (c == '/') c = '\\';
+#endif
+    return path;
+}
+
+// A path as the system compares it: Windows ignores case (and the program
+// may spell a found folder its own way), POSIX does not.
+inline std::string pathKey(std::string path) {
+#ifdef _WIN32
+    for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 #endif
     return path;
 }
@@ -40,6 +51,10 @@ void unsetEnv(const std::string& name);
 // POSIX: the effective user is root (who reads and writes whatever the
 // permission bits say); never on Windows.
 bool runningAsRoot();
+
+// Windows: this program runs under Wine (which, among other things, delivers
+// no console control events to programs without a console); POSIX: false.
+bool underWine();
 
 // Ends a process at once (SIGKILL, TerminateProcess).
 void killProcess(std::uint32_t pid);
