@@ -1,4 +1,5 @@
 #include "tests/support/Portable.h"
+#include "tests/support/Wine.h"
 
 #include <cerrno>
 #include <chrono>
@@ -50,6 +51,10 @@ std::string missingFolderText() {
 void setEnv(const std::string& name, const std::string& value) { _putenv_s(name.c_str(), value.c_str()); }
 void unsetEnv(const std::string& name) { _putenv_s(name.c_str(), ""); }
 bool runningAsRoot() { return false; }
+bool runningUnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 
 void killProcess(std::uint32_t pid) {
     if (HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
@@ -168,6 +173,7 @@ std::string missingFolderText() { return std::strerror(ENOENT); }
 void setEnv(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
 void unsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }
 bool runningAsRoot() { return ::geteuid() == 0; }
+bool runningUnderWine() { return false; }
 void killProcess(std::uint32_t pid) { ::kill(static_cast<pid_t>(pid), SIGKILL); }
 
 std::tm utcTime(std::time_t t) {
