@@ -10,6 +10,7 @@
 #include "tests/support/FakeView.h"
 #include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
+#include "tests/support/SystemText.h"
 
 #include <gtest/gtest.h>
 
@@ -191,7 +192,10 @@ TEST_F(DebugModeTest, ToolFailuresSayWhyKeepTheLinesAndGiveTheButtonsBack) {
         std::vector<std::string> lines;  // report lines logged before the error
     };
     const Case cases[] = {
-        {"tool missing", std::nullopt, "The hardware report tool could not be started: No such file or directory.", {}},
+        {"tool missing",
+         std::nullopt,
+         "The hardware report tool could not be started: " + fileNotFoundText() + ".",
+         {}},
         {"no report", DxDiagStandIn::fails(1), "The hardware report tool wrote no report.", {}},
         {"report without a language",
          DxDiagStandIn::writes("System Information\r\n   Operating System: Test OS\r\n          Processor: X\r\n"),

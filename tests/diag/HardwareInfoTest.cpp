@@ -5,7 +5,7 @@
 #include "tests/support/DxDiagStandIn.h"
 #include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
-#include "tests/support/Wine.h"
+#include "tests/support/SystemText.h"
 
 #include <gtest/gtest.h>
 
@@ -146,7 +146,10 @@ TEST_F(HardwareInfoTest, FailedCollectionsSayWhyKeepTheLinesAndStoreNothing) {
         std::vector<std::string> memo;
     };
     const Case cases[] = {
-        {"tool missing", std::nullopt, "The hardware report tool could not be started: No such file or directory.", {}},
+        {"tool missing",
+         std::nullopt,
+         "The hardware report tool could not be started: " + fileNotFoundText() + ".",
+         {}},
         {"no report", DxDiagStandIn::fails(3), "The hardware report tool wrote no report.", {}},
         {"report without a card",
          DxDiagStandIn::writes(head + "             Memory: 1MB RAM\r\n"),
@@ -198,8 +201,9 @@ TEST_F(HardwareInfoTest, FailedWaitShowsTheCommandAndTheSystemsText) {
     TRunItem& item = info.RunHLFile().Item(0);
     info.RunHLFileProcCompleted(item, TRetType::rtError, 10);
     ASSERT_EQ(t.dialogs.messages.size(), 1u);
-    EXPECT_EQ(t.dialogs.messages[0], item.Params.ProcFileName + ": No child processes 10");
-    EXPECT_EQ(view.status, "The wait for the hardware report tool failed: No child processes.");
+    // The system's text for code 10 (POSIX: ECHILD; Windows: ERROR_BAD_ENVIRONMENT).
+    EXPECT_EQ(t.dialogs.messages[0], item.Params.ProcFileName + ": " + systemErrorText(10) + " 10");
+    EXPECT_EQ(view.status, "The wait for the hardware report tool failed: " + systemErrorText(10) + ".");
     EXPECT_TRUE(view.enabled);
 }
 
