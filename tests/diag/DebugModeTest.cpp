@@ -4,11 +4,13 @@
 #include "app/MainController.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
+#include "tests/support/DxDiagStandIn.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeProcesses.h"
 #include "tests/support/FakeView.h"
 #include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
+#include "tests/support/SystemText.h"
 
 #include <gtest/gtest.h>
 
@@ -34,11 +36,10 @@ protected:
         view.setChecked(Check::HDDUse, true);
     }
 
-    void fakeTool(const std::string& body) {
+    // A stand-in for the tool, dxdiag.exe in a folder of its own.
+    void fakeTool(const DxDiagStandIn& standIn) {
         controller.diagTool().folder = dir / "tools";
-        const std::string path = dir / "tools/dxdiag.exe";
-        writeFile(path, "#!/bin/sh\n" + body + "\n");
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        standIn.install(controller.diagTool().folder);
     }
 
     // Clicks the debug button and serves the loop until the tool has ended.
@@ -116,11 +117,11 @@ TEST_F(DebugModeTest, SteamNotRunningOffersItWithDebugModesThreeDifferences) {
 
 TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
     // A report with every label; one line holds "=" and is logged from there.
-    fakeTool(
-        "printf 'System Information\\r\\n   Operating System: Test OS\\r\\n           Language: C\\r\\n"
-        "          Processor: Test CPU\\r\\n             Memory: 2048MB RAM\\r\\n    DirectX Version: "
-        "Not available\\r\\n          Card name: Test GPU\\r\\n     Display Memory: 64.0 MB\\r\\n"
-        "   Notes=Monitor Max Res: 1600,1200\\r\\n     Driver Version: 1.0\\r\\n' > \"$3\"");
+    fakeTool(DxDiagStandIn::writes(
+        "System Information\r\n   Operating System: Test OS\r\n           Language: C\r\n"
+        "          Processor: Test CPU\r\n             Memory: 2048MB RAM\r\n    DirectX Version: "
+        "Not available\r\n          Card name: Test GPU\r\n     Display Memory: 64.0 MB\r\n"
+        "   Notes=Monitor Max Res: 1600,1200\r\n     Driver Version: 1.0\r\n"));
     view.setResolutionChecked(0, true);
     view.setResolutionChecked(3, true);
     view.setResolutionChecked(5, true);
@@ -186,27 +187,30 @@ TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
 TEST_F(DebugModeTest, ToolFailuresSayWhyKeepTheLinesAndGiveTheButtonsBack) {
     struct Case {
         const char* name;
-        std::string script;  // empty: no tool
+        std::optional<DxDiagStandIn> standIn;  // none: no tool
         std::string status;
         std::vector<std::string> lines;  // report lines logged before the error
     };
     const Case cases[] = {
-        {"tool missing", "", "The hardware report tool could not be started: No such file or directory.", {}},
-        {"no report", "exit 1", "The hardware report tool wrote no report.", {}},
+        {"tool missing",
+         std::nullopt,
+         "The hardware report tool could not be started: " + fileNotFoundText() + ".",
+         {}},
+        {"no report", DxDiagStandIn::fails(1), "The hardware report tool wrote no report.", {}},
         {"report without a language",
-         "printf 'System Information\\r\\n   Operating System: Test OS\\r\\n          Processor: X\\r\\n' > \"$3\"",
+         DxDiagStandIn::writes("System Information\r\n   Operating System: Test OS\r\n          Processor: X\r\n"),
          "The hardware report has no \"Language:\" line.",
          {"Operating System: Test OS"}},
-        {"never ends", "exec sleep 30", "The hardware report tool did not finish within 1 seconds.", {}},
+        {"never ends", DxDiagStandIn::hangs(), "The hardware report tool did not finish within 1 seconds.", {}},
     };
     auto& ctx = controller.context();
     ctx.timing.diagToolBound = 1ms;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.script.empty())
+        if (!c.standIn)
             controller.diagTool().folder = dir / "no tools";
         else
-            fakeTool(c.script);
+            fakeTool(*c.standIn);
         view.setEnabled(Control::BenchButton, true);
         click();
         EXPECT_FALSE(controller.debugMode().waitingForTool());

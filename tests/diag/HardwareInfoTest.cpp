@@ -1,8 +1,11 @@
 // The Information window's logic: the stored description, a collection with
 // the real tool and with tools that fail, the shared tool, the stored values.
 #include "diag/HardwareInfo.h"
+#include "platform/FileOps.h"
+#include "tests/support/DxDiagStandIn.h"
 #include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
+#include "tests/support/SystemText.h"
 
 #include <gtest/gtest.h>
 
@@ -41,12 +44,10 @@ protected:
         info.onCollectionEnded = [this] { ++ended; };
     }
 
-    // A stand-in for the tool: a script named dxdiag.exe in a folder of its own.
-    void fakeTool(const std::string& body) {
+    // A stand-in for the tool, dxdiag.exe in a folder of its own.
+    void fakeTool(const DxDiagStandIn& standIn) {
         tool.folder = t.dir / "tools";
-        const std::string path = tool.folder + "/dxdiag.exe";
-        writeFile(path, "#!/bin/sh\n" + body + "\n");
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        standIn.install(tool.folder);
     }
 
     std::string report() const { return t.ctx.paths.BenchPath + "dxinfo.txt"; }
@@ -96,6 +97,9 @@ TEST_F(HardwareInfoTest, CreationShowsTheStoredValuesOrSaysThereAreNone) {
 }
 
 TEST_F(HardwareInfoTest, GetInfoWithTheRealToolThenSaveAndClose) {
+    if (runningUnderWine())
+        GTEST_SKIP() << "Wine's dxdiag.exe sees no display adapter without a display: its report has no "
+                        "\"Card name:\" line.";
     info.FormCreate();
     info.FormShow();
     info.Button1Click();
@@ -107,7 +111,7 @@ TEST_F(HardwareInfoTest, GetInfoWithTheRealToolThenSaveAndClose) {
     EXPECT_TRUE(info.collecting());
     ASSERT_EQ(info.RunHLFile().ItemCount(), 1u);
     EXPECT_EQ(info.RunHLFile().Item(0).CommandLine(),
-              "\"" + tool.folder + "/dxdiag.exe\" /whql:on /t \"" + report() + "\"");
+              "\"" + tool.folder + kPathSep + "dxdiag.exe\" /whql:on /t \"" + report() + "\"");
     EXPECT_EQ(info.RunHLFile().Params.TimeOutSec(), 60u);
 
     ASSERT_TRUE(t.runUntil([&] { return ended == 1; }, 10'000));
@@ -134,31 +138,33 @@ TEST_F(HardwareInfoTest, GetInfoWithTheRealToolThenSaveAndClose) {
 }
 
 TEST_F(HardwareInfoTest, FailedCollectionsSayWhyKeepTheLinesAndStoreNothing) {
-    const std::string head =
-        "printf 'System Information\\r\\n   Operating System: Test OS\\r\\n          Processor: Test CPU\\r\\n";
+    const std::string head = "System Information\r\n   Operating System: Test OS\r\n          Processor: Test CPU\r\n";
     struct Case {
         const char* name;
-        std::string script;  // empty: no tool at all
+        std::optional<DxDiagStandIn> standIn;  // none: no tool at all
         std::string status;
         std::vector<std::string> memo;
     };
     const Case cases[] = {
-        {"tool missing", "", "The hardware report tool could not be started: No such file or directory.", {}},
-        {"no report", "exit 3", "The hardware report tool wrote no report.", {}},
+        {"tool missing",
+         std::nullopt,
+         "The hardware report tool could not be started: " + fileNotFoundText() + ".",
+         {}},
+        {"no report", DxDiagStandIn::fails(3), "The hardware report tool wrote no report.", {}},
         {"report without a card",
-         head + "             Memory: 1MB RAM\\r\\n' > \"$3\"",
+         DxDiagStandIn::writes(head + "             Memory: 1MB RAM\r\n"),
          "The hardware report has no \"Card name:\" line.",
          {"Operating System: Test OS", "Processor: Test CPU", "Memory: 1MB RAM"}},
-        {"empty report", "printf '' > \"$3\"", "The hardware report has no \"Operating System:\" line.", {}},
+        {"empty report", DxDiagStandIn::writes(""), "The hardware report has no \"Operating System:\" line.", {}},
     };
     storeValues({{sv::SaveInfo, "1"}, {sv::OS, "Operating System: stored"}});
     info.FormCreate();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.script.empty()) {
+        if (!c.standIn) {
             tool.folder = t.dir / "no tools";
         } else {
-            fakeTool(c.script);
+            fakeTool(*c.standIn);
         }
         info.FormShow();
         ASSERT_TRUE(collect());
@@ -175,7 +181,7 @@ TEST_F(HardwareInfoTest, FailedCollectionsSayWhyKeepTheLinesAndStoreNothing) {
 }
 
 TEST_F(HardwareInfoTest, ToolThatNeverEndsIsBoundedAndLeftRunning) {
-    fakeTool("exec sleep 30");
+    fakeTool(DxDiagStandIn::hangs());
     t.ctx.timing.diagToolBound = 1ms;  // one second, the least the tool's wait takes
     info.FormCreate();
     info.FormShow();
@@ -195,8 +201,9 @@ TEST_F(HardwareInfoTest, FailedWaitShowsTheCommandAndTheSystemsText) {
     TRunItem& item = info.RunHLFile().Item(0);
     info.RunHLFileProcCompleted(item, TRetType::rtError, 10);
     ASSERT_EQ(t.dialogs.messages.size(), 1u);
-    EXPECT_EQ(t.dialogs.messages[0], item.Params.ProcFileName + ": No child processes 10");
-    EXPECT_EQ(view.status, "The wait for the hardware report tool failed: No child processes.");
+    // The system's text for code 10 (POSIX: ECHILD; Windows: ERROR_BAD_ENVIRONMENT).
+    EXPECT_EQ(t.dialogs.messages[0], item.Params.ProcFileName + ": " + systemErrorText(10) + " 10");
+    EXPECT_EQ(view.status, "The wait for the hardware report tool failed: " + systemErrorText(10) + ".");
     EXPECT_TRUE(view.enabled);
 }
 
@@ -221,8 +228,7 @@ TEST_F(HardwareInfoTest, DebugModeAndTheWindowNeverShareTheTool) {
 
 TEST_F(HardwareInfoTest, WindowShownAgainWhileItsCollectionRunsIsUsableAndIgnoresThatEnd) {
     // A tool that waits for a file before it writes its report.
-    fakeTool("while [ ! -e \"" + t.dir / "go" + "\" ]; do sleep 0.01; done\n" +
-             "printf '   Operating System: late\\r\\n' > \"$3\"");
+    fakeTool({.waitFor = t.dir / "go", .report = "   Operating System: late\r\n"});
     info.FormCreate();
     info.FormShow();
     info.Button1Click();

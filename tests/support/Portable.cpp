@@ -1,4 +1,5 @@
 #include "tests/support/Portable.h"
+#include "tests/support/SystemText.h"
 
 #include <cerrno>
 #include <chrono>
@@ -50,6 +51,22 @@ std::string missingFolderText() {
 void setEnv(const std::string& name, const std::string& value) { _putenv_s(name.c_str(), value.c_str()); }
 void unsetEnv(const std::string& name) { _putenv_s(name.c_str(), ""); }
 bool runningAsRoot() { return false; }
+bool runningUnderWine() {
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+std::string systemErrorText(int code) {
+    char* buffer = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   static_cast<DWORD>(code), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text = buffer ? buffer : "";
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    return text;
+}
+std::string fileNotFoundText() { return systemErrorText(ERROR_FILE_NOT_FOUND); }
 
 void killProcess(std::uint32_t pid) {
     if (HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
@@ -173,6 +190,9 @@ std::string missingFolderText() { return std::strerror(ENOENT); }
 void setEnv(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
 void unsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }
 bool runningAsRoot() { return ::geteuid() == 0; }
+bool runningUnderWine() { return false; }
+std::string systemErrorText(int code) { return std::strerror(code); }
+std::string fileNotFoundText() { return systemErrorText(ENOENT); }
 void killProcess(std::uint32_t pid) { ::kill(static_cast<pid_t>(pid), SIGKILL); }
 
 std::tm utcTime(std::time_t t) {
