@@ -7,6 +7,8 @@
 #include "platform/TextFile.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimInstall.h"
+#include "tests/support/StandIn.h"
+#include "tests/support/SystemText.h"
 
 #include <gtest/gtest.h>
 
@@ -29,15 +31,24 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
-// The program and its tools copied into folder; tools: with dxdiag.exe.
+// The program and its tools copied into folder; tools: with dxdiag.exe (the
+// build's on POSIX; on Windows, where the system's own runs, a stand-in with a
+// full report, as Wine's lacks a line).
 std::string installCopy(const std::string& folder, bool tools = true) {
     fs::create_directories(folder);
     const fs::path bin = VANTOR_BIN_DIR;
-    std::vector<std::string> files = {"vantor-cli", "vantor-batch"};
-    if (tools) files.push_back("dxdiag.exe");
+    std::vector<std::string> files = {std::string("vantor-cli") + kExeSuffix};
+    if (kThisOs != OsFamily::Windows) files.push_back("vantor-batch");
+    if (tools && kThisOs != OsFamily::Windows) files.push_back("dxdiag.exe");
+    if (tools && kThisOs == OsFamily::Windows) StandIn::writesAFullReport().install(folder);
     for (const auto& f : files) fs::copy_file(bin / f, folder + f, fs::copy_options::overwrite_existing);
     fs::copy(bin / "Demos", folder + "Demos", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    return folder + "vantor-cli";
+    return folder + "vantor-cli" + kExeSuffix;
+}
+
+// The tool's folder: the program's own (where installCopy puts it).
+std::vector<std::string> toolIn(const std::string& program) {
+    return {"VANTOR_SYSTEM_FOLDER=" + fs::path(program).parent_path().string()};
 }
 
 std::string stored(const std::string& hive, const char* name) {
@@ -52,7 +63,7 @@ TEST(CliHwinfo, PrintsTheSixValuesAndStoresThemOnlyWithSave) {
     const std::string program = installCopy(dir / "my bench/");
     const std::string hive = dir / "registry.reg";
 
-    Cli look(dir.path(), hive, {"hwinfo"}, {}, "look", program);
+    Cli look(dir.path(), hive, {"hwinfo"}, toolIn(program), "look", program);
     ASSERT_EQ(look.wait(), 0) << look.err();
     const auto lines = linesOf(look.out());
     ASSERT_EQ(lines.size(), 6u) << look.out();
@@ -61,7 +72,7 @@ TEST(CliHwinfo, PrintsTheSixValuesAndStoresThemOnlyWithSave) {
     EXPECT_EQ(stored(hive, sv::SaveInfo), "");
     EXPECT_FALSE(exists(dir / "my bench/dxinfo.txt"));
 
-    Cli save(dir.path(), hive, {"hwinfo", "--save"}, {}, "save", program);
+    Cli save(dir.path(), hive, {"hwinfo", "--save"}, toolIn(program), "save", program);
     ASSERT_EQ(save.wait(), 0) << save.err();
     EXPECT_EQ(save.out(), look.out());
     EXPECT_EQ(stored(hive, sv::SaveInfo), "1");
@@ -77,10 +88,10 @@ TEST(CliHwinfo, MissingToolFailsWithItsReasonAndStoresNothing) {
     TempDir dir;
     const std::string program = installCopy(dir / "bench/", false);
     const std::string hive = dir / "registry.reg";
-    Cli cli(dir.path(), hive, {"hwinfo", "--save"}, {}, "cli", program);
+    Cli cli(dir.path(), hive, {"hwinfo", "--save"}, toolIn(program), "cli", program);
     EXPECT_EQ(cli.wait(), 1);
     EXPECT_EQ(cli.out(), "");
-    EXPECT_EQ(cli.err(), "vantor-cli: The hardware report tool could not be started: No such file or directory.\n");
+    EXPECT_EQ(cli.err(), "vantor-cli: The hardware report tool could not be started: " + fileNotFoundText() + ".\n");
     EXPECT_EQ(stored(hive, sv::SaveInfo), "");
 }
 
@@ -102,13 +113,14 @@ TEST(CliRunDebug, DebugRunWritesTheLogWithTheMachineAndTheReportShowsTheStoredVa
             ASSERT_TRUE(hive.setString(RegRoot::LocalMachine, kSettingsKey, name, value));
     }
     // The description stored first, as "Save & Close" stores it.
-    Cli save(sim.dir.path(), sim.hive(), {"hwinfo", "--save"}, {}, "save", program);
+    Cli save(sim.dir.path(), sim.hive(), {"hwinfo", "--save"}, toolIn(program), "save", program);
     ASSERT_EQ(save.wait(), 0) << save.err();
     const std::string os = linesOf(save.out()).at(0);
 
     sim.startSteam();
-    Cli run(sim.dir.path(), sim.hive(), {"run", "--debug"}, {"VANTOR_SIM_PLAY_MS=250", "VANTOR_SIM_START_DELAY_MS=30"},
-            "cli", program);
+    std::vector<std::string> env = toolIn(program);
+    env.insert(env.end(), {"VANTOR_SIM_PLAY_MS=250", "VANTOR_SIM_START_DELAY_MS=30"});
+    Cli run(sim.dir.path(), sim.hive(), {"run", "--debug"}, env, "cli", program);
     ASSERT_EQ(run.wait(60s), 0) << run.out() << run.err();
     const auto out = linesOf(run.out());
     ASSERT_EQ(out.size(), 6u) << run.out();

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimInstall.h"
+#include "tests/support/SystemText.h"
 
 #include <gtest/gtest.h>
 
@@ -184,7 +185,7 @@ TEST_F(CliRun, WithoutSteamTheConfirmationIsAnsweredByTheFlagAndNoRunStarts) {
 }
 
 TEST_F(CliRun, CtrlCStopsTheRunAndPutsTheUserFilesBack) {
-    if (underWine()) GTEST_SKIP() << "Wine delivers no Ctrl+Break to a program without a console";
+    if (runningUnderWine()) GTEST_SKIP() << "Wine delivers no Ctrl+Break to a program without a console";
     ASSERT_FALSE(userFiles.empty());
     sim.startSteam();
     Cli run = cli({"run", "--log", logFile()});

@@ -4,12 +4,12 @@
 #include "app/MainController.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
-#include "tests/support/DxDiagStandIn.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeProcesses.h"
 #include "tests/support/FakeView.h"
 #include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/SystemText.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +37,7 @@ protected:
     }
 
     // A stand-in for the tool, dxdiag.exe in a folder of its own.
-    void fakeTool(const DxDiagStandIn& standIn) {
+    void fakeTool(const StandIn& standIn) {
         controller.diagTool().folder = dir / "tools";
         standIn.install(controller.diagTool().folder);
     }
@@ -117,11 +117,7 @@ TEST_F(DebugModeTest, SteamNotRunningOffersItWithDebugModesThreeDifferences) {
 
 TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
     // A report with every label; one line holds "=" and is logged from there.
-    fakeTool(DxDiagStandIn::writes(
-        "System Information\r\n   Operating System: Test OS\r\n           Language: C\r\n"
-        "          Processor: Test CPU\r\n             Memory: 2048MB RAM\r\n    DirectX Version: "
-        "Not available\r\n          Card name: Test GPU\r\n     Display Memory: 64.0 MB\r\n"
-        "   Notes=Monitor Max Res: 1600,1200\r\n     Driver Version: 1.0\r\n"));
+    fakeTool(StandIn::writesAFullReport());
     view.setResolutionChecked(0, true);
     view.setResolutionChecked(3, true);
     view.setResolutionChecked(5, true);
@@ -187,7 +183,7 @@ TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
 TEST_F(DebugModeTest, ToolFailuresSayWhyKeepTheLinesAndGiveTheButtonsBack) {
     struct Case {
         const char* name;
-        std::optional<DxDiagStandIn> standIn;  // none: no tool
+        std::optional<StandIn> standIn;  // none: no tool
         std::string status;
         std::vector<std::string> lines;  // report lines logged before the error
     };
@@ -196,12 +192,12 @@ TEST_F(DebugModeTest, ToolFailuresSayWhyKeepTheLinesAndGiveTheButtonsBack) {
          std::nullopt,
          "The hardware report tool could not be started: " + fileNotFoundText() + ".",
          {}},
-        {"no report", DxDiagStandIn::fails(1), "The hardware report tool wrote no report.", {}},
+        {"no report", StandIn::fails(1), "The hardware report tool wrote no report.", {}},
         {"report without a language",
-         DxDiagStandIn::writes("System Information\r\n   Operating System: Test OS\r\n          Processor: X\r\n"),
+         StandIn::writes("System Information\r\n   Operating System: Test OS\r\n          Processor: X\r\n"),
          "The hardware report has no \"Language:\" line.",
          {"Operating System: Test OS"}},
-        {"never ends", DxDiagStandIn::hangs(), "The hardware report tool did not finish within 1 seconds.", {}},
+        {"never ends", StandIn::hangs(), "The hardware report tool did not finish within 1 seconds.", {}},
     };
     auto& ctx = controller.context();
     ctx.timing.diagToolBound = 1ms;

@@ -2,9 +2,9 @@
 // the real tool and with tools that fail, the shared tool, the stored values.
 #include "diag/HardwareInfo.h"
 #include "platform/FileOps.h"
-#include "tests/support/DxDiagStandIn.h"
 #include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
+#include "tests/support/StandIn.h"
 #include "tests/support/SystemText.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +45,7 @@ protected:
     }
 
     // A stand-in for the tool, dxdiag.exe in a folder of its own.
-    void fakeTool(const DxDiagStandIn& standIn) {
+    void fakeTool(const StandIn& standIn) {
         tool.folder = t.dir / "tools";
         standIn.install(tool.folder);
     }
@@ -141,7 +141,7 @@ TEST_F(HardwareInfoTest, FailedCollectionsSayWhyKeepTheLinesAndStoreNothing) {
     const std::string head = "System Information\r\n   Operating System: Test OS\r\n          Processor: Test CPU\r\n";
     struct Case {
         const char* name;
-        std::optional<DxDiagStandIn> standIn;  // none: no tool at all
+        std::optional<StandIn> standIn;  // none: no tool at all
         std::string status;
         std::vector<std::string> memo;
     };
@@ -150,12 +150,12 @@ TEST_F(HardwareInfoTest, FailedCollectionsSayWhyKeepTheLinesAndStoreNothing) {
          std::nullopt,
          "The hardware report tool could not be started: " + fileNotFoundText() + ".",
          {}},
-        {"no report", DxDiagStandIn::fails(3), "The hardware report tool wrote no report.", {}},
+        {"no report", StandIn::fails(3), "The hardware report tool wrote no report.", {}},
         {"report without a card",
-         DxDiagStandIn::writes(head + "             Memory: 1MB RAM\r\n"),
+         StandIn::writes(head + "             Memory: 1MB RAM\r\n"),
          "The hardware report has no \"Card name:\" line.",
          {"Operating System: Test OS", "Processor: Test CPU", "Memory: 1MB RAM"}},
-        {"empty report", DxDiagStandIn::writes(""), "The hardware report has no \"Operating System:\" line.", {}},
+        {"empty report", StandIn::writes(""), "The hardware report has no \"Operating System:\" line.", {}},
     };
     storeValues({{sv::SaveInfo, "1"}, {sv::OS, "Operating System: stored"}});
     info.FormCreate();
@@ -181,7 +181,7 @@ TEST_F(HardwareInfoTest, FailedCollectionsSayWhyKeepTheLinesAndStoreNothing) {
 }
 
 TEST_F(HardwareInfoTest, ToolThatNeverEndsIsBoundedAndLeftRunning) {
-    fakeTool(DxDiagStandIn::hangs());
+    fakeTool(StandIn::hangs());
     t.ctx.timing.diagToolBound = 1ms;  // one second, the least the tool's wait takes
     info.FormCreate();
     info.FormShow();
@@ -228,7 +228,9 @@ TEST_F(HardwareInfoTest, DebugModeAndTheWindowNeverShareTheTool) {
 
 TEST_F(HardwareInfoTest, WindowShownAgainWhileItsCollectionRunsIsUsableAndIgnoresThatEnd) {
     // A tool that waits for a file before it writes its report.
-    fakeTool({.waitFor = t.dir / "go", .report = "   Operating System: late\r\n"});
+    StandIn late = StandIn::writes("   Operating System: late\r\n");
+    late.waitFor = t.dir / "go";
+    fakeTool(late);
     info.FormCreate();
     info.FormShow();
     info.Button1Click();

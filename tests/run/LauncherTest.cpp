@@ -6,6 +6,7 @@
 #include "tests/support/Portable.h"
 #include "tests/support/RunTestContext.h"
 #include "tests/support/SimInstall.h"
+#include "tests/support/StandIn.h"
 
 #include <gtest/gtest.h>
 
@@ -67,9 +68,9 @@ protected:
 
     void SetUp() override {
         // A stand-in for the Steam client: notes each start beside itself.
-        const std::string steamExe = t.ctx.paths.SteamPath + "steam.exe";
-        writeFile(steamExe, "#!/bin/sh\necho \"$*\" >> \"$(dirname \"$0\")/started.txt\"\n");
-        std::filesystem::permissions(steamExe, std::filesystem::perms::owner_all);
+        StandIn steam;
+        steam.argsTo = t.ctx.paths.SteamPath + "started.txt";
+        steam.install(t.ctx.paths.SteamPath, "steam.exe");
         launcher.setTerminateHandler([this](std::uint32_t) { events.push_back("terminate"); });
         t.ctx.run.FastZArg = "+r_fastzreject 0";
         t.ctx.run.RefreshArg = "-refresh 75";

@@ -176,11 +176,6 @@ void ChildProcess::interrupt() {
     if (id_ != 0) GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, id_);
 }
 
-bool underWine() {
-    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
 #else
 
 std::vector<std::string> systemEnvironment() { return {"PATH=/usr/bin:/bin"}; }
@@ -267,8 +262,6 @@ void ChildProcess::kill() {
 void ChildProcess::interrupt() {
     if (id_ != 0) ::kill(static_cast<pid_t>(id_), SIGINT);
 }
-
-bool underWine() { return false; }
 
 #endif
 

@@ -52,10 +52,6 @@ void unsetEnv(const std::string& name);
 // permission bits say); never on Windows.
 bool runningAsRoot();
 
-// Windows: this program runs under Wine (which, among other things, delivers
-// no console control events to programs without a console); POSIX: false.
-bool underWine();
-
 // Ends a process at once (SIGKILL, TerminateProcess).
 void killProcess(std::uint32_t pid);
 

@@ -1,6 +1,7 @@
-// A stand-in for the hardware-report tool, the same program on every system:
-// the tests copy it to <folder>/dxdiag.exe and say what it does in
-// dxdiag-stand-in.cfg beside it, one name=value a line:
+// A stand-in for an outside program, the same program on every system: the
+// tests copy it into a folder under that program's name and say what it does
+// in stand-in.cfg beside it, one name=value a line:
+//   args_to=<path>   appends its arguments, blank-separated, as one line
 //   wait_for=<path>  waits (checking every 10 ms) until the file is there
 //   sleep_ms=<n>     then sleeps n milliseconds
 //   report=<text>    then writes text ("\r", "\n", "\\" escaped) to the file
@@ -34,9 +35,9 @@ std::string unescape(const std::string& text) {
 
 int main(int argc, char** argv) {
     const std::filesystem::path self = argc > 0 ? std::filesystem::path(argv[0]) : std::filesystem::path();
-    std::ifstream in(self.parent_path() / "dxdiag-stand-in.cfg", std::ios::binary);
+    std::ifstream in(self.parent_path() / "stand-in.cfg", std::ios::binary);
     if (!in) {
-        std::cerr << "dxdiag stand-in: no dxdiag-stand-in.cfg beside " << self.string() << "\n";
+        std::cerr << "stand-in: no stand-in.cfg beside " << self.string() << "\n";
         return 125;
     }
     std::map<std::string, std::string> cfg;
@@ -46,6 +47,11 @@ int main(int argc, char** argv) {
         if (eq != std::string::npos) cfg[line.substr(0, eq)] = line.substr(eq + 1);
     }
 
+    if (auto it = cfg.find("args_to"); it != cfg.end()) {
+        std::string line;
+        for (int i = 1; i < argc; ++i) line += (i > 1 ? " " : "") + std::string(argv[i]);
+        std::ofstream(it->second, std::ios::binary | std::ios::app) << line << "\n";
+    }
     if (auto it = cfg.find("wait_for"); it != cfg.end())
         while (!std::filesystem::exists(it->second)) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (auto it = cfg.find("sleep_ms"); it != cfg.end())
@@ -55,7 +61,7 @@ int main(int argc, char** argv) {
         for (int i = 1; i + 1 < argc; ++i)
             if (std::strcmp(argv[i], "/t") == 0) target = argv[i + 1];
         if (target == nullptr) {
-            std::cerr << "dxdiag stand-in: no file after /t\n";
+            std::cerr << "stand-in: no file after /t\n";
             return 125;
         }
         std::ofstream(target, std::ios::binary) << unescape(it->second);
