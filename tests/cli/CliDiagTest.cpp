@@ -98,7 +98,7 @@ TEST(CliHwinfo, MissingToolFailsWithItsReasonAndStoresNothing) {
 TEST(CliRunDebug, DebugRunWritesTheLogWithTheMachineAndTheReportShowsTheStoredValues) {
     SimInstall sim;
     ASSERT_TRUE(sim.ok);
-    const std::string bench = sim.dir.path() + "my bench/";
+    const std::string bench = sim.dir / "my bench/";
     const std::string program = installCopy(bench);
     fs::create_directories(sim.dir.path() + "Reports");
     {
@@ -129,7 +129,7 @@ TEST(CliRunDebug, DebugRunWritesTheLogWithTheMachineAndTheReportShowsTheStoredVa
         (std::vector<std::string>{"Debug in progress, please wait...", "Preparing...",
                                   "Debug in progress... Resolution: 800\u00D7600", "The debugging is successful."}));
     EXPECT_TRUE(std::regex_match(out[4], std::regex("800\u00D7600: [0-9]+\\.[0-9][0-9] FPS"))) << out[4];
-    EXPECT_EQ(out.back().rfind(sim.dir.path() + "Reports/result_", 0), 0u) << out.back();
+    EXPECT_EQ(out.back().rfind(sim.dir / "Reports/result_", 0), 0u) << out.back();
     // "Add additional information" is on: the report's system section.
     const std::string report = readFile(out.back());
     EXPECT_NE(report.find("<p align=\"left\" class=\"style4\">System</p>\r\n   <FONT size=2>" + os + "</FONT><br>\r\n"),

@@ -281,6 +281,7 @@ TEST_F(LauncherTest, EndOfTheBatchProcessIsDeliveredAfterTheLaunchsDone) {
     t.processes.onList = [&](int) {
         if (launcher.cp().state() != TCreateProcess::State::Waiting) t.processes.names = {"hl2.exe"};
     };
+    t.ctx.timing.gameStartBound = std::chrono::milliseconds(5000);  // a batch run by Wine's cmd.exe is slow
     EXPECT_EQ(launch(1280), LaunchResult::Running);
     ASSERT_TRUE(batchEnded());
     EXPECT_EQ(events, (std::vector<std::string>{"done", "terminate"}));
