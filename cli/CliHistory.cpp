@@ -3,6 +3,7 @@
 #include "app/RunHistory.h"
 #include "history/HistoryExport.h"
 #include "history/HistoryStore.h"
+#include "platform/ConsoleOutput.h"
 
 #include <charconv>
 #include <cstdio>
@@ -124,7 +125,7 @@ int exportCommand(const std::vector<std::string>& args) {
     try {
         const auto runs = store->runs(ids);
         if (int code = unknownRuns(ids, runs)) return code;
-        return print(format == "csv" ? exportCsv(runs) : exportJson(runs));
+        return writeStdoutExactly(format == "csv" ? exportCsv(runs) : exportJson(runs)) ? 0 : 1;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vantor-cli: the history cannot be read: %s\n", e.what());
         return 1;
