@@ -64,6 +64,8 @@ public:
     // The program's text with its line ends as '\n' (the C runtime writes CR LF on Windows).
     std::string out() const { return lines(readFile(out_)); }
     std::string err() const { return lines(readFile(err_)); }
+    // The bytes the program wrote to stdout, unchanged.
+    std::string outBytes() const { return readFile(out_); }
 
     // The exit code; -1 when the program was killed or did not end within the
     // limit (it is killed then).

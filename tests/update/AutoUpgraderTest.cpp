@@ -7,6 +7,7 @@
 #include "tests/support/FakeUpgraderUi.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/RunTestContext.h"
+#include "tests/support/SystemText.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UpdateSigning.h"
 #include "update/AutoUpgrader.h"
@@ -461,6 +462,9 @@ const Tamper kTampers[] = {
 };
 
 TEST_P(TamperTest, IsRefusedAndLeavesTheFolderAsItWas) {
+    if (runningUnderWine() && std::string(GetParam().name) == "endless body")
+        GTEST_SKIP() << "Wine's WinInet does not end a blocked read when its handle is closed (Windows does); "
+                        "on a loaded machine the refused endless download waits past the bound";
     GetParam().setUp(*this);
     const auto before = folderFiles(prog);
     check();
