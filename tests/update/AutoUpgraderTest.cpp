@@ -463,8 +463,8 @@ const Tamper kTampers[] = {
 
 TEST_P(TamperTest, IsRefusedAndLeavesTheFolderAsItWas) {
     if (runningUnderWine() && std::string(GetParam().name) == "endless body")
-        GTEST_SKIP() << "Wine's WinInet does not end a blocked read when its handle is closed (Windows does); "
-                        "on a loaded machine the refused endless download waits past the bound";
+        GTEST_SKIP() << "Wine's WinInet reads the rest of a body when the request's handle closes, and an endless "
+                        "body has no rest (Windows closes the connection)";
     GetParam().setUp(*this);
     const auto before = folderFiles(prog);
     check();

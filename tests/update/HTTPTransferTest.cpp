@@ -247,6 +247,9 @@ TEST_F(HTTPTransferTest, AServerThatNeverAnswersIsUnreachableWithinTheBound) {
 }
 
 TEST_F(HTTPTransferTest, AnEndlessBodyStopsAtTheSizeLimit) {
+    if (test::runningUnderWine())
+        GTEST_SKIP() << "Wine's WinInet reads the rest of a body when the request's handle closes, and an endless "
+                        "body has no rest (Windows closes the connection)";
     http->MaxSize = 100'000;
     http->FileName = dir / "endless.uTMP";
     fetch(server.url("/endless"));
