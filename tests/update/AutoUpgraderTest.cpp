@@ -462,7 +462,7 @@ const Tamper kTampers[] = {
 };
 
 TEST_P(TamperTest, IsRefusedAndLeavesTheFolderAsItWas) {
-    if (runningUnderWine() && std::string(GetParam().name) == "endless body")
+    if (runningUnderWine() && std::string(GetParam().name).rfind("endless", 0) == 0)
         GTEST_SKIP() << "Wine's WinInet reads the rest of a body when the request's handle closes, and an endless "
                         "body has no rest (Windows closes the connection)";
     GetParam().setUp(*this);
