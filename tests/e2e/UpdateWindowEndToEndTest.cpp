@@ -149,9 +149,14 @@ TEST_F(UpdateWindowEndToEnd, TheWindowUpdatesItselfAndShowsTheNewVersion) {
     while (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
         ++n;
     display = ":" + std::to_string(n);
-    xvfb =
-        spawnWith({"/usr/bin/Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {}, dir / "xvfb.log");
-    ASSERT_TRUE(waitUntil([&] { return fs::exists("/tmp/.X11-unix/X" + std::to_string(n)); }, 20s));
+    xvfb = spawnWith({"/usr/bin/Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"}, {},
+                     dir / "xvfb.log");
+    // Ready once it answers (its socket alone can come before that on a loaded machine);
+    // -noreset: without it the server resets when that first client leaves, and a
+    // program connecting meanwhile is refused.
+    ASSERT_TRUE(waitUntil([&] { return !xdotool("getdisplaygeometry").empty(); }, 30s))
+        << "Xvfb " << display << " does not answer:\n"
+        << readFile(dir / "xvfb.log");
 
     env = {
         "DISPLAY=" + display,     "VANTOR_REGISTRY=" + hive, "VANTOR_UPDATE_URL=" + server.url("/files/qvn_vantor.inf"),
@@ -165,7 +170,9 @@ TEST_F(UpdateWindowEndToEnd, TheWindowUpdatesItselfAndShowsTheNewVersion) {
     // machine may build the font cache first.)
     ASSERT_TRUE(waitUntil([&] { return !xdotool("search --name 'Application update wizard'").empty(); }, 120s))
         << readFile(dir / "vantor.log") << " windows: " << xdotool("search --name .")
-        << " running: " << (::waitpid(program, nullptr, WNOHANG) == 0);
+        << " running: " << (::waitpid(program, nullptr, WNOHANG) == 0)
+        << "\nXvfb running: " << (::waitpid(xvfb, nullptr, WNOHANG) == 0) << "\n"
+        << readFile(dir / "xvfb.log");
     std::this_thread::sleep_for(300ms);
     pressReturnInUpdateWindow();
     // Both files arrive; then the progress window's completed state has "&OK" as its default.
