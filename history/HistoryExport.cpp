@@ -1,5 +1,7 @@
 #include "history/HistoryExport.h"
 
+#include "core/Csv.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -47,16 +49,6 @@ std::string meanText(const ScoreStats& s) {
 Json optionalNumber(const std::optional<double>& v) { return v ? Json(*v) : Json(nullptr); }
 
 std::string dump(const Json& j) { return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
-
-std::string csvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 
 }  // namespace
 

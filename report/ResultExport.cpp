@@ -1,5 +1,7 @@
 #include "report/ResultExport.h"
 
+#include "core/Csv.h"
+
 #include <nlohmann/json.hpp>
 
 namespace vantor {
@@ -17,16 +19,6 @@ Json scoreJson(const PassScore& pass) {
     if (!pass.found || trimmed(pass.score).empty()) return nullptr;
     if (auto n = scoreNumber(pass.score)) return *n;
     return trimmed(pass.score);
-}
-
-std::string csvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
 }
 
 }  // namespace
