@@ -4,6 +4,7 @@
 #include "app/RunHistory.h"
 #include "app/SettingsCodec.h"
 #include "core/GameFiles.h"
+#include "core/ProgramVersion.h"
 #include "diag/AddInfo.h"
 #include "diag/HardwareInfo.h"
 #include "platform/FileOps.h"
@@ -28,21 +29,12 @@ constexpr const char* kFindGameTitle = "Please find the hl2.exe!";
 constexpr const char* kGameFilter = "Half-Life 2 executable (hl2.exe)|hl2.exe";
 constexpr const char* kStopOnCloseQuestion =
     "A benchmark is running. Stop it and close the program? Your game settings will be restored.";
+// Left beside the program by an update with the version it brought.
+constexpr const char* kUpdateVersionFileName = "version.txt";
 constexpr const char* kRecoveryQuestion =
     "Maybe the last time an error occured. The program restored the original settings, but found an "
     "autoexec.cfg file in your HL2 user folder. If it not yours, please delete it. Do you wish to delete "
     "the autoexec.cfg file?";
-
-// The first n characters (code points) of a UTF-8 text.
-std::string firstCharacters(const std::string& s, std::size_t n) {
-    std::size_t i = 0, count = 0;
-    while (i < s.size() && count < n) {
-        auto c = static_cast<unsigned char>(s[i]);
-        i += c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
-        ++count;
-    }
-    return s.substr(0, std::min(i, s.size()));
-}
 
 }  // namespace
 
@@ -143,16 +135,14 @@ void MainController::startupSteps(std::function<void()> done) {
 
     PhysMemMB = computePhysMemMB(ctx_.physicalMemory());
 
+    // The version is the program's own, whole; an update's version file has
+    // served its purpose once the program it came with runs.
+    const std::string version(programVersion());
     if (store_.open()) {
-        const std::string versionFile = paths.BenchPath + "version.txt";
-        std::string bytes;
-        // A file that cannot be read stays, and the stored version with it.
-        if (!paths.BenchPath.empty() && fileExists(versionFile) && readFileBytes(versionFile, bytes)) {
-            store_.write(sv::Programversion, firstCharacters(fromWindows1252(bytes), 3));
-            deleteFile(versionFile);
-        }
-        ctx_.view.setLabel(Label::VerseLabel, "v" + store_.read(sv::Programversion));
+        if (store_.read(sv::Programversion) != version) store_.write(sv::Programversion, version);
+        if (!paths.BenchPath.empty()) deleteFile(paths.BenchPath + kUpdateVersionFileName);
     }
+    ctx_.view.setLabel(Label::VerseLabel, "v" + version);
 
     if (store_.open()) applySeeding(store_);
 
@@ -173,8 +163,8 @@ void MainController::startupSteps(std::function<void()> done) {
     discoverSteamAndGame();
 
     if (store_.open()) {
-        ctx_.view.setLabel(Label::Label17, store_.read(sv::Programversion));
-        if (updater_) updater_->VersionNumber = store_.read(sv::Programversion);
+        ctx_.view.setLabel(Label::Label17, version);
+        if (updater_) updater_->VersionNumber = version;
         decodeSettings();
         ctx_.run.ReportPath = ctx_.view.text(Field::ResEdit);
     }

@@ -1,5 +1,6 @@
 #include "app/RunHistory.h"
 
+#include "core/ProgramVersion.h"
 #include "platform/UserDataFolder.h"
 
 #include <charconv>
@@ -31,7 +32,7 @@ StoredRun storedRunOf(const RunSummary& summary, const std::vector<PassScore>& p
     StoredRun run;
     run.time = utcTimeText();
     run.started = summary.started;
-    run.version = VANTOR_VERSION;
+    run.version = std::string(programVersion());
     run.demo = summary.settings.demo;
     run.status = summary.status;
     run.report = summary.report;

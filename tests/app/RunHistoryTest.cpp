@@ -3,6 +3,7 @@
 #include "app/RunHistory.h"
 
 #include "app/MainController.h"
+#include "core/ProgramVersion.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
 #include "tests/support/FakeDialogs.h"
@@ -51,7 +52,7 @@ TEST(RunHistory, PassesTakeTheirScoresAndTheWallTimeOfTheReportPassOfTheirSize) 
 
     const StoredRun run = storedRunOf(summary, report, policy, false, hardware);
     EXPECT_EQ(run.demo, "Quorvane - Coast");
-    EXPECT_EQ(run.version, VANTOR_VERSION);
+    EXPECT_EQ(run.version, programVersion());
     EXPECT_EQ(run.started, summary.started);
     EXPECT_EQ(run.report, summary.report);
     EXPECT_EQ(run.hardware, hardware);

@@ -1,5 +1,6 @@
 // Start-up and shut-down of the main window's logic on temporary folders.
 #include "app/MainController.h"
+#include "core/ProgramVersion.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/OsFamily.h"
 #include "platform/PlainEventLoop.h"
@@ -243,31 +244,44 @@ TEST_F(Startup, AUsualSteamFolderWithoutTheGameAsksForIt) {
     EXPECT_FALSE(c->gameFound());
 }
 
-TEST_F(Startup, VersionFilesAreStoredAndDeleted) {
-    writeFile(bench + "version.txt", "1.31 build 7\r\n");
+// The version is the program's own, whole, whatever a stored value or an
+// update's version file says.
+TEST_F(Startup, TheProgramsOwnVersionIsStoredAndShown) {
+    const std::string version(programVersion());
+    struct Case {
+        std::optional<std::string> stored, versionFile;
+    };
+    for (const Case& k : std::vector<Case>{
+             {std::nullopt, std::nullopt}, {"1.0", std::nullopt}, {"1.", "1.31 build 7\r\n"}, {version, "0.1"}}) {
+        SCOPED_TRACE(k.stored.value_or("(none)") + " / " + k.versionFile.value_or("(no file)"));
+        reg = MemoryRegistry{};
+        view = FakeView{};
+        if (k.stored) reg.put(RegRoot::LocalMachine, kKey, "Programversion", *k.stored);
+        if (k.versionFile) writeFile(bench + "version.txt", *k.versionFile);
+        auto c = start();
+        EXPECT_EQ(stored("Programversion"), version);
+        EXPECT_EQ(view.labels[Label::VerseLabel], "v" + version);
+        EXPECT_EQ(view.labels[Label::Label17], version);
+        EXPECT_FALSE(exists(bench + "version.txt"));
+    }
+}
+
+TEST_F(Startup, TheDonationWindowShowsUntilClosed) {
+    reg.put(RegRoot::LocalMachine, kKey, "Donate", "0");
+    auto c = start();
+    EXPECT_TRUE(c->FormShow());
+    c->DonationClosed();
+    EXPECT_EQ(stored("Donate"), "1");
+    EXPECT_FALSE(c->FormShow());
+}
+
+TEST_F(Startup, HeaderVersionIsStoredAndTheOldLogDeleted) {
     writeFile(bench + "version2.txt", "Header 5\nSecond\n");
     writeFile(bench + "debuginfo.txt", "old log");
     auto c = start();
-    EXPECT_EQ(stored("Programversion"), "1.3");
     EXPECT_EQ(stored("HeaderVersion"), "Header 5\r\nSecond\r\n");
-    EXPECT_EQ(view.labels[Label::VerseLabel], "v1.3");
-    EXPECT_EQ(view.labels[Label::Label17], "1.3");
-    EXPECT_FALSE(exists(bench + "version.txt"));
     EXPECT_FALSE(exists(bench + "version2.txt"));
     EXPECT_FALSE(exists(bench + "debuginfo.txt"));
-    // "1.3" seeds NoErrorWarning only.
-    EXPECT_EQ(stored("NoErrorWarning"), "0");
-    EXPECT_FALSE(storedExists("Donate"));
-}
-
-TEST_F(Startup, NoVersionFileKeepsTheStoredVersion) {
-    reg.put(RegRoot::LocalMachine, kKey, "Programversion", "1.0");
-    auto c = start();
-    EXPECT_EQ(stored("Programversion"), "1.0");
-    EXPECT_EQ(stored("Donate"), "0");
-    EXPECT_TRUE(c->FormShow());
-    c->DonationClosed();
-    EXPECT_FALSE(c->FormShow());
 }
 
 TEST_F(Startup, ValueOfAnotherTypeShowsTheErrorAndStopsStartUp) {

@@ -1,10 +1,11 @@
 // vantor-cli updates itself: a loopback server offers a newer version (the
-// same build with version 1.4, signed with the test key the test copy of the
-// program trusts); "vantor-cli update" checks, asks, downloads, hands over to
+// same build compiled as the next version, signed with the test key the test
+// copies of the program trust); "vantor-cli update" checks, asks, downloads, hands over to
 // the replacement program, which puts the files in place and starts
 // "vantor-cli /afterupgrade0", which shows the new version. Killing the
 // replacement program at several points leaves a program that starts.
 
+#include "core/ProgramVersion.h"
 #include "platform/RegistryHive.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/HttpTestServer.h"
@@ -64,7 +65,9 @@ protected:
     TempDir dir;
     HttpTestServer server;
     TestKey key = TestKey::fromFile(std::string(VANTOR_TEST_KEY_DIR) + "/update.key");
-    std::string prog, hive, program, original;
+    std::string prog, hive, program, original, newer;
+    const std::string current{programVersion()};
+    const std::string next = VANTOR_TEST_NEWER_VERSION;
 
     void SetUp() override {
         ASSERT_TRUE(server.running());
@@ -74,9 +77,11 @@ protected:
         fs::create_directories(prog);
         fs::create_directories(dir / "tmp");
         original = readFile(std::string(VANTOR_TESTKEY_BIN_DIR) + "/vantor-cli");
+        newer = readFile(std::string(VANTOR_TESTKEY_NEWER_DIR) + "/vantor-cli");
         ASSERT_FALSE(original.empty());
+        ASSERT_FALSE(newer.empty());
         freshProgramFolder();
-        offer("1.4");
+        offer(next);
     }
 
     void freshProgramFolder() {
@@ -87,16 +92,16 @@ protected:
         fs::remove(hive, ec);
         RegistryHive h(hive);
         for (auto [name, value] : std::map<std::string, std::string>{
-                 {"Programversion", "1.3"}, {"Addinfo", "0"}, {"Donate", "1"}, {"NoErrorWarning", "0"}})
+                 {"Programversion", current}, {"Addinfo", "0"}, {"Donate", "1"}, {"NoErrorWarning", "0"}})
             ASSERT_TRUE(h.setString(RegRoot::LocalMachine, kKey, name, value));
     }
 
-    // The same build as version 1.4: the program and its version file, signed.
+    // The program of the next version and its version file, signed.
     void offer(const std::string& version, const TestKey* signer = nullptr) {
-        server.put("vantor-cli", original, kReleaseTime);
+        server.put("vantor-cli", newer, kReleaseTime);
         server.put("version.txt", version, kReleaseTime);
-        const std::string info = infoFile(
-            version, {{server.url("/files/vantor-cli"), original}, {server.url("/files/version.txt"), version}});
+        const std::string info =
+            infoFile(version, {{server.url("/files/vantor-cli"), newer}, {server.url("/files/version.txt"), version}});
         server.put("qvn_vantor.inf", info);
         server.put("qvn_vantor.inf.sig", (signer ? *signer : key).sign(info));
     }
@@ -133,7 +138,7 @@ TEST_F(UpdateEndToEnd, UpdatesItselfAndStartsAgainWithTheNewVersion) {
     auto c = cli({"update", "--yes"});
     ASSERT_EQ(c.wait(60s), 0) << c.out() << c.err();
     // The restarted program writes to the same output.
-    EXPECT_TRUE(waitUntil([&] { return c.out().find("Benchmark version: 1.4") != std::string::npos; }, 30s))
+    EXPECT_TRUE(waitUntil([&] { return c.out().find("Benchmark version: " + next) != std::string::npos; }, 30s))
         << c.out() << c.err();
     waitForQuiet();
     const std::string out = c.out();
@@ -141,11 +146,11 @@ TEST_F(UpdateEndToEnd, UpdatesItselfAndStartsAgainWithTheNewVersion) {
     EXPECT_NE(out.find("Downloading 2 of 2"), std::string::npos) << out;
     EXPECT_NE(out.find("The update of Quorvane Half-Life 2 benchmark has been successfully completed."),
               std::string::npos);
-    EXPECT_EQ(storedVersion(), "1.4");
+    EXPECT_EQ(storedVersion(), next);
     EXPECT_FALSE(exists(prog + "version.txt"));  // taken by the start-up
     EXPECT_TRUE(leftovers().empty());
     // The program's file is the downloaded one: its bytes, its time, still executable.
-    EXPECT_EQ(readFile(program), original);
+    EXPECT_EQ(readFile(program), newer);
     struct stat st {};
     ASSERT_EQ(::stat(program.c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime, kReleaseTime);
@@ -165,14 +170,14 @@ TEST_F(UpdateEndToEnd, TheAnswerAndTheOutcomeGiveTheExitCode) {
     }
     {
         const TestKey stranger;
-        offer("1.4", &stranger);
+        offer(next, &stranger);
         auto c = cli({"update", "--yes"});
         EXPECT_EQ(c.wait(60s), 1);
         EXPECT_NE(c.err().find("vantor-cli: The update information could not be verified."), std::string::npos)
             << c.err();
     }
     {
-        offer("1.3");
+        offer(current);
         auto c = cli({"update", "--yes"});
         EXPECT_EQ(c.wait(60s), 0);
         EXPECT_NE(c.out().find("No update available."), std::string::npos) << c.out();
@@ -182,7 +187,7 @@ TEST_F(UpdateEndToEnd, TheAnswerAndTheOutcomeGiveTheExitCode) {
         EXPECT_EQ(c.wait(60s), 2);
     }
     EXPECT_EQ(readFile(program), original);
-    EXPECT_EQ(storedVersion(), "1.3");
+    EXPECT_EQ(storedVersion(), current);
     EXPECT_TRUE(leftovers().empty());
     EXPECT_EQ(server.hits("/files/vantor-cli"), 0);
 }
@@ -219,14 +224,19 @@ TEST_F(UpdateEndToEnd, KillingTheReplacementProgramLeavesAProgramThatStarts) {
             EXPECT_EQ(readFile(prog + "version.txt"), "");  // nothing was replaced yet
             EXPECT_FALSE(leftovers().empty());
         }
-        // The program starts, whatever the moment was.
-        EXPECT_EQ(readFile(program), original);
+        // The program starts, whatever the moment was, and that start leaves the
+        // new version in place, which the next start runs.
+        const std::string before = readFile(program);
+        EXPECT_TRUE(before == original || before == newer);
         auto start = cli({"start"}, "start" + std::to_string(delay + 1));
         EXPECT_EQ(start.wait(60s), 0) << start.err();
         waitForQuiet();
-        EXPECT_EQ(storedVersion(), "1.4");
+        EXPECT_EQ(readFile(program), newer);
         EXPECT_TRUE(leftovers().empty());
         EXPECT_EQ(::access(program.c_str(), X_OK), 0);
+        auto again = cli({"start"}, "again" + std::to_string(delay + 1));
+        EXPECT_EQ(again.wait(60s), 0) << again.err();
+        EXPECT_EQ(storedVersion(), next);
     }
 }
 

@@ -1,9 +1,10 @@
 // The program updates itself from its window, on a virtual display (Xvfb):
 // "vantor --update" clicks "Update benchmark", the keyboard (xdotool) answers
 // the question with Yes and the completed progress window with OK; the
-// replacement program puts the served version 1.4 in place and starts
+// replacement program puts the served next version in place and starts
 // "vantor /afterupgrade0", whose start-up takes the new version.
 
+#include "core/ProgramVersion.h"
 #include "platform/RegistryHive.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/SanitizerEnv.h"
@@ -127,20 +128,25 @@ TEST_F(UpdateWindowEndToEnd, TheWindowUpdatesItselfAndShowsTheNewVersion) {
     fs::create_directories(prog);
     fs::create_directories(dir / "tmp");
     const std::string original = readFile(std::string(VANTOR_TESTKEY_BIN_DIR) + "/vantor");
+    const std::string newer = readFile(std::string(VANTOR_TESTKEY_NEWER_DIR) + "/vantor");
+    const std::string next = VANTOR_TEST_NEWER_VERSION;
     ASSERT_FALSE(original.empty());
+    ASSERT_FALSE(newer.empty());
     writeFile(prog + "vantor", original);
     ::chmod((prog + "vantor").c_str(), 0755);
     const std::string hive = dir / "registry.reg";
     {
         RegistryHive h(hive);
-        for (auto [name, value] : std::map<std::string, std::string>{
-                 {"Programversion", "1.3"}, {"Addinfo", "0"}, {"Donate", "1"}, {"NoErrorWarning", "0"}})
+        for (auto [name, value] : std::map<std::string, std::string>{{"Programversion", std::string(programVersion())},
+                                                                     {"Addinfo", "0"},
+                                                                     {"Donate", "1"},
+                                                                     {"NoErrorWarning", "0"}})
             ASSERT_TRUE(h.setString(RegRoot::LocalMachine, kKey, name, value));
     }
-    server.put("vantor", original);
-    server.put("version.txt", "1.4");
+    server.put("vantor", newer);
+    server.put("version.txt", next);
     const std::string info =
-        infoFile("1.4", {{server.url("/files/vantor"), original}, {server.url("/files/version.txt"), "1.4"}});
+        infoFile(next, {{server.url("/files/vantor"), newer}, {server.url("/files/version.txt"), next}});
     server.put("qvn_vantor.inf", info);
     server.put("qvn_vantor.inf.sig", key.sign(info));
 
@@ -179,13 +185,13 @@ TEST_F(UpdateWindowEndToEnd, TheWindowUpdatesItselfAndShowsTheNewVersion) {
     ASSERT_TRUE(waitUntil(
         [&] {
             std::error_code ec;
-            return fs::file_size(prog + "vantor.uTMP", ec) == original.size() && fs::exists(prog + "version.txt.uTMP");
+            return fs::file_size(prog + "vantor.uTMP", ec) == newer.size() && fs::exists(prog + "version.txt.uTMP");
         },
         60s));
     std::this_thread::sleep_for(500ms);
     pressReturnInUpdateWindow();
 
-    // The program closes, the replacement program puts 1.4 in place and starts it again.
+    // The program closes, the replacement program puts the new version in place and starts it again.
     ASSERT_TRUE(waitUntil([&] { return ::waitpid(program, nullptr, WNOHANG) == program; }, 60s));
     program = 0;
     std::string restarted;
@@ -202,10 +208,10 @@ TEST_F(UpdateWindowEndToEnd, TheWindowUpdatesItselfAndShowsTheNewVersion) {
     ASSERT_TRUE(waitUntil(
         [&] {
             RegistryHive h(hive);
-            return h.query(RegRoot::LocalMachine, kKey, "Programversion").text == "1.4";
+            return h.query(RegRoot::LocalMachine, kKey, "Programversion").text == next;
         },
         30s));
-    EXPECT_EQ(readFile(prog + "vantor"), original);
+    EXPECT_EQ(readFile(prog + "vantor"), newer);
     EXPECT_EQ(::access((prog + "vantor").c_str(), X_OK), 0);
     EXPECT_FALSE(fs::exists(prog + kUpgradeListName));
     EXPECT_FALSE(fs::exists(prog + "vantor.uTMP"));
