@@ -138,13 +138,17 @@ void MainController::startupSteps(std::function<void()> done) {
     // The version is the program's own, whole; an update's version file has
     // served its purpose once the program it came with runs.
     const std::string version(programVersion());
+    bool newVersion = false;
     if (store_.open()) {
-        if (store_.read(sv::Programversion) != version) store_.write(sv::Programversion, version);
+        newVersion = store_.read(sv::Programversion) != version;
+        if (newVersion) store_.write(sv::Programversion, version);
         if (!paths.BenchPath.empty()) deleteFile(paths.BenchPath + kUpdateVersionFileName);
     }
     ctx_.view.setLabel(Label::VerseLabel, "v" + version);
 
-    if (store_.open()) applySeeding(store_);
+    // Seeding belongs to the first start of a version (an install or an
+    // update); applied at every start it would drop a pending recovery question.
+    if (newVersion && store_.open()) applySeeding(store_);
 
     if (store_.open()) {
         const std::string headerFile = paths.BenchPath + "version2.txt";

@@ -53,14 +53,55 @@ constexpr SeedRow kSeedRows[] = {
     {"1.3", {}, kZeroes13},
 };
 
+// What a user who never chose sees: the code shown while a choice has no
+// stored value (absent or empty). A stored code that matches no item still
+// leaves the choice empty.
+struct FreshDefault {
+    Choice choice;
+    std::string_view code;
+};
+constexpr FreshDefault kFreshDefaults[] = {
+    {Choice::Detail, "1"},        // Maximum
+    {Choice::Demo, "1"},          // the first built-in demo
+    {Choice::AF, "2"},            // Trilinear
+    {Choice::AA, "1"},            // None
+    {Choice::Heapsize, "64000"},  // 64 MB - default
+    {Choice::Refresh, "60"},      // 60 Hz
+    {Choice::DirectX, "90"},      // DirectX 9
+    {Choice::Passes, "1"},       {Choice::AdaptiveThreshold, "3"}, {Choice::AdaptiveCap, "10"},
+};
+
+// The size a user who never chose a resolution gets ticked.
+constexpr int kFreshTodayResolution = 0;  // 1280×720
+
 void decodeChoice(SettingsStore& store, MainView& view, Choice choice, const std::function<void()>& chosen = {}) {
-    const int index = indexOfCode(choice, store.read(valueNameOf(choice)));
+    const std::string code = store.read(valueNameOf(choice));
+    if (code.empty()) {
+        // A default is shown, not stored: the user's pick stores it.
+        view.setChoice(choice, indexOfCode(choice, std::string(freshDefaultCode(choice))));
+        return;
+    }
+    const int index = indexOfCode(choice, code);
     if (index < 0) return;
     view.setChoice(choice, index);
     if (chosen) chosen();
 }
 
 }  // namespace
+
+std::string_view freshDefaultCode(Choice choice) {
+    for (const auto& d : kFreshDefaults)
+        if (d.choice == choice) return d.code;
+    return {};
+}
+
+bool anyResolutionStored(SettingsStore& store) {
+    for (const char* name : sv::Resolutions)
+        if (!store.read(name).empty()) return true;
+    for (const char* name : sv::TodayResolutions)
+        if (!store.read(name).empty()) return true;
+    return !store.read(sv::CustomResolutionOn).empty();
+}
 
 std::string codeOf(Choice choice, int index) {
     auto codes = codesOf(choice);
@@ -122,7 +163,9 @@ void decodeSettings(SettingsStore& store, MainView& view, const DecodeHooks& hoo
     decodeChoice(store, view, Choice::Heapsize);
     decodeChoice(store, view, Choice::Refresh);
 
-    if (hooks.hl2Known && store.read(sv::Addinfo) != "0") {
+    // Only a stored value ticks the box: an absent (or empty) one is the
+    // user's not yet having asked for the additional information.
+    if (hooks.hl2Known && !store.read(sv::Addinfo).empty() && store.read(sv::Addinfo) != "0") {
         view.setChecked(Check::AddInfo, true);
         if (hooks.addInfoChecked) hooks.addInfoChecked();
     }
@@ -132,19 +175,21 @@ void decodeSettings(SettingsStore& store, MainView& view, const DecodeHooks& hoo
 
 void decodeRunOptions(SettingsStore& store, MainView& view) {
     // An absent or unknown code shows the default item.
-    auto choice = [&](Choice c, const char* fallback) {
+    auto choice = [&](Choice c) {
         int index = indexOfCode(c, store.read(valueNameOf(c)));
-        if (index < 0) index = indexOfCode(c, fallback);
+        if (index < 0) index = indexOfCode(c, std::string(freshDefaultCode(c)));
         view.setChoice(c, index);
     };
-    choice(Choice::Passes, "1");
-    choice(Choice::AdaptiveThreshold, "3");
-    choice(Choice::AdaptiveCap, "10");
+    choice(Choice::Passes);
+    choice(Choice::AdaptiveThreshold);
+    choice(Choice::AdaptiveCap);
     view.setChecked(Check::AdaptivePasses, store.read(sv::AdaptivePasses) == "1");
     view.setChecked(Check::ReportSummary, store.read(sv::ReportSummary) == "1");
     view.setChecked(Check::ResultFiles, store.read(sv::ResultFiles) != "0");
+    const bool fresh = !anyResolutionStored(store);
     for (int i = 0; i < kTodayResolutionCount; ++i)
-        view.setTodayResolutionChecked(i, store.read(sv::TodayResolutions[i]) == "1");
+        view.setTodayResolutionChecked(
+            i, store.read(sv::TodayResolutions[i]) == "1" || (fresh && i == kFreshTodayResolution));
     // A stored size that is no longer valid is not shown.
     const auto custom = parseResolution(store.read(sv::CustomResolution));
     view.setText(Field::CustomResolution, custom.value ? resolutionText(*custom.value) : std::string());

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace vantor {
 
@@ -18,6 +19,13 @@ std::string codeOf(Choice choice, int index);
 // The item index of a stored code; -1 when the code matches no item (exact,
 // case-sensitive).
 int indexOfCode(Choice choice, const std::string& code);
+
+// The code a choice shows while nothing is stored for it (what a new user
+// sees); empty for a choice without one.
+std::string_view freshDefaultCode(Choice choice);
+// Whether any resolution value is stored (the classic six, today's sizes, the
+// user's own); without one, today's 1280×720 is ticked.
+bool anyResolutionStored(SettingsStore& store);
 
 // The settings value name of a choice (Detail, Demo, AFLevel, AALevel, Heapsize,
 // Refresh, DXLevel).

@@ -2,9 +2,12 @@
 
 #include "app/Discovery.h"
 #include "app/MainController.h"
+#include "app/NamedOptions.h"
+#include "app/ProcessScope.h"
 #include "cli/CliFrontEnd.h"
 #include "cli/CliHistory.h"
 #include "cli/CliUpgraderUi.h"
+#include "core/ProgramVersion.h"
 #include "diag/HardwareInfo.h"
 #include "platform/FileOps.h"
 #include "platform/PlainEventLoop.h"
@@ -40,14 +43,20 @@ constexpr const char* kUsage =
     "       vantor-cli start [--yes]\n"
     "       vantor-cli run [--yes] [--debug] [--log FILE] [--json]\n"
     "                      [--passes N] [--adaptive] [--threshold PCT] [--cap N]\n"
-    "                      [--resolution WxH]... [--summary] [--no-result-files]\n"
+    "                      [--resolution WxH]... [--only] [--summary] [--no-result-files]\n"
+    "                      [--detail D] [--demo D] [--filtering F] [--antialiasing A] [--heap-size MB]\n"
+    "                      [--refresh HZ] [--directx L] [--fast-z on|off] [--minimize-hdd on|off]\n"
+    "                      [--note TEXT] [--results-folder DIR]\n"
+    "       vantor-cli options\n"
+    "       vantor-cli set NAME VALUE\n"
     "       vantor-cli hwinfo [--save]\n"
     "       vantor-cli set-game PATH\n"
     "       vantor-cli update [--yes]\n"
     "       vantor-cli history [--json]\n"
     "       vantor-cli compare RUN RUN\n"
     "       vantor-cli export --format csv|json [RUN...]\n"
-    "       vantor-cli --help\n";
+    "       vantor-cli --help\n"
+    "       vantor-cli --version\n";
 
 constexpr const char* kHelp =
     "\n"
@@ -59,6 +68,9 @@ constexpr const char* kHelp =
     "                  interrupted run left in the game's folder\n"
     "  run             run a benchmark with the stored options; print the status lines, one score\n"
     "                  line per resolution, then the report's path (exit 0 when a report was saved)\n"
+    "  options         list the run's options: name, stored value (or the default a new user gets)\n"
+    "                  and the values it takes\n"
+    "  set NAME VALUE  store an option as the window does (NAME and VALUE as `options` lists them)\n"
     "  hwinfo [--save] collect the hardware description as \"Get info\" does and print its six values;\n"
     "                  --save stores them as \"Save & Close\" does\n"
     "  set-game PATH   store PATH, the game's hl2.exe, as the game to use when discovery finds none\n"
@@ -72,6 +84,7 @@ constexpr const char* kHelp =
     "                  run is faster, slower or within the passes' noise\n"
     "  export          print stored runs (all without RUN) as JSON or CSV, every stored field\n"
     "  --help, -h      print this help\n"
+    "  --version       print the program's version\n"
     "\n"
     "Options:\n"
     "  --yes       answer Yes to the program's questions (start Steam when it is not running, delete\n"
@@ -92,6 +105,11 @@ constexpr const char* kHelp =
     "                      2 to 16384); may be given more than once, with one size of your own\n"
     "  --summary           a summary table and a bar chart of the means in the report\n"
     "  --no-result-files   no result_<stamp>.json and .csv beside the report\n"
+    "  --only              play only the sizes given with --resolution, none of the stored ones\n"
+    "  --detail D, --demo D, --filtering F, --antialiasing A, --heap-size MB, --refresh HZ,\n"
+    "  --directx L, --fast-z on|off, --minimize-hdd on|off, --note TEXT, --results-folder DIR\n"
+    "                      the options of the window's pages for this run; `vantor-cli options` lists\n"
+    "                      the values each takes, `vantor-cli set` stores them\n"
     "A run prints the estimated time left (\"Time left: ...\") as each pass starts.\n"
     "\n"
     "Settings: the .reg file named by the environment variable VANTOR_REGISTRY, else\n"
@@ -100,6 +118,9 @@ constexpr const char* kHelp =
     "\n"
     "Run history: every finished run is stored in $XDG_DATA_HOME/Quorvane/Vantor/history.db\n"
     "(~/.local/share/... without XDG_DATA_HOME).\n"
+    "\n"
+    "Processes: with VANTOR_PROCESS_ROOT set to a folder, the process checks (and `processes`) see\n"
+    "only programs whose executable lies under that folder.\n"
     "\n"
     "Exit codes: 0 done, 1 failed, 2 wrong usage.\n";
 
@@ -124,7 +145,7 @@ void printPaths(const Paths& p) {
 int processesCommand() {
     std::vector<ProcessEntry> list;
     list.reserve(512);
-    if (!ListRunningProcesses(list, false)) {
+    if (!ScopedProcessQuery().list(list)) {
         std::fputs("vantor-cli: the process list cannot be read\n", stderr);
         return 1;
     }
@@ -243,31 +264,6 @@ Timing timingFromEnvironment() {
     return Timing{};
 }
 
-// The process checks of a run. VANTOR_PROCESS_ROOT (a folder) limits them to
-// programs whose executable lies under that folder, so that runs against
-// separate simulated installations on one machine do not see each other's
-// Steam and game.
-class CliProcessQuery final : public ProcessQuery {
-public:
-    CliProcessQuery() {
-        if (const char* r = std::getenv("VANTOR_PROCESS_ROOT"); r && *r) {
-            root_ = r;
-            if (root_.back() != kPathSep) root_ += kPathSep;
-        }
-    }
-    bool list(std::vector<ProcessEntry>& out) override {
-        if (root_.empty()) return ListRunningProcesses(out, false);
-        std::vector<ProcessEntry> all;
-        if (!ListRunningProcesses(all, true)) return false;
-        for (auto& p : all)
-            if (p.name.rfind(root_, 0) == 0) out.push_back({p.name.substr(p.name.find_last_of(kPathSep) + 1), p.id});
-        return true;
-    }
-
-private:
-    std::string root_;
-};
-
 // The program as vantor-cli runs it: the same start-up and close paths as the
 // window, on a plain event loop, with the standard intervals divided by
 // VANTOR_TIME_SCALE when that is set.
@@ -278,6 +274,7 @@ struct Session {
           registry(openPlatformRegistry()),
           controller(view, dialogs, loop, *registry, processes),
           updaterUi(loop, yes, statusOut) {
+        view.quietEchoesOf(dialogs);
         controller.context().timing = timingFromEnvironment();
         controller.enableUpdates(updaterUi, kUpdatePublicKey);
         // An error a handler lets through (a refused settings write, ...) gets the
@@ -302,7 +299,7 @@ struct Session {
     CliView view;
     CliDialogs dialogs;
     std::unique_ptr<Registry> registry;
-    CliProcessQuery processes;
+    ScopedProcessQuery processes;
     MainController controller;
     CliUpgraderUi updaterUi;
 };
@@ -348,7 +345,16 @@ struct RunOptions {
     bool noResultFiles = false;
     std::vector<Resolution> classic, today;
     std::optional<Resolution> custom;
+    bool only = false;  // the sizes given, none of the stored ones
+    // The window's options for this run, each checked when it was taken.
+    std::vector<std::pair<const NamedOption*, std::string>> named;
 };
+
+// The options of the window's pages that run takes as --NAME VALUE (the pass
+// options have their own above).
+constexpr std::string_view kRunNamedOptions[] = {"detail",       "demo",    "filtering",     "antialiasing",
+                                                 "heap-size",    "refresh", "directx",       "fast-z",
+                                                 "minimize-hdd", "note",    "results-folder"};
 
 // A whole number from first to last; nullopt otherwise.
 std::optional<int> numberIn(const std::string& text, int first, int last) {
@@ -385,6 +391,17 @@ bool takeRunOption(const std::vector<std::string>& args, std::size_t& i, RunOpti
     if (a == "--adaptive") return o.adaptive = true;
     if (a == "--summary") return o.summary = true;
     if (a == "--no-result-files") return o.noResultFiles = true;
+    if (a == "--only") return o.only = true;
+    for (std::string_view name : kRunNamedOptions) {
+        if (a.size() != name.size() + 2 || a.compare(0, 2, "--") != 0 || a.compare(2, name.size(), name) != 0) continue;
+        const auto v = value();
+        if (!v) return true;
+        const NamedOption* option = findNamedOption(name);
+        CliView scratch(nullptr);
+        error = applyNamedOption(*option, *v, scratch);
+        o.named.emplace_back(option, *v);
+        return true;
+    }
     if (a != "--resolution") return false;
     const auto v = value();
     if (!v) return true;
@@ -405,6 +422,12 @@ bool takeRunOption(const std::vector<std::string>& args, std::size_t& i, RunOpti
 
 // Sets the controls of vantor-cli's view as the options ask.
 void applyRunOptions(const RunOptions& o, MainView& view) {
+    for (const auto& [option, value] : o.named) applyNamedOption(*option, value, view);
+    if (o.only) {
+        for (int k = 0; k < kResolutionCount; ++k) view.setResolutionChecked(k, false);
+        for (int k = 0; k < kTodayResolutionCount; ++k) view.setTodayResolutionChecked(k, false);
+        view.setChecked(Check::CustomResolution, false);
+    }
     if (o.passes) view.setChoice(Choice::Passes, *o.passes - 1);
     if (o.threshold) view.setChoice(Choice::AdaptiveThreshold, *o.threshold - 1);
     if (o.cap) view.setChoice(Choice::AdaptiveCap, *o.cap - 2);
@@ -528,7 +551,7 @@ int hwinfoCommand(bool save) {
     PlainEventLoop loop;
     CliView view(stderr);
     CliDialogs dialogs(false);
-    CliProcessQuery processes;
+    ScopedProcessQuery processes;
     std::unique_ptr<Registry> registry = openPlatformRegistry();
     SettingsStore store(*registry);
     DebugLog log;
@@ -551,7 +574,12 @@ int hwinfoCommand(bool save) {
             return 1;
         }
         for (const auto& line : form.memo()) std::printf("%s\n", line.c_str());
-        if (save) form.Button3Click();
+        if (save) {
+            form.Button3Click();
+            std::printf(
+                "Stored for the report: it carries this description when additional information is on "
+                "(`vantor-cli set additional-info on`).\n");
+        }
     } catch (const SettingsError& e) {
         std::fprintf(stderr, "vantor-cli: %s\n", e.what());
         return 1;
@@ -612,27 +640,104 @@ int afterUpgradeCommand() {
     return started && closed ? 0 : 1;
 }
 
+// The run's options with their stored values (or what a new user gets) and
+// the values each takes.
+int optionsCommand() {
+    auto registry = openPlatformRegistry();
+    SettingsStore store(*registry);
+    try {
+        for (const NamedOption& o : namedOptions()) {
+            bool fromDefault = false;
+            const std::string word = storedOptionWord(o, store, fromDefault);
+            std::printf("%-15s %s%s\n", std::string(o.name).c_str(), word.empty() ? "(none)" : word.c_str(),
+                        fromDefault ? " (default)" : "");
+            std::printf("%-15s %s; takes %s\n", "", std::string(o.what).c_str(), std::string(o.allowed).c_str());
+        }
+    } catch (const SettingsError& e) {
+        std::fprintf(stderr, "vantor-cli: %s\n", e.what());
+        return 1;
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// Stores one option as the window stores the user's pick.
+int setCommand(const std::string& name, const std::string& value) {
+    const NamedOption* option = findNamedOption(name);
+    if (!option) return usage("unknown option name '" + name + "' for 'set' (`vantor-cli options` lists them)");
+    auto registry = openPlatformRegistry();
+    SettingsStore store(*registry);
+    try {
+        if (const std::string refused = storeNamedOption(*option, value, store); !refused.empty())
+            return usage(refused);
+        bool fromDefault = false;
+        std::printf("%s: %s\n", name.c_str(), storedOptionWord(*option, store, fromDefault).c_str());
+    } catch (const SettingsError& e) {
+        std::fprintf(stderr, "vantor-cli: %s\n", e.what());
+        return 1;
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+// What a command takes: flags, options with a value, and a count of plain
+// arguments; the first problem found names the argument.
+struct CommandLine {
+    std::string command;
+    std::vector<std::string> args;
+    std::string problem;
+
+    std::string wrong(const std::string& what) const { return "wrong arguments for '" + command + "': " + what; }
+    // An argument no rule took.
+    void unexpected(const std::string& a) {
+        if (problem.empty())
+            problem = wrong(a.rfind("-", 0) == 0 ? "unknown option '" + a + "'" : "unexpected argument '" + a + "'");
+    }
+};
+
 }  // namespace
 
 int cliMain(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     if (argc < 2) return usage("no command given");
-    const std::string cmd = argv[1];
-    const std::vector<std::string> args(argv + 2, argv + argc);
-    auto wrongArguments = [&] { return usage("wrong arguments for '" + cmd + "'"); };
-    if (cmd == "--help" || cmd == "-h" || cmd == "help") return args.empty() ? help() : wrongArguments();
-    if (cmd == "processes") return args.empty() ? processesCommand() : wrongArguments();
-    if (cmd == "discover") return args.empty() ? discoverCommand() : wrongArguments();
-    if (cmd == "set-game") return args.size() == 1 && !args[0].empty() ? setGameCommand(args[0]) : wrongArguments();
-    if (cmd == "start") {
-        if (args.empty() || (args.size() == 1 && args[0] == "--yes")) return startCommand(!args.empty());
-        return wrongArguments();
+    CommandLine line{argv[1], std::vector<std::string>(argv + 2, argv + argc), {}};
+    const std::string& cmd = line.command;
+    const std::vector<std::string>& args = line.args;
+    // Flags only (each at most once).
+    auto onlyFlags = [&](std::initializer_list<const char*> allowed) {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const auto& a = args[i];
+            const bool known = std::any_of(allowed.begin(), allowed.end(), [&](const char* f) { return a == f; });
+            const bool repeated = std::find(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(i), a) !=
+                                  args.begin() + static_cast<std::ptrdiff_t>(i);
+            if (!known)
+                line.unexpected(a);
+            else if (repeated && line.problem.empty())
+                line.problem = line.wrong("'" + a + "' given twice");
+        }
+        return line.problem.empty();
+    };
+    auto has = [&](const char* flag) { return std::find(args.begin(), args.end(), flag) != args.end(); };
+
+    if (cmd == "--help" || cmd == "-h" || cmd == "help") return onlyFlags({}) ? help() : usage(line.problem);
+    if (cmd == "--version" || cmd == "version") {
+        if (!onlyFlags({})) return usage(line.problem);
+        std::printf("vantor-cli %s\n", std::string(programVersion()).c_str());
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    if (cmd == "update") {
-        if (args.empty() || (args.size() == 1 && args[0] == "--yes")) return updateCommand(!args.empty());
-        return wrongArguments();
+    if (cmd == "processes") return onlyFlags({}) ? processesCommand() : usage(line.problem);
+    if (cmd == "discover") return onlyFlags({}) ? discoverCommand() : usage(line.problem);
+    if (cmd == "options") return onlyFlags({}) ? optionsCommand() : usage(line.problem);
+    if (cmd == "set") {
+        if (args.size() != 2) return usage(line.wrong("give NAME and VALUE (`vantor-cli options` lists the names)"));
+        return setCommand(args[0], args[1]);
     }
+    if (cmd == "set-game") {
+        if (args.size() != 1 || args[0].empty()) return usage(line.wrong("give the path of the game's program"));
+        return setGameCommand(args[0]);
+    }
+    if (cmd == "start") return onlyFlags({"--yes"}) ? startCommand(has("--yes")) : usage(line.problem);
+    if (cmd == "update") return onlyFlags({"--yes"}) ? updateCommand(has("--yes")) : usage(line.problem);
     if (cmd.rfind("/afterupgrade", 0) == 0 && args.empty()) return afterUpgradeCommand();
+    if (cmd == "hwinfo") return onlyFlags({"--save"}) ? hwinfoCommand(has("--save")) : usage(line.problem);
     if (cmd == "run") {
         bool yes = false;
         bool debug = false;
@@ -649,23 +754,23 @@ int cliMain(int argc, char** argv) {
                 debug = true;
             } else if (args[i] == "--json") {
                 json = true;
-            } else if (args[i] == "--log" && i + 1 < args.size()) {
+            } else if (args[i] == "--log") {
+                if (i + 1 >= args.size()) return usage("--log needs a value");
                 logFile = args[++i];
             } else {
-                return wrongArguments();
+                line.unexpected(args[i]);
+                return usage(line.problem);
             }
         }
+        if (options.only && options.classic.empty() && options.today.empty() && !options.custom)
+            return usage("--only plays the sizes given with --resolution, and none was given");
         return runCommand(yes, debug, logFile, json, options);
-    }
-    if (cmd == "hwinfo") {
-        if (args.empty() || (args.size() == 1 && args[0] == "--save")) return hwinfoCommand(!args.empty());
-        return wrongArguments();
     }
     if (cmd == "history" || cmd == "compare" || cmd == "export") {
         const int code = cmd == "history"   ? historyCommand(args)
                          : cmd == "compare" ? compareCommand(args)
                                             : exportCommand(args);
-        return code == kWrongHistoryArguments ? wrongArguments() : code;
+        return code == kWrongHistoryArguments ? usage("wrong arguments for '" + cmd + "'") : code;
     }
     return usage("unknown command '" + cmd + "'");
 }

@@ -13,9 +13,14 @@
 
 namespace vantor {
 
+class CliDialogs;
+
 class CliView final : public MainView {
 public:
     explicit CliView(std::FILE* out = stdout) : out_(out) {}
+    // A status line that repeats the message these dialogs have just shown (a
+    // validation message) is not printed again.
+    void quietEchoesOf(const CliDialogs& dialogs) { dialogs_ = &dialogs; }
 
     bool resolutionChecked(int i) const override { return res_[static_cast<std::size_t>(i)]; }
     void setResolutionChecked(int i, bool on) override { res_[static_cast<std::size_t>(i)] = on; }
@@ -40,6 +45,7 @@ public:
 
 private:
     std::FILE* out_;
+    const CliDialogs* dialogs_ = nullptr;
     std::array<bool, 6> res_{};
     std::array<bool, 6> today_{};
     std::optional<std::chrono::milliseconds> shownLeft_;
@@ -60,9 +66,14 @@ public:
     std::optional<std::string> openFile(const std::string& title, const std::string& filter) override;
     std::optional<std::string> chooseFolder(const std::string& title) override;
 
+    // The last message shown, until the next status line has been compared with it.
+    const std::string& lastMessage() const { return lastMessage_; }
+    void forgetLastMessage() const { lastMessage_.clear(); }
+
 private:
     bool yes_;
     std::FILE* err_;
+    mutable std::string lastMessage_;
 };
 
 }  // namespace vantor

@@ -20,7 +20,29 @@ constexpr const char* kSelectGameMessage =
 constexpr const char* kRetailMessage = "Please, install a retail version of Half-Life 2. Not ready to bench!";
 constexpr const char* kNoResolutionMessage = "Please, choose a resolution of Half-Life 2.";
 
+// The choices a run reads, each with the page that holds it. A run with one
+// of them unchosen would hand the game an empty option.
+struct RequiredChoice {
+    Choice choice;
+    const char* what;
+    const char* page;
+};
+constexpr RequiredChoice kRequiredChoices[] = {
+    {Choice::Detail, "the detail level", "Resolution & detail"}, {Choice::Demo, "a demo", "Filters & demos"},
+    {Choice::AF, "the texture filtering", "Filters & demos"},    {Choice::AA, "the antialiasing", "Filters & demos"},
+    {Choice::Heapsize, "the heap size", "Miscellaneous"},        {Choice::Refresh, "the refresh rate", "Miscellaneous"},
+    {Choice::DirectX, "the DirectX level", "Miscellaneous"},
+};
+
 }  // namespace
+
+std::string unchosenOptionMessage(const MainView& view) {
+    for (const auto& r : kRequiredChoices)
+        if (view.choice(r.choice) < 0)
+            return std::string("Please choose ") + r.what + " on the \"" + r.page +
+                   "\" page. The benchmark has not started.";
+    return {};
+}
 
 std::vector<Resolution> runResolutions(const MainView& view, std::string& error) {
     std::vector<Resolution> out;
@@ -71,6 +93,12 @@ void Sequencer::BenchButtonClick() {
     auto& view = ctx_.view;
     const auto& paths = ctx_.paths;
 
+    // Refused before anything changes.
+    if (const std::string unchosen = unchosenOptionMessage(view); !unchosen.empty()) {
+        ctx_.log.append(std::string(kErrorPrefix) + unchosen);
+        ctx_.validationMessage(unchosen);
+        return;
+    }
     view.setEnabled(Control::BenchButton, false);
     run.HDDMinimize = view.checked(Check::HDDUse);
     run.ReportPath.clear();

@@ -29,6 +29,11 @@ inline constexpr const char* kGameNotClosedStatus =
     "Benchmark ended, but Half-Life 2 could not be closed. Your game settings were restored; please quit the game "
     "before you play.";
 
+// Why a run cannot start with the options the view shows: the first of
+// detail, demo, filtering, antialiasing, heap size, refresh rate and DirectX
+// level without a choice, named with its page; empty when all are chosen.
+std::string unchosenOptionMessage(const MainView& view);
+
 // The resolutions of a run: the classic ticks, today's ticks and the user's
 // own size when ticked, ordered by width, then height, each once. A ticked
 // custom size that is not valid leaves error set (the message for the user).

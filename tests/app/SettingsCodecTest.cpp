@@ -20,6 +20,9 @@ constexpr RegRoot LM = RegRoot::LocalMachine;
 constexpr Choice kAllChoices[] = {Choice::Detail,   Choice::Demo,    Choice::AF,     Choice::AA,
                                   Choice::Heapsize, Choice::Refresh, Choice::DirectX};
 
+// The item a choice shows while nothing is stored for it.
+int freshIndex(Choice c) { return indexOfCode(c, std::string(freshDefaultCode(c))); }
+
 class SettingsCodec : public ::testing::Test {
 protected:
     SettingsCodec() {
@@ -172,7 +175,9 @@ TEST_F(SettingsCodec, Version12SetsDonateBackAtEveryStartWhileAddinfoIsAbsent) {
     EXPECT_EQ(s.read(sv::CPU), "Athlon 64");
 }
 
-TEST_F(SettingsCodec, AFreshKeyOutsideTheSeedingTableStartsWithTheDefinitionStates) {
+// A user who never chose: every option a run reads has a choice, one size is
+// ticked, and nothing is asked.
+TEST_F(SettingsCodec, AFreshKeyShowsTheDefaultsANewUserGets) {
     put(sv::Programversion, "2.0");
     applySeeding(store);
     decode();
@@ -180,11 +185,31 @@ TEST_F(SettingsCodec, AFreshKeyOutsideTheSeedingTableStartsWithTheDefinitionStat
     EXPECT_FALSE(store.exists(sv::NoErrorWarning));
     EXPECT_TRUE(view.checked(Check::FastZ));
     EXPECT_FALSE(view.checked(Check::HDDUse));
-    EXPECT_TRUE(view.checked(Check::AddInfo)) << "absent Addinfo checks the box when the game is known";
+    EXPECT_FALSE(view.checked(Check::AddInfo)) << "an absent Addinfo leaves the box to the user's click";
     for (int i = 0; i < kResolutionCount; ++i) EXPECT_FALSE(view.resolutionChecked(i)) << i;
-    for (Choice c : kAllChoices) EXPECT_EQ(view.choice(c), -1) << valueNameOf(c);
+    for (int i = 0; i < kTodayResolutionCount; ++i) EXPECT_EQ(view.todayResolutionChecked(i), i == 0) << i;
+    const std::map<Choice, std::string> shown = {
+        {Choice::Detail, "Maximum"},   {Choice::Demo, "Quorvane Coast"},      {Choice::AF, "Trilinear"},
+        {Choice::AA, "None"},          {Choice::Heapsize, "64 MB - default"}, {Choice::Refresh, "60 Hz"},
+        {Choice::DirectX, "DirectX 9"}};
+    for (Choice c : kAllChoices) EXPECT_EQ(choiceItemText(c, view.choice(c)), shown.at(c)) << valueNameOf(c);
     for (Field f : {Field::DetailEdit, Field::DemoEdit, Field::ResEdit, Field::NoteEdit}) EXPECT_EQ(view.text(f), "");
-    EXPECT_EQ(calls, (std::vector<std::string>{"afterNote", "addinfo"}));
+    // Defaults are shown, not stored: no chooser runs.
+    EXPECT_EQ(calls, (std::vector<std::string>{"afterNote"}));
+}
+
+// A stored size of any kind, also "0", is the user's: no default is ticked then.
+TEST_F(SettingsCodec, AnyStoredSizeKeepsTheDefaultSizeOff) {
+    for (const char* name : {sv::Resolutions[0], sv::TodayResolutions[2], sv::CustomResolutionOn}) {
+        SCOPED_TRACE(name);
+        MemoryRegistry reg;
+        SettingsStore s(reg);
+        s.open();
+        reg.put(LM, kSettingsKey, name, "0");
+        FakeView fresh;
+        decodeSettings(s, fresh, DecodeHooks{});
+        for (int i = 0; i < kTodayResolutionCount; ++i) EXPECT_FALSE(fresh.todayResolutionChecked(i)) << i;
+    }
 }
 
 TEST_F(SettingsCodec, SwitchesHaveDifferentDefaults) {
@@ -211,8 +236,10 @@ TEST_F(SettingsCodec, SwitchesHaveDifferentDefaults) {
         EXPECT_EQ(fresh.checked(Check::HDDUse), one);
         for (int i = 0; i < kResolutionCount; ++i) EXPECT_EQ(fresh.resolutionChecked(i), one) << i;
         EXPECT_EQ(fresh.checked(Check::FastZ), notZero);
-        EXPECT_EQ(fresh.checked(Check::AddInfo), notZero);
-        EXPECT_EQ(addInfoCalls, notZero ? 1 : 0);
+        // Addinfo: only a stored value other than "0" ticks it; empty reads as absent.
+        const bool addInfo = v && !v->empty() && notZero;
+        EXPECT_EQ(fresh.checked(Check::AddInfo), addInfo);
+        EXPECT_EQ(addInfoCalls, addInfo ? 1 : 0);
     }
 }
 
@@ -249,7 +276,7 @@ TEST_F(SettingsCodec, StoredCodesChooseTheirItem) {
         {Choice::Detail, "0", -1},
         {Choice::Demo, "6", 5},
         {Choice::Demo, "1", 0},
-        {Choice::Demo, "", -1},
+        {Choice::Demo, "", 0},  // empty reads as absent: the default
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(valueNameOf(c.choice)) + " = \"" + c.code + "\"");
@@ -264,10 +291,10 @@ TEST_F(SettingsCodec, StoredCodesChooseTheirItem) {
         h.demoChosen = [&] { ++demo; };
         decodeSettings(s, fresh, h);
         for (Choice other : kAllChoices)
-            EXPECT_EQ(fresh.choice(other), other == c.choice ? c.index : -1) << valueNameOf(other);
-        // Only a chosen item runs the chooser.
+            EXPECT_EQ(fresh.choice(other), other == c.choice ? c.index : freshIndex(other)) << valueNameOf(other);
+        // Only a stored code that chooses an item runs the chooser.
         EXPECT_EQ(detail, c.choice == Choice::Detail && c.index >= 0 ? 1 : 0);
-        EXPECT_EQ(demo, c.choice == Choice::Demo && c.index >= 0 ? 1 : 0);
+        EXPECT_EQ(demo, c.choice == Choice::Demo && c.index >= 0 && *c.code ? 1 : 0);
     }
 }
 
@@ -392,6 +419,7 @@ TEST_F(SettingsCodec, AddinfoIsReadOnlyWhenTheGameIsKnown) {
 
 TEST_F(SettingsCodec, AValueOfAnotherTypeStopsDecoding) {
     put(sv::HDDUsage, "1");
+    put(sv::Demo, "2");
     registry.putOther(LM, kSettingsKey, sv::AALevel);
     try {
         decode();
@@ -401,7 +429,7 @@ TEST_F(SettingsCodec, AValueOfAnotherTypeStopsDecoding) {
     }
     EXPECT_TRUE(view.checked(Check::HDDUse));
     EXPECT_FALSE(view.checked(Check::FastZ)) << "the later steps are skipped";
-    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(calls, std::vector<std::string>{"demo"});
 
     MemoryRegistry reg;
     SettingsStore s(reg);
@@ -413,6 +441,7 @@ TEST_F(SettingsCodec, AValueOfAnotherTypeStopsDecoding) {
 TEST_F(SettingsCodec, EmptyHooksAreSkipped) {
     put(sv::Demo, "6");
     put(sv::Detail, "3");
+    put(sv::Addinfo, "1");
     FakeView fresh;
     DecodeHooks none;
     none.hl2Known = true;
@@ -434,7 +463,6 @@ TEST_F(SettingsCodec, RunOptionsStartWithTheirDefaults) {
     EXPECT_TRUE(view.checked(Check::ResultFiles));
     EXPECT_FALSE(view.checked(Check::CustomResolution));
     EXPECT_EQ(view.text(Field::CustomResolution), "");
-    for (int i = 0; i < kTodayResolutionCount; ++i) EXPECT_FALSE(view.todayResolutionChecked(i)) << i;
 }
 
 TEST_F(SettingsCodec, RunOptionsComeFromTheirStoredValues) {

@@ -74,7 +74,9 @@ TEST(CliHwinfo, PrintsTheSixValuesAndStoresThemOnlyWithSave) {
 
     Cli save(dir.path(), hive, {"hwinfo", "--save"}, toolIn(program), "save", program);
     ASSERT_EQ(save.wait(), 0) << save.err();
-    EXPECT_EQ(save.out(), look.out());
+    EXPECT_EQ(save.out(), look.out() +
+                              "Stored for the report: it carries this description when additional information is on "
+                              "(`vantor-cli set additional-info on`).\n");
     EXPECT_EQ(stored(hive, sv::SaveInfo), "1");
     EXPECT_EQ(stored(hive, sv::OS), lines[0]);
     EXPECT_EQ(stored(hive, sv::CPU), lines[1]);

@@ -148,17 +148,18 @@ TEST_F(CliRun, WithoutSteamTheConfirmationIsAnsweredByTheFlagAndNoRunStarts) {
     struct Case {
         std::vector<std::string> args;
         const char* answer;
-        const char* status;
+        std::vector<std::string> status;  // the status lines after the first
         bool steamStarted;
     };
     const Case cases[] = {
         {{"run"},
          "Error! The STEAM not running. Run now? [No]\n",
-         "Please RUN the Steam (online or offline) before bench.",
+         {"Please RUN the Steam (online or offline) before bench."},
          false},
         {{"run", "--yes"},
          "Error! The STEAM not running. Run now? [Yes]\n",
-         "Loading. Please wait while the Steam successfully loaded... After that click RUN.",
+         {"Loading. Please wait while the Steam successfully loaded... After that click RUN.",
+          "vantor-cli: once Steam has loaded, run the command again."},
          true},
     };
     for (const auto& c : cases) {
@@ -167,7 +168,9 @@ TEST_F(CliRun, WithoutSteamTheConfirmationIsAnsweredByTheFlagAndNoRunStarts) {
         ASSERT_TRUE(run.started());
         EXPECT_EQ(run.wait(), 1);
         EXPECT_EQ(run.err(), c.answer);
-        EXPECT_EQ(linesOf(run.out()), (std::vector<std::string>{"Error! The Steam NOT running!", c.status}));
+        std::vector<std::string> lines{"Error! The Steam NOT running!"};
+        lines.insert(lines.end(), c.status.begin(), c.status.end());
+        EXPECT_EQ(linesOf(run.out()), lines);
         EXPECT_EQ(reportCount(), 0u);
         EXPECT_EQ(snapshot(sim.cfg()), userFiles);
         // --yes started the client through steam.bat; it runs on after vantor-cli.
@@ -314,9 +317,21 @@ TEST(CliUsage, WrongArgumentsGetTheUsageAndExitCode2) {
         {{}, "no command given"},
         {{"bogus"}, "unknown command 'bogus'"},
         {{"--bogus"}, "unknown command '--bogus'"},
-        {{"run", "--bogus"}, "wrong arguments for 'run'"},
-        {{"run", "--log"}, "wrong arguments for 'run'"},
-        {{"run", "--yes", "extra"}, "wrong arguments for 'run'"},
+        {{"run", "--bogus"}, "wrong arguments for 'run': unknown option '--bogus'"},
+        {{"run", "--log"}, "--log needs a value"},
+        {{"run", "--yes", "extra"}, "wrong arguments for 'run': unexpected argument 'extra'"},
+        {{"run", "--filtering", "x"},
+         "filtering takes bilinear, trilinear, aniso2x, aniso4x, aniso8x, aniso16x, system, not 'x'"},
+        {{"run", "--demo", "9"},
+         "demo takes 1 (Quorvane Coast), 2 (Quorvane d13c17), 3 (Raza3Z demo4), 4 (Raza3Z demo5), 5 (Raza3Z "
+         "demo6), or a .dem file of your own, not '9'"},
+        {{"run", "--heap-size"}, "--heap-size needs a value"},
+        {{"run", "--only"}, "--only plays the sizes given with --resolution, and none was given"},
+        {{"set", "filtering"}, "wrong arguments for 'set': give NAME and VALUE (`vantor-cli options` lists the names)"},
+        {{"set", "colour", "red"}, "unknown option name 'colour' for 'set' (`vantor-cli options` lists them)"},
+        {{"set", "refresh", "100"}, "refresh takes 60, 70, 75, 85, not '100'"},
+        {{"set", "note", std::string(51, 'n')}, "note: at most 50 characters, not 51"},
+        {{"--version", "x"}, "wrong arguments for '--version': unexpected argument 'x'"},
         {{"run", "--passes", "11"}, "--passes takes a whole number from 1 to 10, not '11'"},
         {{"run", "--cap", "x"}, "--cap takes a whole number from 2 to 20, not 'x'"},
         {{"run", "--threshold"}, "--threshold needs a value"},
@@ -325,12 +340,13 @@ TEST(CliUsage, WrongArgumentsGetTheUsageAndExitCode2) {
          "must be even."},
         {{"run", "--resolution", "2560x1600", "--resolution", "3440x1440"},
          "only one size of your own can be played (--resolution)"},
-        {{"discover", "extra"}, "wrong arguments for 'discover'"},
-        {{"start", "--no"}, "wrong arguments for 'start'"},
-        {{"set-game"}, "wrong arguments for 'set-game'"},
-        {{"--help", "run"}, "wrong arguments for '--help'"},
-        {{"hwinfo", "--bogus"}, "wrong arguments for 'hwinfo'"},
-        {{"hwinfo", "--save", "extra"}, "wrong arguments for 'hwinfo'"},
+        {{"discover", "extra"}, "wrong arguments for 'discover': unexpected argument 'extra'"},
+        {{"start", "--no"}, "wrong arguments for 'start': unknown option '--no'"},
+        {{"start", "--yes", "--yes"}, "wrong arguments for 'start': '--yes' given twice"},
+        {{"set-game"}, "wrong arguments for 'set-game': give the path of the game's program"},
+        {{"--help", "run"}, "wrong arguments for '--help': unexpected argument 'run'"},
+        {{"hwinfo", "--bogus"}, "wrong arguments for 'hwinfo': unknown option '--bogus'"},
+        {{"hwinfo", "--save", "extra"}, "wrong arguments for 'hwinfo': unexpected argument 'extra'"},
     };
     TempDir dir;
     for (const auto& c : cases) {

@@ -64,10 +64,11 @@ protected:
         view.setText(Field::NoteEdit, "AMD <3 & co");
         view.setText(Field::ResEdit, sim.dir.path() + "Reports/");
         std::filesystem::create_directories(sim.dir.path() + "Reports");
+        // A fresh store ticks 1280×720; these tests tick their own sizes.
+        view.setTodayResolutionChecked(0, false);
         userFiles = snapshot(sim.cfg());
-        // A fresh store turns "Add additional information" on at start-up, and its
-        // guard explains why it went off again; that is not what these tests check.
-        dialogs.messages.clear();
+        // A fresh store asks nothing at start-up.
+        EXPECT_EQ(dialogs.messages, std::vector<std::string>{});
     }
 
     void tick(std::initializer_list<int> widths) {

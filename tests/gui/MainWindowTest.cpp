@@ -194,25 +194,26 @@ TEST_F(MainWindowTest, MenuItemsShowTheirPages) {
     EXPECT_EQ(opened, std::vector<std::string>{bench + "help.htm"});
 }
 
-TEST_F(MainWindowTest, ItemListsAreInOrderAndStartWithoutAChoice) {
+TEST_F(MainWindowTest, ItemListsAreInOrderAndStartWithTheDefaults) {
     start();
     struct Row {
         const char* name;
         std::vector<std::string_view> items;
+        int shown;  // a new user's item
     };
     const Row combos[] = {
-        {"AFBox", {kAFItems.begin(), kAFItems.end()}},
-        {"AABox", {kAAItems.begin(), kAAItems.end()}},
-        {"HeapsizeBox", {kHeapsizeItems.begin(), kHeapsizeItems.end()}},
-        {"RefreshBox", {kRefreshItems.begin(), kRefreshItems.end()}},
-        {"DirectXBox", {kDirectXItems.begin(), kDirectXItems.end()}},
+        {"AFBox", {kAFItems.begin(), kAFItems.end()}, 1},
+        {"AABox", {kAAItems.begin(), kAAItems.end()}, 0},
+        {"HeapsizeBox", {kHeapsizeItems.begin(), kHeapsizeItems.end()}, 0},
+        {"RefreshBox", {kRefreshItems.begin(), kRefreshItems.end()}, 0},
+        {"DirectXBox", {kDirectXItems.begin(), kDirectXItems.end()}, 3},
     };
     for (const auto& row : combos) {
         auto* box = find<QComboBox>(row.name);
         ASSERT_EQ(box->count(), static_cast<int>(row.items.size())) << row.name;
         for (int i = 0; i < box->count(); ++i)
             EXPECT_EQ(box->itemText(i).toStdString(), row.items[static_cast<std::size_t>(i)]) << row.name;
-        EXPECT_EQ(box->currentIndex(), -1) << row.name;
+        EXPECT_EQ(box->currentIndex(), row.shown) << row.name;
     }
     EXPECT_EQ(find<QComboBox>("AFBox")->itemText(2), QStringLiteral("Anisotropic 2\u00d7"));
     const char* res[] = {"640 \u00d7 480",   "800 \u00d7 600",   "1024 \u00d7 768",
@@ -389,6 +390,9 @@ TEST_F(MainWindowTest, RadioGroupsStoreThroughTheirChoosersAndOnLeave) {
 
 TEST_F(MainWindowTest, AControlWithoutAChoiceWritesNothing) {
     start();
+    for (Choice c :
+         {Choice::AF, Choice::AA, Choice::Heapsize, Choice::Refresh, Choice::DirectX, Choice::Detail, Choice::Demo})
+        window->setChoice(c, -1);
     for (const char* name : {"AFBox", "AABox", "HeapsizeBox", "RefreshBox", "DirectXBox"}) leave(find<QComboBox>(name));
     leave(find<QGroupBox>("DetailBox"));
     leave(find<QGroupBox>("demo"));
@@ -547,8 +551,8 @@ TEST_F(MainWindowTest, KeyboardPickInAListIsAChange) {
     auto* box = find<QComboBox>("RefreshBox");
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Down);
-    EXPECT_EQ(box->currentIndex(), 0);
-    EXPECT_EQ(stored(sv::Refresh), "60");
+    EXPECT_EQ(box->currentIndex(), 1);
+    EXPECT_EQ(stored(sv::Refresh), "70");
 }
 
 TEST_F(MainWindowTest, ResultsFolderChooserAndRefusedWrites) {
