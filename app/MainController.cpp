@@ -10,6 +10,7 @@
 #include "platform/FileOps.h"
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
+#include "run/RunLock.h"
 #include "update/UpgradeList.h"
 
 #include <algorithm>
@@ -61,6 +62,8 @@ MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop
       options_(ctx_, config_, demos_),
       debugMode_(ctx_, diagTool_, launcher_, sequencer_) {
     opener_->ctx = &ctx_;
+    debugMode_.detailChosen = [this] { config_.DetailBoxChanging(); };
+    debugMode_.demoChosen = [this] { demos_.demoChanging(); };
     // A resolution's first pass is estimated from the history of its demo and size.
     sequencer_.estimate().history = [](const std::string& demo, int width,
                                        int height) -> std::optional<RunEstimate::Duration> {
@@ -247,15 +250,18 @@ void MainController::decodeSettings() {
     hooks.demoChosen = [this] { demos_.demoChanging(); };
     hooks.addInfoChecked = [this] { AddInfoBoxClick(); };
     hooks.afterNote = [this] {
-        if (!ctx_.paths.SteamPath.empty()) deleteFile(ctx_.paths.SteamPath + kLaunchBatch);
+        if (!ctx_.paths.SteamPath.empty() && !anotherRunGoesOn()) deleteFile(ctx_.paths.SteamPath + kLaunchBatch);
     };
     hooks.hl2Known = !ctx_.paths.HL2Path.empty();
     vantor::decodeSettings(store_, ctx_.view, hooks);
 }
 
+bool MainController::anotherRunGoesOn() const { return !sequencer_.running() && RunLock::heldElsewhere(); }
+
 void MainController::recoverLeftovers(std::function<void()> done) {
     const std::string& cfg = ctx_.paths.CFGPath;
-    if (cfg.empty()) {
+    // The files of a run under way in another program are not leftovers.
+    if (cfg.empty() || anotherRunGoesOn()) {
         done();
         return;
     }
@@ -327,7 +333,8 @@ void MainController::DonationClosed() {
 }
 
 void MainController::SpeedButton1Click() {
-    const auto& steam = ctx_.paths.SteamPath;
+    // Another program's run still needs its batch files.
+    const std::string steam = anotherRunGoesOn() ? std::string() : ctx_.paths.SteamPath;
     if (!steam.empty()) deleteFile(steam + kLaunchBatch);
     log_.append("");
     log_.append("Application terminated.");
@@ -337,7 +344,7 @@ void MainController::SpeedButton1Click() {
 
 void MainController::FormCloseQuery(std::function<void()> done) {
     auto finish = [this, done = std::move(done)] {
-        const auto& steam = ctx_.paths.SteamPath;
+        const std::string steam = anotherRunGoesOn() ? std::string() : ctx_.paths.SteamPath;
         if (!steam.empty()) {
             deleteFile(steam + kLaunchBatch);
             deleteFile(steam + kSteamBatch);

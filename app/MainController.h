@@ -96,6 +96,8 @@ private:
     void startupSteps(std::function<void()> done);
     void discoverSteamAndGame();
     void decodeSettings();
+    // A run of another program holds the run lock: its files are not ours to touch.
+    bool anotherRunGoesOn() const;
     void recoverLeftovers(std::function<void()> done);
     void recoveryQuestion();
 

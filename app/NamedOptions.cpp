@@ -14,11 +14,11 @@ namespace {
 
 // How an option's value is taken.
 enum class Kind {
-    Words,     // one of the choice's words, in item order
+    Words,       // one of the choice's words, in item order
     WordOrFile,  // a word, or a file with the extension that picks the last item
-    Switch,    // on / off
-    Note,      // free text, at most kMaxNoteLength characters
-    Folder,    // a folder, made when missing
+    Switch,      // on / off
+    Note,        // free text, at most kMaxNoteLength characters
+    Folder,      // a folder, made when missing
 };
 
 constexpr std::size_t kMaxNoteLength = 50;
@@ -28,16 +28,16 @@ using Words = std::array<std::string_view, 20>;
 struct OptionRule {
     NamedOption option;
     Kind kind = Kind::Words;
-    Choice choice = Choice::Detail;        // Words, WordOrFile
-    Words words{};                         // Words, WordOrFile: the items' words, in item order
-    std::string_view fileExtension;        // WordOrFile: ".cfg", ".dem"
-    Field fileField = Field::DetailEdit;   // WordOrFile: the field that shows the file
-    const char* fileValue = nullptr;       // WordOrFile: the settings value of the file
-    Check check = Check::FastZ;            // Switch
-    const char* value = nullptr;           // Switch, Note, Folder: the settings value
-    Field field = Field::NoteEdit;         // Note, Folder
-    bool onWhenAbsent = false;             // Switch: what an absent value means
-    bool needsHardwareInfo = false;        // Switch: "on" only with a stored hardware description
+    Choice choice = Choice::Detail;       // Words, WordOrFile
+    Words words{};                        // Words, WordOrFile: the items' words, in item order
+    std::string_view fileExtension;       // WordOrFile: ".cfg", ".dem"
+    Field fileField = Field::DetailEdit;  // WordOrFile: the field that shows the file
+    const char* fileValue = nullptr;      // WordOrFile: the settings value of the file
+    Check check = Check::FastZ;           // Switch
+    const char* value = nullptr;          // Switch, Note, Folder: the settings value
+    Field field = Field::NoteEdit;        // Note, Folder
+    bool onWhenAbsent = false;            // Switch: what an absent value means
+    bool needsHardwareInfo = false;       // Switch: "on" only with a stored hardware description
 };
 
 OptionRule words(NamedOption o, Choice choice, Words w) {
@@ -101,8 +101,8 @@ const OptionRule kRules[] = {
     words({"passes", "passes per resolution", "1 to 10"}, Choice::Passes,
           {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}),
     onOff({"adaptive", "adaptive passes", "on, off"}, Check::AdaptivePasses, sv::AdaptivePasses, false),
-    words({"threshold", "spread in percent that asks for another adaptive pass", "1 to 10"},
-          Choice::AdaptiveThreshold, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}),
+    words({"threshold", "spread in percent that asks for another adaptive pass", "1 to 10"}, Choice::AdaptiveThreshold,
+          {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}),
     words({"cap", "most passes of a resolution with adaptive passes", "2 to 20"}, Choice::AdaptiveCap,
           {"2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15", "16", "17", "18", "19", "20"}),
     [] {
@@ -160,9 +160,9 @@ std::string notAllowed(const OptionRule& r, const std::string& value) {
 // The checked value, ready to set or store.
 struct Checked {
     std::string error;
-    int index = -1;      // Words, WordOrFile
-    std::string text;    // the file, the note, the folder (with its separator)
-    bool on = false;     // Switch
+    int index = -1;    // Words, WordOrFile
+    std::string text;  // the file, the note, the folder (with its separator)
+    bool on = false;   // Switch
 };
 
 Checked check(const OptionRule& r, const std::string& value) {
@@ -174,9 +174,9 @@ Checked check(const OptionRule& r, const std::string& value) {
                 c.index = *i;
                 return c;
             }
-            const bool fileLike = r.kind == Kind::WordOrFile && value.size() > r.fileExtension.size() &&
-                                  equalsIgnoringAsciiCase(value.substr(value.size() - r.fileExtension.size()),
-                                                          r.fileExtension);
+            const bool fileLike =
+                r.kind == Kind::WordOrFile && value.size() > r.fileExtension.size() &&
+                equalsIgnoringAsciiCase(value.substr(value.size() - r.fileExtension.size()), r.fileExtension);
             if (!fileLike) {
                 c.error = notAllowed(r, value);
                 return c;
@@ -193,8 +193,8 @@ Checked check(const OptionRule& r, const std::string& value) {
                 c.error = notAllowed(r, value);
             return c;
         case Kind::Note:
-            if (characterCount(value) > kMaxNoteLength) c.error = "note: at most 50 characters, not " +
-                                                                  std::to_string(characterCount(value));
+            if (characterCount(value) > kMaxNoteLength)
+                c.error = "note: at most 50 characters, not " + std::to_string(characterCount(value));
             c.text = value;
             return c;
         case Kind::Folder: {

@@ -245,11 +245,14 @@ int setGameCommand(const std::string& given) {
 std::atomic<bool> gInterrupted{false};
 extern "C" void onInterrupt(int) { gInterrupted = true; }
 
-// Ctrl+C, a stop request, and on Windows Ctrl+Break (which reaches a program
-// started in a process group of its own).
+// Ctrl+C, a stop request, a closed terminal (POSIX), and on Windows Ctrl+Break
+// (which reaches a program started in a process group of its own).
 void catchInterrupts() {
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
+#ifdef SIGHUP
+    std::signal(SIGHUP, onInterrupt);
+#endif
 #ifdef SIGBREAK
     std::signal(SIGBREAK, onInterrupt);
 #endif

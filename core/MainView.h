@@ -60,6 +60,8 @@ public:
     virtual void setRunActive(bool active) { (void)active; }
     // The report the last run saved, to show and open; empty when there is none.
     virtual void setReport(const std::string& path) { (void)path; }
+    // Debug mode is on: from its button to the end of its one run.
+    virtual void setDebugModeActive(bool active) { (void)active; }
 };
 
 }  // namespace vantor

@@ -2,6 +2,8 @@
 
 namespace vantor {
 
+// The notice of a slow game start keeps its time: a shortened one would show
+// up in runs whose game is only slow to start on a loaded machine.
 Timing Timing::scaled(int factor) {
     Timing t;
     if (factor <= 1) return t;

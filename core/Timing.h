@@ -15,10 +15,11 @@ inline constexpr milliseconds kCustomConfigDelay{200};      // before replacing 
 inline constexpr milliseconds kStartupRecoveryDelay{250};   // leftover recovery at start-up
 inline constexpr milliseconds kDemoCopyBound{30'000};       // a copied demo must appear by then
 inline constexpr milliseconds kGameStartBound{5 * 60'000};  // the game must appear by then
+inline constexpr milliseconds kGameStartNotice{20'000};     // then the run says what it waits for
 inline constexpr milliseconds kGameQuitBound{60 * 60'000};  // the game must quit by then
 inline constexpr milliseconds kGameEndPoll{100};            // polls for a game the run ended
 inline constexpr milliseconds kGameEndBound{10'000};        // a game the run ended must be gone by then
-inline constexpr milliseconds kDiagToolBound{60'000};       // the hardware-report tool must end by then
+inline constexpr milliseconds kDiagToolBound{10 * 60'000};  // the hardware-report tool must end by then
 inline constexpr milliseconds kHttpConnectBound{30'000};    // an HTTP connection must stand by then
 inline constexpr milliseconds kHttpStallBound{60'000};      // a connection without a byte for so long is lost
 
@@ -30,6 +31,7 @@ struct Timing {
     milliseconds startupRecovery = kStartupRecoveryDelay;
     milliseconds demoCopyBound = kDemoCopyBound;
     milliseconds gameStartBound = kGameStartBound;
+    milliseconds gameStartNotice = kGameStartNotice;
     milliseconds gameQuitBound = kGameQuitBound;
     milliseconds gameEndPoll = kGameEndPoll;
     milliseconds gameEndBound = kGameEndBound;

@@ -59,8 +59,11 @@ void DebugMode::DebugBtnClick() {
         offer.loadingStatus = kDebugSteamLoadingStatus;
         offer.enableOnlyOnFailure = true;
         launcher_.OfferSteamStart(offer);
+        // The debug button is clicked again once Steam runs.
+        run.DebugMode = false;
         return;
     }
+    view.setDebugModeActive(true);
 
     benchWasEnabled_ = view.isEnabled(Control::BenchButton);
     view.setEnabled(Control::DebugBtn, false);
@@ -115,10 +118,46 @@ void DebugMode::RunAFile1ProcCompleted(TRunItem& RunItem, TRetType RetType, std:
     // A run that refused to start (no game, Steam gone, ...) has enabled the
     // run button; the debug button comes back with it.
     if (!sequencer_.running()) ctx_.view.setEnabled(Control::DebugBtn, true);
+    sequencer_.afterRun([this] { endDebugRun(); });
+}
+
+void DebugMode::choosersRan() {
+    if (detailChosen) detailChosen();
+    if (demoChosen) demoChosen();
+}
+
+void DebugMode::endDebugRun() {
+    ctx_.run.DebugMode = false;
+    ctx_.view.setDebugModeActive(false);
+    if (!userOptions_) return;
+    auto& view = ctx_.view;
+    const UserOptions o = std::move(*userOptions_);
+    userOptions_.reset();
+    for (int i = 0; i < kResolutionCount; ++i) view.setResolutionChecked(i, o.classic[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < kTodayResolutionCount; ++i)
+        view.setTodayResolutionChecked(i, o.today[static_cast<std::size_t>(i)]);
+    for (const auto& [c, index] : o.choices) view.setChoice(c, index);
+    for (const auto& [c, on] : o.checks) view.setChecked(c, on);
+    for (const auto& [c, on] : o.enabled) view.setEnabled(c, on);
+    choosersRan();
 }
 
 void DebugMode::setDebugRunOptions() {
     auto& view = ctx_.view;
+    UserOptions o;
+    for (Choice c : {Choice::Detail, Choice::Demo, Choice::AF, Choice::AA, Choice::Heapsize, Choice::Refresh,
+                     Choice::DirectX, Choice::Passes})
+        o.choices[c] = view.choice(c);
+    for (Check c :
+         {Check::FastZ, Check::CustomResolution, Check::AdaptivePasses, Check::ReportSummary, Check::ResultFiles})
+        o.checks[c] = view.checked(c);
+    for (int i = 0; i < kResolutionCount; ++i) o.classic[static_cast<std::size_t>(i)] = view.resolutionChecked(i);
+    for (int i = 0; i < kTodayResolutionCount; ++i)
+        o.today[static_cast<std::size_t>(i)] = view.todayResolutionChecked(i);
+    for (Control c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
+        o.enabled[c] = view.isEnabled(c);
+    userOptions_ = std::move(o);
+
     for (int i = 0; i < kResolutionCount - 1; ++i) view.setResolutionChecked(i, i == 1);  // 800×600; 2048 stays
     view.setChoice(Choice::Detail, 0);
     view.setChoice(Choice::AF, 0);
@@ -139,15 +178,18 @@ void DebugMode::setDebugRunOptions() {
     // Neither a custom configuration nor a demo file of the user's is chosen now.
     for (auto c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
         view.setEnabled(c, false);
+    // Set by program with the effect of the user's pick: the choosers store them.
+    choosersRan();
 }
 
 // Debug mode cannot go on: the log keeps its lines and gets an error line, the
-// status says why, both buttons are usable again. DebugMode stays set.
+// status says why, both buttons are usable again, debug mode is off.
 void DebugMode::failed(const std::string& status, const std::string& logLine) {
     ctx_.log.append(std::string(kErrorPrefix) + logLine);
     ctx_.view.setStatus(status);
     ctx_.view.setEnabled(Control::BenchButton, benchWasEnabled_);
     ctx_.view.setEnabled(Control::DebugBtn, true);
+    endDebugRun();
 }
 
 }  // namespace vantor

@@ -2,12 +2,18 @@
 // Debug mode: the debug button starts the log afresh with a header, adds a
 // description of the machine from the hardware-report tool (run through
 // RunAFile1), fixes the options of the debug run and clicks the run button.
-// From then on every run writes "debuginfo.txt" at its save points.
+// That one run writes "debuginfo.txt" at its save points; then the user's
+// options come back and debug mode is off.
 
 #include "core/AppContext.h"
+#include "core/Resolutions.h"
 #include "diag/DiagTool.h"
 #include "platform/RunAFile.h"
 
+#include <array>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,8 +48,26 @@ public:
 
     TRunAFile& RunAFile1() { return runAFile1_; }
 
+    // The choosers of the detail level and the demo (they store the choice);
+    // debug mode runs them when it sets those controls and when it puts the
+    // user's choices back.
+    std::function<void()> detailChosen;
+    std::function<void()> demoChosen;
+
 private:
+    // The controls the debug run sets, as the user left them.
+    struct UserOptions {
+        std::map<Choice, int> choices;
+        std::map<Check, bool> checks;
+        std::array<bool, kResolutionCount> classic{};
+        std::array<bool, kTodayResolutionCount> today{};
+        std::map<Control, bool> enabled;
+    };
+
     void setDebugRunOptions();
+    // Debug mode is one run: afterwards the user's options come back and it is off.
+    void endDebugRun();
+    void choosersRan();
     void failed(const std::string& status, const std::string& logLine);
 
     AppContext& ctx_;
@@ -52,6 +76,7 @@ private:
     Sequencer& sequencer_;
     bool waiting_ = false;
     bool benchWasEnabled_ = true;
+    std::optional<UserOptions> userOptions_;
     TRunAFile runAFile1_;
 };
 

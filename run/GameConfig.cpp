@@ -416,6 +416,7 @@ void GameConfig::RestoreGameConfig(std::function<void()> done) {
     }
     restoring_ = true;
     restoreOk_ = true;
+    failedSteps_.clear();
     if (done) restoreWaiters_.push_back(std::move(done));
     restoreSteps_ = restorePlan(journal_, ctx_.paths.CFGPath);
     nextRestoreStep();
@@ -432,6 +433,7 @@ void GameConfig::nextRestoreStep() {
             } else {
                 ctx_.log.append(std::string(kErrorHandlingPrefix) + step.file + " delete is impossible.");
                 restoreOk_ = false;
+                failedSteps_.push_back(step);
             }
             continue;
         }
@@ -455,12 +457,26 @@ void GameConfig::nextRestoreStep() {
             } else {
                 ctx_.log.append(std::string(kErrorHandlingPrefix) + step.backup + " restore is impossible.");
                 restoreOk_ = false;
+                failedSteps_.push_back(step);
             }
             nextRestoreStep();
         });
         return;
     }
     finishRestore();
+}
+
+std::string GameConfig::unrestoredText() const {
+    if (failedSteps_.empty()) return {};
+    std::string text = "Some of your game settings could not be restored in " + ctx_.paths.CFGPath + ":";
+    for (const auto& step : failedSteps_) {
+        if (step.kind == RestoreStep::Kind::Remove)
+            text += " the benchmark's " + step.file + " is still there (delete it before you play);";
+        else
+            text += " your " + step.file + " is kept as " + step.backup + ";";
+    }
+    text.back() = '.';
+    return text + " The next start of the program tries again.";
 }
 
 void GameConfig::finishRestore() {

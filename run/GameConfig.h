@@ -43,6 +43,9 @@ public:
     void RestoreGameConfig(std::function<void()> done);
     // Whether a run has changed the files and they are not restored yet.
     bool restorePending() const { return changed_; }
+    // What the last restore could not do, for the user: empty when it put
+    // everything back (or had nothing to do).
+    std::string unrestoredText() const;
 
     // The detail-level choice changed (by the user or by decoding).
     void DetailBoxChanging();
@@ -75,6 +78,7 @@ private:
     std::function<void(bool)> detailDone_;
     bool restoring_ = false;
     bool restoreOk_ = true;
+    std::vector<RestoreStep> failedSteps_;  // of the last restore
     std::vector<RestoreStep> restoreSteps_;
     std::vector<std::function<void()>> restoreWaiters_;
 };

@@ -53,6 +53,8 @@ struct Launcher::Wait {
     std::function<void(LaunchResult)> done;
     std::string resolution;  // "W×H"
     std::chrono::steady_clock::time_point deadline;
+    std::chrono::steady_clock::time_point noticeAt;  // when the run says what it waits for
+    bool noticed = false;
     EventLoop::TimerId timer = 0;
     bool terminateHeld = false;  // cp ended while the launch still waited
     std::uint32_t exitCode = 0;
@@ -157,6 +159,16 @@ void Launcher::OfferSteamStart(const SteamOffer& offer) {
     if (enable) view.setEnabled(Control::BenchButton, true);
 }
 
+std::string gameStartWaitNotice(std::chrono::milliseconds bound) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(bound).count();
+    const std::string limit =
+        seconds >= 120 ? std::to_string(seconds / 60) + " minutes" : std::to_string(seconds) + " seconds";
+    return "Still waiting for Half-Life 2 to start. Steam may be showing a window that waits for you (an update, "
+           "a sign-in, a question before the launch), or the game may be in a library Steam does not use. The run "
+           "waits up to " +
+           limit + " in all, or until you stop it.";
+}
+
 void Launcher::LaunchPass(int width, std::function<void(LaunchResult)> done) {
     const int index = indexOfWidth(width);
     if (index < 0) throw std::invalid_argument("LaunchPass: no pass of width " + std::to_string(width));
@@ -203,7 +215,9 @@ void Launcher::LaunchPass(Resolution r, std::function<void(LaunchResult)> done) 
     wait_ = std::make_shared<Wait>();
     wait_->done = std::move(done);
     wait_->resolution = res;
-    wait_->deadline = std::chrono::steady_clock::now() + ctx_.timing.gameStartBound;
+    const auto now = std::chrono::steady_clock::now();
+    wait_->deadline = now + ctx_.timing.gameStartBound;
+    wait_->noticeAt = now + ctx_.timing.gameStartNotice;
     pollGame();
 }
 
@@ -222,6 +236,10 @@ void Launcher::pollGame() {
             ctx_.view.setStatus(kGameStartTimeoutStatus);
             finishLaunch(LaunchResult::TimedOut);
         } else {
+            if (!wait->noticed && std::chrono::steady_clock::now() >= wait->noticeAt) {
+                wait->noticed = true;
+                ctx_.view.setStatus(gameStartWaitNotice(ctx_.timing.gameStartBound));
+            }
             pollGame();
         }
     });

@@ -43,6 +43,10 @@ std::string buildLaunchCommand(int widthIndex, const RunState& run, const std::s
 // The command of a pass at any size; only 640×480 gets "-console".
 std::string buildLaunchCommand(Resolution r, const RunState& run, const std::string& steamProgram = "steam.exe");
 
+// What the status line says once the game has not appeared for a while: what
+// may keep it, and how long the run still waits (bound in all).
+std::string gameStartWaitNotice(std::chrono::milliseconds bound);
+
 class Launcher {
 public:
     explicit Launcher(AppContext& ctx);

@@ -7,6 +7,7 @@
 #include "run/DemoInstaller.h"
 #include "run/GameConfig.h"
 #include "run/Launcher.h"
+#include "run/RunLock.h"
 
 #include <algorithm>
 #include <utility>
@@ -19,6 +20,9 @@ constexpr const char* kSelectGameMessage =
     "\"Path & information\" page.";
 constexpr const char* kRetailMessage = "Please, install a retail version of Half-Life 2. Not ready to bench!";
 constexpr const char* kNoResolutionMessage = "Please, choose a resolution of Half-Life 2.";
+constexpr const char* kAnotherRunMessage =
+    "Another benchmark is running (in another Vantor window or vantor-cli). One benchmark runs at a time: "
+    "please start this one when that one has ended.";
 
 // The choices a run reads, each with the page that holds it. A run with one
 // of them unchosen would hand the game an empty option.
@@ -99,6 +103,13 @@ void Sequencer::BenchButtonClick() {
         ctx_.validationMessage(unchosen);
         return;
     }
+    // Held from here to the run's end; a refusal on the way releases it.
+    std::unique_ptr<FileLock> runLock = RunLock::take();
+    if (!runLock) {
+        ctx_.log.append(std::string(kErrorPrefix) + "Another benchmark is running.");
+        ctx_.validationMessage(kAnotherRunMessage);
+        return;
+    }
     view.setEnabled(Control::BenchButton, false);
     run.HDDMinimize = view.checked(Check::HDDUse);
     run.ReportPath.clear();
@@ -163,6 +174,7 @@ void Sequencer::BenchButtonClick() {
     }
 
     running_ = true;
+    runLock_ = std::move(runLock);
     stopRequested_ = false;
     phase_ = Phase::Preparing;
     const auto id = ++runId_;
@@ -340,6 +352,7 @@ void Sequencer::passEnded() {
 
 void Sequencer::finishRun() {
     running_ = false;
+    runLock_.reset();
     phase_ = Phase::Idle;
     ctx_.view.setRunActive(false);
     ctx_.view.setRunProgress(0, 0);
@@ -373,7 +386,9 @@ void Sequencer::endWithoutReport(const std::string& status, const std::string& l
     config_.RestoreGameConfig([this, id, status] {
         if (id != runId_) return;
         ctx_.run.RunFinished = true;
-        ctx_.view.setStatus(status);
+        // A status that says the settings were restored holds only when they were.
+        const std::string unrestored = config_.unrestoredText();
+        ctx_.view.setStatus(unrestored.empty() ? status : "Benchmark ended. " + unrestored);
         ctx_.view.setEnabled(Control::BenchButton, true);
         ctx_.view.setEnabled(Control::DebugBtn, true);
         ctx_.log.append("");
@@ -383,6 +398,13 @@ void Sequencer::endWithoutReport(const std::string& status, const std::string& l
         if (!ctx_.paths.SteamPath.empty()) deleteFile(ctx_.paths.SteamPath + kLaunchBatch);
         finishRun();
     });
+}
+
+void Sequencer::afterRun(std::function<void()> f) {
+    if (running_)
+        whenEnded_.push_back(std::move(f));
+    else if (f)
+        f();
 }
 
 void Sequencer::Stop(std::function<void()> ended) {
@@ -433,6 +455,7 @@ void Sequencer::abandon() {
     if (phase_ == Phase::Launching) launcher_.stopLaunch();
     ++runId_;
     running_ = false;
+    runLock_.reset();
     phase_ = Phase::Idle;
 }
 

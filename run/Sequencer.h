@@ -7,11 +7,13 @@
 
 #include "core/AppContext.h"
 #include "core/Resolutions.h"
+#include "platform/ProgramFile.h"
 #include "run/RunEstimate.h"
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,8 @@ public:
     void abandon();
 
     bool running() const { return running_; }
+    // Runs f once the run under way has ended (at once when none is).
+    void afterRun(std::function<void()> f);
     // The resolutions taken for the run under way (or the last one), in pass order.
     const std::vector<Resolution>& plan() const { return plan_; }
     // The estimate of the time left; its history source may be set.
@@ -97,6 +101,7 @@ private:
     enum class Phase { Idle, Preparing, Launching, Playing, WaitingForQuit, Finishing };
     Phase phase_ = Phase::Idle;
     bool running_ = false;
+    std::unique_ptr<FileLock> runLock_;  // held while a run goes on
     bool stopRequested_ = false;
     int staleTerminates_ = 0;
     std::uint64_t runId_ = 0;

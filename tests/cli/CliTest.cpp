@@ -63,9 +63,9 @@ protected:
 
     std::string reports() const { return sim.dir / "Reports/"; }
     std::string logFile() const { return sim.dir.path() + "debug.log"; }
-    Cli cli(std::vector<std::string> args) {
+    Cli cli(std::vector<std::string> args, const std::string& name = "cli") {
         return Cli(sim.dir.path(), sim.hive(), std::move(args),
-                   {"VANTOR_SIM_PLAY_MS=250", "VANTOR_SIM_START_DELAY_MS=30"});
+                   {"VANTOR_SIM_PLAY_MS=250", "VANTOR_SIM_START_DELAY_MS=30"}, name);
     }
     std::size_t reportCount() const {
         std::size_t n = 0;
@@ -187,35 +187,67 @@ TEST_F(CliRun, WithoutSteamTheConfirmationIsAnsweredByTheFlagAndNoRunStarts) {
     }
 }
 
+// Ctrl+C, and on POSIX a closed terminal (SIGHUP) and a stop request (SIGTERM).
 TEST_F(CliRun, CtrlCStopsTheRunAndPutsTheUserFilesBack) {
     if (runningUnderWine()) GTEST_SKIP() << "Wine delivers no Ctrl+Break to a program without a console";
     ASSERT_FALSE(userFiles.empty());
     sim.startSteam();
-    Cli run = cli({"run", "--log", logFile()});
-    ASSERT_TRUE(run.started());
-    // The middle of the run: the game plays its first pass with the run's files in place.
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    while (!gameRunning() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
-    ASSERT_TRUE(gameRunning()) << run.out() << run.err();
-    EXPECT_NE(snapshot(sim.cfg()), userFiles);
-    run.interrupt();
+    std::vector<std::pair<std::string, int>> endings = {{"Ctrl+C", 0}};
+    if (kThisOs != OsFamily::Windows) endings.insert(endings.end(), {{"SIGHUP", 1}, {"SIGTERM", 15}});
+    for (const auto& [name, signal] : endings) {
+        SCOPED_TRACE(name);
+        std::filesystem::remove(logFile());
+        Cli run = cli({"run", "--log", logFile()});
+        ASSERT_TRUE(run.started());
+        // The middle of the run: the game plays its first pass with the run's files in place.
+        const auto deadline = std::chrono::steady_clock::now() + 15s;
+        while (!gameRunning() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+        ASSERT_TRUE(gameRunning()) << run.out() << run.err();
+        EXPECT_NE(snapshot(sim.cfg()), userFiles);
+        if (signal == 0)
+            run.interrupt();
+        else
+            sendSignal(run.id(), signal);
 
-    EXPECT_EQ(run.wait(), 1);
-    const auto lines = linesOf(run.out());
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(run.out().find("The benchmarking is successful."), std::string::npos) << run.out();
-    EXPECT_EQ(reportCount(), 0u);
-    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
-    const std::string log = readFile(logFile());
-    EXPECT_NE(log.find("\r\nBenchmark stopped by the user in 640\xD7"
-                       "480.\r\n"),
-              std::string::npos)
-        << log;
-    // The game this run launched was closed before the files were put back.
-    EXPECT_FALSE(gameRunning());
-    EXPECT_NE(log.find("\r\nHalf-Life 2 closed.\r\n"), std::string::npos) << log;
-    EXPECT_EQ(lines.back(), "Benchmark stopped. Half-Life 2 was closed and your game settings were restored.");
-    std::this_thread::sleep_for(300ms);  // longer than a pass would have played
+        EXPECT_EQ(run.wait(), 1);
+        const auto lines = linesOf(run.out());
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(run.out().find("The benchmarking is successful."), std::string::npos) << run.out();
+        EXPECT_EQ(reportCount(), 0u);
+        EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+        const std::string log = readFile(logFile());
+        EXPECT_NE(log.find("\r\nBenchmark stopped by the user in 640\xD7"
+                           "480.\r\n"),
+                  std::string::npos)
+            << log;
+        // The game this run launched was closed before the files were put back.
+        EXPECT_FALSE(gameRunning());
+        EXPECT_NE(log.find("\r\nHalf-Life 2 closed.\r\n"), std::string::npos) << log;
+        EXPECT_EQ(lines.back(), "Benchmark stopped. Half-Life 2 was closed and your game settings were restored.");
+        std::this_thread::sleep_for(300ms);  // longer than a pass would have played
+        EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    }
+}
+
+// Two runs started at once against one installation: one refuses before it
+// changes anything, the other gives the score a run alone gives.
+TEST_F(CliRun, TwoRunsAtOnceGiveOneRefusalAndOneCorrectResult) {
+    sim.startSteam();
+    Cli alone = cli({"run", "--json"}, "alone");
+    ASSERT_EQ(alone.wait(60s), 0) << alone.err();
+    const auto expected = nlohmann::json::parse(alone.out())["passes"];
+
+    Cli first = cli({"run", "--json"}, "first");
+    Cli second = cli({"run", "--json"}, "second");
+    const int a = first.wait(60s), b = second.wait(60s);
+    ASSERT_EQ(std::min(a, b), 0) << first.err() << second.err();
+    ASSERT_EQ(std::max(a, b), 1) << first.err() << second.err();
+    Cli& won = a == 0 ? first : second;
+    Cli& refused = a == 0 ? second : first;
+    EXPECT_NE(refused.err().find("Another benchmark is running"), std::string::npos) << refused.err();
+    const auto passes = nlohmann::json::parse(won.out())["passes"];
+    ASSERT_EQ(passes.size(), expected.size());
+    for (std::size_t i = 0; i < passes.size(); ++i) EXPECT_EQ(passes[i]["score"], expected[i]["score"]) << i;
     EXPECT_EQ(snapshot(sim.cfg()), userFiles);
 }
 

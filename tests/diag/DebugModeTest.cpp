@@ -98,7 +98,7 @@ TEST_F(DebugModeTest, SteamNotRunningOffersItWithDebugModesThreeDifferences) {
         dialogs.answers = {c.yes};
         ctx.paths.SteamPath = c.steamFolder ? dir / "steam/" : dir / "no steam/";
         controller.DebugBtnClick();
-        EXPECT_TRUE(ctx.run.DebugMode);
+        EXPECT_FALSE(ctx.run.DebugMode) << "the debug button is clicked again once Steam runs";
         std::vector<std::string> expected = {"", "The Steam NOT running! Waiting..."};
         if (c.yes && !c.steamFolder) {
             expected.push_back(std::string(kErrorHandlingPrefix) + "Steam.bat save is impossible.");
@@ -130,6 +130,12 @@ TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
     view.setChoice(Choice::DirectX, 0);
     view.setChecked(Check::FastZ, true);
     controller.log().append("a line of an earlier run");
+    const FakeView before = view;
+    // What the run button's handler saw: the view as its refusal comes.
+    std::optional<FakeView> seenByTheRun;
+    view.onStatus = [&](const std::string& text) {
+        if (text.rfind("Half-Life 2 was not found.", 0) == 0) seenByTheRun = view;
+    };
 
     controller.DebugBtnClick();
     // While the tool runs.
@@ -158,17 +164,28 @@ TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
     EXPECT_EQ(controller.diagTool().user(), DiagTool::User::None);
 
     // The debug run's options; 2048×1536 is left as it was.
+    ASSERT_TRUE(seenByTheRun);
+    const FakeView& run = *seenByTheRun;
     const std::array<bool, 6> res = {false, true, false, false, false, true};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(view.resolutionChecked(i), res[static_cast<std::size_t>(i)]) << i;
-    EXPECT_EQ(view.choice(Choice::Detail), 0);
-    EXPECT_EQ(view.choice(Choice::AF), 0);
-    EXPECT_EQ(view.choice(Choice::AA), 0);
-    EXPECT_EQ(view.choice(Choice::Demo), 0);
-    EXPECT_EQ(view.choice(Choice::Heapsize), 0);
-    EXPECT_EQ(view.choice(Choice::Refresh), 2);
-    EXPECT_EQ(view.choice(Choice::DirectX), 3);
-    EXPECT_FALSE(view.checked(Check::FastZ));
-    EXPECT_FALSE(view.checked(Check::HDDUse));
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(run.resolutionChecked(i), res[static_cast<std::size_t>(i)]) << i;
+    EXPECT_EQ(run.choice(Choice::Detail), 0);
+    EXPECT_EQ(run.choice(Choice::AF), 0);
+    EXPECT_EQ(run.choice(Choice::AA), 0);
+    EXPECT_EQ(run.choice(Choice::Demo), 0);
+    EXPECT_EQ(run.choice(Choice::Heapsize), 0);
+    EXPECT_EQ(run.choice(Choice::Refresh), 2);
+    EXPECT_EQ(run.choice(Choice::DirectX), 3);
+    EXPECT_FALSE(run.checked(Check::FastZ));
+    EXPECT_FALSE(run.checked(Check::HDDUse));
+    // Debug mode is one run: afterwards the user's options are back (the
+    // choosers stored them again) and it is off.
+    EXPECT_EQ(view.res, before.res);
+    for (const auto& [choice, index] : before.choices) EXPECT_EQ(view.choice(choice), index);
+    EXPECT_TRUE(view.checked(Check::FastZ));
+    EXPECT_FALSE(ctx.run.DebugMode);
+    EXPECT_EQ(view.debugModeShown, (std::vector<bool>{true, false}));
+    EXPECT_EQ(registry.query(RegRoot::LocalMachine, kSettingsKey, sv::Detail).text, "3");
+    EXPECT_EQ(registry.query(RegRoot::LocalMachine, kSettingsKey, sv::Demo).text, "6");
 
     // The run button's handler ran: without a game it refuses, and both
     // buttons come back.
@@ -177,7 +194,6 @@ TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
               "path on the \"Path & information\" page.");
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
     EXPECT_TRUE(view.isEnabled(Control::DebugBtn));
-    EXPECT_TRUE(ctx.run.DebugMode);
 }
 
 TEST_F(DebugModeTest, ToolFailuresSayWhyKeepTheLinesAndGiveTheButtonsBack) {
@@ -219,7 +235,7 @@ TEST_F(DebugModeTest, ToolFailuresSayWhyKeepTheLinesAndGiveTheButtonsBack) {
         EXPECT_EQ(log.back().rfind(std::string(kErrorPrefix) + c.status, 0), 0u) << log.back();
         EXPECT_TRUE(view.isEnabled(Control::BenchButton));
         EXPECT_TRUE(view.isEnabled(Control::DebugBtn));
-        EXPECT_TRUE(ctx.run.DebugMode);
+        EXPECT_FALSE(ctx.run.DebugMode);
         EXPECT_FALSE(controller.sequencer().running());
         EXPECT_EQ(controller.diagTool().user(), DiagTool::User::None);
         EXPECT_FALSE(exists(ctx.paths.BenchPath + "dxinfo.txt"));

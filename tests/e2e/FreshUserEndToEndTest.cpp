@@ -33,10 +33,10 @@ protected:
         fs::create_directories(dir / "bin");
         fs::create_symlink(steam() + "steam.exe", dir / "bin/steam");
         // The player's own files, which the run must leave as they were.
-        for (const auto& [name, bytes] : std::map<std::string, std::string>{
-                 {"valve.rc", "exec autoexec.cfg\r\nstuffcmds\r\n"},
-                 {"autoexec.cfg", "fps_max 300\r\n"},
-                 {"config.cfg", "sensitivity \"3.5\"\r\n"}})
+        for (const auto& [name, bytes] :
+             std::map<std::string, std::string>{{"valve.rc", "exec autoexec.cfg\r\nstuffcmds\r\n"},
+                                                {"autoexec.cfg", "fps_max 300\r\n"},
+                                                {"config.cfg", "sensitivity \"3.5\"\r\n"}})
             writeFile(game() + "hl2/cfg/" + name, bytes);
         // The program as installed: its own folder with the batch host and its assets.
         fs::create_directories(prog());
@@ -75,17 +75,16 @@ TEST_F(FreshUser, OneCommandReachesAResultWithTheDefaults) {
     // One score line, then the report's path; no question nobody asked for.
     const std::string out = run.out();
     std::smatch m;
-    ASSERT_TRUE(std::regex_search(out, m, std::regex("\n1280\u00D7720: [0-9]+(\\.[0-9]+)? FPS\n(.*\\.htm)\n$")))
-        << out;
+    ASSERT_TRUE(std::regex_search(out, m, std::regex("\n1280\u00D7720: [0-9]+(\\.[0-9]+)? FPS\n(.*\\.htm)\n$"))) << out;
     const std::string reportPath = m[2].str();
     EXPECT_TRUE(fs::exists(reportPath)) << reportPath;
     EXPECT_EQ(run.err(), "");
     for (const auto& [name, bytes] : before) EXPECT_EQ(readFile(game() + "hl2/cfg/" + name), bytes) << name;
     // The report names every option a new user gets.
     const std::string report = readFile(reportPath);
-    for (const char* shown : {"Detail: Maximum quality<br>", "Antialising mode: None<br>",
-                               "Filtering mode: Trilinear<br>", "Hardware DirectX level: DirectX 9<br>",
-                               "Heapsize: 64 MB - default<br>"})
+    for (const char* shown :
+         {"Detail: Maximum quality<br>", "Antialising mode: None<br>", "Filtering mode: Trilinear<br>",
+          "Hardware DirectX level: DirectX 9<br>", "Heapsize: 64 MB - default<br>"})
         EXPECT_NE(report.find(shown), std::string::npos) << shown;
     EXPECT_TRUE(fs::exists(settingsFile()));
 }

@@ -474,6 +474,23 @@ TEST_F(GameConfigTest, FailedRcWriteEndsTheRunBeforeTheDetailStep) {
     restore();
     EXPECT_EQ(folderFiles(t.cfg()),
               (std::map<std::string, std::string>{{"valve.rc", kUserRc}, {"autoexec.cfg", kUserAutoexec}}));
+    EXPECT_EQ(gc.unrestoredText(), "");
+}
+
+// A restore that cannot put a file back says which and where the user's copy is.
+TEST_F(GameConfigTest, ARestoreThatFailsSaysWhatWasNotRestored) {
+    put("valve.rc", kUserRc);
+    gc.onFileStep = [&] {
+        if (has("valve_old.rc") && !has("valve.rc")) std::filesystem::create_directories(t.cfg() + "valve.rc/x");
+    };
+    choose(0, 6, 5, 3);
+    EXPECT_FALSE(prepare());
+    gc.onFileStep = nullptr;
+    restore();  // the folder still takes valve.rc's name
+    EXPECT_EQ(get("valve_old.rc"), kUserRc);
+    EXPECT_EQ(gc.unrestoredText(), "Some of your game settings could not be restored in " + t.cfg() +
+                                       ": your valve.rc is kept as valve_old.rc. The next start of the program tries "
+                                       "again.");
 }
 
 TEST_F(GameConfigTest, FailedBackupStopsTheRunBeforeTheUsersFileIsOverwritten) {

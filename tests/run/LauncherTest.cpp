@@ -262,6 +262,7 @@ TEST_F(LauncherTest, ANativeLinuxSteamGetsTheSameCommandThroughItsOwnProgram) {
     t.processes.onList = [&](int) {
         if (launcher.cp().state() != TCreateProcess::State::Waiting) t.processes.names = {"bash", "hl2_linux"};
     };
+    t.ctx.timing.gameStartBound = std::chrono::milliseconds(5000);  // the batch ends first, late on a loaded machine
     EXPECT_EQ(launch(640), LaunchResult::Running);
     ASSERT_TRUE(batchEnded());
     const std::string options =
@@ -368,18 +369,30 @@ TEST_F(LauncherTest, GameThatNeverAppearsEndsAtTheBound) {
         if (c.batchEndsFirst) writeFile(go, "");
         // Long enough for a batch run by Wine's cmd.exe to end within it.
         t.ctx.timing.gameStartBound = std::chrono::milliseconds(c.batchEndsFirst ? 2000 : 60);
+        t.ctx.timing.gameStartNotice = t.ctx.timing.gameStartBound / 3;
+        t.view.statusHistory.clear();
 
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(launch(1024), LaunchResult::TimedOut);
         EXPECT_GE(std::chrono::steady_clock::now() - start, t.ctx.timing.gameStartBound);
         EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"", ">>> ERROR <<< HL2 did not start in 1024×768."}));
         EXPECT_NE(t.view.status().find("Half-Life 2 did not start"), std::string::npos);
+        // Meanwhile the run said what it waits for, after its own status line.
+        ASSERT_EQ(t.view.statusHistory.size(), 3u);
+        EXPECT_EQ(t.view.statusHistory[0], "Benchmarking in progress... Resolution: 1024×768");
+        EXPECT_EQ(t.view.statusHistory[1], gameStartWaitNotice(t.ctx.timing.gameStartBound));
         EXPECT_GT(t.processes.calls, 2);
         writeFile(go, "");
         ASSERT_TRUE(t.runUntil([&] { return launcher.cp().state() != TCreateProcess::State::Waiting; }, 10'000));
         t.runUntil([] { return false; }, 20);
         EXPECT_EQ(events, c.events);
     }
+}
+
+TEST(GameStartWaitNotice, NamesWhatMayKeepTheGameAndTheBound) {
+    const std::string text = gameStartWaitNotice(kGameStartBound);
+    EXPECT_EQ(text.rfind("Still waiting for Half-Life 2 to start.", 0), 0u) << text;
+    EXPECT_NE(text.find("waits up to 5 minutes in all"), std::string::npos) << text;
 }
 
 TEST_F(LauncherTest, BadSteamFolderFailsTheStart) {

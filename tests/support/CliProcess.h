@@ -61,6 +61,8 @@ public:
     void killNow() { child_.kill(); }
     // As Ctrl+C at the terminal.
     void interrupt() { child_.interrupt(); }
+    // The program's process id.
+    std::uint32_t id() const { return child_.id(); }
     // The program's text with its line ends as '\n' (the C runtime writes CR LF on Windows).
     std::string out() const { return lines(readFile(out_)); }
     std::string err() const { return lines(readFile(err_)); }

@@ -5,6 +5,7 @@
 #include "core/MainView.h"
 
 #include <array>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -48,6 +49,7 @@ public:
     void setStatus(const std::string& t) override {
         statusText = t;
         statusHistory.push_back(t);
+        if (onStatus) onStatus(t);
     }
     void repaint() override { ++repaints; }
     void showPage(int index) override { page = index; }
@@ -56,6 +58,7 @@ public:
     void setRunActive(bool active) override { runActive = active; }
     void setTimeLeft(std::optional<std::chrono::milliseconds> left) override { timeLeft.push_back(left); }
     void setReport(const std::string& path) override { report = path; }
+    void setDebugModeActive(bool active) override { debugModeShown.push_back(active); }
 
     std::array<bool, 6> res{};
     std::array<bool, 6> today{};
@@ -72,6 +75,9 @@ public:
     std::pair<int, int> progress{0, 0};
     bool runActive = false;
     std::string report;
+    std::vector<bool> debugModeShown;
+    // Called with each status text, after it is set.
+    std::function<void(const std::string&)> onStatus;
 };
 
 }  // namespace vantor::test

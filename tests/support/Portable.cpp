@@ -76,6 +76,8 @@ void killProcess(std::uint32_t pid) {
     }
 }
 
+void sendSignal(std::uint32_t, int) {}  // POSIX signals only
+
 std::tm utcTime(std::time_t t) {
     std::tm tm{};
     gmtime_s(&tm, &t);
@@ -189,6 +191,7 @@ bool runningUnderWine() { return false; }
 std::string systemErrorText(int code) { return std::strerror(code); }
 std::string fileNotFoundText() { return systemErrorText(ENOENT); }
 void killProcess(std::uint32_t pid) { ::kill(static_cast<pid_t>(pid), SIGKILL); }
+void sendSignal(std::uint32_t pid, int signal) { ::kill(static_cast<pid_t>(pid), signal); }
 
 std::tm utcTime(std::time_t t) {
     std::tm tm{};

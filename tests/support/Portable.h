@@ -54,6 +54,8 @@ bool runningAsRoot();
 
 // Ends a process at once (SIGKILL, TerminateProcess).
 void killProcess(std::uint32_t pid);
+// POSIX: sends the signal (its number) to the process; nothing on Windows.
+void sendSignal(std::uint32_t pid, int signal);
 
 // A time as UTC calendar fields.
 std::tm utcTime(std::time_t t);
