@@ -12,6 +12,8 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <latch>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -232,6 +234,41 @@ TEST(HistoryStore, ABrokenPageFoundWhileReadingKeepsTheFileAside) {
     ASSERT_EQ(asideFiles(dir.path()).size(), 1u);
     EXPECT_EQ(readFile(asideFiles(dir.path())[0].string()), bytes);
     EXPECT_FALSE(fs::exists(path));
+}
+
+// Programs that start a history at the same moment: each makes or finds the
+// same schema, every run is stored, and no healthy file is taken for damage.
+TEST(HistoryStore, ProgramsStartingAHistoryAtOnceStoreEveryRunAndKeepNothingAside) {
+    constexpr int kTrials = 12;  // before the fix nearly every trial lost a run
+    constexpr int kWriters = 4;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        TempDir dir;
+        const std::string path = dir / "data/history.db";
+        std::latch start(kWriters);
+        std::mutex mutex;
+        std::vector<std::string> problems;
+        std::vector<std::thread> writers;
+        for (int w = 0; w < kWriters; ++w)
+            writers.emplace_back([&, w] {
+                start.arrive_and_wait();
+                try {
+                    HistoryStore store(path);
+                    store.add(sampleRun("Writer " + std::to_string(w), 50 + w));
+                    if (!store.notice().empty()) throw HistoryError(store.notice());
+                } catch (const std::exception& e) {
+                    const std::lock_guard lock(mutex);
+                    problems.push_back(e.what());
+                }
+            });
+        for (auto& t : writers) t.join();
+        EXPECT_EQ(problems, std::vector<std::string>{});
+        EXPECT_EQ(asideFiles(dir / "data").size(), 0u);
+        std::set<std::string> demos;
+        for (const auto& r : HistoryStore(path, false).list()) demos.insert(r.demo);
+        EXPECT_EQ(demos.size(), static_cast<std::size_t>(kWriters));
+        if (HasFailure()) break;
+    }
 }
 
 // SQLite's own guarantee, shown once: a process killed in the middle of its
