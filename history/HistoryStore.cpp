@@ -264,8 +264,13 @@ void HistoryStore::openFile(bool create) {
         if (create || !cannotWrite(e.code)) throw;
         // Nothing can be written beside the file (a read-only folder, a full
         // disk): it is read as it is, without the locks and the shared-memory
-        // index SQLite would have to make.
+        // index SQLite would have to make. That read leaves out the runs of a
+        // write-ahead log, so a log with runs in it is an error.
         const StoreFailure first = e;
+        const auto log = fs::file_size(path_ + "-wal", ec);
+        if (!ec && log > 0)
+            throw StoreFailure(first.code, std::string(first.what()) + "; its write-ahead log " + path_ +
+                                               "-wal holds runs that cannot be read without writing beside it");
         try {
             connect(fileUri(path_) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
             readOnly_ = true;
