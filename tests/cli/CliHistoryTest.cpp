@@ -12,7 +12,14 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <filesystem>
+#include <fstream>
 #include <map>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace vantor;
 using namespace vantor::test;
@@ -296,7 +303,9 @@ TEST(CliHistory, DamageFoundWhileReadingIsToldByEveryReadingCommand) {
 
         Cli run = cli(dir, c.args);
         EXPECT_EQ(run.wait(), c.code) << run.err();
-        if (c.out) EXPECT_EQ(run.out(), c.out);
+        if (c.out) {
+            EXPECT_EQ(run.out(), c.out);
+        }
         const std::string prefix = "vantor-cli: The history file " + path + " is damaged (";
         EXPECT_EQ(run.err().rfind(prefix, 0), 0u) << run.err();
         EXPECT_NE(run.err().find("; it was kept as " + path + ".damaged-"), std::string::npos) << run.err();
@@ -308,6 +317,60 @@ TEST(CliHistory, DamageFoundWhileReadingIsToldByEveryReadingCommand) {
             }
         EXPECT_EQ(kept, 1u);
     }
+}
+
+// A history in a folder the user cannot write is read by every reading
+// command, and nothing is made beside it. POSIX permissions; as root, where
+// they do not bind, vantor-cli runs as an unprivileged user through setpriv.
+TEST(CliHistory, AHistoryInAFolderThatCannotBeWrittenIsRead) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX permissions";
+#else
+    TempDir dir;
+    const auto stored = storeSamples(dir);
+    const std::string folder = dir / "data/Quorvane/Vantor";
+    std::string program;
+    std::vector<std::string> prefix;
+    if (::geteuid() == 0) {
+        if (!std::filesystem::exists("/usr/bin/setpriv")) {
+            GTEST_SKIP() << "root, and no setpriv to run as another user";
+        }
+        program = "/usr/bin/setpriv";
+        prefix = {"--reuid=65534", "--regid=65534", "--clear-groups", std::string(VANTOR_BIN_DIR) + "/vantor-cli"};
+    }
+    ASSERT_EQ(::chmod(historyIn(dir).c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    struct Restore {
+        std::string folder;
+        ~Restore() { ::chmod(folder.c_str(), 0755); }
+    } restore{folder};
+    if (program.empty() && std::ofstream(folder + "/probe")) {
+        std::filesystem::remove(folder + "/probe");
+        GTEST_SKIP() << "the folder's permissions do not bind for this user";
+    }
+    const auto before = snapshot(folder);
+
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), prefix.begin(), prefix.end());
+        return Cli(dir.path(), dir.path() + "registry.reg", args, {}, "cli", program);
+    };
+    Cli exported = run({"export", "--format", "json"});
+    ASSERT_EQ(exported.wait(), 0) << exported.err();
+    EXPECT_EQ(exported.err(), "");
+    EXPECT_EQ(runsFromJson(exported.out()), stored);
+
+    Cli list = run({"history"});
+    ASSERT_EQ(list.wait(), 0) << list.err();
+    EXPECT_EQ(list.err(), "");
+    EXPECT_NE(list.out().find("3     2026-12-10T21:05:00Z  1.3      Quorvane - Canals"), std::string::npos) << list.out();
+
+    Cli compare = run({"compare", "1", "2"});
+    ASSERT_EQ(compare.wait(), 0) << compare.err();
+    EXPECT_EQ(compare.out().rfind("Run 2 (2026-12-11T08:00:00Z, Quorvane - Coast) against run 1 (", 0), 0u)
+        << compare.out();
+
+    EXPECT_EQ(snapshot(folder), before);
+#endif
 }
 
 // A simulated installation with 640×480 and 800×600 ticked.
