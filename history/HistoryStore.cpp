@@ -300,8 +300,8 @@ void HistoryStore::prepare(bool create) {
             }
         }
         if (version > kHistorySchemaVersion)
-            throw Unusable("newer", "comes from a newer version of Vantor (history schema " + std::to_string(version) +
-                                        ")");
+            throw Unusable("newer",
+                           "comes from a newer version of Vantor (history schema " + std::to_string(version) + ")");
         if (version == 0) {
             if (objects > 0) throw damaged("it holds other tables than a run history");
             if (!create) return close();
@@ -326,7 +326,8 @@ void HistoryStore::prepare(bool create) {
 void HistoryStore::setAside(const std::string& tag, const std::string& why) {
     close();
     // A file read without locks may be changing under the reader: never moved.
-    if (ifUnusable_ == IfUnusable::Report || readOnly_) throw HistoryError("The history file " + path_ + " " + why + ".");
+    if (ifUnusable_ == IfUnusable::Report || readOnly_)
+        throw HistoryError("The history file " + path_ + " " + why + ".");
     keepAside(tag, why);
 }
 

@@ -362,7 +362,8 @@ TEST(CliHistory, AHistoryInAFolderThatCannotBeWrittenIsRead) {
     Cli list = run({"history"});
     ASSERT_EQ(list.wait(), 0) << list.err();
     EXPECT_EQ(list.err(), "");
-    EXPECT_NE(list.out().find("3     2026-12-10T21:05:00Z  1.3      Quorvane - Canals"), std::string::npos) << list.out();
+    EXPECT_NE(list.out().find("3     2026-12-10T21:05:00Z  1.3      Quorvane - Canals"), std::string::npos)
+        << list.out();
 
     Cli compare = run({"compare", "1", "2"});
     ASSERT_EQ(compare.wait(), 0) << compare.err();

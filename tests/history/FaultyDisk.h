@@ -89,9 +89,7 @@ private:
             return real(x)->pMethods->xTruncate(real(x), size);
         };
         m.xSync = [](sqlite3_file* x, int flags) { return real(x)->pMethods->xSync(real(x), flags); };
-        m.xFileSize = [](sqlite3_file* x, sqlite3_int64* size) {
-            return real(x)->pMethods->xFileSize(real(x), size);
-        };
+        m.xFileSize = [](sqlite3_file* x, sqlite3_int64* size) { return real(x)->pMethods->xFileSize(real(x), size); };
         m.xLock = [](sqlite3_file* x, int level) { return real(x)->pMethods->xLock(real(x), level); };
         m.xUnlock = [](sqlite3_file* x, int level) { return real(x)->pMethods->xUnlock(real(x), level); };
         m.xCheckReservedLock = [](sqlite3_file* x, int* out) {
@@ -101,9 +99,7 @@ private:
             return real(x)->pMethods->xFileControl(real(x), op, arg);
         };
         m.xSectorSize = [](sqlite3_file* x) { return real(x)->pMethods->xSectorSize(real(x)); };
-        m.xDeviceCharacteristics = [](sqlite3_file* x) {
-            return real(x)->pMethods->xDeviceCharacteristics(real(x));
-        };
+        m.xDeviceCharacteristics = [](sqlite3_file* x) { return real(x)->pMethods->xDeviceCharacteristics(real(x)); };
         if (r->iVersion >= 2 && r->xShmMap) {
             m.xShmMap = [](sqlite3_file* x, int page, int size, int extend, void volatile** out) {
                 const Fault fault = faultOf(x);
