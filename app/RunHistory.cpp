@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <optional>
 
 namespace vantor {
 namespace {
@@ -75,7 +76,9 @@ StoredRun storedRunOf(const RunSummary& summary, const std::vector<PassScore>& p
 std::optional<double> typicalPassSeconds(const std::string& path, const std::string& demo, int width, int height) {
     if (path.empty()) return std::nullopt;
     try {
-        HistoryStore store(path, false);
+        // Nothing is moved here: a file the history cannot use is kept aside,
+        // with a message, when the finished run is stored.
+        HistoryStore store(path, false, HistoryStore::IfUnusable::Report);
         return store.typicalPassSeconds(demo, width, height);
     } catch (const std::exception&) {
         return std::nullopt;  // an estimate without the history
@@ -88,13 +91,16 @@ HistoryOutcome storeRun(const std::string& path, const StoredRun& run) {
         out.error = "no folder for the user's data is known";
         return out;
     }
+    // A file kept aside is told also when the run then cannot be stored (the
+    // constructor's error tells it when there is no store to ask).
+    std::optional<HistoryStore> store;
     try {
-        HistoryStore store(path);
-        out.id = store.add(run);
-        out.notice = store.notice();
+        store.emplace(path);
+        out.id = store->add(run);
     } catch (const std::exception& e) {
         out.error = e.what();
     }
+    if (store) out.notice = store->notice();
     return out;
 }
 

@@ -40,12 +40,29 @@ std::unique_ptr<HistoryStore> openHistory() {
         return nullptr;
     }
     try {
-        auto store = std::make_unique<HistoryStore>(path, false);
-        if (!store->notice().empty()) std::fprintf(stderr, "vantor-cli: %s\n", store->notice().c_str());
-        return store;
+        return std::make_unique<HistoryStore>(path, false);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "vantor-cli: the history cannot be read: %s\n", e.what());
         return nullptr;
+    }
+}
+
+// Reads the history with body, which returns the exit code. A file kept aside
+// on the way (when opened or in the middle of the read) is told on stderr
+// before anything else the command says.
+template <class Body>
+int readHistory(Body&& body) {
+    auto store = openHistory();
+    if (!store) return 1;
+    auto tell = [&] {
+        if (!store->notice().empty()) std::fprintf(stderr, "vantor-cli: %s\n", store->notice().c_str());
+    };
+    try {
+        return body(*store, tell);
+    } catch (const std::exception& e) {
+        tell();
+        std::fprintf(stderr, "vantor-cli: the history cannot be read: %s\n", e.what());
+        return 1;
     }
 }
 
@@ -68,15 +85,11 @@ int unknownRuns(const std::vector<std::int64_t>& wanted, const std::vector<Store
 int historyCommand(const std::vector<std::string>& args) {
     const bool json = args.size() == 1 && args[0] == "--json";
     if (!args.empty() && !json) return kWrongHistoryArguments;
-    auto store = openHistory();
-    if (!store) return 1;
-    try {
-        const auto runs = store->list();
+    return readHistory([&](HistoryStore& store, auto&& tell) {
+        const auto runs = store.list();
+        tell();
         return print(json ? historyJson(runs) : historyText(runs));
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "vantor-cli: the history cannot be read: %s\n", e.what());
-        return 1;
-    }
+    });
 }
 
 int compareCommand(const std::vector<std::string>& args) {
@@ -87,18 +100,14 @@ int compareCommand(const std::vector<std::string>& args) {
         if (!id) return wrongRun(a);
         ids.push_back(*id);
     }
-    auto store = openHistory();
-    if (!store) return 1;
-    try {
-        const auto runs = store->runs(ids);
+    return readHistory([&](HistoryStore& store, auto&& tell) {
+        const auto runs = store.runs(ids);
+        tell();
         if (int code = unknownRuns(ids, runs)) return code;
         const StoredRun& first = runs.front().id == ids[0] ? runs.front() : runs.back();
         const StoredRun& second = runs.back().id == ids[1] ? runs.back() : runs.front();
         return print(comparisonText(first, second));
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "vantor-cli: the history cannot be read: %s\n", e.what());
-        return 1;
-    }
+    });
 }
 
 int exportCommand(const std::vector<std::string>& args) {
@@ -120,16 +129,12 @@ int exportCommand(const std::vector<std::string>& args) {
         }
     }
     if (format.empty()) return kWrongHistoryArguments;
-    auto store = openHistory();
-    if (!store) return 1;
-    try {
-        const auto runs = store->runs(ids);
+    return readHistory([&](HistoryStore& store, auto&& tell) {
+        const auto runs = store.runs(ids);
+        tell();
         if (int code = unknownRuns(ids, runs)) return code;
         return writeStdoutExactly(format == "csv" ? exportCsv(runs) : exportJson(runs)) ? 0 : 1;
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "vantor-cli: the history cannot be read: %s\n", e.what());
-        return 1;
-    }
+    });
 }
 
 }  // namespace vantor

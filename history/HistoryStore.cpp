@@ -15,21 +15,73 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Damage found in the file (not a database, a broken page, a foreign file).
-class Damaged : public HistoryError {
+constexpr int kBusyMs = 5000;  // how long a write waits for another program's
+
+// A failed SQLite call: its (extended) result code and the text.
+class StoreFailure : public HistoryError {
 public:
-    using HistoryError::HistoryError;
+    StoreFailure(int code, const std::string& text) : HistoryError(text), code(code) {}
+    int code;
 };
+
+// A file the program must not use: damaged (not a database, a broken page, a
+// foreign file) or of a newer schema. tag names the copy kept aside.
+class Unusable : public HistoryError {
+public:
+    Unusable(std::string tag, const std::string& why) : HistoryError(why), tag(std::move(tag)) {}
+    std::string tag;
+};
+
+Unusable damaged(const std::string& what) { return Unusable("damaged", "is damaged (" + what + ")"); }
 
 bool isDamage(int rc) {
     const int primary = rc & 0xff;
     return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
+// Failures of a file that cannot be written beside: its folder takes no new
+// files (the -wal and -shm files) or the disk no more bytes.
+bool cannotWrite(int rc) {
+    const int primary = rc & 0xff;
+    return primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR ||
+           primary == SQLITE_FULL || primary == SQLITE_PERM;
+}
+
+// SQLite says SQLITE_FULL for a write the disk refused; growing the -shm file
+// on a full disk comes back as an I/O error, told apart by the free space.
+bool diskFull(int rc, const fs::path& file) {
+    if ((rc & 0xff) == SQLITE_FULL) return true;
+    if (rc != SQLITE_IOERR_SHMSIZE && rc != SQLITE_IOERR_WRITE && rc != SQLITE_IOERR_TRUNCATE) return false;
+    std::error_code ec;
+    const auto space = fs::space(file.has_parent_path() ? file.parent_path() : fs::path("."), ec);
+    return !ec && space.available < 64 * 1024;
+}
+
 [[noreturn]] void fail(sqlite3* db, int rc, const std::string& what) {
     const std::string text = what + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-    if (isDamage(rc)) throw Damaged(text);
-    throw HistoryError(text);
+    if (isDamage(rc)) throw damaged(text);
+    throw StoreFailure(rc, text);
+}
+
+// The path as an SQLite file: URI, for the query parameters a plain name cannot take.
+std::string fileUri(const std::string& path) {
+    std::string uri = "file:";
+    if (!path.empty() && (path[0] == '/' || path[0] == '\\')) {
+        uri += "//";  // an empty authority: "file:///home/..."
+    } else if (path.size() > 1 && path[1] == ':') {
+        uri += "///";  // a drive letter: "file:///C:/..."
+    }
+    for (char c : path) {
+        if (c == '%')
+            uri += "%25";
+        else if (c == '?')
+            uri += "%3f";
+        else if (c == '#')
+            uri += "%23";
+        else
+            uri += c;
+    }
+    return uri;
 }
 
 class Statement {
@@ -85,6 +137,17 @@ private:
 void exec(sqlite3* db, const char* sql) {
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) fail(db, rc, "history");
+}
+
+// Two programs switching a new file to WAL at once: the one that loses is told
+// SQLITE_BUSY at once (it holds a read lock the other waits for), and tries again.
+void walMode(sqlite3* db) {
+    for (int waited = 0;; waited += 10) {
+        const int rc = sqlite3_exec(db, "PRAGMA journal_mode = WAL;", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) return;
+        if ((rc & 0xff) != SQLITE_BUSY || waited >= kBusyMs) fail(db, rc, "history");
+        sqlite3_sleep(10);
+    }
 }
 
 constexpr const char* kSchema =
@@ -146,13 +209,20 @@ const char* HistoryStore::listQuery() {
            " FROM runs r LEFT JOIN passes p ON p.run_id = r.id ORDER BY r.id, p.position;";
 }
 
-HistoryStore::HistoryStore(std::string path, bool create) : path_(std::move(path)), create_(create) {
+HistoryStore::HistoryStore(std::string path, bool create, IfUnusable ifUnusable)
+    : path_(std::move(path)), create_(create), ifUnusable_(ifUnusable) {
     try {
-        openFile(create_);
-    } catch (const Damaged& e) {
+        try {
+            openFile(create_);
+        } catch (const Unusable& e) {
+            setAside(e.tag, e.what());
+            openFile(create_);
+        }
+    } catch (const std::exception& e) {
         close();
-        keepAside("damaged", std::string("is damaged (") + e.what() + ")");
-        openFile(create_);
+        // Without an object to ask, the error carries the notice.
+        const std::string text = failureText(e);
+        throw HistoryError(notice_.empty() ? text : notice_ + " " + text);
     }
 }
 
@@ -163,7 +233,20 @@ void HistoryStore::close() {
     db_ = nullptr;
 }
 
+void HistoryStore::connect(const std::string& name, int flags) {
+    const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string text = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        const int code = db_ ? sqlite3_extended_errcode(db_) : rc;
+        close();
+        throw StoreFailure(code, "The history file " + path_ + " cannot be opened: " + text);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, kBusyMs);
+}
+
 void HistoryStore::openFile(bool create) {
+    readOnly_ = false;
     std::error_code ec;
     const fs::path file(path_);
     if (!fs::exists(file, ec)) {
@@ -173,56 +256,79 @@ void HistoryStore::openFile(bool create) {
             throw HistoryError("The history folder " + file.parent_path().string() +
                                " cannot be made: " + ec.message());
     }
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    const int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const std::string text = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    try {
+        connect(path_, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0));
+        prepare(create);
+    } catch (const StoreFailure& e) {
         close();
-        throw HistoryError("The history file " + path_ + " cannot be opened: " + text);
-    }
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, 5000);
-
-    std::int64_t version = 0;
-    {
-        Statement s(db_, "PRAGMA user_version;");
-        if (s.step()) version = s.integer(0);
-    }
-    if (version > kHistorySchemaVersion) {
-        close();
-        keepAside("newer", "comes from a newer version of Vantor (history schema " + std::to_string(version) + ")");
-        return openFile(create);
-    }
-    std::int64_t objects = 0;
-    {
-        Statement s(db_, "SELECT count(*) FROM sqlite_master;");
-        if (s.step()) objects = s.integer(0);
-    }
-    if (version == 0) {
-        if (objects > 0) throw Damaged("it holds other tables than a run history");
-        if (!create) return close();
-        exec(db_, "PRAGMA journal_mode = WAL;");
-        exec(db_, "BEGIN IMMEDIATE;");
+        if (create || !cannotWrite(e.code)) throw;
+        // Nothing can be written beside the file (a read-only folder, a full
+        // disk): it is read as it is, without the locks and the shared-memory
+        // index SQLite would have to make. That read leaves out the runs of a
+        // write-ahead log, so a log with runs in it is an error.
+        const StoreFailure first = e;
+        const auto log = fs::file_size(path_ + "-wal", ec);
+        if (!ec && log > 0)
+            throw StoreFailure(first.code, std::string(first.what()) + "; its write-ahead log " + path_ +
+                                               "-wal holds runs that cannot be read without writing beside it");
         try {
+            connect(fileUri(path_) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+            readOnly_ = true;
+            prepare(false);
+        } catch (const StoreFailure&) {
+            close();
+            throw first;
+        }
+    }
+}
+
+void HistoryStore::prepare(bool create) {
+    // Inside the write transaction the schema is looked at and made in one go:
+    // a program starting the history at the same moment waits, then finds it.
+    if (create) exec(db_, "BEGIN IMMEDIATE;");
+    try {
+        std::int64_t version = 0, objects = 0, tables = 0;
+        {
+            Statement s(db_,
+                        "SELECT (SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_master),"
+                        " (SELECT count(*) FROM sqlite_master WHERE type = 'table'"
+                        " AND name IN ('runs', 'passes', 'run_values'));");
+            if (s.step()) {
+                version = s.integer(0);
+                objects = s.integer(1);
+                tables = s.integer(2);
+            }
+        }
+        if (version > kHistorySchemaVersion)
+            throw Unusable("newer",
+                           "comes from a newer version of Vantor (history schema " + std::to_string(version) + ")");
+        if (version == 0) {
+            if (objects > 0) throw damaged("it holds other tables than a run history");
+            if (!create) return close();
             exec(db_, kSchema);
-            exec(db_, "COMMIT;");
-        } catch (...) {
-            sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
-            throw;
+        } else if (tables != 3) {
+            throw damaged("its tables are missing");
         }
-    } else {
-        Statement s(db_,
-                    "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('runs', 'passes', "
-                    "'run_values');");
-        if (!s.step() || s.integer(0) != 3) throw Damaged("its tables are missing");
-        if (create) {
-            // Before a write, look at every page once; reading commands find damage as they go.
-            Statement check(db_, "PRAGMA quick_check(1);");
-            if (check.step() && check.text(0) != "ok") throw Damaged(check.text(0));
-        }
+        if (create) exec(db_, "COMMIT;");
+    } catch (...) {
+        if (create && db_) sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+        throw;
+    }
+    if (create) {
+        walMode(db_);
+        // Before a write, look at every page once; reading commands find damage as they go.
+        Statement check(db_, "PRAGMA quick_check(1);");
+        if (check.step() && check.text(0) != "ok") throw damaged(check.text(0));
     }
     exec(db_, "PRAGMA synchronous = FULL; PRAGMA foreign_keys = ON;");
-    if (create) exec(db_, "PRAGMA journal_mode = WAL;");
+}
+
+void HistoryStore::setAside(const std::string& tag, const std::string& why) {
+    close();
+    // A file read without locks may be changing under the reader: never moved.
+    if (ifUnusable_ == IfUnusable::Report || readOnly_)
+        throw HistoryError("The history file " + path_ + " " + why + ".");
+    keepAside(tag, why);
 }
 
 void HistoryStore::keepAside(const std::string& tag, const std::string& why) {
@@ -245,26 +351,36 @@ void HistoryStore::keepAside(const std::string& tag, const std::string& why) {
     notice_ = "The history file " + path_ + " " + why + "; it was kept as " + aside + " and a new history was started.";
 }
 
+std::string HistoryStore::failureText(const std::exception& e) const {
+    if (const auto* failure = dynamic_cast<const StoreFailure*>(&e); failure && diskFull(failure->code, path_))
+        return "The history file " + path_ + " cannot be written: disk full";
+    return e.what();
+}
+
 template <class F>
 auto HistoryStore::guarded(F&& f) -> decltype(f()) {
     try {
-        return f();
-    } catch (const Damaged& e) {
-        close();
-        keepAside("damaged", std::string("is damaged (") + e.what() + ")");
-        openFile(create_);
-        return f();
+        try {
+            return f();
+        } catch (const Unusable& e) {
+            setAside(e.tag, e.what());
+            openFile(create_);
+            return f();
+        }
+    } catch (const StoreFailure& e) {
+        throw HistoryError(failureText(e));
     }
 }
 
 std::int64_t HistoryStore::add(const StoredRun& run) { return addAll({run}); }
 
 std::int64_t HistoryStore::addAll(const std::vector<StoredRun>& runs) {
-    if (!db_) {
+    if (!create_ || readOnly_) {
+        close();
         create_ = true;
-        openFile(true);
     }
     return guarded([&] {
+        if (!db_) openFile(true);
         exec(db_, "BEGIN IMMEDIATE;");
         try {
             Statement head(

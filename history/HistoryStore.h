@@ -59,21 +59,32 @@ public:
 
 class HistoryStore {
 public:
+    // A file of a newer schema or a damaged one: renamed aside (notice() tells)
+    // and a new history started, or only reported (HistoryError) and left as it
+    // is, for readers that cannot tell the user.
+    enum class IfUnusable { KeepAside, Report };
+
     // Opens the database at path. create: a missing file (and its folders) is
-    // made; without it a missing file is an empty history. A file of a newer
-    // schema or a damaged one is renamed aside (notice() tells) and a new one
-    // started. Throws HistoryError when the file cannot be opened or made.
-    explicit HistoryStore(std::string path, bool create = true);
+    // made; without it a missing file is an empty history, and a file that
+    // cannot be written (a read-only folder, a full disk) is read as it is.
+    // Throws HistoryError when the file cannot be opened or made; when a file
+    // was kept aside first, the error tells that too.
+    explicit HistoryStore(std::string path, bool create = true, IfUnusable ifUnusable = IfUnusable::KeepAside);
     ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
     const std::string& path() const { return path_; }
-    // What happened to a file kept aside, for the user; empty otherwise.
+    // What happened to a file kept aside, for the user; empty otherwise. Also
+    // set when the call that found the file unusable failed afterwards.
     const std::string& notice() const { return notice_; }
+    // True when the file is read without locks because nothing can be written
+    // beside it; add() opens it anew for writing.
+    bool readOnly() const { return readOnly_; }
 
     // Stores the run in one transaction and returns its id. Damage found while
-    // writing puts the file aside and stores the run in a new one.
+    // writing puts the file aside and stores the run in a new one. A full disk
+    // is "The history file <path> cannot be written: disk full".
     std::int64_t add(const StoredRun& run);
     // Several runs in one transaction (imports, benchmarks); the last one's id.
     std::int64_t addAll(const std::vector<StoredRun>& runs);
@@ -93,14 +104,23 @@ public:
 
 private:
     void openFile(bool create);
+    void connect(const std::string& name, int flags);
+    // Checks the schema and, with create, makes it, in one write transaction.
+    void prepare(bool create);
     void close();
+    // A file found unusable: kept aside or reported, as ifUnusable_ says.
+    void setAside(const std::string& tag, const std::string& why);
     // Renames the file (and its -wal and -shm files) aside, tells why.
     void keepAside(const std::string& tag, const std::string& why);
+    // The error's text for the user: a full disk said as such.
+    std::string failureText(const std::exception& e) const;
     template <class F>
     auto guarded(F&& f) -> decltype(f());
 
     std::string path_;
     bool create_ = true;
+    IfUnusable ifUnusable_ = IfUnusable::KeepAside;
+    bool readOnly_ = false;
     std::string notice_;
     sqlite3* db_ = nullptr;
 };

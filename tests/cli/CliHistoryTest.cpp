@@ -12,7 +12,14 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <filesystem>
+#include <fstream>
 #include <map>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace vantor;
 using namespace vantor::test;
@@ -262,6 +269,111 @@ TEST(CliHistory, ADamagedHistoryIsKeptAsideWithAMessage) {
     EXPECT_NE(list.err().find("; it was kept as " + historyIn(dir) + ".damaged-"), std::string::npos) << list.err();
 }
 
+// Damage that only shows while the runs are read (a broken page among them):
+// the file is kept aside in the middle of the command, and each command tells
+// where it went.
+TEST(CliHistory, DamageFoundWhileReadingIsToldByEveryReadingCommand) {
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        const char* out;
+    } cases[] = {
+        {{"history"}, 0, "No runs stored yet.\n"},
+        {{"history", "--json"}, 0, "[]\n"},
+        {{"export", "--format", "csv"}, 0, nullptr},
+        {{"compare", "1", "2"}, 1, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
+        TempDir dir;
+        const std::string path = historyIn(dir);
+        {
+            HistoryStore store(path);
+            for (const char* demo : {"Quorvane - Coast", "Quorvane - Canals"}) {
+                StoredRun big = sampleRuns()[0];
+                big.demo = demo;
+                big.passes.assign(3000, StoredPass{640, 480, 90.0, 10.0});
+                store.add(big);
+            }
+        }
+        std::string bytes = readFile(path);
+        ASSERT_GT(bytes.size(), 20u * 4096);
+        for (std::size_t i = 6 * 4096; i < 9 * 4096; ++i) bytes[i] = static_cast<char>(i * 13);
+        writeFile(path, bytes);
+
+        Cli run = cli(dir, c.args);
+        EXPECT_EQ(run.wait(), c.code) << run.err();
+        if (c.out) {
+            EXPECT_EQ(run.out(), c.out);
+        }
+        const std::string prefix = "vantor-cli: The history file " + path + " is damaged (";
+        EXPECT_EQ(run.err().rfind(prefix, 0), 0u) << run.err();
+        EXPECT_NE(run.err().find("; it was kept as " + path + ".damaged-"), std::string::npos) << run.err();
+        std::size_t kept = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir / "data/Quorvane/Vantor"))
+            if (e.path().filename().string().rfind("history.db.damaged-", 0) == 0) {
+                ++kept;
+                EXPECT_EQ(readFile(e.path().string()), bytes);
+            }
+        EXPECT_EQ(kept, 1u);
+    }
+}
+
+// A history in a folder the user cannot write is read by every reading
+// command, and nothing is made beside it. POSIX permissions; as root, where
+// they do not bind, vantor-cli runs as an unprivileged user through setpriv.
+TEST(CliHistory, AHistoryInAFolderThatCannotBeWrittenIsRead) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX permissions";
+#else
+    TempDir dir;
+    const auto stored = storeSamples(dir);
+    const std::string folder = dir / "data/Quorvane/Vantor";
+    std::string program;
+    std::vector<std::string> prefix;
+    if (::geteuid() == 0) {
+        if (!std::filesystem::exists("/usr/bin/setpriv")) {
+            GTEST_SKIP() << "root, and no setpriv to run as another user";
+        }
+        program = "/usr/bin/setpriv";
+        prefix = {"--reuid=65534", "--regid=65534", "--clear-groups", std::string(VANTOR_BIN_DIR) + "/vantor-cli"};
+    }
+    ASSERT_EQ(::chmod(historyIn(dir).c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    struct Restore {
+        std::string folder;
+        ~Restore() { ::chmod(folder.c_str(), 0755); }
+    } restore{folder};
+    if (program.empty() && std::ofstream(folder + "/probe")) {
+        std::filesystem::remove(folder + "/probe");
+        GTEST_SKIP() << "the folder's permissions do not bind for this user";
+    }
+    const auto before = snapshot(folder);
+
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), prefix.begin(), prefix.end());
+        return Cli(dir.path(), dir.path() + "registry.reg", args, {}, "cli", program);
+    };
+    Cli exported = run({"export", "--format", "json"});
+    ASSERT_EQ(exported.wait(), 0) << exported.err();
+    EXPECT_EQ(exported.err(), "");
+    EXPECT_EQ(runsFromJson(exported.out()), stored);
+
+    Cli list = run({"history"});
+    ASSERT_EQ(list.wait(), 0) << list.err();
+    EXPECT_EQ(list.err(), "");
+    EXPECT_NE(list.out().find("3     2026-12-10T21:05:00Z  1.3      Quorvane - Canals"), std::string::npos)
+        << list.out();
+
+    Cli compare = run({"compare", "1", "2"});
+    ASSERT_EQ(compare.wait(), 0) << compare.err();
+    EXPECT_EQ(compare.out().rfind("Run 2 (2026-12-11T08:00:00Z, Quorvane - Coast) against run 1 (", 0), 0u)
+        << compare.out();
+
+    EXPECT_EQ(snapshot(folder), before);
+#endif
+}
+
 // A simulated installation with 640×480 and 800×600 ticked.
 class CliRunHistory : public ::testing::Test {
 protected:
@@ -331,6 +443,28 @@ TEST_F(CliRunHistory, AFinishedRunIsStoredWithItsScoresSettingsHardwareAndPassTi
         ASSERT_NE(it, r.settings.end()) << name;
         EXPECT_EQ(it->value, value) << name;
     }
+}
+
+// The run's time estimate reads the history before the run; a damaged file is
+// left for the run's end, which keeps it aside and says so in the status line
+// and the log.
+TEST_F(CliRunHistory, ADamagedHistoryIsKeptAsideWhenTheRunIsStoredAndTheStatusSaysSo) {
+    const std::string path = sim.dir.path() + "data/Quorvane/Vantor/history.db";
+    writeFile(path, std::string(6000, '#'));
+    const std::string log = sim.dir.path() + "debug.log";
+    Cli run = cli({"run", "--json", "--log", log});
+    ASSERT_EQ(run.wait(), 0) << run.out() << run.err();
+    const auto summary = nlohmann::json::parse(run.out());
+    const std::string status = summary["status"];
+    const std::string notice = "The history file " + path + " is damaged (";
+    EXPECT_EQ(status.rfind("The benchmarking is successful. " + notice, 0), 0u) << status;
+    EXPECT_NE(status.find("; it was kept as " + path + ".damaged-"), std::string::npos) << status;
+    EXPECT_NE(readFile(log).find(">>> ERROR <<< " + notice), std::string::npos) << readFile(log);
+
+    Cli exported = cli({"export", "--format", "json"});
+    ASSERT_EQ(exported.wait(), 0) << exported.err();
+    EXPECT_EQ(exported.err(), "");
+    EXPECT_EQ(runsFromJson(exported.out()).size(), 1u);
 }
 
 TEST_F(CliRunHistory, AHistoryThatCannotBeWrittenIsShownAndTheRunKeepsItsReport) {

@@ -3,6 +3,7 @@
 // runs before it intact.
 #include "history/HistoryStore.h"
 
+#include "tests/history/FaultyDisk.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <latch>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -169,6 +172,17 @@ TEST(HistoryStore, ANewerOrDamagedFileIsKeptAsideAndANewHistoryStarted) {
         ASSERT_FALSE(fs::exists(path + "-wal"));
         const std::string before = readFile(path);
 
+        // A reader that cannot tell the user leaves the file where it is.
+        try {
+            HistoryStore reader(path, false, HistoryStore::IfUnusable::Report);
+            reader.runs();
+            ADD_FAILURE() << "no error";
+        } catch (const HistoryError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(asideFiles(dir.path()).empty());
+        EXPECT_EQ(readFile(path), before);
+
         HistoryStore store(path);
         const auto aside = asideFiles(dir.path());
         ASSERT_EQ(aside.size(), 1u);
@@ -232,6 +246,161 @@ TEST(HistoryStore, ABrokenPageFoundWhileReadingKeepsTheFileAside) {
     ASSERT_EQ(asideFiles(dir.path()).size(), 1u);
     EXPECT_EQ(readFile(asideFiles(dir.path())[0].string()), bytes);
     EXPECT_FALSE(fs::exists(path));
+}
+
+// Programs that start a history at the same moment: each makes or finds the
+// same schema, every run is stored, and no healthy file is taken for damage.
+TEST(HistoryStore, ProgramsStartingAHistoryAtOnceStoreEveryRunAndKeepNothingAside) {
+    constexpr int kTrials = 12;  // before the fix nearly every trial lost a run
+    constexpr int kWriters = 4;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        TempDir dir;
+        const std::string path = dir / "data/history.db";
+        std::latch start(kWriters);
+        std::mutex mutex;
+        std::vector<std::string> problems;
+        std::vector<std::thread> writers;
+        for (int w = 0; w < kWriters; ++w)
+            writers.emplace_back([&, w] {
+                start.arrive_and_wait();
+                try {
+                    HistoryStore store(path);
+                    store.add(sampleRun("Writer " + std::to_string(w), 50 + w));
+                    if (!store.notice().empty()) throw HistoryError(store.notice());
+                } catch (const std::exception& e) {
+                    const std::lock_guard lock(mutex);
+                    problems.push_back(e.what());
+                }
+            });
+        for (auto& t : writers) t.join();
+        EXPECT_EQ(problems, std::vector<std::string>{});
+        EXPECT_EQ(asideFiles(dir / "data").size(), 0u);
+        std::set<std::string> demos;
+        for (const auto& r : HistoryStore(path, false).list()) demos.insert(r.demo);
+        EXPECT_EQ(demos.size(), static_cast<std::size_t>(kWriters));
+        if (HasFailure()) break;
+    }
+}
+
+// Reading needs no write: a history in a folder that takes no new files, or on
+// a full disk where SQLite cannot make its -shm index, reads as it is.
+TEST(HistoryStore, AHistoryThatCannotBeWrittenIsStillRead) {
+    using Fault = FaultyDisk::Fault;
+    const struct {
+        const char* name;
+        Fault fault;
+        bool readOnly;  // read without locks
+    } cases[] = {
+        {"read-only folder", Fault::ReadOnly, true},
+        {"full disk", Fault::FullNoShm, true},
+        {"full disk, -shm there", Fault::Full, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir / "history.db";
+        std::vector<StoredRun> stored = {sampleRun("Coast", 90), sampleRun("Canals", 60)};
+        {
+            HistoryStore store(path);
+            for (auto& r : stored) r.id = store.add(r);
+        }
+        const auto files = snapshot(dir.path());
+        FaultyDisk disk;
+        disk.fault = c.fault;
+        {
+            HistoryStore store(path, false);
+            EXPECT_EQ(store.readOnly(), c.readOnly);
+            EXPECT_EQ(store.runs(), stored);
+            EXPECT_EQ(store.list().size(), 2u);
+            EXPECT_EQ(store.typicalPassSeconds("Coast", 640, 480), 10.125);
+            EXPECT_EQ(store.notice(), "");
+        }
+        EXPECT_EQ(readFile(path), files.at("history.db"));
+        if (c.fault == Fault::ReadOnly) {
+            EXPECT_EQ(snapshot(dir.path()), files);
+        }
+        EXPECT_TRUE(asideFiles(dir.path()).empty());
+    }
+}
+
+// A writer that died leaves its last runs in the -wal file. A reader that can
+// make no -shm index beside it cannot read them: an error naming the log, not
+// a history without them.
+TEST(HistoryStore, RunsLeftInTheWriteAheadLogAreNotLeftOutSilently) {
+    TempDir dir;
+    const std::string path = dir / "history.db";
+    const std::string copy = dir / "copy/history.db";
+    {
+        HistoryStore store(path);
+        store.add(sampleRun("Coast", 90));
+        fs::create_directories(dir / "copy");
+        fs::copy_file(path, copy);
+        fs::copy_file(path + "-wal", copy + "-wal");
+        ASSERT_GT(fs::file_size(copy + "-wal"), 0u);
+    }
+    FaultyDisk disk;
+    disk.fault = FaultyDisk::Fault::ReadOnly;
+    try {
+        HistoryStore store(copy, false);
+        ADD_FAILURE() << "read " << store.runs().size() << " runs";
+    } catch (const HistoryError& e) {
+        EXPECT_NE(std::string(e.what()).find("its write-ahead log " + copy + "-wal holds runs"), std::string::npos)
+            << e.what();
+    }
+    disk.fault = FaultyDisk::Fault::None;
+    EXPECT_EQ(HistoryStore(copy, false).runs().size(), 1u);
+}
+
+// Storing on a full disk: a message naming the file, and the runs before it
+// stay as they were.
+TEST(HistoryStore, AFullDiskIsSaidAsSuchAndTheEarlierRunsStay) {
+    TempDir dir;
+    const std::string path = dir / "history.db";
+    std::vector<StoredRun> stored = {sampleRun("Coast", 90)};
+    {
+        HistoryStore store(path);
+        stored[0].id = store.add(stored[0]);
+    }
+    FaultyDisk disk;
+    HistoryStore store(path);
+    disk.fault = FaultyDisk::Fault::Full;
+    try {
+        store.add(sampleRun("Canals", 60));
+        ADD_FAILURE() << "stored on a full disk";
+    } catch (const HistoryError& e) {
+        EXPECT_EQ(std::string(e.what()), "The history file " + path + " cannot be written: disk full");
+    }
+    disk.fault = FaultyDisk::Fault::None;
+    EXPECT_EQ(store.runs(), stored);
+    EXPECT_EQ(store.add(sampleRun("Canals", 60)), 2);
+    EXPECT_TRUE(asideFiles(dir.path()).empty());
+}
+
+// A damaged file is kept aside, then the new one cannot be made: the error
+// tells both, as there is no store left to ask for its notice.
+TEST(HistoryStore, AFileKeptAsideIsToldWhenTheNewHistoryCannotBeMade) {
+    TempDir dir;
+    const std::string path = dir / "history.db";
+    const std::string bytes(8192, 'x');
+    writeFile(path, bytes);
+    FaultyDisk disk;
+    disk.fault = FaultyDisk::Fault::Full;
+    std::string error;
+    try {
+        HistoryStore store(path);
+    } catch (const HistoryError& e) {
+        error = e.what();
+    }
+    const auto aside = asideFiles(dir.path());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(readFile(aside[0].string()), bytes);
+    EXPECT_EQ(error.rfind("The history file " + path + " is damaged (", 0), 0u) << error;
+    EXPECT_NE(error.find("; it was kept as " + aside[0].string() + " and a new history was started. "),
+              std::string::npos)
+        << error;
+    const std::string tail = "The history file " + path + " cannot be written: disk full";
+    EXPECT_EQ(error.substr(error.size() - std::min(error.size(), tail.size())), tail) << error;
 }
 
 // SQLite's own guarantee, shown once: a process killed in the middle of its
