@@ -142,6 +142,10 @@ public:
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         if (::posix_spawn(&pid_, path_.c_str(), nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        // The new program's command line appears a moment after its program file.
+        const std::string cmdline = "/proc/" + std::to_string(pid_) + "/cmdline";
+        for (int i = 0; i < 400 && pid_ > 0 && vantor::test::readFile(cmdline).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ~ProgramWithArgs() {
         if (pid_ <= 0) return;
