@@ -9,8 +9,10 @@
 #include "platform/PathCase.h"
 #include "platform/TextFile.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
+#include <span>
 
 namespace vantor {
 namespace {
@@ -29,20 +31,92 @@ bool isNumber(std::string_view s) {
     return true;
 }
 
+bool asciiEqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// The last name of a folder path (trailing separator or not).
+std::string_view lastName(std::string_view folder) {
+    if (!folder.empty() && folder.back() == kPathSep) folder.remove_suffix(1);
+    const auto pos = folder.rfind(kPathSep);
+    return pos == std::string_view::npos ? folder : folder.substr(pos + 1);
+}
+
+// A folder path as this system compares names, with repeated separators and
+// "." components left aside and one trailing separator. ".." stays: what it
+// means depends on links.
+std::string textKey(const std::string& folder) {
+    const std::string path = comparablePath(folder);
+    std::string key;
+    std::size_t i = 0;
+    // A leading separator; two of them begin a Windows network path.
+    const std::size_t lead = kThisOs == OsFamily::Windows ? 2 : 1;
+    while (i < path.size() && path[i] == kPathSep) ++i;
+    key.append(std::min(i, lead), kPathSep);
+    while (i < path.size()) {
+        std::size_t end = path.find(kPathSep, i);
+        if (end == std::string::npos) end = path.size();
+        const std::string_view name(path.data() + i, end - i);
+        if (!name.empty() && name != ".") {
+            key += name;
+            key += kPathSep;
+        }
+        i = end + 1;
+    }
+    return key;
+}
+
+// The key of a folder with links resolved, as far as it exists.
+std::string folderKey(const std::string& folder) {
+    std::error_code ec;
+    const auto canonical = std::filesystem::weakly_canonical(folder, ec);
+    return textKey(ec ? folder : canonical.string());
+}
+
 // One spelling per folder: links and other spellings of a folder already seen
 // are left out.
 class SeenFolders {
 public:
-    bool firstTime(const std::string& folder) {
-        std::error_code ec;
-        auto canonical = std::filesystem::weakly_canonical(folder, ec);
-        const std::string key = ec ? folder : withTrailingSep(canonical.string());
-        return seen_.insert(key).second;
-    }
+    bool firstTime(const std::string& folder) { return seen_.insert(folderKey(folder)).second; }
 
 private:
     std::set<std::string> seen_;
 };
+
+// The folder above a folder, with a trailing separator; empty at the top.
+std::string parentFolder(const std::string& folder) { return hl2PathFromMatchFolder(folder); }
+
+// Whether the folder holds one of the game's programs, in any spelling.
+bool holdsGameProgram(const std::string& gameFolder) {
+    for (const char* program : gameProgramsFor(kThisOs))
+        for (const auto& path : pathsIgnoringCase(gameFolder, program))
+            if (fileExists(path)) return true;
+    return false;
+}
+
+// The first spelling of the game's folder in hl2Path that holds one of its
+// programs; empty when none does.
+std::string gameFolderWithProgram(const std::string& hl2Path) {
+    for (const auto& folder : pathsIgnoringCase(hl2Path, std::string(kGameFolderName) + kPathSep))
+        if (holdsGameProgram(folder)) return folder;
+    return {};
+}
+
+std::string joined(std::span<const char* const> names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -99,6 +173,72 @@ std::string storeChosenGame(SettingsStore& store, const std::string& exe) {
     return hl2PathFromFile(exe);
 }
 
+bool isGameProgram(const std::string& file, std::string& why) {
+    why.clear();
+    const auto programs = gameProgramsFor(kThisOs);
+    const std::string name = comparablePath(fileNamePart(file));
+    bool known = false;
+    for (const char* program : programs) known = known || name == comparablePath(program);
+    if (file.empty())
+        why = "No file was chosen.";
+    else if (!pathExists(file))
+        why = "There is no file " + file + ".";
+    else if (!fileExists(file))
+        why = file + " is not a file.";
+    else if (!known)
+        why = file + " is not the game's program (" + joined(programs) + ").";
+    else if (hl2PathFromFile(file).empty())
+        why = file + " lies in no game folder.";
+    return why.empty();
+}
+
+bool isSteamFolder(const std::string& folder) {
+    if (folder.empty()) return false;
+    const std::string base = withTrailingSep(folder);
+    for (const char* program : steamProgramsFor(kThisOs))
+        if (fileExists(base + program)) return true;
+    return false;
+}
+
+std::string storeChosenSteam(SettingsStore& store, const std::string& folder) {
+    if (folder.empty()) return "No Steam folder was chosen.";
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(folder, ec);
+    const std::string path = ec ? folder : withTrailingSep(absolute.lexically_normal().string());
+    if (ec || !folderExists(path)) return "There is no folder " + folder + ".";
+    if (!isSteamFolder(path)) return path + " holds no Steam client (" + joined(steamProgramsFor(kThisOs)) + ").";
+    store.useSettingsKey();
+    if (!store.open()) return "The settings cannot be opened; the Steam folder is not kept.";
+    store.write(sv::SteamFolder, path);
+    return {};
+}
+
+std::string chosenSteamFolder(SettingsStore& store) {
+    store.useSettingsKey();
+    if (!store.open()) return {};
+    const std::string folder = store.read(sv::SteamFolder);
+    if (!isSteamFolder(folder)) return {};
+    return withTrailingSep(folder);
+}
+
+std::string steamFolderOfGame(const std::string& hl2Path) {
+    // X/steamapps/common/ or X/SteamApps/<account>/: the library X.
+    const std::string apps = parentFolder(hl2Path);
+    if (apps.empty() || !asciiEqualIgnoringCase(lastName(apps), kLibraryAppsFolder)) return {};
+    const std::string library = parentFolder(apps);
+    if (library.empty()) return {};
+    if (isSteamFolder(library)) return library;
+    // Another library of a Steam folder: that folder's list names it.
+    const std::string key = folderKey(library);
+    std::string note;
+    for (const auto& steam : readLibraryList(library, note)) {
+        if (folderKey(steam) == key || !isSteamFolder(steam)) continue;
+        for (const auto& named : readLibraryList(steam, note))
+            if (folderKey(named) == key) return steam;
+    }
+    return {};
+}
+
 std::string searchGameFolder(const std::string& steamPath) {
     std::string hl2Path;
     TFindFile find;
@@ -111,15 +251,34 @@ std::string searchGameFolder(const std::string& steamPath) {
     return hl2Path;
 }
 
-std::string cfgPathOf(const std::string& hl2Path) {
+std::string gameFolderOf(const std::string& hl2Path) {
     if (hl2Path.empty()) return {};
-    return pathIgnoringCase(hl2Path, native("half-life 2/hl2/cfg/"));
+    std::string folder = gameFolderWithProgram(hl2Path);
+    if (folder.empty()) folder = pathIgnoringCase(hl2Path, kFirstGameFolderName) + kPathSep;
+    return folder;
 }
 
-std::string resultsPathOf(const std::string& hl2Path) {
+std::string gameFolderOfFile(const std::string& exe) {
+    const std::string hl2Path = hl2PathFromFile(exe);
     if (hl2Path.empty()) return {};
-    return pathIgnoringCase(hl2Path, native("half-life 2/hl2/"));
+    const std::string folder = exe.substr(0, exe.rfind(kPathSep) + 1);
+    if (asciiEqualIgnoringCase(lastName(folder), kFirstGameFolderName)) return folder;
+    return gameFolderOf(hl2Path);
 }
+
+std::string cfgPathIn(const std::string& gameFolder) {
+    if (gameFolder.empty()) return {};
+    return pathIgnoringCase(gameFolder, native("hl2/cfg/"));
+}
+
+std::string resultsPathIn(const std::string& gameFolder) {
+    if (gameFolder.empty()) return {};
+    return pathIgnoringCase(gameFolder, native("hl2/"));
+}
+
+std::string cfgPathOf(const std::string& hl2Path) { return cfgPathIn(gameFolderOf(hl2Path)); }
+
+std::string resultsPathOf(const std::string& hl2Path) { return resultsPathIn(gameFolderOf(hl2Path)); }
 
 std::string_view pathSourceText(PathSource source) {
     switch (source) {
@@ -129,6 +288,7 @@ std::string_view pathSourceText(PathSource source) {
         case PathSource::LibraryList: return "library list";
         case PathSource::UsualFolder: return "usual folder";
         case PathSource::UserChoice: return "user's choice";
+        case PathSource::DerivedFromGame: return "derived from the game's library";
     }
     return "";
 }
@@ -162,8 +322,15 @@ std::vector<std::string> libraryPathsOf(const KeyValuesResult& parsed, std::stri
 
 std::vector<std::string> readLibraryList(const std::string& steamPath, std::string& note) {
     note.clear();
-    const std::string file = pathIgnoringCase(steamPath, native(kLibraryListFile));
-    if (!pathExists(file)) return {};
+    // The first spelling that exists: "SteamApps/" may stand beside an empty "steamapps/".
+    const auto spellings = pathsIgnoringCase(steamPath, native(kLibraryListFile));
+    if (spellings.empty()) return {};
+    std::string file = spellings.front();
+    for (const auto& spelling : spellings)
+        if (fileExists(spelling)) {
+            file = spelling;
+            break;
+        }
     std::string text;
     std::uint64_t size = 0;
     if (!fileExists(file) || !readFileRange(file, 0, kLibraryListBound, text, size)) {
@@ -176,17 +343,28 @@ std::vector<std::string> readLibraryList(const std::string& steamPath, std::stri
         return {};
     }
     std::string error;
-    auto paths = libraryPathsOf(parseKeyValues(text), error);
-    if (!error.empty()) note = file + ": " + error + "; its libraries are left out.";
+    const auto named = libraryPathsOf(parseKeyValues(text), error);
+    if (!error.empty()) {
+        note = file + ": " + error + "; its libraries are left out.";
+        return {};
+    }
+    std::vector<std::string> paths;
+    std::set<std::string> seen;
+    std::size_t distinct = 0;
+    for (const auto& path : named) {
+        if (!seen.insert(textKey(path)).second) continue;
+        if (++distinct <= kLibraryLookBound) paths.push_back(path);
+    }
+    if (distinct > kLibraryLookBound)
+        note = file + " names " + std::to_string(distinct) + " libraries; only the first " +
+               std::to_string(kLibraryLookBound) + " are looked at.";
     return paths;
 }
 
 std::string gameInLibrary(const std::string& library) {
     if (library.empty()) return {};
-    const std::string parent = pathIgnoringCase(library, native(kGameParentInLibrary));
-    const std::string game = pathIgnoringCase(parent, kGameFolderName) + kPathSep;
-    for (const char* program : gameProgramsFor(kThisOs))
-        if (fileExists(pathIgnoringCase(game, program))) return parent;
+    for (const auto& parent : pathsIgnoringCase(library, native(kGameParentInLibrary)))
+        if (!gameFolderWithProgram(parent).empty()) return parent;
     return {};
 }
 
@@ -201,12 +379,49 @@ std::vector<std::string> usualSteamFolders(const std::string& home) {
     return folders;
 }
 
+namespace {
+
+// The steps of findSteamAndGame, each library looked at once.
+class Finder {
+public:
+    explicit Finder(SteamAndGame& found) : found_(found) {}
+
+    // Whether the folder is a Steam folder not looked at yet.
+    bool firstTime(const std::string& steam) { return seenSteam_.firstTime(steam); }
+
+    // The game in a Steam folder: the search of its tree (when search), its own
+    // library, then the libraries of its list. from is the source of a game in
+    // the folder itself; a listed library's is LibraryList. A list that could
+    // not be used is noted when the game is not found.
+    bool lookIn(const std::string& steam, bool search, PathSource from) {
+        if (search && take(searchGameFolder(steam), from)) return true;
+        if (seenLibraries_.firstTime(steam) && take(gameInLibrary(steam), from)) return true;
+        std::string why;
+        for (const auto& library : readLibraryList(steam, why))
+            if (seenLibraries_.firstTime(library) && take(gameInLibrary(library), PathSource::LibraryList)) return true;
+        if (!why.empty()) found_.notes.push_back(why);
+        return false;
+    }
+
+private:
+    bool take(const std::string& hl2Path, PathSource from) {
+        if (hl2Path.empty()) return false;
+        found_.hl2Path = hl2Path;
+        found_.gameFolder = gameFolderOf(hl2Path);
+        found_.hl2From = from;
+        return true;
+    }
+
+    SteamAndGame& found_;
+    SeenFolders seenSteam_;
+    SeenFolders seenLibraries_;
+};
+
+}  // namespace
+
 SteamAndGame findSteamAndGame(SettingsStore& store, const std::string& home) {
     SteamAndGame found;
-    auto note = [&](const std::string& text) {
-        if (!text.empty()) found.notes.push_back(text);
-    };
-    SeenFolders seenSteam;
+    Finder finder(found);
 
     // 1. and 2.: the stored Steam folder.
     const auto steamExe = readSteamExe(store);
@@ -214,60 +429,48 @@ SteamAndGame findSteamAndGame(SettingsStore& store, const std::string& home) {
     if (steamExe && !steamExe->empty()) found.steamPath = steamPathFromSteamExe(*steamExe);
     if (!found.steamPath.empty()) {
         found.steamFrom = PathSource::StoredValue;
-        seenSteam.firstTime(found.steamPath);
-        found.hl2Path = searchGameFolder(found.steamPath);
-        if (!found.hl2Path.empty()) {
-            found.hl2From = PathSource::StoredValue;
-            return found;
-        }
-        found.hl2Path = gameInLibrary(found.steamPath);
-        if (!found.hl2Path.empty()) {
-            found.hl2From = PathSource::StoredValue;
-            return found;
-        }
-        std::string why;
-        for (const auto& library : readLibraryList(found.steamPath, why)) {
-            found.hl2Path = gameInLibrary(library);
-            if (!found.hl2Path.empty()) {
-                found.hl2From = PathSource::LibraryList;
-                return found;
-            }
-        }
-        note(why);
+        finder.firstTime(found.steamPath);
+        if (finder.lookIn(found.steamPath, true, PathSource::StoredValue)) return found;
     }
 
-    // 3.: the usual Steam folders.
+    // 3.: the Steam folder the user chose.
+    const std::string chosen = chosenSteamFolder(store);
+    if (!chosen.empty() && finder.firstTime(chosen)) {
+        const bool game = finder.lookIn(chosen, true, PathSource::UserChoice);
+        if (game || found.steamPath.empty()) {
+            found.steamPath = chosen;
+            found.steamFrom = PathSource::UserChoice;
+        }
+        if (game) return found;
+    }
+
+    // 4.: the usual Steam folders.
     std::string firstUsual;
     for (const auto& steam : usualSteamFolders(home)) {
-        if (!seenSteam.firstTime(steam)) continue;
+        if (!finder.firstTime(steam)) continue;
         if (firstUsual.empty()) firstUsual = steam;
-        std::string hl2 = gameInLibrary(steam);
-        PathSource from = PathSource::UsualFolder;
-        std::string why;
-        if (hl2.empty()) {
-            for (const auto& library : readLibraryList(steam, why)) {
-                hl2 = gameInLibrary(library);
-                if (!hl2.empty()) break;
-            }
-            from = PathSource::LibraryList;
-        }
-        if (!hl2.empty()) {
+        if (finder.lookIn(steam, false, PathSource::UsualFolder)) {
             found.steamPath = steam;
             found.steamFrom = PathSource::UsualFolder;
-            found.hl2Path = hl2;
-            found.hl2From = from;
             return found;
         }
-        note(why);
     }
     if (found.steamPath.empty() && !firstUsual.empty()) {
         found.steamPath = firstUsual;
         found.steamFrom = PathSource::UsualFolder;
     }
 
-    // 4.: the game the user chose before, while it is still there.
+    // 5.: the game the user chose before, while it is still there.
     found.hl2Path = chosenGameFolder(store);
-    if (!found.hl2Path.empty()) found.hl2From = PathSource::UserChoice;
+    if (!found.hl2Path.empty()) {
+        found.hl2From = PathSource::UserChoice;
+        store.useSettingsKey();
+        if (store.open()) found.gameFolder = gameFolderOfFile(store.read(sv::HL2Exe));
+        if (found.steamPath.empty()) {
+            found.steamPath = steamFolderOfGame(found.hl2Path);
+            if (!found.steamPath.empty()) found.steamFrom = PathSource::DerivedFromGame;
+        }
+    }
     return found;
 }
 

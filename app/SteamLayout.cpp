@@ -9,6 +9,11 @@ namespace {
 constexpr const char* kWindowsGamePrograms[] = {"hl2.exe"};
 constexpr const char* kPosixGamePrograms[] = {"hl2.exe", "hl2.sh", "hl2_linux", "hl2_linux64"};
 
+// Windows: the client's steam.exe. Linux: the native client's start script
+// steam.sh; steam.exe for the simulator's client.
+constexpr const char* kWindowsSteamPrograms[] = {"steam.exe"};
+constexpr const char* kPosixSteamPrograms[] = {"steam.sh", "steam.exe"};
+
 // Linux: ~/.steam/steam (a link the client keeps to its folder),
 // ~/.steam/debian-installation (Debian's package), ~/.local/share/Steam (Valve's
 // package), and the Flatpak's data folder (.local/share/Steam inside the
@@ -27,6 +32,11 @@ constexpr const char* kPosixUsualSteamFolders[] = {
 std::span<const char* const> gameProgramsFor(OsFamily os) {
     if (os == OsFamily::Windows) return kWindowsGamePrograms;
     return kPosixGamePrograms;
+}
+
+std::span<const char* const> steamProgramsFor(OsFamily os) {
+    if (os == OsFamily::Windows) return kWindowsSteamPrograms;
+    return kPosixSteamPrograms;
 }
 
 std::span<const char* const> usualSteamFoldersFor(OsFamily os) {

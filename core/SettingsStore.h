@@ -45,6 +45,9 @@ inline constexpr const char* SteamExe = "SteamExe";
 // The game executable the user chose (full path, native separators); start-up
 // uses it when discovery finds no game.
 inline constexpr const char* HL2Exe = "HL2Exe";
+// The Steam folder the user chose (native separators, trailing separator);
+// discovery uses it after SteamExe. Steam's own value is never written.
+inline constexpr const char* SteamFolder = "SteamFolder";
 // The six resolution values, in item order.
 inline constexpr const char* Resolutions[6] = {"640", "800", "1024", "1280", "1600", "2048"};
 // Beyond the classic option set: passes, today's resolutions, report extras.

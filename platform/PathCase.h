@@ -7,6 +7,7 @@
 // it is the identity.
 
 #include <string>
+#include <vector>
 
 namespace vantor {
 
@@ -17,5 +18,17 @@ namespace vantor {
 // From the first component without a match on, the rest stays as given, so the
 // result names what would be created. A trailing separator of relative is kept.
 std::string pathIgnoringCase(const std::string& folder, const std::string& relative);
+
+// Every existing path that folder + relative names without regard to case, for
+// when spellings exist side by side ("SteamApps" beside an empty "steamapps").
+// Each component of relative is compared with the entries of its folder
+// ignoring ASCII case; the spelling as given comes first, the others follow in
+// byte order. A trailing separator of relative is kept. Empty when nothing
+// exists. Windows: folder + relative, when it exists.
+std::vector<std::string> pathsIgnoringCase(const std::string& folder, const std::string& relative);
+
+// A path as this system compares names of files: POSIX the path itself;
+// Windows with ASCII letters folded and '/' taken as '\\'.
+std::string comparablePath(std::string path);
 
 }  // namespace vantor

@@ -14,7 +14,10 @@ struct ProcessEntry {
 };
 
 // Appends one entry per running process (the list is not cleared). Returns
-// whether the platform's process listing could be opened.
+// whether the platform's process listing could be opened. On Linux a Windows
+// program run by Wine's loader or Proton's reaper is listed as the program its
+// command line names ("hl2.exe", or its path as written when fullPath), as
+// Windows lists it.
 bool ListRunningProcesses(std::vector<ProcessEntry>& list, bool fullPath);
 
 // A running program with the full path of its executable and the moment it

@@ -3,7 +3,6 @@
 #include "core/GameFiles.h"
 #include "platform/FileOps.h"
 #include "platform/OsFamily.h"
-#include "platform/PathCase.h"
 #include "platform/TextFile.h"
 #include "run/SystemNames.h"
 
@@ -257,10 +256,13 @@ void Launcher::stopLaunch() {
     if (wait_) finishLaunch(LaunchResult::Stopped);
 }
 
-// The game's own folder ("half-life 2" in HL2Path, spelled as it exists).
+// The game's own folder: the one that holds ResultsPath ("<game>/hl2/"), so
+// that it is the folder discovery found, whatever other spellings exist.
 std::string Launcher::gameFolder() const {
-    const std::string& hl2 = ctx_.paths.HL2Path;
-    return hl2.empty() ? std::string() : pathIgnoringCase(hl2, "half-life 2") + kPathSep;
+    std::string results = ctx_.paths.ResultsPath;
+    if (!results.empty() && results.back() == kPathSep) results.pop_back();
+    const auto pos = results.rfind(kPathSep);
+    return pos == std::string::npos ? std::string() : results.substr(0, pos + 1);
 }
 
 bool Launcher::launchedGames(std::vector<std::uint32_t>& ids) {

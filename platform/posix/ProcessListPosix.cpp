@@ -18,7 +18,7 @@
 // while the process still has its memory, so a process whose exe was read is
 // running. Only when it cannot be read (kernel threads, processes of other
 // users, processes that have ended) is /proc/PID/stat read for the command
-// name and the state.
+// name and the state. Only for the loaders below is /proc/PID/cmdline read.
 
 namespace vantor {
 namespace {
@@ -89,6 +89,70 @@ std::uint64_t readStartTicks(int procfd, const char* path) {
     return p ? std::strtoull(p, nullptr, 10) : 0;
 }
 
+// Programs that run a Windows program on Linux: Wine's preloaders and loaders,
+// and the reaper Steam starts around a game run through Proton. Such a process
+// is listed under the Windows program its command line names.
+constexpr std::string_view kLoaders[] = {"wine-preloader", "wine64-preloader", "wine", "wine64", "reaper"};
+// What names a Windows program: a file name with this ending, any case.
+constexpr std::string_view kWindowsProgramEnding = ".exe";
+
+bool isLoader(std::string_view name) {
+    for (std::string_view loader : kLoaders)
+        if (name == loader) return true;
+    return false;
+}
+
+// Where an argument names a Windows program: the length of its first part that
+// ends with ".exe" (any case) at the end of the argument or before a blank (a
+// command line kept in one piece); 0 when there is none.
+std::size_t windowsProgramLength(std::string_view arg) {
+    const std::size_t n = kWindowsProgramEnding.size();
+    for (std::size_t end = n; end <= arg.size(); ++end) {
+        if (end < arg.size() && arg[end] != ' ') continue;
+        bool match = true;
+        for (std::size_t i = 0; i < n && match; ++i) {
+            const char c = arg[end - n + i];
+            match = (c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) == kWindowsProgramEnding[i];
+        }
+        if (!match) continue;
+        // A file name before the ending, after the last '\\' or '/'.
+        const std::size_t sep = arg.substr(0, end).find_last_of("\\/");
+        const std::size_t nameStart = sep == std::string_view::npos ? 0 : sep + 1;
+        if (end - nameStart > n) return end;
+    }
+    return 0;
+}
+
+// The Windows program a loader's /proc/PID/cmdline names: the first argument
+// that names one, as written (program) and its file name (name). False when
+// the command line cannot be read or names none.
+bool hostedProgram(int procfd, const char* path, std::string& buf, std::string_view& program, std::string_view& name) {
+    const int fd = ::openat(procfd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    buf.resize(32 * 1024);
+    std::size_t size = 0;
+    while (size < buf.size()) {
+        const ssize_t n = ::read(fd, buf.data() + size, buf.size() - size);
+        if (n <= 0) break;
+        size += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    std::string_view rest(buf.data(), size);
+    while (!rest.empty()) {
+        const std::size_t nul = rest.find('\0');
+        const std::string_view arg = rest.substr(0, nul);
+        if (const std::size_t length = windowsProgramLength(arg); length > 0) {
+            program = arg.substr(0, length);
+            const std::size_t sep = program.find_last_of("\\/");
+            name = sep == std::string_view::npos ? program : program.substr(sep + 1);
+            return true;
+        }
+        if (nul == std::string_view::npos) break;
+        rest.remove_prefix(nul + 1);
+    }
+    return false;
+}
+
 std::uint64_t msPerTick() {
     const long hz = ::sysconf(_SC_CLK_TCK);
     return hz > 0 && hz <= 1000 ? static_cast<std::uint64_t>(1000 / hz) : 10;
@@ -151,6 +215,7 @@ bool ListRunningProcesses(std::vector<ProcessEntry>& list, bool fullPath) {
     char path[32];
     char link[4096];
     char statBuf[1024];
+    std::string cmdline;  // sized when a loader is met
     constexpr std::string_view kDeleted = " (deleted)";
     while (const dirent* e = ::readdir(proc.get())) {
         const std::uint32_t pid = parsePid(e->d_name);
@@ -164,11 +229,17 @@ bool ListRunningProcesses(std::vector<ProcessEntry>& list, bool fullPath) {
             std::string_view exe(link, static_cast<std::size_t>(n));
             // The program file was replaced or removed while it runs.
             if (exe.size() > kDeleted.size() && exe.ends_with(kDeleted)) exe.remove_suffix(kDeleted.size());
-            if (!fullPath) {
-                const auto slash = exe.rfind('/');
-                if (slash != std::string_view::npos) exe.remove_prefix(slash + 1);
+            const auto slash = exe.rfind('/');
+            const std::string_view name = slash == std::string_view::npos ? exe : exe.substr(slash + 1);
+            if (isLoader(name)) {
+                std::memcpy(path + len, "/cmdline", 9);
+                std::string_view program, programName;
+                if (hostedProgram(procfd, path, cmdline, program, programName)) {
+                    list.push_back({std::string(fullPath ? program : programName), pid});
+                    continue;
+                }
             }
-            list.push_back({std::string(exe), pid});
+            list.push_back({std::string(fullPath ? exe : name), pid});
             continue;
         }
 

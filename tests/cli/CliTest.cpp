@@ -496,7 +496,20 @@ TEST(CliSetGame, TheChosenGameIsUsedWhenDiscoveryFindsNone) {
     RegistryHive hive(sim.hive());
     EXPECT_EQ(hive.query(RegRoot::LocalMachine, kKey, "HL2Exe").text, exe);
 
-    // Without Steam the game is still found, from the user's choice; Steam's absence fails discover.
+    // Without SteamExe the game is still found, from the user's choice, and
+    // leads to the Steam folder that holds its library.
+    {
+        Cli discover(sim.dir.path(), sim.hive(), {"discover"});
+        ASSERT_TRUE(discover.started());
+        EXPECT_EQ(discover.wait(), 0) << discover.err();
+        EXPECT_NE(discover.out().find("\nHL2Path: " + sim.hl2() + " (user's choice)\n"), std::string::npos)
+            << discover.out();
+        EXPECT_NE(discover.out().find("\nSteamPath: " + sim.steam() + " (derived from the game's library)\n"),
+                  std::string::npos)
+            << discover.out();
+    }
+    // Without a Steam client there, Steam's absence fails discover.
+    std::filesystem::remove(sim.steam() + "steam.exe");
     Cli discover(sim.dir.path(), sim.hive(), {"discover"});
     ASSERT_TRUE(discover.started());
     EXPECT_EQ(discover.wait(), 1) << discover.err();

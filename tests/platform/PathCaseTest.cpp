@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 using namespace vantor;
 using vantor::test::TempDir;
@@ -96,6 +98,39 @@ TEST_F(PathCase, OnlyAsciiLettersFoldAndAFileEndsTheWalk) {
     // Below a file there is nothing to match.
     EXPECT_EQ(pathIgnoringCase(dir.path(), "lib/steamapps/common/half-life 2/hl2/cfg/config.cfg/X"),
               dir / "lib/steamapps/common/Half-Life 2/hl2/cfg/config.cfg/X");
+}
+
+TEST_F(PathCase, EverySpellingThatExistsIsNamedTheGivenOneFirst) {
+    writeFile(dir / "two/SteamApps/common/Half-Life 2/hl2.exe", "x");
+    std::filesystem::create_directories(dir / "two/steamapps/common");
+    std::filesystem::create_directories(dir / "two/STEAMAPPS");
+    const std::string root = dir.path();
+    struct Case {
+        const char* asked;
+        std::vector<std::string> found;
+    } cases[] = {
+        {"two/steamapps/common/", {"two/steamapps/common/", "two/SteamApps/common/"}},
+        {"two/SteamApps/", {"two/SteamApps/", "two/STEAMAPPS/", "two/steamapps/"}},
+        {"two/steamapps/COMMON/half-life 2/HL2.EXE", {"two/SteamApps/common/Half-Life 2/hl2.exe"}},
+        {"two/steamapps/common/Portal", {}},
+        // A file has no entries below it.
+        {"two/steamapps/common/half-life 2/hl2.exe/x", {}},
+        {"", {""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked);
+        std::vector<std::string> expected;
+        for (const auto& f : c.found) expected.push_back(root + f);
+        EXPECT_EQ(pathsIgnoringCase(root, c.asked), expected);
+    }
+}
+
+TEST(ComparablePath, NamesCompareAsTheSystemComparesThem) {
+    const bool windows = kThisOs == OsFamily::Windows;
+    EXPECT_EQ(comparablePath("/Games/Steam/") == comparablePath("/games/steam/"), windows);
+    EXPECT_EQ(comparablePath("C:/Games/Steam") == comparablePath("c:\\games\\STEAM"), windows);
+    EXPECT_EQ(comparablePath("/games/steam"), comparablePath("/games/steam"));
+    EXPECT_NE(comparablePath("/games/steam"), comparablePath("/games/steam2"));
 }
 
 }  // namespace

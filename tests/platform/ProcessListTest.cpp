@@ -13,6 +13,7 @@
 #include <fstream>
 #include <optional>
 #include <thread>
+#include <vector>
 
 #ifndef _WIN32
 #include <pthread.h>
@@ -123,6 +124,38 @@ public:
         siginfo_t info{};
         ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT);
     }
+
+private:
+    TempDir dir_;
+    std::string path_;
+    pid_t pid_ = -1;
+};
+
+// A program file named name that runs until it is ended (a copy of the
+// simulated Steam client, which ignores its arguments), started with the
+// command line args (args[0] first, as a loader rewrites it).
+class ProgramWithArgs {
+public:
+    ProgramWithArgs(const std::string& name, const std::vector<std::string>& args) : path_(dir_ / name) {
+        fs::copy_file(VANTOR_SIM_DIR "/steam.exe", path_);
+        std::vector<char*> argv;
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        if (::posix_spawn(&pid_, path_.c_str(), nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        // The new program's command line appears a moment after its program file.
+        const std::string cmdline = "/proc/" + std::to_string(pid_) + "/cmdline";
+        for (int i = 0; i < 400 && pid_ > 0 && vantor::test::readFile(cmdline).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ~ProgramWithArgs() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    ProgramWithArgs(const ProgramWithArgs&) = delete;
+    ProgramWithArgs& operator=(const ProgramWithArgs&) = delete;
+
+    std::uint32_t id() const { return static_cast<std::uint32_t>(pid_); }
 
 private:
     TempDir dir_;
@@ -280,6 +313,58 @@ TEST(ListRunningProcesses, ProcessWhoseMainThreadEndedStillRuns) {
     ASSERT_TRUE(mainEnded);
     // Its program file can no longer be read; the command name stands in.
     EXPECT_EQ(names, Names{fs::read_symlink("/proc/self/exe").filename().string().substr(0, 15)});
+}
+
+// A Windows program run by Wine shows as Wine's loader (or, under Proton, as
+// the reaper Steam starts around it); the list names the Windows program its
+// command line names.
+TEST(ListRunningProcesses, AWindowsProgramRunByALoaderIsListedUnderItsOwnName) {
+    struct Case {
+        const char* name;
+        std::string program;
+        std::vector<std::string> args;
+        std::string listed;
+        std::string fullPath;
+    } cases[] = {
+        {"Wine's preloader, the Windows path first",
+         "wine64-preloader",
+         {"Z:\\home\\u\\Steam\\steamapps\\common\\Half-Life 2\\HL2.EXE", "-game", "hl2"},
+         "HL2.EXE",
+         "Z:\\home\\u\\Steam\\steamapps\\common\\Half-Life 2\\HL2.EXE"},
+        {"the 32-bit preloader, the command line in one piece",
+         "wine-preloader",
+         {"C:\\Program Files\\Half-Life 2\\hl2.exe -game hl2 -novid"},
+         "hl2.exe",
+         "C:\\Program Files\\Half-Life 2\\hl2.exe"},
+        {"Proton's reaper, a POSIX path among its arguments",
+         "reaper",
+         {"reaper", "SteamLaunch", "AppId=220", "--", "/home/u/Proton 8.0/proton", "waitforexitandrun",
+          "/home/u/Steam/steamapps/common/Half-Life 2/hl2.exe", "-game", "hl2"},
+         "hl2.exe",
+         "/home/u/Steam/steamapps/common/Half-Life 2/hl2.exe"},
+        {"a loader that names no Windows program keeps its name",
+         "wine64-preloader",
+         {"/usr/bin/wine64", "--version", "x.exe.bak"},
+         "wine64-preloader",
+         ""},
+        {"another program's arguments are not looked at",
+         "sleeper",
+         {"sleeper", "/home/u/Steam/steamapps/common/Half-Life 2/hl2.exe"},
+         "sleeper",
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramWithArgs p(c.program, c.args);
+        ASSERT_GT(p.id(), 0u);
+        EXPECT_EQ(listNamesOf(p.id()), Names{c.listed});
+        const Names full = listNamesOf(p.id(), true);
+        ASSERT_EQ(full.size(), 1u);
+        if (c.fullPath.empty())
+            EXPECT_EQ(fs::path(full[0]).filename().string(), c.program);
+        else
+            EXPECT_EQ(full[0], c.fullPath);
+    }
 }
 #endif
 

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 using namespace vantor;
@@ -330,6 +331,23 @@ TEST_F(LauncherTest, EndLaunchedGameClosesWhatTheLastLaunchStartedFromTheGameFol
               std::make_pair(t.ctx.paths.HL2Path + nativePath("half-life 2/"), std::uint64_t{5000}));
     // Gone already: nothing to do.
     EXPECT_EQ(endGame(), GameEnd::NoneRunning);
+}
+
+// The game's folder is the one that holds ResultsPath, however many spellings
+// of it exist beside each other.
+TEST_F(LauncherTest, EndLaunchedGameLooksInTheFolderOfTheResults) {
+    const std::string hl2 = t.ctx.paths.HL2Path;
+    t.ctx.paths.ResultsPath = hl2 + nativePath("Half-Life 2/hl2/");
+    t.ctx.paths.CFGPath = t.ctx.paths.ResultsPath + nativePath("cfg/");
+    std::filesystem::create_directories(t.ctx.paths.CFGPath);
+    ASSERT_TRUE(std::filesystem::is_directory(hl2 + "half-life 2"));  // the other spelling stays
+    t.processes.names = {"hl2.exe"};
+    ASSERT_EQ(launch(800), LaunchResult::Running);
+    std::optional<GameEnd> end;
+    launcher.EndLaunchedGame([&](GameEnd e) { end = e; });
+    ASSERT_TRUE(t.runUntil([&] { return end.has_value(); }));
+    ASSERT_FALSE(t.processes.startQueries.empty());
+    EXPECT_EQ(t.processes.startQueries.back().first, hl2 + nativePath("Half-Life 2/"));
 }
 
 TEST_F(LauncherTest, GameThatDoesNotGoIsReportedAtTheBound) {
