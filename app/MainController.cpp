@@ -11,6 +11,7 @@
 #include "platform/SystemInfo.h"
 #include "platform/TextFile.h"
 #include "run/RunLock.h"
+#include "run/SystemNames.h"
 #include "update/UpgradeList.h"
 
 #include <algorithm>
@@ -26,8 +27,17 @@ namespace {
 
 constexpr const char* kNoGameMessage =
     "You can't benchmark without the HL2! Please install HL2 before you benchmarking.";
-constexpr const char* kFindGameTitle = "Please find the hl2.exe!";
-constexpr const char* kGameFilter = "Half-Life 2 executable (hl2.exe)|hl2.exe";
+// The file dialog for the game: its title and filter name this system's game
+// programs ("Please find the hl2.exe!" with "hl2.exe" on Windows).
+std::string findGameTitle() { return "Please find the " + gameProgramsText(kThisOs) + "!"; }
+std::string gameFilter() {
+    std::string shown, masks;
+    for (const char* name : gameProgramFilesFor(kThisOs)) {
+        shown += (shown.empty() ? "" : " ") + std::string(name);
+        masks += (masks.empty() ? "" : ";") + std::string(name);
+    }
+    return "Half-Life 2 executable (" + shown + ")|" + masks;
+}
 constexpr const char* kStopOnCloseQuestion =
     "A benchmark is running. Stop it and close the program? Your game settings will be restored.";
 // Left beside the program by an update with the version it brought.
@@ -193,24 +203,66 @@ void MainController::discoverSteamAndGame() {
     const SteamAndGame found = findSteamAndGame(store_, ctx_.homeFolder);
     paths.SteamPath = found.steamPath;
     paths.HL2Path = found.hl2Path;
+    std::string gameFolder = found.gameFolder;
     // With a Steam folder, or Steam's value present (even an empty one), the user is asked.
     if (paths.HL2Path.empty() && (found.steamValueStored || !paths.SteamPath.empty())) {
-        auto chosen = ctx_.dialogs.openFile(kFindGameTitle, kGameFilter);
-        if (chosen && !chosen->empty()) {
+        auto chosen = ctx_.dialogs.openFile(findGameTitle(), gameFilter());
+        std::string why;
+        if (chosen && !chosen->empty() && isGameProgram(*chosen, why)) {
             paths.HL2Path = storeChosenGame(store_, *chosen);
+            gameFolder = gameFolderOfFile(*chosen);
+            if (paths.SteamPath.empty()) paths.SteamPath = steamFolderOfGame(paths.HL2Path);
         } else {
+            if (!why.empty()) ctx_.dialogs.message(why);
             ctx_.dialogs.message(kNoGameMessage);
             ctx_.view.setEnabled(Control::BenchButton, false);
         }
     }
+    ctx_.view.setText(Field::SteamPath, paths.SteamPath);
     if (!paths.HL2Path.empty()) {
         ctx_.view.setText(Field::HL2Path, paths.HL2Path);
-        paths.CFGPath = cfgPathOf(paths.HL2Path);
-        paths.ResultsPath = resultsPathOf(paths.HL2Path);
+        useGameFolder(gameFolder.empty() ? gameFolderOf(paths.HL2Path) : gameFolder);
         store_.useSettingsKey();
         if (store_.open()) store_.write(sv::Path, ctx_.view.text(Field::HL2Path));
     }
     store_.useSettingsKey();
+}
+
+void MainController::useGameFolder(const std::string& gameFolder) {
+    ctx_.paths.CFGPath = cfgPathIn(gameFolder);
+    ctx_.paths.ResultsPath = resultsPathIn(gameFolder);
+}
+
+void MainController::SteamPathButtonClick() {
+    if (sequencer_.running()) {
+        ctx_.dialogs.message("Please choose Steam's folder when the benchmark has ended.");
+        return;
+    }
+    auto chosen = ctx_.dialogs.chooseFolder("Steam folder");
+    if (!chosen || chosen->empty()) return;
+    if (const std::string refused = storeChosenSteam(store_, *chosen); !refused.empty()) {
+        ctx_.validationMessage(refused + " Please choose the folder Steam is installed in.");
+        return;
+    }
+    auto& paths = ctx_.paths;
+    paths.SteamPath = chosenSteamFolder(store_);
+    ctx_.view.setText(Field::SteamPath, paths.SteamPath);
+    // The game may be in that Steam's libraries.
+    if (paths.HL2Path.empty()) {
+        const SteamAndGame found = findSteamAndGame(store_, ctx_.homeFolder);
+        if (!found.hl2Path.empty()) {
+            paths.HL2Path = found.hl2Path;
+            useGameFolder(found.gameFolder);
+            ctx_.view.setText(Field::HL2Path, paths.HL2Path);
+            if (store_.open()) store_.write(sv::Path, paths.HL2Path);
+            ctx_.view.setEnabled(Control::BenchButton, true);
+        }
+    }
+    ctx_.view.setStatus("Steam folder: " + paths.SteamPath +
+                        (paths.HL2Path.empty() ? std::string(". Half-Life 2 was not found in its libraries: please "
+                                                             "choose the game's program with \"Browse...\" beside "
+                                                             "the Half-Life 2 path.")
+                                               : std::string()));
 }
 
 void MainController::HL2PathButtonClick() {
@@ -218,20 +270,22 @@ void MainController::HL2PathButtonClick() {
         ctx_.dialogs.message("Please choose the game when the benchmark has ended.");
         return;
     }
-    auto chosen = ctx_.dialogs.openFile(kFindGameTitle, kGameFilter);
+    auto chosen = ctx_.dialogs.openFile(findGameTitle(), gameFilter());
     if (!chosen || chosen->empty()) return;
-    const std::string hl2 = hl2PathFromFile(*chosen);
-    if (!fileExists(*chosen) || hl2.empty()) {
-        ctx_.dialogs.message("There is no game executable at " + *chosen + ".");
+    if (std::string why; !isGameProgram(*chosen, why)) {
+        ctx_.dialogs.message(why);
         return;
     }
     // Taken at once, and by later start-ups when discovery finds no game.
     auto& paths = ctx_.paths;
     paths.HL2Path = storeChosenGame(store_, *chosen);
-    paths.CFGPath = cfgPathOf(paths.HL2Path);
-    paths.ResultsPath = resultsPathOf(paths.HL2Path);
+    useGameFolder(gameFolderOfFile(*chosen));
     ctx_.view.setText(Field::HL2Path, paths.HL2Path);
     if (store_.open()) store_.write(sv::Path, paths.HL2Path);
+    if (paths.SteamPath.empty()) {
+        paths.SteamPath = steamFolderOfGame(paths.HL2Path);
+        ctx_.view.setText(Field::SteamPath, paths.SteamPath);
+    }
     ctx_.view.setEnabled(Control::BenchButton, true);
     ctx_.view.setStatus("Half-Life 2 folder: " + paths.HL2Path);
     // An interrupted run may have left its files in this game's folder.

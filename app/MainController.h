@@ -66,6 +66,10 @@ public:
     // "Browse..." beside the game path: the user picks the game's executable,
     // which is stored (HL2Exe) and taken at once.
     void HL2PathButtonClick();
+    // "Browse..." beside the Steam folder: the user picks Steam's folder, which
+    // is stored (SteamFolder) and taken at once; the game is looked for there
+    // when it is not known yet.
+    void SteamPathButtonClick();
     // The last run (or the one under way) for scripts: resolutions, scores,
     // settings, report, status.
     RunSummary runSummary() const;
@@ -96,6 +100,8 @@ private:
     void startupSteps(std::function<void()> done);
     void discoverSteamAndGame();
     void decodeSettings();
+    // CFGPath and ResultsPath of the game's folder found or chosen.
+    void useGameFolder(const std::string& gameFolder);
     // A run of another program holds the run lock: its files are not ours to touch.
     bool anotherRunGoesOn() const;
     void recoverLeftovers(std::function<void()> done);

@@ -1,13 +1,9 @@
 #include "app/SteamLayout.h"
 
+#include "run/SystemNames.h"
+
 namespace vantor {
 namespace {
-
-// Windows: hl2.exe. Linux: the native game's start script hl2.sh and its
-// binaries hl2_linux (32-bit) and hl2_linux64; hl2.exe for the Windows game run
-// through a compatibility layer (Proton) and for the simulator.
-constexpr const char* kWindowsGamePrograms[] = {"hl2.exe"};
-constexpr const char* kPosixGamePrograms[] = {"hl2.exe", "hl2.sh", "hl2_linux", "hl2_linux64"};
 
 // Windows: the client's steam.exe. Linux: the native client's start script
 // steam.sh; steam.exe for the simulator's client.
@@ -29,10 +25,7 @@ constexpr const char* kPosixUsualSteamFolders[] = {
 
 }  // namespace
 
-std::span<const char* const> gameProgramsFor(OsFamily os) {
-    if (os == OsFamily::Windows) return kWindowsGamePrograms;
-    return kPosixGamePrograms;
-}
+std::span<const char* const> gameProgramsFor(OsFamily os) { return gameProgramFilesFor(os); }
 
 std::span<const char* const> steamProgramsFor(OsFamily os) {
     if (os == OsFamily::Windows) return kWindowsSteamPrograms;

@@ -16,6 +16,7 @@
 #include "platform/TextFile.h"
 #include "report/RunResults.h"
 #include "report/RunSummary.h"
+#include "run/SystemNames.h"
 #include "update/UpdatePublicKey.h"
 
 #include <algorithm>
@@ -51,6 +52,7 @@ constexpr const char* kUsage =
     "       vantor-cli set NAME VALUE\n"
     "       vantor-cli hwinfo [--save]\n"
     "       vantor-cli set-game PATH\n"
+    "       vantor-cli set-steam FOLDER\n"
     "       vantor-cli update [--yes]\n"
     "       vantor-cli history [--json]\n"
     "       vantor-cli compare RUN RUN\n"
@@ -73,8 +75,11 @@ constexpr const char* kHelp =
     "  set NAME VALUE  store an option as the window does (NAME and VALUE as `options` lists them)\n"
     "  hwinfo [--save] collect the hardware description as \"Get info\" does and print its six values;\n"
     "                  --save stores them as \"Save & Close\" does\n"
-    "  set-game PATH   store PATH, the game's hl2.exe, as the game to use when discovery finds none\n"
-    "                  (the value HL2Exe in the settings)\n"
+    "  set-game PATH   store PATH, the game's program (hl2.exe; on Linux also hl2.sh, hl2_linux), as the\n"
+    "                  game to use when discovery finds none (the value HL2Exe in the settings)\n"
+    "  set-steam FOLDER\n"
+    "                  store FOLDER as Steam's folder, used when Steam's own registry value names none\n"
+    "                  (the value SteamFolder in the settings)\n"
     "  update          look for a newer version of the program; with --yes download it (checked\n"
     "                  against its signature, sizes and SHA-256) and start again with it; exit 0 when\n"
     "                  updated or nothing is newer, 1 when refused or failed\n"
@@ -124,7 +129,8 @@ constexpr const char* kHelp =
     "\n"
     "Exit codes: 0 done, 1 failed, 2 wrong usage.\n";
 
-constexpr const char* kSetGameHint = "choose its hl2.exe with `vantor-cli set-game PATH`";
+std::string setGameHint() { return "choose its " + gameProgramsText(kThisOs) + " with `vantor-cli set-game PATH`"; }
+constexpr const char* kSetSteamHint = "choose Steam's folder with `vantor-cli set-steam FOLDER`";
 
 int usage(const std::string& problem) {
     std::fprintf(stderr, "vantor-cli: %s\n%s", problem.c_str(), kUsage);
@@ -186,8 +192,9 @@ int discoverCommand() {
         std::fprintf(stderr, "vantor-cli: %s\n", e.what());
         return 1;
     }
-    const std::string cfg = cfgPathOf(found.hl2Path);
-    const std::string results = resultsPathOf(found.hl2Path);
+    const std::string game = found.gameFolder.empty() ? gameFolderOf(found.hl2Path) : found.gameFolder;
+    const std::string cfg = cfgPathIn(game);
+    const std::string results = resultsPathIn(game);
     printPath("BenchPath", executableFolder(), PathSource::ProgramFolder);
     printPath("SteamPath", found.steamPath, found.steamFrom);
     printPath("HL2Path", found.hl2Path, found.hl2From);
@@ -195,36 +202,34 @@ int discoverCommand() {
     printPath("ResultsPath", results, found.hl2From);
     std::fflush(stdout);
     for (const auto& note : found.notes) std::fprintf(stderr, "vantor-cli: %s\n", note.c_str());
-    const char* noSteam =
-        "vantor-cli: Steam was not found (no SteamExe value in the registry, no Steam in the usual folders)";
+    const std::string noSteam =
+        "vantor-cli: Steam was not found (no SteamExe value in the registry, no Steam folder chosen, no Steam in the "
+        "usual folders)";
     if (found.hl2Path.empty()) {
         if (found.steamPath.empty())
-            std::fprintf(stderr, "%s; %s.\n", noSteam, kSetGameHint);
+            std::fprintf(stderr, "%s; %s, or %s.\n", noSteam.c_str(), kSetSteamHint, setGameHint().c_str());
         else
             std::fprintf(stderr,
-                         "vantor-cli: hl2.exe was not found in the Steam folder, its libraries or the usual Steam "
-                         "folders; %s.\n",
-                         kSetGameHint);
+                         "vantor-cli: Half-Life 2 (%s) was not found in the Steam folder, its libraries or the usual "
+                         "Steam folders; %s.\n",
+                         gameProgramsText(kThisOs).c_str(), setGameHint().c_str());
         return 1;
     }
     if (found.steamPath.empty()) {
-        std::fprintf(stderr, "%s.\n", noSteam);
+        std::fprintf(stderr, "%s; %s.\n", noSteam.c_str(), kSetSteamHint);
         return 1;
     }
     return 0;
 }
 
-// Stores the game's executable as the user's choice (HL2Exe).
+// Stores the game's program as the user's choice (HL2Exe). A file that is not
+// one of this system's game programs is refused (wrong usage).
 int setGameCommand(const std::string& given) {
     std::error_code ec;
     const std::string exe = std::filesystem::absolute(given, ec).lexically_normal().string();
-    if (ec || !fileExists(exe)) {
-        std::fprintf(stderr, "vantor-cli: there is no file %s\n", given.c_str());
-        return 1;
-    }
-    if (hl2PathFromFile(exe).empty()) {
-        std::fprintf(stderr, "vantor-cli: %s lies in no game folder\n", exe.c_str());
-        return 1;
+    if (std::string why; ec || !isGameProgram(exe, why)) {
+        std::fprintf(stderr, "vantor-cli: %s\n", ec ? ("there is no file " + given).c_str() : why.c_str());
+        return 2;
     }
     auto registry = openPlatformRegistry();
     SettingsStore store(*registry);
@@ -235,11 +240,31 @@ int setGameCommand(const std::string& given) {
         std::fprintf(stderr, "vantor-cli: %s\n", e.what());
         return 1;
     }
-    paths.CFGPath = cfgPathOf(paths.HL2Path);
-    paths.ResultsPath = resultsPathOf(paths.HL2Path);
+    const std::string game = gameFolderOfFile(exe);
+    paths.CFGPath = cfgPathIn(game);
+    paths.ResultsPath = resultsPathIn(game);
     std::printf("HL2Exe: %s\nHL2Path: %s\nCFGPath: %s\nResultsPath: %s\n", exe.c_str(), paths.HL2Path.c_str(),
                 paths.CFGPath.c_str(), paths.ResultsPath.c_str());
     return 0;
+}
+
+// Stores Steam's folder as the user's choice (SteamFolder), used by later
+// start-ups when Steam's own value names none. A folder without Steam's
+// client is refused (wrong usage).
+int setSteamCommand(const std::string& given) {
+    auto registry = openPlatformRegistry();
+    SettingsStore store(*registry);
+    try {
+        if (const std::string refused = storeChosenSteam(store, given); !refused.empty()) {
+            std::fprintf(stderr, "vantor-cli: %s\n", refused.c_str());
+            return 2;
+        }
+        std::printf("SteamFolder: %s\n", chosenSteamFolder(store).c_str());
+    } catch (const SettingsError& e) {
+        std::fprintf(stderr, "vantor-cli: %s\n", e.what());
+        return 1;
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 std::atomic<bool> gInterrupted{false};
@@ -496,7 +521,8 @@ int runCommand(bool yes, bool debug, const std::string& logFile, bool json, cons
     sequencer.onRunEnded = [&] { ended = true; };
     if (!controller.gameFound()) {
         // The window's message points to its Browse button; here the command does it.
-        std::fprintf(stderr, "vantor-cli: Half-Life 2 was not found; no benchmark can run. Please %s.\n", kSetGameHint);
+        std::fprintf(stderr, "vantor-cli: Half-Life 2 was not found; no benchmark can run. Please %s.\n",
+                     setGameHint().c_str());
     } else {
         try {
             if (debug)
@@ -732,6 +758,10 @@ int cliMain(int argc, char** argv) {
     if (cmd == "set") {
         if (args.size() != 2) return usage(line.wrong("give NAME and VALUE (`vantor-cli options` lists the names)"));
         return setCommand(args[0], args[1]);
+    }
+    if (cmd == "set-steam") {
+        if (args.size() != 1 || args[0].empty()) return usage(line.wrong("give the path of Steam's folder"));
+        return setSteamCommand(args[0]);
     }
     if (cmd == "set-game") {
         if (args.size() != 1 || args[0].empty()) return usage(line.wrong("give the path of the game's program"));

@@ -14,6 +14,7 @@ struct Hint {
 constexpr Hint kHints[] = {
     {"After that click RUN", "vantor-cli: once Steam has loaded, run the command again."},
     {"click RUN again", "vantor-cli: run the command again in a moment."},
+    {"beside the Steam folder", "vantor-cli: choose it with `vantor-cli set-steam FOLDER`."},
     {"\"Browse...\"", "vantor-cli: choose the game with `vantor-cli set-game PATH`."},
     {"results folder on the Miscellaneous page",
      "vantor-cli: give another with `run --results-folder DIR`, or store it with `vantor-cli set results-folder DIR`."},

@@ -34,7 +34,7 @@ enum class Check {
 };
 
 // Text fields.
-enum class Field { HL2Path, DetailEdit, DemoEdit, ResEdit, NoteEdit, CustomResolution };
+enum class Field { HL2Path, DetailEdit, DemoEdit, ResEdit, NoteEdit, CustomResolution, SteamPath };
 
 // Labels set by the program.
 enum class Label { VerseLabel, HeaderVersion, Label17 };

@@ -19,6 +19,8 @@ QWidget* DialogsQt::parent() const { return owner_ && owner_->isVisible() ? owne
 
 void DialogsQt::message(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, title(), q(text), QMessageBox::Ok, parent());
+    // A path in the message (a report the desktop could not open) can be copied.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.exec();
 }
 
@@ -30,6 +32,7 @@ bool DialogsQt::confirm(const std::string& text) {
 
 void DialogsQt::error(const std::string& text) {
     QMessageBox box(QMessageBox::Critical, title(), q(text), QMessageBox::Ok, parent());
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     box.exec();
 }
 

@@ -1,5 +1,7 @@
 #include "gui/MainWindow.h"
 
+#include <QGuiApplication>
+
 #include "gui/WindowParts.h"
 
 #include "app/MainController.h"
@@ -78,6 +80,8 @@ MainWindow::MainWindow(const std::string& picturesFolder, QWidget* parent)
     statusInfo_->setGeometry(0, kWindowHeight - kStatusHeight, kWindowWidth, kStatusHeight);
     statusInfo_->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
     statusInfo_->setIndent(14);
+    // A status that names a file (a report, a folder) can be selected and copied.
+    statusInfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     style::setTextColour(statusInfo_, QColor(0xd6, 0xdc, 0xe5));
 
     openGroup(-1);
@@ -325,31 +329,28 @@ void MainWindow::setChecked(Check c, bool on) {
     if (c == Check::AdaptivePasses) syncAdaptiveLists();
 }
 
-namespace {
-QLineEdit* fieldOf(Field f, QLineEdit* hl2, QLineEdit* detail, QLineEdit* demo, QLineEdit* res, QLineEdit* note,
-                   QLineEdit* customRes) {
+QLineEdit* MainWindow::editOf(Field f) const {
     switch (f) {
-        case Field::CustomResolution: return customRes;
-        case Field::HL2Path: return hl2;
-        case Field::DetailEdit: return detail;
-        case Field::DemoEdit: return demo;
-        case Field::ResEdit: return res;
-        case Field::NoteEdit: return note;
+        case Field::CustomResolution: return customResEdit_;
+        case Field::HL2Path: return hl2PathEdit_;
+        case Field::SteamPath: return steamPathEdit_;
+        case Field::DetailEdit: return detailEdit_;
+        case Field::DemoEdit: return demoEdit_;
+        case Field::ResEdit: return resEdit_;
+        case Field::NoteEdit: return noteEdit_;
     }
     return nullptr;
 }
-}  // namespace
 
 std::string MainWindow::text(Field f) const {
-    if (QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_, customResEdit_))
-        return edit->text().toStdString();
+    if (QLineEdit* edit = editOf(f)) return edit->text().toStdString();
     auto it = model_.fields.find(f);
     return it == model_.fields.end() ? std::string() : it->second;
 }
 
 void MainWindow::setText(Field f, const std::string& value) {
     model_.fields[f] = value;
-    QLineEdit* edit = fieldOf(f, hl2PathEdit_, detailEdit_, demoEdit_, resEdit_, noteEdit_, customResEdit_);
+    QLineEdit* edit = editOf(f);
     if (!edit) return;
     const QSignalBlocker block(edit);
     edit->setText(QString::fromStdString(value));
@@ -386,7 +387,19 @@ bool MainWindow::isEnabled(Control c) const {
 
 std::string MainWindow::status() const { return statusInfo_->text().toStdString(); }
 
-void MainWindow::setStatus(const std::string& value) { statusInfo_->setText(QString::fromStdString(value)); }
+void MainWindow::setStatus(const std::string& value) {
+    const QString text = QString::fromStdString(value);
+    statusInfo_->setText(text);
+    // Cut off in the line, whole in the tooltip.
+    statusInfo_->setToolTip(text);
+}
+
+void MainWindow::setDebugModeActive(bool active) {
+    debugModeActive_ = active;
+    setWindowTitle(active ? QGuiApplication::applicationDisplayName() + QStringLiteral(" \u2014 debug mode")
+                          : QGuiApplication::applicationDisplayName());
+    if (debugBtn_) debugBtn_->setText(active ? QStringLiteral("Debug mode is on") : QStringLiteral("Start debug mode"));
+}
 
 void MainWindow::repaint() { QWidget::repaint(); }
 

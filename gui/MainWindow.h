@@ -105,6 +105,8 @@ public:
     void setRunActive(bool active) override;
     void setTimeLeft(std::optional<std::chrono::milliseconds> left) override;
     void setReport(const std::string& path) override;
+    void setDebugModeActive(bool active) override;
+    bool debugModeActive() const { return debugModeActive_; }
 
     // The History page (made and read when first shown, read again each time).
     void showHistory();
@@ -159,6 +161,8 @@ private:
     QWidget* banner(const char* name, const char* picture, QSize size);
     void ensureAboutPictures();
     void applyEnabled(Control c);
+    // The line edit of a field; nullptr while its page is not built.
+    QLineEdit* editOf(Field f) const;
 
     void ensureMenuItems(int group);
     void ensureRunControls();
@@ -212,6 +216,7 @@ private:
     QProgressBar* runProgress_ = nullptr;
     QLabel* runProgressText_ = nullptr;
     QLabel* statusInfo_ = nullptr;
+    bool debugModeActive_ = false;
     // The last run's report, in the status strip: its path as a link, "Open
     // report" and "Open folder"; made when first needed.
     QWidget* reportBar_ = nullptr;
@@ -238,6 +243,7 @@ private:
     QCheckBox* hddUseBox_ = nullptr;
     QCheckBox* addInfoBox_ = nullptr;
     QLineEdit* hl2PathEdit_ = nullptr;
+    QLineEdit* steamPathEdit_ = nullptr;
     QLineEdit* detailEdit_ = nullptr;
     QLineEdit* demoEdit_ = nullptr;
     QLineEdit* resEdit_ = nullptr;

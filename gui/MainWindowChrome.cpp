@@ -1,5 +1,9 @@
 #include "gui/MainWindow.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include "gui/WindowParts.h"
 
 #include "app/MainController.h"
@@ -253,6 +257,13 @@ void MainWindow::ensureReportBar() {
     onClick(reportLink_, [this] {
         if (controller_) handle([this] { controller_->options().openReport(report_); });
     });
+    // The whole path can be copied from the link's menu.
+    reportLink_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* copyPath = new QAction(QStringLiteral("Copy path"), reportLink_);
+    copyPath->setObjectName(QStringLiteral("CopyReportPath"));
+    connect(copyPath, &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(QString::fromStdString(report_)); });
+    reportLink_->addAction(copyPath);
     row->addWidget(reportLink_);
     auto addButton = [&](const char* caption, const char* name, void (OptionHandlers::*open)(const std::string&)) {
         auto* button = new QPushButton(QString::fromUtf8(caption));

@@ -131,12 +131,30 @@ void MainWindow::buildPathPage(QVBoxLayout* body) {
     auto* hl2PathButton = new QToolButton;
     hl2PathButton->setObjectName(QStringLiteral("HL2PathButton"));
     hl2PathButton->setText(QStringLiteral("Browse\u2026"));
-    hl2PathButton->setToolTip(QStringLiteral("Choose the game's hl2.exe"));
+    hl2PathButton->setToolTip(QStringLiteral("Choose the game's program"));
     connect(hl2PathButton, &QToolButton::clicked, this, [this] {
         if (controller_) handle([this] { controller_->HL2PathButtonClick(); });
     });
     pathLayout->addWidget(hl2PathButton);
     body->addWidget(pathGroup);
+
+    auto* steamGroup = new QGroupBox(QStringLiteral(" Steam folder "));
+    auto* steamLayout = new QHBoxLayout(steamGroup);
+    steamPathEdit_ = new QLineEdit;
+    steamPathEdit_->setTextMargins(4, 0, 4, 0);
+    steamPathEdit_->setObjectName(QStringLiteral("SteamPathEdit"));
+    steamPathEdit_->setReadOnly(true);
+    steamPathEdit_->setPlaceholderText(QStringLiteral("not found"));
+    steamLayout->addWidget(steamPathEdit_, 1);
+    auto* steamPathButton = new QToolButton;
+    steamPathButton->setObjectName(QStringLiteral("SteamPathButton"));
+    steamPathButton->setText(QStringLiteral("Browse\u2026"));
+    steamPathButton->setToolTip(QStringLiteral("Choose the folder Steam is installed in"));
+    connect(steamPathButton, &QToolButton::clicked, this, [this] {
+        if (controller_) handle([this] { controller_->SteamPathButtonClick(); });
+    });
+    steamLayout->addWidget(steamPathButton);
+    body->addWidget(steamGroup);
 
     auto* info = new QGroupBox(QStringLiteral(" Information "));
     auto* grid = new QGridLayout(info);
@@ -184,6 +202,7 @@ void MainWindow::buildPathPage(QVBoxLayout* body) {
 
     // The states set before the page existed.
     setText(Field::HL2Path, model_.fields[Field::HL2Path]);
+    setText(Field::SteamPath, model_.fields[Field::SteamPath]);
     setLabel(Label::Label17, model_.labels[Label::Label17]);
     setLabel(Label::HeaderVersion, model_.labels[Label::HeaderVersion]);
     applyEnabled(Control::UpdateButton);

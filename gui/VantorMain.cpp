@@ -9,8 +9,11 @@
 //                               path when the run has ended and closes the window shortly after
 //   vantor --update             clicks "Update benchmark" once the window shows (demonstrations)
 //   vantor /afterupgrade...     as started again after an update: the argument has no meaning
+//   vantor --version            prints the program's version
 
 #include "app/MainController.h"
+#include "app/ProcessScope.h"
+#include "core/ProgramVersion.h"
 #include "gui/AutoUpgraderUiQt.h"
 #include "gui/DialogsQt.h"
 #include "gui/DonationForm.h"
@@ -106,6 +109,16 @@ bool saveScreenshots(MainWindow& window, HardwareInfoForm& info, const QString& 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before Qt: the version needs no display.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            if (argc != 2) {
+                std::fprintf(stderr, "vantor: --version takes no other argument\n");
+                return 2;
+            }
+            std::printf("vantor %s\n", std::string(programVersion()).c_str());
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        }
     QApplication app(argc, argv);
     std::setlocale(LC_ALL, "");
     QApplication::setOrganizationName(QStringLiteral("Quorvane"));
@@ -132,14 +145,16 @@ int main(int argc, char** argv) {
         } else if (std::strncmp(argv[i], "/afterupgrade", 13) == 0) {
             // Started again by the replacement program: nothing more to do.
         } else {
-            std::fprintf(
-                stderr, "usage: vantor [--screenshot DIR | --exit-when-shown | --exit-when-idle | --run | --update]\n");
+            std::fprintf(stderr,
+                         "vantor: unknown argument '%s'\nusage: vantor [--screenshot DIR | --exit-when-shown | "
+                         "--exit-when-idle | --run | --update | --version]\n",
+                         argv[i]);
             return 2;
         }
     }
 
     std::unique_ptr<Registry> registry = openPlatformRegistry();
-    SystemProcessQuery processes;
+    ScopedProcessQuery processes;
     EventLoopQt loop;
     DialogsQt dialogs;
     MainWindow window(executableFolder() + "Pictures" + kPathSep);
@@ -195,7 +210,7 @@ int main(int argc, char** argv) {
     } else if (runOnce) {
         controller.sequencer().onRunEnded = [&] {
             const std::string& report = controller.reportWriter().savedReport();
-            if (!report.empty()) std::printf("%s\n", std::filesystem::path(report).lexically_normal().c_str());
+            if (!report.empty()) std::printf("%s\n", std::filesystem::path(report).lexically_normal().string().c_str());
             std::fflush(stdout);
             // Leave the result on screen for a moment, then close as the system would.
             QTimer::singleShot(3000, &window, [&window] { window.close(); });

@@ -85,6 +85,12 @@ struct WaitShared {
     std::thread thread;
 };
 
+namespace {
+WaitThreadStarter gWaitThreadStarter = nullptr;
+}  // namespace
+
+void setWaitThreadStarter(WaitThreadStarter starter) { gWaitThreadStarter = starter; }
+
 }  // namespace detail
 
 // ---- TRunItem ---------------------------------------------------------------------------------
@@ -174,12 +180,18 @@ void TRunItem::startWait(EventLoop& loop) {
     wait_ = shared;
     try {
         std::lock_guard lock(shared->mutex);
-        shared->thread = std::thread(run);
-    } catch (const std::system_error&) {
-        // No thread: the start is reported as a failed wait.
-        wait_.reset();
-        retType_ = TRetType::rtError;
-        retVal_ = 0;
+        shared->thread = detail::gWaitThreadStarter ? detail::gWaitThreadStarter(run) : std::thread(run);
+    } catch (const std::system_error& e) {
+        // No thread: the wait is reported as failed, on the UI thread as a
+        // wait thread would report it, so the waiter is not left waiting.
+        {
+            std::lock_guard lock(shared->mutex);
+            shared->threadDone = true;
+        }
+        detail::TRet failed;
+        failed.waitResult = detail::kWaitFailed;
+        failed.error = e.code().value();
+        loop.post([deliver, failed] { deliver(failed); });
     }
 }
 

@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vantor {
@@ -28,6 +29,10 @@ namespace vantor {
 namespace detail {
 class RunProcess;
 struct WaitShared;
+// Starts a record's wait thread; tests put a starter in its place that fails
+// as the system does when it has no thread to give (std::system_error).
+using WaitThreadStarter = std::thread (*)(std::function<void()> body);
+void setWaitThreadStarter(WaitThreadStarter starter);  // nullptr: the standard one
 }  // namespace detail
 
 enum class TPriority { prNormal, prIdle, prHigh, prRealTime };

@@ -123,6 +123,10 @@ bool Launcher::writeBatch(const std::string& name, const std::string& line) {
     return true;
 }
 
+constexpr const char* kSteamUnknownStatus =
+    "Steam was not found. Please choose Steam's folder with \"Browse...\" beside the Steam folder on the \"Path & "
+    "information\" page, or start Steam yourself, then click RUN again.";
+
 void Launcher::OfferSteamStart(const SteamOffer& offer) {
     auto& view = ctx_.view;
     const std::string& steam = ctx_.paths.SteamPath;
@@ -149,6 +153,10 @@ void Launcher::OfferSteamStart(const SteamOffer& offer) {
         if (!ok) {
             ctx_.log.append(std::string(kErrorHandlingPrefix) + "Steam run error " + resolutionText(0) + ".");
             view.setStatus(kProgramErrorStatus);
+            // What to do next, after the classic line.
+            view.setStatus(steam.empty() ? std::string(kSteamUnknownStatus)
+                                         : "Steam could not be started from " + steam +
+                                               ". Please start Steam yourself, then click RUN again.");
         }
         enable = !ok || !offer.enableOnlyOnFailure;
     } else {

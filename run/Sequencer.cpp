@@ -8,6 +8,7 @@
 #include "run/GameConfig.h"
 #include "run/Launcher.h"
 #include "run/RunLock.h"
+#include "run/SystemNames.h"
 
 #include <algorithm>
 #include <utility>
@@ -15,9 +16,10 @@
 namespace vantor {
 namespace {
 
-constexpr const char* kSelectGameMessage =
-    "Half-Life 2 was not found. Please choose its hl2.exe with \"Browse...\" beside the Half-Life 2 path on the "
-    "\"Path & information\" page.";
+std::string selectGameMessage() {
+    return "Half-Life 2 was not found. Please choose its " + gameProgramsText(kThisOs) +
+           " with \"Browse...\" beside the Half-Life 2 path on the \"Path & information\" page.";
+}
 constexpr const char* kRetailMessage = "Please, install a retail version of Half-Life 2. Not ready to bench!";
 constexpr const char* kNoResolutionMessage = "Please, choose a resolution of Half-Life 2.";
 constexpr const char* kAnotherRunMessage =
@@ -128,7 +130,7 @@ void Sequencer::BenchButtonClick() {
     };
     // Without the game's folders nothing may be created relative to the working folder.
     if (paths.HL2Path.empty() || paths.ResultsPath.empty() || paths.CFGPath.empty() || paths.BenchPath.empty())
-        return refuse(kSelectGameMessage);
+        return refuse(selectGameMessage());
 
     if (!folderExists(view.text(Field::ResEdit)))
         view.setText(Field::ResEdit, paths.BenchPath + "Benchmark" + kPathSep);

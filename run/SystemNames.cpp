@@ -17,6 +17,12 @@ constexpr const char* kWindowsGame[] = {"hl2.exe"};
 constexpr const char* kPosixSteam[] = {"steam.exe", "steam"};
 constexpr const char* kPosixGame[] = {"hl2.exe", "hl2_linux", "hl2_linux64"};
 
+// Windows: hl2.exe. Linux: the native game's start script hl2.sh and its
+// binaries hl2_linux (32-bit) and hl2_linux64; hl2.exe for the Windows game run
+// through a compatibility layer (Proton) and for the simulator.
+constexpr const char* kWindowsGamePrograms[] = {"hl2.exe"};
+constexpr const char* kPosixGamePrograms[] = {"hl2.exe", "hl2.sh", "hl2_linux", "hl2_linux64"};
+
 constexpr ProcessNames kWindowsNames{kWindowsSteam, kWindowsGame};
 constexpr ProcessNames kPosixNames{kPosixSteam, kPosixGame};
 
@@ -28,6 +34,19 @@ constexpr const char* kFlatpakAppFolder = "/.var/app/com.valvesoftware.Steam/";
 constexpr const char* kFlatpakCommand = "flatpak run com.valvesoftware.Steam";
 
 }  // namespace
+
+std::span<const char* const> gameProgramFilesFor(OsFamily os) {
+    if (os == OsFamily::Windows) return kWindowsGamePrograms;
+    return kPosixGamePrograms;
+}
+
+std::string gameProgramsText(OsFamily os) {
+    const auto names = gameProgramFilesFor(os);
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += std::string(i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return text;
+}
 
 const ProcessNames& processNamesFor(OsFamily os) { return os == OsFamily::Windows ? kWindowsNames : kPosixNames; }
 

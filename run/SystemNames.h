@@ -15,6 +15,13 @@ struct ProcessNames {
     std::span<const char* const> game;   // Half-Life 2
 };
 
+// The program files that mark the game's folder (and that the user may pick
+// as the game): Windows hl2.exe; Linux also the native game's hl2.sh,
+// hl2_linux and hl2_linux64.
+std::span<const char* const> gameProgramFilesFor(OsFamily os);
+// Those names for a message: "hl2.exe", or "hl2.exe, hl2.sh, hl2_linux or hl2_linux64".
+std::string gameProgramsText(OsFamily os);
+
 // A program counts as running when some running process's name contains one
 // of these names, ignoring case.
 const ProcessNames& processNamesFor(OsFamily os);

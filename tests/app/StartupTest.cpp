@@ -20,6 +20,12 @@ namespace {
 constexpr const char* kKey = "\\SOFTWARE\\Quorvane\\Vantor";
 constexpr const char* kSteam = "\\Software\\Valve\\Steam";
 
+// The game's file dialog (title|filter) names this system's game programs.
+const std::string kFindGameDialog =
+    kThisOs == OsFamily::Windows ? "Please find the hl2.exe!|Half-Life 2 executable (hl2.exe)|hl2.exe"
+                                 : "Please find the hl2.exe, hl2.sh, hl2_linux or hl2_linux64!|Half-Life 2 executable "
+                                   "(hl2.exe hl2.sh hl2_linux hl2_linux64)|hl2.exe;hl2.sh;hl2_linux;hl2_linux64";
+
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -112,7 +118,7 @@ TEST_F(Startup, CancelledDialogDisablesTheRunButton) {
     reg.put(RegRoot::CurrentUser, kSteam, "SteamExe", dir / "Steam/steam.exe");
     auto c = start();
     ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
-    EXPECT_EQ(dialogs.fileDialogs[0], "Please find the hl2.exe!|Half-Life 2 executable (hl2.exe)|hl2.exe");
+    EXPECT_EQ(dialogs.fileDialogs[0], kFindGameDialog);
     EXPECT_EQ(
         dialogs.messages,
         std::vector<std::string>{"You can't benchmark without the HL2! Please install HL2 before you benchmarking."});
@@ -124,9 +130,25 @@ TEST_F(Startup, PickedFileGivesTheFolderAboveItsFolder) {
     writeFile(dir / "Steam/steam.exe", "client");
     reg.put(RegRoot::CurrentUser, kSteam, "SteamExe", dir / "Steam/steam.exe");
     dialogs.nextFile = dir / "Games/half-life 2/hl2.exe";
+    writeFile(*dialogs.nextFile, "game");
     auto c = start();
     EXPECT_EQ(c->context().paths.HL2Path, dir / "Games/");
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+}
+
+// A picked file that is not the game's program is refused with the reason.
+TEST_F(Startup, APickedFileThatIsNotTheGameIsRefused) {
+    writeFile(dir / "Steam/steam.exe", "client");
+    reg.put(RegRoot::CurrentUser, kSteam, "SteamExe", dir / "Steam/steam.exe");
+    const std::string picked = dir / "Games/half-life 2/readme.txt";
+    writeFile(picked, "text");
+    dialogs.nextFile = picked;
+    auto c = start();
+    EXPECT_FALSE(c->gameFound());
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].rfind(picked + " is not the game's program (hl2.exe", 0), 0u) << dialogs.messages[0];
+    EXPECT_FALSE(view.isEnabled(Control::BenchButton));
+    EXPECT_EQ(stored("HL2Exe"), "");
 }
 
 TEST_F(Startup, ThePickedFileIsStoredAndUsedWhenDiscoveryFindsNothingLater) {
@@ -198,13 +220,13 @@ TEST_F(Startup, BrowseTakesTheGameAtOnceAndForLaterStarts) {
     dialogs.nextFile = dir / "Nothing/half-life 2/hl2.exe";
     c->HL2PathButtonClick();
     EXPECT_FALSE(c->gameFound());
-    EXPECT_EQ(dialogs.messages.back(), "There is no game executable at " + (dir / "Nothing/half-life 2/hl2.exe") + ".");
+    EXPECT_EQ(dialogs.messages.back(), "There is no file " + (dir / "Nothing/half-life 2/hl2.exe") + ".");
 
     writeFile(dir / "Games/half-life 2/hl2/cfg/valve.rc", "user rc");
     dialogs.nextFile = dir / "Games/half-life 2/hl2.exe";
     writeFile(*dialogs.nextFile, "game");
     c->HL2PathButtonClick();
-    EXPECT_EQ(dialogs.fileDialogs.back(), "Please find the hl2.exe!|Half-Life 2 executable (hl2.exe)|hl2.exe");
+    EXPECT_EQ(dialogs.fileDialogs.back(), kFindGameDialog);
     const auto& p = c->context().paths;
     EXPECT_EQ(p.HL2Path, dir / "Games/");
     EXPECT_EQ(p.CFGPath, dir / "Games/half-life 2/hl2/cfg/");

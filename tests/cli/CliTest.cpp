@@ -4,6 +4,7 @@
 #include "platform/RegistryHive.h"
 
 #include <nlohmann/json.hpp>
+#include "run/SystemNames.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimInstall.h"
 #include "tests/support/SystemText.h"
@@ -275,7 +276,7 @@ TEST(CliDiscover, WithoutSteamOrGameItFailsWithoutADialog) {
          "Steam was not found"},
         {"no hl2.exe under Steam",
          [](const SimInstall& sim) { std::filesystem::remove(sim.hl2() + "half-life 2/hl2.exe"); },
-         "hl2.exe was not found"},
+         ") was not found in the Steam folder"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -336,8 +337,10 @@ TEST(CliDiscover, TodaysSteamIsFoundThroughItsLibraryListOrAUsualFolder) {
                   "vantor-cli: " + sim.dir.path() +
                       ".steam/steam/steamapps/libraryfolders.vdf: line 3: a quoted text is not closed; "
                       "its libraries are left out.\n"
-                      "vantor-cli: hl2.exe was not found in the Steam folder, its libraries or the usual "
-                      "Steam folders; choose its hl2.exe with `vantor-cli set-game PATH`.\n");
+                      "vantor-cli: Half-Life 2 (" +
+                      gameProgramsText(kThisOs) +
+                      ") was not found in the Steam folder, its libraries or the usual Steam folders; choose its " +
+                      gameProgramsText(kThisOs) + " with `vantor-cli set-game PATH`.\n");
     }
 }
 
@@ -475,17 +478,27 @@ TEST(CliSetGame, TheChosenGameIsUsedWhenDiscoveryFindsNone) {
         Cli run(sim.dir.path(), sim.hive(), {"run"});
         ASSERT_TRUE(run.started());
         EXPECT_EQ(run.wait(), 1);
-        EXPECT_NE(run.err().find("Half-Life 2 was not found; no benchmark can run. Please choose its hl2.exe with "
-                                 "`vantor-cli set-game PATH`."),
+        EXPECT_NE(run.err().find("Half-Life 2 was not found; no benchmark can run. Please choose its " +
+                                 gameProgramsText(kThisOs) + " with `vantor-cli set-game PATH`."),
                   std::string::npos)
             << run.err();
         EXPECT_EQ(run.err().find("start it again"), std::string::npos) << run.err();
     }
-    {
-        Cli bad(sim.dir.path(), sim.hive(), {"set-game", sim.dir.path() + "nothing/hl2.exe"});
+    // What is not the game's program is refused with the reason, and nothing is stored.
+    const std::string notAProgram = sim.dir.path() + "notes.txt";
+    writeFile(notAProgram, "x");
+    const std::pair<std::string, std::string> refused[] = {
+        {sim.dir.path() + "nothing/hl2.exe", "There is no file " + sim.dir.path() + "nothing/hl2.exe."},
+        {notAProgram, notAProgram + " is not the game's program ("},
+        {sim.dir.path(), " is not a file."},
+    };
+    for (const auto& [path, reason] : refused) {
+        SCOPED_TRACE(path);
+        Cli bad(sim.dir.path(), sim.hive(), {"set-game", path});
         ASSERT_TRUE(bad.started());
-        EXPECT_EQ(bad.wait(), 1);
-        EXPECT_NE(bad.err().find("there is no file"), std::string::npos) << bad.err();
+        EXPECT_EQ(bad.wait(), 2);
+        EXPECT_NE(bad.err().find(reason), std::string::npos) << bad.err();
+        EXPECT_EQ(RegistryHive(sim.hive()).query(RegRoot::LocalMachine, kKey, "HL2Exe").kind, RegValueKind::Absent);
     }
     const std::string exe = sim.game() + "hl2.exe";
     Cli set(sim.dir.path(), sim.hive(), {"set-game", exe});
@@ -508,14 +521,34 @@ TEST(CliSetGame, TheChosenGameIsUsedWhenDiscoveryFindsNone) {
                   std::string::npos)
             << discover.out();
     }
-    // Without a Steam client there, Steam's absence fails discover.
+    // Without a Steam client there, Steam's absence fails discover, and says what to do.
     std::filesystem::remove(sim.steam() + "steam.exe");
+    {
+        Cli discover(sim.dir.path(), sim.hive(), {"discover"});
+        ASSERT_TRUE(discover.started());
+        EXPECT_EQ(discover.wait(), 1) << discover.err();
+        EXPECT_NE(discover.out().find("\nHL2Path: " + sim.hl2() + " (user's choice)\n"), std::string::npos)
+            << discover.out();
+        EXPECT_NE(discover.err().find("Steam was not found"), std::string::npos) << discover.err();
+        EXPECT_NE(discover.err().find("`vantor-cli set-steam FOLDER`"), std::string::npos) << discover.err();
+    }
+    // The user points the program at Steam's folder: a folder without the client is refused.
+    {
+        Cli bad(sim.dir.path(), sim.hive(), {"set-steam", sim.steam()});
+        ASSERT_TRUE(bad.started());
+        EXPECT_EQ(bad.wait(), 2);
+        EXPECT_NE(bad.err().find("holds no Steam client"), std::string::npos) << bad.err();
+    }
+    const std::string otherSteam = sim.dir.path() + "OtherSteam/";
+    writeFile(otherSteam + "steam.exe", "client");
+    Cli setSteam(sim.dir.path(), sim.hive(), {"set-steam", otherSteam});
+    ASSERT_TRUE(setSteam.started());
+    EXPECT_EQ(setSteam.wait(), 0) << setSteam.err();
     Cli discover(sim.dir.path(), sim.hive(), {"discover"});
     ASSERT_TRUE(discover.started());
-    EXPECT_EQ(discover.wait(), 1) << discover.err();
-    EXPECT_NE(discover.out().find("\nHL2Path: " + sim.hl2() + " (user's choice)\n"), std::string::npos)
+    EXPECT_EQ(discover.wait(), 0) << discover.err();
+    EXPECT_NE(discover.out().find("\nSteamPath: " + otherSteam + " (user's choice)\n"), std::string::npos)
         << discover.out();
-    EXPECT_NE(discover.err().find("Steam was not found"), std::string::npos) << discover.err();
 }
 
 }  // namespace

@@ -2,11 +2,15 @@
 #include "app/MainController.h"
 #include "gui/EventLoopQt.h"
 #include "gui/MainWindow.h"
+#include "platform/FileOps.h"
 #include "platform/RegistryHive.h"
 #include "run/Sequencer.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/SimInstall.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -183,6 +187,31 @@ TEST_F(WindowRun, PassBarFillsAsPassesEndAndTheReportIsOfferedAfterTheRun) {
     EXPECT_TRUE(find<QWidget>("ReportBar")->isHidden());
     controller->StopRun();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->sequencer().running(); }, 10000));
+}
+
+// A user who never ran the program: no settings of its own, only Steam's value.
+// One click on Run reaches a report with the defaults; the status line and the
+// report's path can be copied.
+TEST_F(WindowRun, AFreshUserReachesAResultWithOneClick) {
+    writeFile(sim.hive(),
+              "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Valve\\Steam]\r\n"
+              "\"SteamExe\"=\"" +
+                  sim.steam() + "steam.exe\"\r\n");
+    start("play_ms=200\nstart_delay_ms=30\n");
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+    QTest::mouseClick(find<QPushButton>("BenchButton"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->sequencer().running(); }, 20000)) << window->status();
+    EXPECT_EQ(window->status(), "The benchmarking is successful.");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].rfind(sim.bench() + "Benchmark" + kPathSep, 0), 0u) << opened[0];
+    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    auto* status = find<QLabel>("StatusInfo");
+    EXPECT_TRUE(status->textInteractionFlags() & Qt::TextSelectableByMouse);
+    EXPECT_EQ(status->toolTip(), status->text());
+    auto* link = find<QLabel>("ReportLink");
+    ASSERT_EQ(link->actions().size(), 1);
+    link->actions().front()->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), opened[0]);
 }
 
 }  // namespace

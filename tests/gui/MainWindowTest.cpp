@@ -671,12 +671,39 @@ TEST_F(MainWindowTest, BrowseBesideTheGamePathTakesTheGame) {
     writeFile(exe, "game");
     dialogs.nextFile = exe;
     QTest::mouseClick(find<QToolButton>("HL2PathButton"), Qt::LeftButton);
-    EXPECT_EQ(dialogs.fileDialogs, std::vector<std::string>{"Please find the hl2.exe!|Half-Life 2 executable "
-                                                            "(hl2.exe)|hl2.exe"});
+    ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
+    EXPECT_EQ(dialogs.fileDialogs[0].rfind("Please find the hl2.exe", 0), 0u) << dialogs.fileDialogs[0];
     EXPECT_EQ(find<QLineEdit>("HL2PathEdit")->text().toStdString(), dir / "Games/");
     EXPECT_TRUE(find<QPushButton>("BenchButton")->isEnabled());
     EXPECT_EQ(stored(sv::HL2Exe), exe);
     EXPECT_TRUE(controller->gameFound());
+}
+
+// Steam not found is no dead end: "Browse..." beside the Steam folder takes
+// it, and the game in its library with it.
+TEST_F(MainWindowTest, BrowseBesideTheSteamFolderTakesSteamAndItsGame) {
+    start();  // no Steam: no game, no question
+    EXPECT_FALSE(controller->gameFound());
+    showPageOf(0);
+    EXPECT_EQ(find<QLineEdit>("SteamPathEdit")->text(), QString());
+    const std::string steam = dir / "MySteam/";
+    writeFile(steam + "steam.exe", "client");
+    writeFile(steam + "steamapps/common/Half-Life 2/hl2.exe", "game");
+    dialogs.nextFolder = dir / "Nowhere";
+    QTest::mouseClick(find<QToolButton>("SteamPathButton"), Qt::LeftButton);
+    EXPECT_FALSE(controller->gameFound());
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_NE(dialogs.messages[0].find("Please choose the folder Steam is installed in."), std::string::npos)
+        << dialogs.messages[0];
+
+    dialogs.nextFolder = steam;
+    QTest::mouseClick(find<QToolButton>("SteamPathButton"), Qt::LeftButton);
+    EXPECT_EQ(find<QLineEdit>("SteamPathEdit")->text().toStdString(), steam);
+    EXPECT_EQ(controller->context().paths.SteamPath, steam);
+    EXPECT_TRUE(controller->gameFound());
+    EXPECT_EQ(find<QLineEdit>("HL2PathEdit")->text().toStdString(), steam + "steamapps/common/");
+    EXPECT_EQ(stored(sv::SteamFolder), steam);
+    EXPECT_TRUE(find<QPushButton>("BenchButton")->isEnabled());
 }
 
 TEST_F(MainWindowTest, OpeningThatFailsTellsWhereTheDocumentIs) {

@@ -176,6 +176,21 @@ TEST_F(RunAFileTest, EndedProgramIsReportedOnTheUiThreadWithItsExitCode) {
     EXPECT_TRUE(processGone(item.ProcessId()));
 }
 
+// Without a thread for the wait, the waiter still hears of the end: a failed
+// wait with the system's code, on the UI thread.
+TEST_F(RunAFileTest, AWaitThreadThatCannotStartStillNotifies) {
+    detail::setWaitThreadStarter([](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    });
+    run.Params.ProcFileName = exitCommand(0);
+    run.Launch();
+    detail::setWaitThreadStarter(nullptr);
+    ASSERT_TRUE(waitForCompletions(1));
+    EXPECT_EQ(completions[0].type, TRetType::rtError);
+    EXPECT_EQ(completions[0].value, static_cast<std::uint32_t>(EAGAIN));
+    EXPECT_TRUE(completions[0].onUiThread);
+}
+
 TEST_F(RunAFileTest, CommandLineIsSplitAsAWindowsProgramReceivesItWithoutAShell) {
     if (kWindows) GTEST_SKIP() << "on Windows the started program's runtime splits its command line itself";
     const std::string folder = dir.path() + "my tools/";

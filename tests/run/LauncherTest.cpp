@@ -195,8 +195,20 @@ TEST_F(LauncherTest, OfferSteamStartWithABadSteamFolder) {
     EXPECT_EQ(t.log.lines(), (std::vector<std::string>{">>> ERROR <<< Error handling. Steam.bat save is impossible.",
                                                        ">>> ERROR <<< Error handling. CP CurrentDirectory not exist.",
                                                        ">>> ERROR <<< Error handling. Steam run error 640×480."}));
-    EXPECT_EQ(t.view.status(), kProgramErrorStatus);
+    // The classic line, then what to do next: without a Steam folder, how to choose one.
+    const auto& shown = t.view.statusHistory;
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[shown.size() - 2], kProgramErrorStatus);
+    EXPECT_EQ(t.view.status(), "Steam could not be started from " + t.ctx.paths.SteamPath +
+                                   ". Please start Steam yourself, then click RUN again.");
     EXPECT_TRUE(t.view.isEnabled(Control::BenchButton));
+
+    t.ctx.paths.SteamPath.clear();
+    t.dialogs.answers = {true};
+    launcher.OfferSteamStart();
+    EXPECT_NE(t.view.status().find("Steam was not found. Please choose Steam's folder with \"Browse...\""),
+              std::string::npos)
+        << t.view.status();
 }
 
 TEST_F(LauncherTest, EveryPassWritesItsBatchFileAndWaitsForTheGame) {
