@@ -246,7 +246,7 @@ void HistoryPage::reload() {
         const int row = static_cast<int>(i);
         runs_->setItem(row, 0, item(QString::number(r.id), QVariant::fromValue<qlonglong>(r.id)));
         runs_->setItem(row, 1, item(qs(r.time).replace(QLatin1Char('T'), QLatin1Char(' ')).remove(QLatin1Char('Z'))));
-        runs_->setItem(row, 2, item(qs(r.demo)));
+        runs_->setItem(row, 2, item(qs(r.shownDemo())));
         runs_->setItem(row, 3, item(settingOf(r, "detail")));
         runs_->setItem(row, 4, item(scoresText(r.passes)));
     }

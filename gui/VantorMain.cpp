@@ -26,11 +26,13 @@
 #include "platform/ProcessList.h"
 #include "platform/Registry.h"
 #include "platform/SystemInfo.h"
+#include "platform/TerminationRequests.h"
 #include "update/UpdatePublicKey.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -221,6 +223,16 @@ int main(int argc, char** argv) {
                 if (!controller.sequencer().running()) QTimer::singleShot(3000, &window, [&window] { window.close(); });
             });
         };
+    }
+
+    // A request to end from outside (a kill, the terminal closing): the run
+    // stops, the user's files come back, then the window closes as by the system.
+    if (const int fd = watchTerminationRequests(); fd >= 0) {
+        auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &window);
+        QObject::connect(notifier, &QSocketNotifier::activated, &window, [fd, &controller, &window] {
+            drainTerminationRequests(fd);
+            controller.sequencer().Stop([&window] { QTimer::singleShot(0, &window, [&window] { window.close(); }); });
+        });
     }
 
     // The start-up sequence runs inside the loop: its waits are timers.

@@ -71,7 +71,8 @@ std::string historyText(const std::vector<RunListing>& runs) {
                 scores += " (" + std::to_string(res.passes) + " passes, \u00b1" +
                           percent(s.relativeSpread * 100.0, false) + ")";
         }
-        out += pad(std::to_string(r.id), 6) + pad(r.time, 22) + pad(r.version, 9) + pad(r.demo, 22) + scores + "\n";
+        out +=
+            pad(std::to_string(r.id), 6) + pad(r.time, 22) + pad(r.version, 9) + pad(r.shownDemo(), 22) + scores + "\n";
     }
     return out;
 }
@@ -98,8 +99,12 @@ std::string historyJson(const std::vector<RunListing>& runs) {
             }
             resolutions.push_back(std::move(o));
         }
-        out.push_back(
-            {{"id", r.id}, {"time", r.time}, {"version", r.version}, {"demo", r.demo}, {"resolutions", resolutions}});
+        out.push_back({{"id", r.id},
+                       {"time", r.time},
+                       {"version", r.version},
+                       {"demo", r.demo},
+                       {"debug", r.debug},
+                       {"resolutions", resolutions}});
     }
     return dump(out);
 }

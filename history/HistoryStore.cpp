@@ -205,7 +205,9 @@ std::string utcTimeText() {
 }
 
 const char* HistoryStore::listQuery() {
-    return "SELECT r.id, r.time, r.version, r.demo, p.width, p.height, p.score"
+    return "SELECT r.id, r.time, r.version, r.demo, p.width, p.height, p.score,"
+           " EXISTS(SELECT 1 FROM run_values v WHERE v.run_id = r.id AND v.kind = 'setting' AND v.name = 'debug'"
+           " AND v.value = 'yes')"
            " FROM runs r LEFT JOIN passes p ON p.run_id = r.id ORDER BY r.id, p.position;";
 }
 
@@ -428,7 +430,8 @@ std::vector<RunListing> HistoryStore::list() {
         Statement s(db_, listQuery());
         while (s.step()) {
             const std::int64_t id = s.integer(0);
-            if (out.empty() || out.back().id != id) out.push_back({id, s.text(1), s.text(2), s.text(3), {}});
+            if (out.empty() || out.back().id != id)
+                out.push_back({id, s.text(1), s.text(2), s.text(3), {}, s.integer(7) != 0});
             if (!s.null(4))
                 out.back().passes.push_back(
                     {static_cast<int>(s.integer(4)), static_cast<int>(s.integer(5)), s.real(6), std::nullopt});

@@ -43,6 +43,13 @@ struct StoredRun {
     std::vector<NamedValue> hardware;  // the stored hardware values; empty when none
     std::vector<StoredPass> passes;    // in the order they ended
     bool operator==(const StoredRun&) const = default;
+    // A debug mode run (its setting "debug" is "yes"); a listing marks its demo.
+    bool debug() const {
+        for (const auto& s : settings)
+            if (s.name == "debug") return s.value == "yes";
+        return false;
+    }
+    std::string shownDemo() const { return debug() ? demo + " (debug)" : demo; }
 };
 
 // A run of the history list: its head and each pass's score.
@@ -50,6 +57,9 @@ struct RunListing {
     std::int64_t id = 0;
     std::string time, version, demo;
     std::vector<StoredPass> passes;  // width, height and score only
+    bool debug = false;              // a debug mode run (its setting "debug" is "yes")
+    // The demo as a listing shows it: a debug run is marked.
+    std::string shownDemo() const { return debug ? demo + " (debug)" : demo; }
 };
 
 class HistoryError : public std::runtime_error {

@@ -1,6 +1,7 @@
 // The run history's database: what goes in comes out, a file of a newer schema
 // or a damaged one is kept aside, and a write cut short by a kill leaves the
 // runs before it intact.
+#include "history/HistoryExport.h"
 #include "history/HistoryStore.h"
 
 #include "tests/history/FaultyDisk.h"
@@ -70,6 +71,8 @@ TEST(HistoryStore, StoredRunsComeBackWholeAndListed) {
     TempDir dir;
     const std::string path = dir / "nested/folder/history.db";
     std::vector<StoredRun> stored = {sampleRun("Coast", 90.5), sampleRun("Canals", 61.0)};
+    stored[0].settings.push_back({"debug", "yes"});  // a debug mode run is marked in the list
+    stored[1].settings.push_back({"debug", "no"});
     {
         HistoryStore store(path);
         EXPECT_EQ(store.notice(), "");
@@ -94,6 +97,10 @@ TEST(HistoryStore, StoredRunsComeBackWholeAndListed) {
     EXPECT_EQ(list[1].passes[1].score, 62.25);
     EXPECT_EQ(list[1].passes[2].score, std::nullopt);
     EXPECT_EQ(list[1].passes[3].width, 1024);
+    EXPECT_EQ(list[0].shownDemo(), "Coast (debug)");
+    EXPECT_EQ(store.run(1)->shownDemo(), "Coast (debug)");
+    EXPECT_EQ(list[1].shownDemo(), "Canals");
+    EXPECT_NE(historyText(list).find(" Coast (debug) "), std::string::npos) << historyText(list);
 }
 
 TEST(HistoryStore, AMissingFileIsAnEmptyHistoryForReadingAndIsNotMade) {
