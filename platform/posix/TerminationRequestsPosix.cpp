@@ -38,8 +38,7 @@ int watchTerminationRequests() {
 
 void drainTerminationRequests(int fd) {
     char buffer[64];
-    while (::read(fd, buffer, sizeof buffer) > 0) {
-    }
+    while (::read(fd, buffer, sizeof buffer) > 0) {}
 }
 
 }  // namespace vantor

@@ -89,6 +89,40 @@ TEST_F(FreshUser, OneCommandReachesAResultWithTheDefaults) {
     EXPECT_TRUE(fs::exists(settingsFile()));
 }
 
+// The window's options for one run, and only the sizes given: nothing is stored.
+TEST_F(FreshUser, OptionsForOneRunAndOnlyTheGivenSizes) {
+    auto set = cli({"set", "heap-size", "256"}, "set");
+    ASSERT_EQ(set.wait(), 0) << set.err();
+    auto run = cli({"run", "--resolution", "1024x768", "--only", "--filtering", "aniso16x", "--antialiasing", "4x",
+                    "--directx", "8.1", "--note", "first try", "--results-folder", dir / "My Reports"},
+                   "run");
+    ASSERT_EQ(run.wait(60s), 0) << run.out() << run.err();
+    const std::string out = run.out();
+    EXPECT_NE(out.find("\n1024\u00D7768: "), std::string::npos) << out;
+    EXPECT_EQ(out.find("1280\u00D7720"), std::string::npos) << out;  // the default size is not played
+    const std::string reportPath = out.substr(out.rfind('\n', out.size() - 2) + 1, std::string::npos);
+    EXPECT_EQ(reportPath.rfind(dir / "My Reports/result_", 0), 0u) << reportPath;
+    const std::string report = readFile(reportPath.substr(0, reportPath.size() - 1));
+    for (const char* shown : {"Antialising mode: 4\xD7<br>", "Filtering mode: Anisotropic 16\xD7<br>",
+                              "Hardware DirectX level: DirectX 8.1<br>", "Heapsize: 256 MB<br>", "first try"})
+        EXPECT_NE(report.find(shown), std::string::npos) << shown;
+    auto options = cli({"options"}, "options");
+    ASSERT_EQ(options.wait(), 0);
+    EXPECT_NE(options.out().find("filtering       trilinear (default)\n"), std::string::npos) << options.out();
+    EXPECT_NE(options.out().find("heap-size       256\n"), std::string::npos) << options.out();
+}
+
+TEST(ProgramVersion, BothProgramsPrintIt) {
+    for (const char* program : {"vantor-cli", "vantor"}) {
+        const std::string path = std::string(VANTOR_BIN_DIR) + "/" + program + kExeSuffix;
+        if (!fs::exists(path)) continue;  // a build without the window
+        TempDir dir;
+        Cli version(dir.path(), dir / "registry.reg", {"--version"}, {}, "version", path);
+        ASSERT_EQ(version.wait(), 0) << version.err();
+        EXPECT_EQ(version.out(), std::string(program) + " " + VANTOR_TEST_CURRENT_VERSION + "\n");
+    }
+}
+
 TEST_F(FreshUser, TheOptionsCommandShowsTheDefaultsAndSetStoresAChoice) {
     auto options = cli({"options"}, "options");
     ASSERT_EQ(options.wait(), 0) << options.err();

@@ -364,6 +364,36 @@ TEST_F(RunEndToEnd, NoResolutionTickedChangesNoFile) {
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
 }
 
+// An option the run reads but nobody chose would hand the game an empty value
+// (a demo-less "+timedemoquit" never ends): the run is refused before anything
+// changes, naming the option and its page.
+TEST_F(RunEndToEnd, AnUnchosenOptionIsRefusedBeforeAnythingChanges) {
+    sim.startSteam();
+    tick({640});
+    const std::pair<Choice, const char*> cases[] = {
+        {Choice::Demo, "Please choose a demo on the \"Filters & demos\" page."},
+        {Choice::AF, "Please choose the texture filtering on the \"Filters & demos\" page."},
+        {Choice::Heapsize, "Please choose the heap size on the \"Miscellaneous\" page."},
+        {Choice::DirectX, "Please choose the DirectX level on the \"Miscellaneous\" page."},
+    };
+    for (const auto& [choice, text] : cases) {
+        SCOPED_TRACE(text);
+        const int chosen = view.choice(choice);
+        view.setChoice(choice, -1);
+        dialogs.messages.clear();
+        controller->BenchButtonClick();
+        EXPECT_FALSE(controller->sequencer().running());
+        const std::string message = std::string(text) + " The benchmark has not started.";
+        EXPECT_EQ(dialogs.messages, std::vector<std::string>{message});
+        EXPECT_EQ(view.status(), message);
+        EXPECT_EQ(log().back(), ">>> ERROR <<< " + message);
+        EXPECT_TRUE(view.isEnabled(Control::BenchButton));
+        EXPECT_FALSE(exists(sim.steam() + "vantor.bat"));
+        EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+        view.setChoice(choice, chosen);
+    }
+}
+
 TEST_F(RunEndToEnd, GameThatNeverStartsEndsCleanlyAtTheBound) {
     sim.knobs("mode=nostart\n");
     sim.startSteam();
