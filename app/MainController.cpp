@@ -2,6 +2,7 @@
 
 #include "app/Discovery.h"
 #include "app/RunHistory.h"
+#include "app/RunRequestControls.h"
 #include "app/SettingsCodec.h"
 #include "core/GameFiles.h"
 #include "core/ProgramVersion.h"
@@ -54,9 +55,18 @@ struct MainController::OpenerLink {
     AppContext* ctx = nullptr;  // null once the controller has gone
 };
 
-MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop, Registry& registry,
+MainController::MainController(MainView& window, Dialogs& dialogs, EventLoop& loop, Registry& registry,
+                               ProcessQuery& processes)
+    : MainController(window, &window, dialogs, loop, registry, processes) {}
+
+MainController::MainController(RunView& view, Dialogs& dialogs, EventLoop& loop, Registry& registry,
+                               ProcessQuery& processes)
+    : MainController(view, nullptr, dialogs, loop, registry, processes) {}
+
+MainController::MainController(RunView& view, MainView* controls, Dialogs& dialogs, EventLoop& loop, Registry& registry,
                                ProcessQuery& processes)
     : opener_(std::make_shared<OpenerLink>()),
+      controls_(controls),
       store_(registry),
       ctx_(view, dialogs, loop, store_, log_, processes),
       config_(ctx_),
@@ -69,11 +79,10 @@ MainController::MainController(MainView& view, Dialogs& dialogs, EventLoop& loop
                   config_.RestoreGameConfig(std::move(done));
               }),
       sequencer_(ctx_, config_, demos_, launcher_, report_),
-      options_(ctx_, config_, demos_),
       debugMode_(ctx_, diagTool_, launcher_, sequencer_) {
     opener_->ctx = &ctx_;
-    debugMode_.detailChosen = [this] { config_.DetailBoxChanging(); };
-    debugMode_.demoChosen = [this] { demos_.demoChanging(); };
+    if (controls_) options_.emplace(ctx_, *controls_);
+    debugMode_.userRequest = [this] { return currentRequest(); };
     // A resolution's first pass is estimated from the history of its demo and size.
     sequencer_.estimate().history = [](const std::string& demo, int width,
                                        int height) -> std::optional<RunEstimate::Duration> {
@@ -124,7 +133,7 @@ void MainController::FormCreate(std::function<void()> done) {
     } catch (const SettingsError& e) {
         // A value of another type ends start-up here.
         ctx_.dialogs.error(e.what());
-        ctx_.view.showAboutView();
+        if (controls_) controls_->showAboutView();
         finish();
     }
 }
@@ -157,7 +166,7 @@ void MainController::startupSteps(std::function<void()> done) {
         if (newVersion) store_.write(sv::Programversion, version);
         if (!paths.BenchPath.empty()) deleteFile(paths.BenchPath + kUpdateVersionFileName);
     }
-    ctx_.view.setLabel(Label::VerseLabel, "v" + version);
+    if (controls_) controls_->setLabel(Label::VerseLabel, "v" + version);
 
     // Seeding belongs to the first start of a version (an install or an
     // update); applied at every start it would drop a pending recovery question.
@@ -172,7 +181,7 @@ void MainController::startupSteps(std::function<void()> done) {
             store_.write(sv::HeaderVersion, text);
             deleteFile(headerFile);
         }
-        ctx_.view.setLabel(Label::HeaderVersion, store_.read(sv::HeaderVersion));
+        if (controls_) controls_->setLabel(Label::HeaderVersion, store_.read(sv::HeaderVersion));
     }
 
     if (!paths.BenchPath.empty()) deleteFile(paths.BenchPath + kDebugLogFileName);
@@ -180,10 +189,18 @@ void MainController::startupSteps(std::function<void()> done) {
     discoverSteamAndGame();
 
     if (store_.open()) {
-        ctx_.view.setLabel(Label::Label17, version);
         if (updater_) updater_->VersionNumber = version;
-        decodeSettings();
-        ctx_.run.ReportPath = ctx_.view.text(Field::ResEdit);
+        if (controls_) {
+            controls_->setLabel(Label::Label17, version);
+            decodeSettings();
+            ctx_.run.ReportPath = controls_->text(Field::ResEdit);
+        } else {
+            request_ = decodeRequest(store_, [this] {
+                if (!ctx_.paths.SteamPath.empty() && !anotherRunGoesOn())
+                    deleteFile(ctx_.paths.SteamPath + kLaunchBatch);
+            });
+            ctx_.run.ReportPath = request_.resultsFolder;
+        }
     }
 
     recoverLeftovers([this, done = std::move(done)] {
@@ -192,7 +209,7 @@ void MainController::startupSteps(std::function<void()> done) {
         } catch (const SettingsError& e) {
             ctx_.dialogs.error(e.what());
         }
-        ctx_.view.showAboutView();
+        if (controls_) controls_->showAboutView();
         if (done) done();
     });
 }
@@ -218,12 +235,11 @@ void MainController::discoverSteamAndGame() {
             ctx_.view.setEnabled(Control::BenchButton, false);
         }
     }
-    ctx_.view.setText(Field::SteamPath, paths.SteamPath);
+    showPaths();
     if (!paths.HL2Path.empty()) {
-        ctx_.view.setText(Field::HL2Path, paths.HL2Path);
         useGameFolder(gameFolder.empty() ? gameFolderOf(paths.HL2Path) : gameFolder);
         store_.useSettingsKey();
-        if (store_.open()) store_.write(sv::Path, ctx_.view.text(Field::HL2Path));
+        if (store_.open()) store_.write(sv::Path, paths.HL2Path);
     }
     store_.useSettingsKey();
 }
@@ -246,18 +262,17 @@ void MainController::SteamPathButtonClick() {
     }
     auto& paths = ctx_.paths;
     paths.SteamPath = chosenSteamFolder(store_);
-    ctx_.view.setText(Field::SteamPath, paths.SteamPath);
     // The game may be in that Steam's libraries.
     if (paths.HL2Path.empty()) {
         const SteamAndGame found = findSteamAndGame(store_, ctx_.homeFolder);
         if (!found.hl2Path.empty()) {
             paths.HL2Path = found.hl2Path;
             useGameFolder(found.gameFolder);
-            ctx_.view.setText(Field::HL2Path, paths.HL2Path);
             if (store_.open()) store_.write(sv::Path, paths.HL2Path);
             ctx_.view.setEnabled(Control::BenchButton, true);
         }
     }
+    showPaths();
     ctx_.view.setStatus("Steam folder: " + paths.SteamPath +
                         (paths.HL2Path.empty() ? std::string(". Half-Life 2 was not found in its libraries: please "
                                                              "choose the game's program with \"Browse...\" beside "
@@ -280,12 +295,9 @@ void MainController::HL2PathButtonClick() {
     auto& paths = ctx_.paths;
     paths.HL2Path = storeChosenGame(store_, *chosen);
     useGameFolder(gameFolderOfFile(*chosen));
-    ctx_.view.setText(Field::HL2Path, paths.HL2Path);
     if (store_.open()) store_.write(sv::Path, paths.HL2Path);
-    if (paths.SteamPath.empty()) {
-        paths.SteamPath = steamFolderOfGame(paths.HL2Path);
-        ctx_.view.setText(Field::SteamPath, paths.SteamPath);
-    }
+    if (paths.SteamPath.empty()) paths.SteamPath = steamFolderOfGame(paths.HL2Path);
+    showPaths();
     ctx_.view.setEnabled(Control::BenchButton, true);
     ctx_.view.setStatus("Half-Life 2 folder: " + paths.HL2Path);
     // An interrupted run may have left its files in this game's folder.
@@ -300,14 +312,14 @@ void MainController::HL2PathButtonClick() {
 
 void MainController::decodeSettings() {
     DecodeHooks hooks;
-    hooks.detailChosen = [this] { config_.DetailBoxChanging(); };
-    hooks.demoChosen = [this] { demos_.demoChanging(); };
+    hooks.detailChosen = [this] { options_->DetailBoxChanging(); };
+    hooks.demoChosen = [this] { options_->demoChanging(); };
     hooks.addInfoChecked = [this] { AddInfoBoxClick(); };
     hooks.afterNote = [this] {
         if (!ctx_.paths.SteamPath.empty() && !anotherRunGoesOn()) deleteFile(ctx_.paths.SteamPath + kLaunchBatch);
     };
     hooks.hl2Known = !ctx_.paths.HL2Path.empty();
-    vantor::decodeSettings(store_, ctx_.view, hooks);
+    vantor::decodeSettings(store_, *controls_, hooks);
 }
 
 bool MainController::anotherRunGoesOn() const { return !sequencer_.running() && RunLock::heldElsewhere(); }
@@ -404,7 +416,8 @@ void MainController::FormCloseQuery(std::function<void()> done) {
             deleteFile(steam + kSteamBatch);
         }
         try {
-            if (store_.open()) store_.write(sv::Note, ctx_.view.text(Field::NoteEdit));
+            // The note as the window shows it; without a window nothing changed it.
+            if (controls_ && store_.open()) store_.write(sv::Note, controls_->text(Field::NoteEdit));
         } catch (const SettingsError& e) {
             ctx_.dialogs.error(e.what());
         }
@@ -475,7 +488,18 @@ void MainController::storeFinishedRun() {
     if (!outcome.error.empty()) tell(std::string(kHistoryNotStored) + outcome.error);
 }
 
-void MainController::AddInfoBoxClick() { vantor::AddInfoBoxClick(ctx_); }
+void MainController::AddInfoBoxClick() {
+    if (controls_ && !vantor::AddInfoBoxClick(ctx_, controls_->checked(Check::AddInfo)))
+        controls_->setChecked(Check::AddInfo, false);
+}
+
+RunRequest MainController::currentRequest() const { return controls_ ? requestFromControls(*controls_) : request_; }
+
+void MainController::showPaths() {
+    if (!controls_) return;
+    controls_->setText(Field::SteamPath, ctx_.paths.SteamPath);
+    controls_->setText(Field::HL2Path, ctx_.paths.HL2Path);
+}
 
 void MainController::enableUpdates(AutoUpgraderUi& ui, const UpdatePublicKey& key) {
     updater_ = std::make_unique<TAutoUpgrader>(ctx_.loop, ui, key);

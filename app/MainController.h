@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace vantor {
 
@@ -25,7 +26,11 @@ inline constexpr const char* kApplicationTitle = "Quorvane Half-Life 2 benchmark
 
 class MainController {
 public:
-    MainController(MainView& view, Dialogs& dialogs, EventLoop& loop, Registry& registry, ProcessQuery& processes);
+    // The window: its controls load the stored options and describe each run.
+    MainController(MainView& window, Dialogs& dialogs, EventLoop& loop, Registry& registry, ProcessQuery& processes);
+    // Without controls (vantor-cli): start-up decodes the stored options into
+    // request(), which the front end may change before it starts a run.
+    MainController(RunView& view, Dialogs& dialogs, EventLoop& loop, Registry& registry, ProcessQuery& processes);
     ~MainController();
 
     AppContext& context() { return ctx_; }
@@ -58,10 +63,15 @@ public:
     ResultReader& resultReader() { return reader_; }
     ReportWriter& reportWriter() { return report_; }
     Sequencer& sequencer() { return sequencer_; }
-    OptionHandlers& options() { return options_; }
+    // The option pages' handlers (the window only).
+    OptionHandlers& options() { return *options_; }
 
+    // The run the front end has set up: the window's controls, else request().
+    RunRequest currentRequest() const;
+    // Without controls: the stored options after start-up, to change for a run.
+    RunRequest& request() { return request_; }
     // The run button and the Stop action.
-    void BenchButtonClick() { sequencer_.BenchButtonClick(); }
+    void BenchButtonClick() { sequencer_.start(currentRequest()); }
     void StopRun() { sequencer_.Stop(); }
     // "Browse..." beside the game path: the user picks the game's executable,
     // which is stored (HL2Exe) and taken at once.
@@ -100,6 +110,8 @@ private:
     void startupSteps(std::function<void()> done);
     void discoverSteamAndGame();
     void decodeSettings();
+    // The Steam folder and the game's folder in the window.
+    void showPaths();
     // CFGPath and ResultsPath of the game's folder found or chosen.
     void useGameFolder(const std::string& gameFolder);
     // A run of another program holds the run lock: its files are not ours to touch.
@@ -107,10 +119,15 @@ private:
     void recoverLeftovers(std::function<void()> done);
     void recoveryQuestion();
 
+    MainController(RunView& view, MainView* controls, Dialogs& dialogs, EventLoop& loop, Registry& registry,
+                   ProcessQuery& processes);
+
     // Carries the opener's failures back to the UI thread while the controller lives.
     struct OpenerLink;
     std::shared_ptr<OpenerLink> opener_;
 
+    MainView* controls_;  // the window's controls; null without a window
+    RunRequest request_;  // the run set up without controls
     SettingsStore store_;
     DebugLog log_;
     AppContext ctx_;
@@ -120,7 +137,7 @@ private:
     ResultReader reader_;
     ReportWriter report_;
     Sequencer sequencer_;
-    OptionHandlers options_;
+    std::optional<OptionHandlers> options_;
     DiagTool diagTool_;
     DebugMode debugMode_;
     std::unique_ptr<TAutoUpgrader> updater_;

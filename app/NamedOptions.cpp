@@ -212,6 +212,14 @@ Checked check(const OptionRule& r, const std::string& value) {
     return c;
 }
 
+// A list's item (and the file of the custom level or the user's demo) into the request.
+void setChoice(RunRequest& r, Choice c, int index, const std::string& file) {
+    setChoiceIndex(r, c, index);
+    if (file.empty()) return;
+    if (c == Choice::Detail) r.customConfigFile = file;
+    if (c == Choice::Demo) r.userDemoFile = file;
+}
+
 }  // namespace
 
 std::span<const NamedOption> namedOptions() { return kOptions; }
@@ -222,19 +230,16 @@ const NamedOption* findNamedOption(std::string_view name) {
     return nullptr;
 }
 
-std::string applyNamedOption(const NamedOption& option, const std::string& value, MainView& view) {
+std::string applyNamedOption(const NamedOption& option, const std::string& value, RunRequest& request) {
     const OptionRule& r = ruleOf(option);
     const Checked c = check(r, value);
     if (!c.error.empty()) return c.error;
     switch (r.kind) {
-        case Kind::Words: view.setChoice(r.choice, c.index); break;
-        case Kind::WordOrFile:
-            view.setChoice(r.choice, c.index);
-            if (!c.text.empty()) view.setText(r.fileField, c.text);
-            break;
-        case Kind::Switch: view.setChecked(r.check, c.on); break;
-        case Kind::Note:
-        case Kind::Folder: view.setText(r.field, c.text); break;
+        case Kind::Words:
+        case Kind::WordOrFile: setChoice(request, r.choice, c.index, c.text); break;
+        case Kind::Switch: setSwitch(request, r.check, c.on); break;
+        case Kind::Note: request.note = c.text; break;
+        case Kind::Folder: request.resultsFolder = c.text; break;
     }
     return {};
 }

@@ -1,10 +1,10 @@
 #pragma once
 // The options of a run by name, as vantor-cli takes them: each value as a word
 // (or a file or folder where the option is one), checked with a message that
-// names the allowed values; set into the controls for one run, or stored as the
-// window stores the user's choice.
+// names the allowed values; set into a run request for one run, or stored as
+// the window stores the user's choice.
 
-#include "core/MainView.h"
+#include "core/RunRequest.h"
 #include "core/SettingsStore.h"
 
 #include <span>
@@ -25,9 +25,9 @@ std::span<const NamedOption> namedOptions();
 // The option of that name; nullptr when there is none.
 const NamedOption* findNamedOption(std::string_view name);
 
-// Sets the option's control in view as the user's pick would, for one run.
-// Returns the reason when the value is not allowed (empty when set).
-std::string applyNamedOption(const NamedOption& option, const std::string& value, MainView& view);
+// Sets the option in the request, for one run. Returns the reason when the
+// value is not allowed (empty when set).
+std::string applyNamedOption(const NamedOption& option, const std::string& value, RunRequest& request);
 
 // Stores the value as the window stores the user's pick. Returns the reason
 // when the value is not allowed; throws SettingsError when the write is refused.

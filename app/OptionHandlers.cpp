@@ -4,8 +4,6 @@
 #include "core/Resolutions.h"
 #include "platform/FileOps.h"
 #include "platform/SystemInfo.h"
-#include "run/DemoInstaller.h"
-#include "run/GameConfig.h"
 
 #include <array>
 
@@ -24,6 +22,9 @@ int computePhysMemMB(std::uint32_t totalBytes) {
 namespace {
 
 constexpr std::array<int, 5> kHeapSizesMB = {64, 128, 256, 512, 1024};
+constexpr const char* kConfigFilter = "Half-Life 2 config file (*.cfg)|*.cfg";
+constexpr const char* kDemoFilter = "Half-Life 2 demo file (*.dem)|*.dem";
+constexpr int kUserDemoPosition = static_cast<int>(DemoChoice::UserFile);
 
 // The item of half the memory, for the memory figures that have one.
 int heapItemForHalfOf(int physMemMB) {
@@ -43,8 +44,8 @@ int heapItemForHalfOf(int physMemMB) {
 namespace {
 
 // Writes the code of the chosen item; false (nothing written) without a choice.
-bool writeChoice(AppContext& ctx, Choice c) {
-    const int index = ctx.view.choice(c);
+bool writeChoice(AppContext& ctx, const MainView& controls, Choice c) {
+    const int index = controls.choice(c);
     const std::string code = codeOf(c, index);
     if (code.empty()) return false;
     ctx.store.open();
@@ -52,13 +53,13 @@ bool writeChoice(AppContext& ctx, Choice c) {
     return true;
 }
 
-void writeCheck(AppContext& ctx, Check c, const char* name) {
+void writeCheck(AppContext& ctx, const MainView& controls, Check c, const char* name) {
     ctx.store.open();
-    ctx.store.write(name, ctx.view.checked(c) ? "1" : "0");
+    ctx.store.write(name, controls.checked(c) ? "1" : "0");
 }
 
-void writeNonEmptyText(AppContext& ctx, Field f, const char* name) {
-    const std::string text = ctx.view.text(f);
+void writeNonEmptyText(AppContext& ctx, const MainView& controls, Field f, const char* name) {
+    const std::string text = controls.text(f);
     if (text.empty()) return;
     ctx.store.open();
     ctx.store.write(name, text);
@@ -68,15 +69,17 @@ void writeNonEmptyText(AppContext& ctx, Field f, const char* name) {
 
 void OptionHandlers::AFBoxChange() {
     // The first six items advise "From System"; "From System" itself is silent.
-    if (writeChoice(ctx_, Choice::AF) && ctx_.view.choice(Choice::AF) <= 5) ctx_.dialogs.message(kFilteringAdvice);
+    if (writeChoice(ctx_, controls_, Choice::AF) && controls_.choice(Choice::AF) <= 5)
+        ctx_.dialogs.message(kFilteringAdvice);
 }
 
 void OptionHandlers::AABoxChange() {
-    if (writeChoice(ctx_, Choice::AA) && ctx_.view.choice(Choice::AA) <= 4) ctx_.dialogs.message(kFilteringAdvice);
+    if (writeChoice(ctx_, controls_, Choice::AA) && controls_.choice(Choice::AA) <= 4)
+        ctx_.dialogs.message(kFilteringAdvice);
 }
 
 void OptionHandlers::HeapsizeBoxChange() {
-    const int index = ctx_.view.choice(Choice::Heapsize);
+    const int index = controls_.choice(Choice::Heapsize);
     const int sizeMB =
         index >= 0 && index < static_cast<int>(kHeapSizesMB.size()) ? kHeapSizesMB[static_cast<std::size_t>(index)] : 0;
     const std::uint32_t bytes = ctx_.physicalMemory ? ctx_.physicalMemory() : totalPhysicalMemory32();
@@ -84,57 +87,94 @@ void OptionHandlers::HeapsizeBoxChange() {
     // A platform that cannot tell its memory (0) gets no advice: "0 MB" would be wrong.
     if (physMemMB > 0 && sizeMB >= physMemMB) {
         ctx_.dialogs.message("The recommended (maximum) size: " + std::to_string(physMemMB / 2) + " MB");
-        if (int half = heapItemForHalfOf(physMemMB); half >= 0) ctx_.view.setChoice(Choice::Heapsize, half);
+        if (int half = heapItemForHalfOf(physMemMB); half >= 0) controls_.setChoice(Choice::Heapsize, half);
     }
-    writeChoice(ctx_, Choice::Heapsize);
+    writeChoice(ctx_, controls_, Choice::Heapsize);
 }
 
-void OptionHandlers::RefreshBoxChange() { writeChoice(ctx_, Choice::Refresh); }
-void OptionHandlers::DirectXBoxChange() { writeChoice(ctx_, Choice::DirectX); }
-void OptionHandlers::DetailBoxChange() { config_.DetailBoxChanging(); }
-void OptionHandlers::demoChange() { demos_.demoChanging(); }
+void OptionHandlers::RefreshBoxChange() { writeChoice(ctx_, controls_, Choice::Refresh); }
+void OptionHandlers::DirectXBoxChange() { writeChoice(ctx_, controls_, Choice::DirectX); }
+void OptionHandlers::DetailBoxChange() { DetailBoxChanging(); }
+void OptionHandlers::demoChange() { demoChanging(); }
+
+void OptionHandlers::DetailBoxChanging() {
+    const int level = controls_.choice(Choice::Detail);
+    const bool custom = level == 2;
+    controls_.setEnabled(Control::DetailEdit, custom);
+    controls_.setEnabled(Control::DetailButton, custom);
+    if (level < 0 || level > 2) return;
+    ctx_.store.open();
+    ctx_.store.write(sv::Detail, std::to_string(level + 1));
+}
+
+void OptionHandlers::DetailButtonClick() {
+    auto file = ctx_.dialogs.openFile("Open", kConfigFilter);
+    if (!file) return;
+    controls_.setText(Field::DetailEdit, *file);
+    ctx_.store.open();
+    ctx_.store.write(sv::CustomConfig, *file);
+}
+
+void OptionHandlers::demoChanging() {
+    const int position = controls_.choice(Choice::Demo);
+    const bool user = position == kUserDemoPosition;
+    controls_.setEnabled(Control::DemoEdit, user);
+    controls_.setEnabled(Control::DemoEditButton, user);
+    if (position < 0 || position > kUserDemoPosition) return;
+    ctx_.store.open();
+    ctx_.store.write(sv::Demo, std::to_string(position + 1));
+}
+
+void OptionHandlers::DemoEditButtonClick() {
+    auto file = ctx_.dialogs.openFile("Open", kDemoFilter);
+    if (!file) return;
+    controls_.setText(Field::DemoEdit, *file);
+    if (file->empty()) return;
+    ctx_.store.open();
+    ctx_.store.write(sv::Demoname, *file);
+}
 
 void OptionHandlers::resMouseLeave() {
     ctx_.store.open();
     for (int i = 0; i < kResolutionCount; ++i)
-        ctx_.store.write(sv::Resolutions[i], ctx_.view.resolutionChecked(i) ? "1" : "0");
+        ctx_.store.write(sv::Resolutions[i], controls_.resolutionChecked(i) ? "1" : "0");
 }
 
-void OptionHandlers::DetailBoxMouseLeave() { writeChoice(ctx_, Choice::Detail); }
-void OptionHandlers::demoMouseLeave() { writeChoice(ctx_, Choice::Demo); }
-void OptionHandlers::AFBoxMouseLeave() { writeChoice(ctx_, Choice::AF); }
-void OptionHandlers::AABoxMouseLeave() { writeChoice(ctx_, Choice::AA); }
-void OptionHandlers::HeapsizeBoxMouseLeave() { writeChoice(ctx_, Choice::Heapsize); }
-void OptionHandlers::RefreshBoxMouseLeave() { writeChoice(ctx_, Choice::Refresh); }
-void OptionHandlers::DirectXBoxMouseLeave() { writeChoice(ctx_, Choice::DirectX); }
-void OptionHandlers::FastZBoxMouseLeave() { writeCheck(ctx_, Check::FastZ, sv::FastZ); }
-void OptionHandlers::HDDUseBoxMouseLeave() { writeCheck(ctx_, Check::HDDUse, sv::HDDUsage); }
-void OptionHandlers::ResEditMouseLeave() { writeNonEmptyText(ctx_, Field::ResEdit, sv::ResultPath); }
-void OptionHandlers::NoteEditMouseLeave() { writeNonEmptyText(ctx_, Field::NoteEdit, sv::Note); }
+void OptionHandlers::DetailBoxMouseLeave() { writeChoice(ctx_, controls_, Choice::Detail); }
+void OptionHandlers::demoMouseLeave() { writeChoice(ctx_, controls_, Choice::Demo); }
+void OptionHandlers::AFBoxMouseLeave() { writeChoice(ctx_, controls_, Choice::AF); }
+void OptionHandlers::AABoxMouseLeave() { writeChoice(ctx_, controls_, Choice::AA); }
+void OptionHandlers::HeapsizeBoxMouseLeave() { writeChoice(ctx_, controls_, Choice::Heapsize); }
+void OptionHandlers::RefreshBoxMouseLeave() { writeChoice(ctx_, controls_, Choice::Refresh); }
+void OptionHandlers::DirectXBoxMouseLeave() { writeChoice(ctx_, controls_, Choice::DirectX); }
+void OptionHandlers::FastZBoxMouseLeave() { writeCheck(ctx_, controls_, Check::FastZ, sv::FastZ); }
+void OptionHandlers::HDDUseBoxMouseLeave() { writeCheck(ctx_, controls_, Check::HDDUse, sv::HDDUsage); }
+void OptionHandlers::ResEditMouseLeave() { writeNonEmptyText(ctx_, controls_, Field::ResEdit, sv::ResultPath); }
+void OptionHandlers::NoteEditMouseLeave() { writeNonEmptyText(ctx_, controls_, Field::NoteEdit, sv::Note); }
 
 // ---- passes, today's resolutions, report extras ---------------------------------
 
-void OptionHandlers::PassesBoxChange() { writeChoice(ctx_, Choice::Passes); }
-void OptionHandlers::ThresholdBoxChange() { writeChoice(ctx_, Choice::AdaptiveThreshold); }
-void OptionHandlers::CapBoxChange() { writeChoice(ctx_, Choice::AdaptiveCap); }
-void OptionHandlers::AdaptiveBoxClick() { writeCheck(ctx_, Check::AdaptivePasses, sv::AdaptivePasses); }
-void OptionHandlers::ReportSummaryBoxClick() { writeCheck(ctx_, Check::ReportSummary, sv::ReportSummary); }
-void OptionHandlers::ResultFilesBoxClick() { writeCheck(ctx_, Check::ResultFiles, sv::ResultFiles); }
+void OptionHandlers::PassesBoxChange() { writeChoice(ctx_, controls_, Choice::Passes); }
+void OptionHandlers::ThresholdBoxChange() { writeChoice(ctx_, controls_, Choice::AdaptiveThreshold); }
+void OptionHandlers::CapBoxChange() { writeChoice(ctx_, controls_, Choice::AdaptiveCap); }
+void OptionHandlers::AdaptiveBoxClick() { writeCheck(ctx_, controls_, Check::AdaptivePasses, sv::AdaptivePasses); }
+void OptionHandlers::ReportSummaryBoxClick() { writeCheck(ctx_, controls_, Check::ReportSummary, sv::ReportSummary); }
+void OptionHandlers::ResultFilesBoxClick() { writeCheck(ctx_, controls_, Check::ResultFiles, sv::ResultFiles); }
 
 void OptionHandlers::todayResChange() {
     ctx_.store.open();
     for (int i = 0; i < kTodayResolutionCount; ++i)
-        ctx_.store.write(sv::TodayResolutions[i], ctx_.view.todayResolutionChecked(i) ? "1" : "0");
+        ctx_.store.write(sv::TodayResolutions[i], controls_.todayResolutionChecked(i) ? "1" : "0");
 }
 
 bool OptionHandlers::CustomResolutionEdited() {
-    const std::string text = ctx_.view.text(Field::CustomResolution);
+    const std::string text = controls_.text(Field::CustomResolution);
     ctx_.store.open();
     if (text.find_first_not_of(" \t") == std::string::npos) {
         // Emptied: no custom size, and its box goes off.
         ctx_.store.write(sv::CustomResolution, "");
-        if (ctx_.view.checked(Check::CustomResolution)) {
-            ctx_.view.setChecked(Check::CustomResolution, false);
+        if (controls_.checked(Check::CustomResolution)) {
+            controls_.setChecked(Check::CustomResolution, false);
             ctx_.store.write(sv::CustomResolutionOn, "0");
         }
         return false;
@@ -144,18 +184,18 @@ bool OptionHandlers::CustomResolutionEdited() {
         ctx_.validationMessage(parsed.error);
         return false;
     }
-    ctx_.view.setText(Field::CustomResolution, resolutionText(*parsed.value));
+    controls_.setText(Field::CustomResolution, resolutionText(*parsed.value));
     ctx_.store.write(sv::CustomResolution, resolutionCode(*parsed.value));
     return true;
 }
 
 void OptionHandlers::CustomResolutionBoxClick() {
-    if (ctx_.view.checked(Check::CustomResolution) && !CustomResolutionEdited()) {
-        ctx_.view.setChecked(Check::CustomResolution, false);
-        if (ctx_.view.text(Field::CustomResolution).find_first_not_of(" \t") == std::string::npos)
+    if (controls_.checked(Check::CustomResolution) && !CustomResolutionEdited()) {
+        controls_.setChecked(Check::CustomResolution, false);
+        if (controls_.text(Field::CustomResolution).find_first_not_of(" \t") == std::string::npos)
             ctx_.validationMessage(parseResolution("").error);
     }
-    writeCheck(ctx_, Check::CustomResolution, sv::CustomResolutionOn);
+    writeCheck(ctx_, controls_, Check::CustomResolution, sv::CustomResolutionOn);
 }
 
 // ---- results folder -----------------------------------------------------------
@@ -168,18 +208,18 @@ void OptionHandlers::ToolButton5Click() {
     // Every folder ends with the separator; a root ("C:\", "/") already has it
     // and is kept as chosen.
     if (folder.back() != kPathSep) folder += kPathSep;
-    ctx_.view.setText(Field::ResEdit, folder);
-    ctx_.store.write(sv::ResultPath, ctx_.view.text(Field::ResEdit));
+    controls_.setText(Field::ResEdit, folder);
+    ctx_.store.write(sv::ResultPath, controls_.text(Field::ResEdit));
 }
 
 // ---- menu, links ------------------------------------------------------------------
 
 void OptionHandlers::showPage(int index) {
     if (index < 0 || index > 7) return;
-    ctx_.view.showPage(index);
+    controls_.showPage(index);
 }
 
-void OptionHandlers::showAbout() { ctx_.view.showAboutView(); }
+void OptionHandlers::showAbout() { controls_.showAboutView(); }
 
 namespace {
 void open(AppContext& ctx, const std::string& target) {

@@ -4,14 +4,12 @@
 // page and About switching, links, help and mail.
 
 #include "core/AppContext.h"
+#include "core/MainView.h"
 
 #include <cstdint>
 #include <string>
 
 namespace vantor {
-
-class GameConfig;
-class DemoInstaller;
 
 // The physical memory figure from a byte count (MB, capped at 1500, snapped to
 // 1024/512/256/128 in the bands around them).
@@ -27,8 +25,7 @@ inline constexpr const char* kFilteringAdvice =
 
 class OptionHandlers {
 public:
-    OptionHandlers(AppContext& ctx, GameConfig& config, DemoInstaller& demos)
-        : ctx_(ctx), config_(config), demos_(demos) {}
+    OptionHandlers(AppContext& ctx, MainView& controls) : ctx_(ctx), controls_(controls) {}
 
     // On change (the user's choice).
     void AFBoxChange();
@@ -38,6 +35,14 @@ public:
     void DirectXBoxChange();
     void DetailBoxChange();  // the chooser of the game configuration
     void demoChange();       // the demo chooser
+
+    // The choosers: a detail level or demo chosen (by the user, or by program
+    // with the same effect) stores its code and enables the file controls of
+    // the custom level / the user's demo; the buttons beside them pick a file.
+    void DetailBoxChanging();
+    void DetailButtonClick();
+    void demoChanging();
+    void DemoEditButtonClick();
 
     // On mouse leave.
     void resMouseLeave();
@@ -83,8 +88,7 @@ public:
 
 private:
     AppContext& ctx_;
-    GameConfig& config_;
-    DemoInstaller& demos_;
+    MainView& controls_;
 };
 
 }  // namespace vantor

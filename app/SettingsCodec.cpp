@@ -196,4 +196,60 @@ void decodeRunOptions(SettingsStore& store, MainView& view) {
     view.setChecked(Check::CustomResolution, custom.value && store.read(sv::CustomResolutionOn) == "1");
 }
 
+namespace {
+
+// The item a stored choice shows: its code's item, the fresh default while
+// nothing is stored, -1 for a code that matches no item.
+int storedChoice(SettingsStore& store, Choice c) {
+    std::string code = store.read(valueNameOf(c));
+    if (code.empty()) code = std::string(freshDefaultCode(c));
+    return indexOfCode(c, code);
+}
+
+// The run options beyond the classic set: an unknown code takes the default.
+int storedRunOption(SettingsStore& store, Choice c) {
+    const int index = indexOfCode(c, store.read(valueNameOf(c)));
+    return index >= 0 ? index : indexOfCode(c, std::string(freshDefaultCode(c)));
+}
+
+}  // namespace
+
+RunRequest decodeRequest(SettingsStore& store, const std::function<void()>& afterNote) {
+    RunRequest r;
+    r.minimizeHddUse = store.read(sv::HDDUsage) == "1";
+    for (int i = 0; i < kResolutionCount; ++i)
+        if (store.read(sv::Resolutions[i]) == "1") r.sizes.push_back({kWidths[i], kHeights[i]});
+
+    r.demo = itemValue<DemoChoice>(Choice::Demo, storedChoice(store, Choice::Demo));
+    if (const std::string demo = store.read(sv::Demoname); fileExists(demo)) r.userDemoFile = demo;
+    r.filtering = itemValue<TextureFiltering>(Choice::AF, storedChoice(store, Choice::AF));
+    r.antialiasing = itemValue<Antialiasing>(Choice::AA, storedChoice(store, Choice::AA));
+    r.detail = itemValue<DetailLevel>(Choice::Detail, storedChoice(store, Choice::Detail));
+    r.customConfigFile = store.read(sv::CustomConfig);
+    if (const std::string results = store.read(sv::ResultPath); folderExists(results)) r.resultsFolder = results;
+    r.note = store.read(sv::Note);
+    if (afterNote) afterNote();
+    r.directX = itemValue<DirectXLevel>(Choice::DirectX, storedChoice(store, Choice::DirectX));
+    r.heapSize = itemValue<HeapSize>(Choice::Heapsize, storedChoice(store, Choice::Heapsize));
+    r.refreshRate = itemValue<RefreshRate>(Choice::Refresh, storedChoice(store, Choice::Refresh));
+    const std::string addInfo = store.read(sv::Addinfo);
+    r.additionalInfo = !addInfo.empty() && addInfo != "0";
+    r.fastZ = store.read(sv::FastZ) != "0";
+
+    r.passes.passes = storedRunOption(store, Choice::Passes) + 1;
+    r.passes.thresholdPercent = storedRunOption(store, Choice::AdaptiveThreshold) + 1;
+    r.passes.cap = storedRunOption(store, Choice::AdaptiveCap) + 2;
+    r.passes.adaptive = store.read(sv::AdaptivePasses) == "1";
+    r.reportSummary = store.read(sv::ReportSummary) == "1";
+    r.resultFiles = store.read(sv::ResultFiles) != "0";
+    const bool fresh = !anyResolutionStored(store);
+    for (int i = 0; i < kTodayResolutionCount; ++i)
+        if (store.read(sv::TodayResolutions[i]) == "1" || (fresh && i == kFreshTodayResolution))
+            r.sizes.push_back(kTodayResolutions[static_cast<std::size_t>(i)]);
+    const auto custom = parseResolution(store.read(sv::CustomResolution));
+    if (custom.value && store.read(sv::CustomResolutionOn) == "1") r.sizes.push_back(*custom.value);
+    r.sizes = orderedSizes(std::move(r.sizes));
+    return r;
+}
+
 }  // namespace vantor

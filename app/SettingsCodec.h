@@ -5,6 +5,7 @@
 #include "core/Controls.h"
 #include "core/MainView.h"
 #include "core/Resolutions.h"
+#include "core/RunRequest.h"
 #include "core/SettingsStore.h"
 
 #include <functional>
@@ -47,6 +48,12 @@ struct DecodeHooks {
 // Decodes every stored value into the controls in the fixed order. The store
 // must be open. Throws SettingsError for a value of another type.
 void decodeSettings(SettingsStore& store, MainView& view, const DecodeHooks& hooks);
+// The stored options as a run request, by the same rules as decodeSettings
+// (a front end without controls: vantor-cli). afterNote runs where
+// decodeSettings runs its hook of that name. Throws SettingsError for a value
+// of another type.
+RunRequest decodeRequest(SettingsStore& store, const std::function<void()>& afterNote = {});
+
 // The options beyond the classic set (passes, today's resolutions, report
 // extras); decodeSettings ends with it.
 void decodeRunOptions(SettingsStore& store, MainView& view);

@@ -425,7 +425,7 @@ bool takeRunOption(const std::vector<std::string>& args, std::size_t& i, RunOpti
         const auto v = value();
         if (!v) return true;
         const NamedOption* option = findNamedOption(name);
-        CliView scratch(nullptr);
+        RunRequest scratch;
         error = applyNamedOption(*option, *v, scratch);
         o.named.emplace_back(option, *v);
         return true;
@@ -448,30 +448,31 @@ bool takeRunOption(const std::vector<std::string>& args, std::size_t& i, RunOpti
     return true;
 }
 
-// Sets the controls of vantor-cli's view as the options ask.
-void applyRunOptions(const RunOptions& o, MainView& view) {
-    for (const auto& [option, value] : o.named) applyNamedOption(*option, value, view);
-    if (o.only) {
-        for (int k = 0; k < kResolutionCount; ++k) view.setResolutionChecked(k, false);
-        for (int k = 0; k < kTodayResolutionCount; ++k) view.setTodayResolutionChecked(k, false);
-        view.setChecked(Check::CustomResolution, false);
-    }
-    if (o.passes) view.setChoice(Choice::Passes, *o.passes - 1);
-    if (o.threshold) view.setChoice(Choice::AdaptiveThreshold, *o.threshold - 1);
-    if (o.cap) view.setChoice(Choice::AdaptiveCap, *o.cap - 2);
-    if (o.adaptive) view.setChecked(Check::AdaptivePasses, true);
-    if (o.summary) view.setChecked(Check::ReportSummary, true);
-    if (o.noResultFiles) view.setChecked(Check::ResultFiles, false);
-    for (const auto& r : o.classic)
-        for (int k = 0; k < kResolutionCount; ++k)
-            if (r == Resolution{kWidths[k], kHeights[k]}) view.setResolutionChecked(k, true);
-    for (const auto& r : o.today)
-        for (int k = 0; k < kTodayResolutionCount; ++k)
-            if (r == kTodayResolutions[static_cast<std::size_t>(k)]) view.setTodayResolutionChecked(k, true);
+// Whether a size is one of the window's fixed ones (the classic six, today's).
+bool fixedSize(Resolution r) {
+    for (int k = 0; k < kResolutionCount; ++k)
+        if (r == Resolution{kWidths[k], kHeights[k]}) return true;
+    return std::find(kTodayResolutions.begin(), kTodayResolutions.end(), r) != kTodayResolutions.end();
+}
+
+// Changes the stored run as the options ask, for this run only.
+void applyRunOptions(const RunOptions& o, RunRequest& request) {
+    for (const auto& [option, value] : o.named) applyNamedOption(*option, value, request);
+    if (o.only) request.sizes.clear();
+    if (o.passes) request.passes.passes = *o.passes;
+    if (o.threshold) request.passes.thresholdPercent = *o.threshold;
+    if (o.cap) request.passes.cap = *o.cap;
+    if (o.adaptive) request.passes.adaptive = true;
+    if (o.summary) request.reportSummary = true;
+    if (o.noResultFiles) request.resultFiles = false;
+    request.sizes.insert(request.sizes.end(), o.classic.begin(), o.classic.end());
+    request.sizes.insert(request.sizes.end(), o.today.begin(), o.today.end());
     if (o.custom) {
-        view.setText(Field::CustomResolution, resolutionText(*o.custom));
-        view.setChecked(Check::CustomResolution, true);
+        // One size of the user's own: the given one takes the stored one's place.
+        std::erase_if(request.sizes, [](Resolution r) { return !fixedSize(r); });
+        request.sizes.push_back(*o.custom);
     }
+    request.sizes = orderedSizes(std::move(request.sizes));
 }
 
 // One line per pass: "640×480: 87.53 FPS", or "... no result". With several
@@ -513,7 +514,7 @@ int runCommand(bool yes, bool debug, const std::string& logFile, bool json, cons
     Session s(yes, json ? stderr : stdout);
     auto& controller = s.controller;
     s.startUp();
-    applyRunOptions(options, s.view);
+    applyRunOptions(options, s.controller.request());
 
     catchInterrupts();
     auto& sequencer = controller.sequencer();

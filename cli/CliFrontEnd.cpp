@@ -5,21 +5,6 @@
 
 namespace vantor {
 
-int CliView::choice(Choice c) const {
-    auto it = choices_.find(c);
-    return it == choices_.end() ? -1 : it->second;
-}
-
-bool CliView::checked(Check c) const {
-    auto it = checks_.find(c);
-    return it != checks_.end() && it->second;
-}
-
-std::string CliView::text(Field f) const {
-    auto it = fields_.find(f);
-    return it == fields_.end() ? std::string() : it->second;
-}
-
 bool CliView::isEnabled(Control c) const {
     auto it = enabled_.find(c);
     return it == enabled_.end() || it->second;

@@ -1,12 +1,13 @@
 #pragma once
-// What the main window owns and every subsystem works on: the view, the
+// What the main window owns and every subsystem works on: the run view, the
 // dialogs, the event loop, the settings store, the debug log, the process
-// query, the paths and the run values.
+// query, the paths, the run's request and its values.
 
 #include "core/DebugLog.h"
 #include "core/Dialogs.h"
-#include "core/MainView.h"
+#include "core/RunRequest.h"
 #include "core/RunState.h"
+#include "core/RunView.h"
 #include "core/SettingsStore.h"
 #include "core/Timing.h"
 #include "platform/EventLoop.h"
@@ -22,10 +23,10 @@ inline constexpr const char* kProgramErrorStatus =
     "Program error, benchmark aborted. Please see the help file (debuginfo section)!";
 
 struct AppContext {
-    AppContext(MainView& v, Dialogs& d, EventLoop& l, SettingsStore& s, DebugLog& g, ProcessQuery& p)
+    AppContext(RunView& v, Dialogs& d, EventLoop& l, SettingsStore& s, DebugLog& g, ProcessQuery& p)
         : view(v), dialogs(d), loop(l), store(s), log(g), processes(p) {}
 
-    MainView& view;
+    RunView& view;
     Dialogs& dialogs;
     EventLoop& loop;
     SettingsStore& store;
@@ -34,6 +35,8 @@ struct AppContext {
 
     Paths paths;
     RunState run;
+    // The run under way (or the last one), as it was asked for.
+    RunRequest request;
     Timing timing;
 
     // Opens a document or address with the desktop; a failure reaches

@@ -4,15 +4,15 @@
 
 namespace vantor {
 
-void AddInfoBoxClick(AppContext& ctx) {
-    if (!ctx.view.checked(Check::AddInfo)) return;
+bool AddInfoBoxClick(AppContext& ctx, bool ticked) {
+    if (!ticked) return true;
     ctx.store.open();
     if (ctx.store.read(sv::OS).empty()) {
-        ctx.view.setChecked(Check::AddInfo, false);
         ctx.dialogs.message(kAddInfoFirstMessage);
-    } else {
-        ctx.store.write(sv::Addinfo, "1");
+        return false;
     }
+    ctx.store.write(sv::Addinfo, "1");
+    return true;
 }
 
 }  // namespace vantor

@@ -1,10 +1,11 @@
 #include "diag/DebugMode.h"
 
 #include "core/Resolutions.h"
-
 #include "platform/FileOps.h"
 #include "run/Launcher.h"
 #include "run/Sequencer.h"
+
+#include <algorithm>
 
 namespace vantor {
 
@@ -68,7 +69,6 @@ void DebugMode::DebugBtnClick() {
     benchWasEnabled_ = view.isEnabled(Control::BenchButton);
     view.setEnabled(Control::DebugBtn, false);
     view.setEnabled(Control::BenchButton, false);
-    view.setChecked(Check::HDDUse, false);
     run.CurrentWidth = "debug";
     run.DebugMode = true;
 
@@ -113,73 +113,42 @@ void DebugMode::RunAFile1ProcCompleted(TRunItem& RunItem, TRetType RetType, std:
         return;
     }
     if (fileExists(report)) deleteFile(report);
-    setDebugRunOptions();
-    sequencer_.BenchButtonClick();
+    sequencer_.start(debugRunRequest(userRequest ? userRequest() : RunRequest{}));
     // A run that refused to start (no game, Steam gone, ...) has enabled the
     // run button; the debug button comes back with it.
     if (!sequencer_.running()) ctx_.view.setEnabled(Control::DebugBtn, true);
     sequencer_.afterRun([this] { endDebugRun(); });
 }
 
-void DebugMode::choosersRan() {
-    if (detailChosen) detailChosen();
-    if (demoChosen) demoChosen();
-}
-
 void DebugMode::endDebugRun() {
     ctx_.run.DebugMode = false;
     ctx_.view.setDebugModeActive(false);
-    if (!userOptions_) return;
-    auto& view = ctx_.view;
-    const UserOptions o = std::move(*userOptions_);
-    userOptions_.reset();
-    for (int i = 0; i < kResolutionCount; ++i) view.setResolutionChecked(i, o.classic[static_cast<std::size_t>(i)]);
-    for (int i = 0; i < kTodayResolutionCount; ++i)
-        view.setTodayResolutionChecked(i, o.today[static_cast<std::size_t>(i)]);
-    for (const auto& [c, index] : o.choices) view.setChoice(c, index);
-    for (const auto& [c, on] : o.checks) view.setChecked(c, on);
-    for (const auto& [c, on] : o.enabled) view.setEnabled(c, on);
-    choosersRan();
 }
 
-void DebugMode::setDebugRunOptions() {
-    auto& view = ctx_.view;
-    UserOptions o;
-    for (Choice c : {Choice::Detail, Choice::Demo, Choice::AF, Choice::AA, Choice::Heapsize, Choice::Refresh,
-                     Choice::DirectX, Choice::Passes})
-        o.choices[c] = view.choice(c);
-    for (Check c :
-         {Check::FastZ, Check::CustomResolution, Check::AdaptivePasses, Check::ReportSummary, Check::ResultFiles})
-        o.checks[c] = view.checked(c);
-    for (int i = 0; i < kResolutionCount; ++i) o.classic[static_cast<std::size_t>(i)] = view.resolutionChecked(i);
-    for (int i = 0; i < kTodayResolutionCount; ++i)
-        o.today[static_cast<std::size_t>(i)] = view.todayResolutionChecked(i);
-    for (Control c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
-        o.enabled[c] = view.isEnabled(c);
-    userOptions_ = std::move(o);
-
-    for (int i = 0; i < kResolutionCount - 1; ++i) view.setResolutionChecked(i, i == 1);  // 800×600; 2048 stays
-    view.setChoice(Choice::Detail, 0);
-    view.setChoice(Choice::AF, 0);
-    view.setChoice(Choice::AA, 0);
-    view.setChoice(Choice::Demo, 0);
-    view.setChoice(Choice::Heapsize, 0);
-    view.setChoice(Choice::Refresh, 2);
-    view.setChoice(Choice::DirectX, 3);
-    view.setChecked(Check::FastZ, false);
-    // One pass of 800×600 only: none of today's sizes, no extra passes.
-    for (int i = 0; i < kTodayResolutionCount; ++i) view.setTodayResolutionChecked(i, false);
-    view.setChecked(Check::CustomResolution, false);
-    view.setChoice(Choice::Passes, 0);
-    view.setChecked(Check::AdaptivePasses, false);
-    // The classic report alone.
-    view.setChecked(Check::ReportSummary, false);
-    view.setChecked(Check::ResultFiles, false);
-    // Neither a custom configuration nor a demo file of the user's is chosen now.
-    for (auto c : {Control::DetailEdit, Control::DetailButton, Control::DemoEdit, Control::DemoEditButton})
-        view.setEnabled(c, false);
-    // Set by program with the effect of the user's pick: the choosers store them.
-    choosersRan();
+RunRequest debugRunRequest(const RunRequest& user) {
+    RunRequest r;
+    r.sizes = {{kWidths[1], kHeights[1]}};
+    const Resolution largest{kWidths[kResolutionCount - 1], kHeights[kResolutionCount - 1]};
+    if (std::find(user.sizes.begin(), user.sizes.end(), largest) != user.sizes.end()) r.sizes.push_back(largest);
+    r.detail = DetailLevel::Maximum;
+    r.filtering = TextureFiltering::Bilinear;
+    r.antialiasing = Antialiasing::None;
+    r.demo = DemoChoice::QuorvaneCoast;
+    r.heapSize = HeapSize::Mb64;
+    r.refreshRate = RefreshRate::Hz75;
+    r.directX = DirectXLevel::DirectX9;
+    r.fastZ = false;
+    r.minimizeHddUse = false;
+    // One pass, the classic report alone.
+    r.passes = PassPolicy{};
+    r.reportSummary = false;
+    r.resultFiles = false;
+    r.note = user.note;
+    r.resultsFolder = user.resultsFolder;
+    r.additionalInfo = user.additionalInfo;
+    r.customConfigFile = user.customConfigFile;
+    r.userDemoFile = user.userDemoFile;
+    return r;
 }
 
 // Debug mode cannot go on: the log keeps its lines and gets an error line, the

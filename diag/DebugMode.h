@@ -1,19 +1,15 @@
 #pragma once
 // Debug mode: the debug button starts the log afresh with a header, adds a
 // description of the machine from the hardware-report tool (run through
-// RunAFile1), fixes the options of the debug run and clicks the run button.
-// That one run writes "debuginfo.txt" at its save points; then the user's
-// options come back and debug mode is off.
+// RunAFile1) and starts the debug run. That one run writes "debuginfo.txt"
+// at its save points; then debug mode is off. The user's options are not
+// touched.
 
 #include "core/AppContext.h"
-#include "core/Resolutions.h"
 #include "diag/DiagTool.h"
 #include "platform/RunAFile.h"
 
-#include <array>
 #include <functional>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +25,11 @@ inline constexpr const char* kInfoWindowHasToolStatus =
     "The Information window is running the hardware report tool. Please start debug mode when it has finished.";
 inline constexpr const char* kDebugDuringRunStatus =
     "A benchmark is running. Please start debug mode when it has ended.";
+
+// The debug run: 800×600 (and 2048×1536 when the user's run has it) at fixed
+// options, one pass, the classic report; the user's note, results folder,
+// files and additional information stay.
+RunRequest debugRunRequest(const RunRequest& user);
 
 // The ten lines that start the log in debug mode.
 std::vector<std::string> debugHeader(const std::string& version, const Paths& paths);
@@ -48,26 +49,13 @@ public:
 
     TRunAFile& RunAFile1() { return runAFile1_; }
 
-    // The choosers of the detail level and the demo (they store the choice);
-    // debug mode runs them when it sets those controls and when it puts the
-    // user's choices back.
-    std::function<void()> detailChosen;
-    std::function<void()> demoChosen;
+    // The run the user has set up (the window's controls, vantor-cli's
+    // options); the debug run keeps its note, folder and files.
+    std::function<RunRequest()> userRequest;
 
 private:
-    // The controls the debug run sets, as the user left them.
-    struct UserOptions {
-        std::map<Choice, int> choices;
-        std::map<Check, bool> checks;
-        std::array<bool, kResolutionCount> classic{};
-        std::array<bool, kTodayResolutionCount> today{};
-        std::map<Control, bool> enabled;
-    };
-
-    void setDebugRunOptions();
-    // Debug mode is one run: afterwards the user's options come back and it is off.
+    // Debug mode is one run: afterwards it is off.
     void endDebugRun();
-    void choosersRan();
     void failed(const std::string& status, const std::string& logLine);
 
     AppContext& ctx_;
@@ -76,7 +64,6 @@ private:
     Sequencer& sequencer_;
     bool waiting_ = false;
     bool benchWasEnabled_ = true;
-    std::optional<UserOptions> userOptions_;
     TRunAFile runAFile1_;
 };
 

@@ -258,7 +258,7 @@ void MainWindow::buildResolutionPage(QVBoxLayout* body) {
         if (on && controller_) handle([this] { controller_->options().DetailBoxChange(); });
     });
     connect(detailButton_, &QToolButton::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->gameConfig().DetailButtonClick(); });
+        if (controller_) handle([this] { controller_->options().DetailButtonClick(); });
     });
     onMouseLeave(res_, [this] { controller_->options().resMouseLeave(); });
     onMouseLeave(detailBox_, [this] { controller_->options().DetailBoxMouseLeave(); });
@@ -334,7 +334,7 @@ void MainWindow::buildFiltersPage(QVBoxLayout* body) {
         if (on && controller_) handle([this] { controller_->options().demoChange(); });
     });
     connect(demoEditButton_, &QToolButton::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->demos().DemoEditButtonClick(); });
+        if (controller_) handle([this] { controller_->options().DemoEditButtonClick(); });
     });
     onMouseLeave(demoBox_, [this] { controller_->options().demoMouseLeave(); });
     onMouseLeave(afBox_, [this] { controller_->options().AFBoxMouseLeave(); });

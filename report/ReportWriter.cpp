@@ -70,18 +70,17 @@ std::string fileStampOf(const std::string& startTime) {
 }
 
 RunSummary::Settings runSettings(const AppContext& ctx) {
-    const auto& view = ctx.view;
-    auto item = [&view](Choice c) { return std::string(choiceItemText(c, view.choice(c))); };
+    const RunRequest& r = ctx.request;
     RunSummary::Settings s;
     s.demo = ctx.run.DemoTitle;
     s.detail = ctx.run.DetailName;
-    s.antialiasing = item(Choice::AA);
-    s.filtering = item(Choice::AF);
-    s.directx = item(Choice::DirectX);
-    s.heapsize = item(Choice::Heapsize);
-    s.refresh = item(Choice::Refresh);
-    s.fastZ = view.checked(Check::FastZ);
-    s.note = view.text(Field::NoteEdit);
+    s.antialiasing = itemText(Choice::AA, r.antialiasing);
+    s.filtering = itemText(Choice::AF, r.filtering);
+    s.directx = itemText(Choice::DirectX, r.directX);
+    s.heapsize = itemText(Choice::Heapsize, r.heapSize);
+    s.refresh = itemText(Choice::Refresh, r.refreshRate);
+    s.fastZ = r.fastZ;
+    s.note = r.note;
     return s;
 }
 
@@ -110,7 +109,7 @@ void ReportWriter::StampRun() {
 }
 
 void ReportWriter::BeginReport() {
-    comment_ = ctx_.view.text(Field::NoteEdit);
+    comment_ = ctx_.request.note;
     reportLines_.clear();
     passScores_.clear();
     resolutionStart_ = 0;
@@ -138,7 +137,7 @@ void ReportWriter::BeginReport() {
     const std::string logo = ctx_.paths.BenchPath + "Others" + kPathSep + "logo1.gif";
     add("<p align=\"center\"><img src=\"" + htmlEscape(logo) + "\" width=\"204\" height=\"204\"></p><br>");
 
-    if (ctx_.view.checked(Check::AddInfo)) {
+    if (ctx_.request.additionalInfo) {
         ctx_.store.open();
         auto stored = [this](const char* name) -> std::string {
             try {
@@ -195,17 +194,18 @@ void ReportWriter::endPass(bool resolutionDone, bool runDone, std::function<void
             lastBlockScore_ = groups.back().scoreText;
         }
         if (found) {
-            // The settings as the controls show them now, at the end of the pass.
-            auto item = [this](Choice c) { return htmlEscape(std::string(choiceItemText(c, ctx_.view.choice(c)))); };
+            // The settings the run was asked for.
+            const RunRequest& r = ctx_.request;
+            auto item = [](std::string_view text) { return htmlEscape(std::string(text)); };
             const std::string heading = resolutionHeading(passes.back().width, passes.back().height);
             if (!heading.empty()) reportLines_.push_back(heading);
             reportLines_.push_back("Demo: " + htmlEscape(ctx_.run.DemoTitle) + "<br>");
             reportLines_.push_back("Detail: " + htmlEscape(ctx_.run.DetailName) + " quality<br>");
-            reportLines_.push_back("Antialising mode: " + item(Choice::AA) + "<br>");
-            reportLines_.push_back("Filtering mode: " + item(Choice::AF) + "<br>");
-            reportLines_.push_back("Hardware DirectX level: " + item(Choice::DirectX) + "<br>");
-            reportLines_.push_back("Heapsize: " + item(Choice::Heapsize) + "<br>");
-            reportLines_.push_back(ctx_.view.checked(Check::FastZ) ? "Fast Z: Enabled<br>" : "Fast Z: Disabled<br>");
+            reportLines_.push_back("Antialising mode: " + item(itemText(Choice::AA, r.antialiasing)) + "<br>");
+            reportLines_.push_back("Filtering mode: " + item(itemText(Choice::AF, r.filtering)) + "<br>");
+            reportLines_.push_back("Hardware DirectX level: " + item(itemText(Choice::DirectX, r.directX)) + "<br>");
+            reportLines_.push_back("Heapsize: " + item(itemText(Choice::Heapsize, r.heapSize)) + "<br>");
+            reportLines_.push_back(r.fastZ ? "Fast Z: Enabled<br>" : "Fast Z: Disabled<br>");
             reportLines_.push_back("<span class=\"style5\"><b>Score = " + htmlEscape(lastBlockScore_) +
                                    " FPS</b></span><br>");
             reportLines_.push_back("<br><HR>");
@@ -261,7 +261,7 @@ void ReportWriter::FinishReport(const std::string& score, std::function<void()> 
 
     savedReport_.clear();
     reportFile_.clear();
-    const std::string folder = ctx_.view.text(Field::ResEdit);
+    const std::string folder = ctx_.run.ReportPath;
     const std::string fileName = "result_" + ctx_.run.FileStamp + ".htm";
     bool saved = false;
 

@@ -8,7 +8,6 @@
 namespace vantor {
 namespace {
 
-constexpr const char* kDemoFilter = "Half-Life 2 demo file (*.dem)|*.dem";
 constexpr int kUserDemoPosition = 5;
 
 bool isAsciiLetterOrDigit(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
@@ -47,8 +46,8 @@ std::string missingUserDemoMessage(const std::string& file) {
 // Without a file the game would get a bare "+timedemoquit" and never quit;
 // with a missing one it would play another demo than the report names.
 bool DemoInstaller::checkUserDemo() {
-    if (ctx_.view.choice(Choice::Demo) != kUserDemoPosition) return true;
-    const std::string field = ctx_.view.text(Field::DemoEdit);
+    if (ctx_.request.demo != DemoChoice::UserFile) return true;
+    const std::string& field = ctx_.request.userDemoFile;
     std::string refusal;
     if (field.empty())
         refusal = kNoUserDemoMessage;
@@ -83,7 +82,7 @@ void DemoInstaller::poll(std::string target, std::chrono::steady_clock::time_poi
 void DemoInstaller::InstallDemo(std::function<void(bool ok)> done) {
     auto& run = ctx_.run;
     const auto& paths = ctx_.paths;
-    const int position = ctx_.view.choice(Choice::Demo);
+    const int position = itemIndex(ctx_.request.demo);
     if (paths.ResultsPath.empty() && position >= 0 && position <= kUserDemoPosition) {
         // Without the game's folder a demo would land in the working folder.
         ctx_.log.append(std::string(kErrorPrefix) + "Demo folder unknown.");
@@ -124,7 +123,7 @@ void DemoInstaller::InstallDemo(std::function<void(bool ok)> done) {
         done(true);
         return;
     }
-    const std::string field = ctx_.view.text(Field::DemoEdit);
+    const std::string& field = ctx_.request.userDemoFile;
     if (field.empty()) {
         done(true);
         return;
@@ -153,25 +152,6 @@ void DemoInstaller::InstallDemo(std::function<void(bool ok)> done) {
         ctx_.log.append("Built-in demo (" + file + ") not exist. Copy...");
         installed();
     });
-}
-
-void DemoInstaller::demoChanging() {
-    const int position = ctx_.view.choice(Choice::Demo);
-    const bool user = position == kUserDemoPosition;
-    ctx_.view.setEnabled(Control::DemoEdit, user);
-    ctx_.view.setEnabled(Control::DemoEditButton, user);
-    if (position < 0 || position > kUserDemoPosition) return;
-    ctx_.store.open();
-    ctx_.store.write(sv::Demo, std::to_string(position + 1));
-}
-
-void DemoInstaller::DemoEditButtonClick() {
-    auto file = ctx_.dialogs.openFile("Open", kDemoFilter);
-    if (!file) return;
-    ctx_.view.setText(Field::DemoEdit, *file);
-    if (file->empty()) return;
-    ctx_.store.open();
-    ctx_.store.write(sv::Demoname, *file);
 }
 
 }  // namespace vantor

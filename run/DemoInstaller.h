@@ -44,8 +44,6 @@ public:
     // The demo step; done(ok) after the copy has appeared (or at once).
     // ok false when a copied demo did not appear within the bound.
     void InstallDemo(std::function<void(bool ok)> done);
-    void demoChanging();
-    void DemoEditButtonClick();
 
 private:
     // Copies source to target, then polls every demoPoll until the target is

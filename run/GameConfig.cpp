@@ -12,7 +12,6 @@ namespace {
 
 constexpr const char* kTemplatePrefix = "// Pellmarr & Quorvane - ";
 constexpr const char* kCustomMissingMessage = "The custom config file not exist.";
-constexpr const char* kConfigFilter = "Half-Life 2 config file (*.cfg)|*.cfg";
 
 struct Setting {
     const char* name;
@@ -249,8 +248,8 @@ bool GameConfig::BackupGameConfig() {
 
 void GameConfig::SetFilterLines() {
     auto& run = ctx_.run;
-    const int af = ctx_.view.choice(Choice::AF);
-    const int aa = ctx_.view.choice(Choice::AA);
+    const int af = itemIndex(ctx_.request.filtering);
+    const int aa = itemIndex(ctx_.request.antialiasing);
     static const char* const kAniso[] = {"1", "1", "2", "4", "8", "16"};
     if (af >= 0 && af <= 5) {
         run.FilterLine1 = std::string("mat_forceaniso ") + kAniso[af];
@@ -269,7 +268,7 @@ void GameConfig::SetFilterLines() {
 
 void GameConfig::SetDXLine() {
     static const char* const kLevels[] = {"70", "80", "81", "90"};
-    const int dx = ctx_.view.choice(Choice::DirectX);
+    const int dx = itemIndex(ctx_.request.directX);
     if (dx >= 0 && dx <= 3) ctx_.run.DXLine = std::string("mat_dxlevel ") + kLevels[dx];
 }
 
@@ -293,7 +292,7 @@ std::vector<std::string> withAddedLines(std::vector<std::string> lines, const Ru
 // the run has moved aside in CFGPath, its backup.
 std::string GameConfig::customSource() const {
     namespace fs = std::filesystem;
-    const std::string path = ctx_.view.text(Field::DetailEdit);
+    const std::string& path = ctx_.request.customConfigFile;
     const std::string& cfg = ctx_.paths.CFGPath;
     // Compared without the trailing separator: the Windows C library finds no
     // folder "cfg\\", so equivalent() would say no.
@@ -313,8 +312,8 @@ std::string GameConfig::customSource() const {
 void GameConfig::WriteDetailConfig(std::function<void(bool ok)> done) {
     auto& run = ctx_.run;
     const std::string& cfg = ctx_.paths.CFGPath;
-    const int level = ctx_.view.choice(Choice::Detail);
-    if (level < 0 || level > 2) {
+    const int level = itemIndex(ctx_.request.detail);
+    if (level < 0) {
         done(true);
         return;
     }
@@ -325,7 +324,7 @@ void GameConfig::WriteDetailConfig(std::function<void(bool ok)> done) {
         done(false);
         return;
     }
-    const std::string dxText(choiceItemText(Choice::DirectX, ctx_.view.choice(Choice::DirectX)));
+    const std::string dxText(itemText(Choice::DirectX, ctx_.request.directX));
 
     if (level == 0 || level == 1) {
         const bool maximum = level == 0;
@@ -389,8 +388,7 @@ void GameConfig::writeCustomConfig() {
     fileStep();
     ctx_.log.append("Details: custom.");
     ctx_.log.append("Config file exist: old - renamed to config_old.cfg, new - saved.");
-    ctx_.log.append("Hardware DirectX level: " +
-                    std::string(choiceItemText(Choice::DirectX, ctx_.view.choice(Choice::DirectX))));
+    ctx_.log.append("Hardware DirectX level: " + std::string(itemText(Choice::DirectX, ctx_.request.directX)));
     finishDetail(true);
 }
 
@@ -494,24 +492,6 @@ void GameConfig::finishRestore() {
     auto waiters = std::move(restoreWaiters_);
     restoreWaiters_.clear();
     for (auto& w : waiters) w();
-}
-
-void GameConfig::DetailBoxChanging() {
-    const int level = ctx_.view.choice(Choice::Detail);
-    const bool custom = level == 2;
-    ctx_.view.setEnabled(Control::DetailEdit, custom);
-    ctx_.view.setEnabled(Control::DetailButton, custom);
-    if (level < 0 || level > 2) return;
-    ctx_.store.open();
-    ctx_.store.write(sv::Detail, std::to_string(level + 1));
-}
-
-void GameConfig::DetailButtonClick() {
-    auto file = ctx_.dialogs.openFile("Open", kConfigFilter);
-    if (!file) return;
-    ctx_.view.setText(Field::DetailEdit, *file);
-    ctx_.store.open();
-    ctx_.store.write(sv::CustomConfig, *file);
 }
 
 bool RecoverInterruptedRun(AppContext& ctx) {

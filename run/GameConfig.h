@@ -47,10 +47,6 @@ public:
     // everything back (or had nothing to do).
     std::string unrestoredText() const;
 
-    // The detail-level choice changed (by the user or by decoding).
-    void DetailBoxChanging();
-    void DetailButtonClick();
-
     bool writeError() const { return writeError_; }
 
     // Called after every change this object makes in CFGPath (tests take

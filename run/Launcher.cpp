@@ -77,18 +77,18 @@ void Launcher::setTerminateHandler(std::function<void(std::uint32_t exitCode)> h
 
 void Launcher::SetLaunchOptions() {
     auto& run = ctx_.run;
-    auto& view = ctx_.view;
+    const auto& request = ctx_.request;
     static const char* const kRefresh[] = {"60", "70", "75", "85"};
-    const int refresh = view.choice(Choice::Refresh);
+    const int refresh = itemIndex(request.refreshRate);
     if (refresh >= 0 && refresh <= 3) run.RefreshArg = std::string("-refresh ") + kRefresh[refresh];
     ctx_.log.append("Refresh rate: " + std::string(choiceItemText(Choice::Refresh, refresh)));
 
-    const bool fastZ = view.checked(Check::FastZ);
+    const bool fastZ = request.fastZ;
     run.FastZArg = fastZ ? "+r_fastzreject 1" : "+r_fastzreject 0";
     ctx_.log.append(fastZ ? "Fast Z: Enabled" : "Fast Z: Disabled");
 
     static const char* const kHeap[] = {"64000", "128000", "256000", "512000", "1024000"};
-    const int heap = view.choice(Choice::Heapsize);
+    const int heap = itemIndex(request.heapSize);
     if (heap >= 0 && heap <= 4) run.HeapArg = std::string("-heapsize ") + kHeap[heap];
     ctx_.log.append("Heapsize: " + std::string(choiceItemText(Choice::Heapsize, heap)));
 }

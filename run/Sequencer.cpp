@@ -20,7 +20,6 @@ std::string selectGameMessage() {
     return "Half-Life 2 was not found. Please choose its " + gameProgramsText(kThisOs) +
            " with \"Browse...\" beside the Half-Life 2 path on the \"Path & information\" page.";
 }
-constexpr const char* kRetailMessage = "Please, install a retail version of Half-Life 2. Not ready to bench!";
 constexpr const char* kNoResolutionMessage = "Please, choose a resolution of Half-Life 2.";
 constexpr const char* kAnotherRunMessage =
     "Another benchmark is running (in another Vantor window or vantor-cli). One benchmark runs at a time: "
@@ -42,40 +41,12 @@ constexpr RequiredChoice kRequiredChoices[] = {
 
 }  // namespace
 
-std::string unchosenOptionMessage(const MainView& view) {
+std::string unchosenOptionMessage(const RunRequest& request) {
     for (const auto& r : kRequiredChoices)
-        if (view.choice(r.choice) < 0)
+        if (choiceIndex(request, r.choice) < 0)
             return std::string("Please choose ") + r.what + " on the \"" + r.page +
                    "\" page. The benchmark has not started.";
     return {};
-}
-
-std::vector<Resolution> runResolutions(const MainView& view, std::string& error) {
-    std::vector<Resolution> out;
-    for (int i = 0; i < kResolutionCount; ++i)
-        if (view.resolutionChecked(i)) out.push_back({kWidths[i], kHeights[i]});
-    for (int i = 0; i < kTodayResolutionCount; ++i)
-        if (view.todayResolutionChecked(i)) out.push_back(kTodayResolutions[static_cast<std::size_t>(i)]);
-    error.clear();
-    if (view.checked(Check::CustomResolution)) {
-        const auto custom = parseResolution(view.text(Field::CustomResolution));
-        if (custom.value)
-            out.push_back(*custom.value);
-        else
-            error = custom.error;
-    }
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
-    return out;
-}
-
-PassPolicy passPolicyOf(const MainView& view) {
-    PassPolicy p;
-    if (const int i = view.choice(Choice::Passes); i >= 0) p.passes = i + 1;
-    p.adaptive = view.checked(Check::AdaptivePasses);
-    if (const int i = view.choice(Choice::AdaptiveThreshold); i >= 0) p.thresholdPercent = i + 1;
-    if (const int i = view.choice(Choice::AdaptiveCap); i >= 0) p.cap = i + 2;
-    return p;
 }
 
 Sequencer::Sequencer(AppContext& ctx, GameConfig& config, DemoInstaller& demos, Launcher& launcher,
@@ -88,19 +59,20 @@ void Sequencer::logH(const std::string& line) {
     if (!ctx_.run.HDDMinimize) ctx_.log.append(line);
 }
 
-void Sequencer::BenchButtonClick() {
+void Sequencer::start(const RunRequest& request) {
     if (running_) return;
     if (launcher_.cp().state() == TCreateProcess::State::Waiting) {
         // The batch process of a stopped run has not ended yet.
         ctx_.view.setStatus("The last run is still ending. Please click RUN again in a moment.");
         return;
     }
+    ctx_.request = request;
     auto& run = ctx_.run;
     auto& view = ctx_.view;
     const auto& paths = ctx_.paths;
 
     // Refused before anything changes.
-    if (const std::string unchosen = unchosenOptionMessage(view); !unchosen.empty()) {
+    if (const std::string unchosen = unchosenOptionMessage(request); !unchosen.empty()) {
         ctx_.log.append(std::string(kErrorPrefix) + unchosen);
         ctx_.validationMessage(unchosen);
         return;
@@ -113,7 +85,7 @@ void Sequencer::BenchButtonClick() {
         return;
     }
     view.setEnabled(Control::BenchButton, false);
-    run.HDDMinimize = view.checked(Check::HDDUse);
+    run.HDDMinimize = request.minimizeHddUse;
     run.ReportPath.clear();
     launcher_.CheckSteamRunning();
     run.RunFinished = false;
@@ -132,9 +104,10 @@ void Sequencer::BenchButtonClick() {
     if (paths.HL2Path.empty() || paths.ResultsPath.empty() || paths.CFGPath.empty() || paths.BenchPath.empty())
         return refuse(selectGameMessage());
 
-    if (!folderExists(view.text(Field::ResEdit)))
-        view.setText(Field::ResEdit, paths.BenchPath + "Benchmark" + kPathSep);
-    run.ReportPath = view.text(Field::ResEdit);
+    // A results folder that is not there gives way to the program's own.
+    resultsFolder_ =
+        folderExists(request.resultsFolder) ? request.resultsFolder : paths.BenchPath + "Benchmark" + kPathSep;
+    run.ReportPath = resultsFolder_;
 
     logH("");
     if (!paths.SteamPath.empty()) deleteFile(paths.SteamPath + kLaunchBatch);
@@ -144,25 +117,22 @@ void Sequencer::BenchButtonClick() {
         logH("Create benchmark folder");
     }
 
-    if (view.text(Field::HL2Path).empty()) return refuse(kRetailMessage);
-
-    if (!view.text(Field::DemoEdit).empty()) run.UserDemoFile = fileNamePart(view.text(Field::DemoEdit));
+    if (!request.userDemoFile.empty()) run.UserDemoFile = fileNamePart(request.userDemoFile);
     if (!demos_.checkUserDemo()) {
         logH(view.status());
         view.setEnabled(Control::BenchButton, true);
         return;
     }
 
-    std::string customError;
-    plan_ = runResolutions(view, customError);
+    plan_ = orderedSizes(request.sizes);
     run.ResolutionCount = static_cast<int>(plan_.size());
     run.PassCount = 0;
     logH("Total resolution: " + std::to_string(run.ResolutionCount));
-    if (!customError.empty()) return refuse(customError);
+    if (!request.sizeError.empty()) return refuse(request.sizeError);
     if (run.ResolutionCount == 0) return refuse(kNoResolutionMessage);
-    run.Passes = passPolicyOf(view);
-    run.ReportSummary = view.checked(Check::ReportSummary);
-    run.ResultFiles = view.checked(Check::ResultFiles);
+    run.Passes = request.passes;
+    run.ReportSummary = request.reportSummary;
+    run.ResultFiles = request.resultFiles;
     current_ = 0;
     passesOfCurrent_ = 0;
     totalPasses_ = run.ResolutionCount * run.Passes.plannedPasses();
@@ -228,13 +198,8 @@ void Sequencer::afterDetail(std::uint64_t) {
     ctx_.checkpointDebugLog();
     deleteFile(resultFileIn(paths.ResultsPath));
 
-    const std::string field = view.text(Field::ResEdit);
-    if (field.empty()) {
-        run.ReportPath = paths.BenchPath + "Benchmark" + kPathSep;
-    } else {
-        if (!folderExists(field)) createFolders(field);
-        run.ReportPath = field;
-    }
+    if (!folderExists(resultsFolder_)) createFolders(resultsFolder_);
+    run.ReportPath = resultsFolder_;
 
     std::vector<std::pair<Resolution, int>> planned;
     for (const Resolution& r : plan_) planned.emplace_back(r, run.Passes.plannedPasses());

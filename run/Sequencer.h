@@ -31,24 +31,18 @@ inline constexpr const char* kGameNotClosedStatus =
     "Benchmark ended, but Half-Life 2 could not be closed. Your game settings were restored; please quit the game "
     "before you play.";
 
-// Why a run cannot start with the options the view shows: the first of
-// detail, demo, filtering, antialiasing, heap size, refresh rate and DirectX
-// level without a choice, named with its page; empty when all are chosen.
-std::string unchosenOptionMessage(const MainView& view);
-
-// The resolutions of a run: the classic ticks, today's ticks and the user's
-// own size when ticked, ordered by width, then height, each once. A ticked
-// custom size that is not valid leaves error set (the message for the user).
-std::vector<Resolution> runResolutions(const MainView& view, std::string& error);
-// The pass options as the controls show them.
-PassPolicy passPolicyOf(const MainView& view);
+// Why a run cannot start with the request: the first of detail, demo,
+// filtering, antialiasing, heap size, refresh rate and DirectX level without a
+// choice, named with its page; empty when all are chosen.
+std::string unchosenOptionMessage(const RunRequest& request);
 
 class Sequencer {
 public:
     Sequencer(AppContext& ctx, GameConfig& config, DemoInstaller& demos, Launcher& launcher, ReportWriter& report);
 
-    // The run button (also clicked by the debug flow).
-    void BenchButtonClick();
+    // Starts the run the request describes (the run button, debug mode,
+    // vantor-cli); a refusal says why and changes nothing.
+    void start(const RunRequest& request);
     // Ends a running benchmark cleanly: the pass is logged as stopped, the game
     // this run launched is closed and waited for, no report, the user's files
     // restored, buttons enabled. ended (when given) runs once the run has ended.
@@ -102,6 +96,7 @@ private:
     Phase phase_ = Phase::Idle;
     bool running_ = false;
     std::unique_ptr<FileLock> runLock_;  // held while a run goes on
+    std::string resultsFolder_;          // where the run's report goes
     bool stopRequested_ = false;
     int staleTerminates_ = 0;
     std::uint64_t runId_ = 0;

@@ -51,9 +51,7 @@ protected:
     DebugLog log;
     NoProcesses processes;
     AppContext ctx{view, dialogs, loop, store, log, processes};
-    GameConfig config{ctx};
-    DemoInstaller demos{ctx};
-    OptionHandlers handlers{ctx, config, demos};
+    OptionHandlers handlers{ctx, view};
 
     std::uint32_t memoryBytes = 2048u * MB;
     std::vector<std::string> opened;
@@ -470,3 +468,51 @@ TEST_F(OptionHandlersTest, CustomSizeIsStoredOnlyWhenValid) {
 }
 
 }  // namespace
+
+// ---- the choosers of the detail level and the demo ------------------------------
+
+TEST_F(OptionHandlersTest, DemoChangingEnablesTheUserFieldAndStoresTheCode) {
+    for (int position : {5, 0, 3, 5, 4}) {
+        view.setChoice(Choice::Demo, position);
+        handlers.demoChanging();
+        EXPECT_EQ(view.isEnabled(Control::DemoEdit), position == 5);
+        EXPECT_EQ(view.isEnabled(Control::DemoEditButton), position == 5);
+        store.open();
+        EXPECT_EQ(store.read(sv::Demo), std::to_string(position + 1));
+    }
+}
+
+TEST_F(OptionHandlersTest, BrowseButtonStoresThePickedDemo) {
+    dialogs.nextFile = "/home/me/demos/run1.dem";
+    handlers.DemoEditButtonClick();
+    EXPECT_EQ(dialogs.fileDialogs, (std::vector<std::string>{"Open|Half-Life 2 demo file (*.dem)|*.dem"}));
+    EXPECT_EQ(view.text(Field::DemoEdit), "/home/me/demos/run1.dem");
+    store.open();
+    EXPECT_EQ(store.read(sv::Demoname), "/home/me/demos/run1.dem");
+    handlers.DemoEditButtonClick();  // cancelled
+    EXPECT_EQ(view.text(Field::DemoEdit), "/home/me/demos/run1.dem");
+}
+
+TEST_F(OptionHandlersTest, DetailBoxChangingEnablesTheCustomFieldAndStoresTheCode) {
+    for (int level : {0, 2, 1}) {
+        view.setChoice(Choice::Detail, level);
+        handlers.DetailBoxChanging();
+        EXPECT_EQ(view.isEnabled(Control::DetailEdit), level == 2);
+        EXPECT_EQ(view.isEnabled(Control::DetailButton), level == 2);
+        store.open();
+        EXPECT_EQ(store.read(sv::Detail), std::to_string(level + 1));
+    }
+    registry.refuseWrite = true;
+    EXPECT_THROW(handlers.DetailBoxChanging(), SettingsError);
+}
+
+TEST_F(OptionHandlersTest, DetailButtonStoresThePickedFile) {
+    dialogs.nextFile = "/data/my.cfg";
+    handlers.DetailButtonClick();
+    EXPECT_EQ(dialogs.fileDialogs, (std::vector<std::string>{"Open|Half-Life 2 config file (*.cfg)|*.cfg"}));
+    EXPECT_EQ(view.text(Field::DetailEdit), "/data/my.cfg");
+    store.open();
+    EXPECT_EQ(store.read(sv::CustomConfig), "/data/my.cfg");
+    handlers.DetailButtonClick();  // cancelled
+    EXPECT_EQ(view.text(Field::DetailEdit), "/data/my.cfg");
+}

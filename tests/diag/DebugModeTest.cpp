@@ -139,12 +139,9 @@ TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
     view.setChoice(Choice::DirectX, 0);
     view.setChecked(Check::FastZ, true);
     controller.log().append("a line of an earlier run");
+    view.setChecked(Check::HDDUse, true);
+    view.setText(Field::NoteEdit, "my note");
     const FakeView before = view;
-    // What the run button's handler saw: the view as its refusal comes.
-    std::optional<FakeView> seenByTheRun;
-    view.onStatus = [&](const std::string& text) {
-        if (text.rfind("Half-Life 2 was not found.", 0) == 0) seenByTheRun = view;
-    };
 
     controller.DebugBtnClick();
     // While the tool runs.
@@ -153,7 +150,6 @@ TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
     EXPECT_EQ(ctx.run.CurrentWidth, "debug");
     EXPECT_FALSE(view.isEnabled(Control::DebugBtn));
     EXPECT_FALSE(view.isEnabled(Control::BenchButton));
-    EXPECT_FALSE(view.checked(Check::HDDUse));
     EXPECT_EQ(view.status(), kDebugWaitStatus);
     EXPECT_EQ(controller.log().lines(), header());
     EXPECT_EQ(controller.diagTool().user(), DiagTool::User::DebugMode);
@@ -172,29 +168,29 @@ TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
     EXPECT_FALSE(exists(ctx.paths.BenchPath + "dxinfo.txt"));
     EXPECT_EQ(controller.diagTool().user(), DiagTool::User::None);
 
-    // The debug run's options; 2048×1536 is left as it was.
-    ASSERT_TRUE(seenByTheRun);
-    const FakeView& run = *seenByTheRun;
-    const std::array<bool, 6> res = {false, true, false, false, false, true};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(run.resolutionChecked(i), res[static_cast<std::size_t>(i)]) << i;
-    EXPECT_EQ(run.choice(Choice::Detail), 0);
-    EXPECT_EQ(run.choice(Choice::AF), 0);
-    EXPECT_EQ(run.choice(Choice::AA), 0);
-    EXPECT_EQ(run.choice(Choice::Demo), 0);
-    EXPECT_EQ(run.choice(Choice::Heapsize), 0);
-    EXPECT_EQ(run.choice(Choice::Refresh), 2);
-    EXPECT_EQ(run.choice(Choice::DirectX), 3);
-    EXPECT_FALSE(run.checked(Check::FastZ));
-    EXPECT_FALSE(run.checked(Check::HDDUse));
-    // Debug mode is one run: afterwards the user's options are back (the
-    // choosers stored them again) and it is off.
+    // The debug run's request: 800×600, and 2048×1536 as the user's run has
+    // it; fixed options; the user's note.
+    const RunRequest& run = ctx.request;
+    EXPECT_EQ(run.sizes, (std::vector<Resolution>{{800, 600}, {2048, 1536}}));
+    EXPECT_EQ(run.detail, DetailLevel::Maximum);
+    EXPECT_EQ(run.filtering, TextureFiltering::Bilinear);
+    EXPECT_EQ(run.antialiasing, Antialiasing::None);
+    EXPECT_EQ(run.demo, DemoChoice::QuorvaneCoast);
+    EXPECT_EQ(run.heapSize, HeapSize::Mb64);
+    EXPECT_EQ(run.refreshRate, RefreshRate::Hz75);
+    EXPECT_EQ(run.directX, DirectXLevel::DirectX9);
+    EXPECT_FALSE(run.fastZ);
+    EXPECT_FALSE(run.minimizeHddUse);
+    EXPECT_EQ(run.note, "my note");
+    // Debug mode is one run and leaves the user's options as they were, in the
+    // window and in the settings; afterwards it is off.
     EXPECT_EQ(view.res, before.res);
-    for (const auto& [choice, index] : before.choices) EXPECT_EQ(view.choice(choice), index);
-    EXPECT_TRUE(view.checked(Check::FastZ));
+    EXPECT_EQ(view.choices, before.choices);
+    EXPECT_EQ(view.checks, before.checks);
     EXPECT_FALSE(ctx.run.DebugMode);
     EXPECT_EQ(view.debugModeShown, (std::vector<bool>{true, false}));
-    EXPECT_EQ(registry.query(RegRoot::LocalMachine, kSettingsKey, sv::Detail).text, "3");
-    EXPECT_EQ(registry.query(RegRoot::LocalMachine, kSettingsKey, sv::Demo).text, "6");
+    EXPECT_EQ(registry.query(RegRoot::LocalMachine, kSettingsKey, sv::Detail).kind, RegValueKind::Absent);
+    EXPECT_EQ(registry.query(RegRoot::LocalMachine, kSettingsKey, sv::Demo).kind, RegValueKind::Absent);
 
     // The run button's handler ran: without a game it refuses, and both
     // buttons come back.

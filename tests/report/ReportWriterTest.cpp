@@ -102,12 +102,13 @@ protected:
         for (const auto& p : {ctx.paths.BenchPath, ctx.paths.SteamPath, ctx.paths.CFGPath, resultsFolder()})
             std::filesystem::create_directories(p);
 
-        view.setText(Field::ResEdit, resultsFolder());
-        view.setChoice(Choice::AA, 1);        // 2×
-        view.setChoice(Choice::AF, 3);        // Anisotropic 4×
-        view.setChoice(Choice::DirectX, 3);   // DirectX 9
-        view.setChoice(Choice::Heapsize, 2);  // 256 MB
-        view.setChecked(Check::FastZ, true);
+        ctx.request.resultsFolder = resultsFolder();
+        ctx.run.ReportPath = resultsFolder();              // as the run takes it
+        setChoiceIndex(ctx.request, Choice::AA, 1);        // 2×
+        setChoiceIndex(ctx.request, Choice::AF, 3);        // Anisotropic 4×
+        setChoiceIndex(ctx.request, Choice::DirectX, 3);   // DirectX 9
+        setChoiceIndex(ctx.request, Choice::Heapsize, 2);  // 256 MB
+        setSwitch(ctx.request, Check::FastZ, true);
         ctx.run.StartTime = "03/14/05 21:05:09";
         ctx.run.FileStamp = kStamp;
         ctx.run.DemoTitle = "Quorvane Coast";
@@ -245,14 +246,14 @@ protected:
 };
 
 TEST_F(ReportWriterTest, TwoPassRunSavesTheReportByteForByteAndOpensIt) {
-    view.setChecked(Check::AddInfo, true);
+    setSwitch(ctx.request, Check::AddInfo, true);
     storeHardware("Debian GNU/Linux 12", "AMD Ryzen 7 5800X", "32768 MB", "Radeon RX 6800", "16384 MB", "amdgpu 6.1");
-    view.setText(Field::NoteEdit, "Quiet room");
+    ctx.request.note = "Quiet room";
 
     beginRun(2);
     endPass("640", "87.53");
-    view.setChoice(Choice::AA, 2);  // changed while the second pass runs
-    view.setChecked(Check::FastZ, false);
+    setChoiceIndex(ctx.request, Choice::AA, 2);  // changed while the second pass runs
+    setSwitch(ctx.request, Check::FastZ, false);
     endPass("1024", " 61.5");
 
     const std::string path = resultsFolder() + kPathSep + "result_" + kStamp + ".htm";
@@ -328,7 +329,7 @@ TEST_F(ReportWriterTest, TwoPassRunSavesTheReportByteForByteAndOpensIt) {
 
 TEST_F(ReportWriterTest, SystemSectionFollowsAddInfoAndTheStoredValues) {
     storeHardware("", "Intel Core i5", "", "", "", "");
-    view.setChecked(Check::AddInfo, true);
+    setSwitch(ctx.request, Check::AddInfo, true);
     writer.BeginReport();
     Lines expected = headWithoutSystem();
     // No "System" heading without an OS, but the CPU line.
@@ -337,7 +338,7 @@ TEST_F(ReportWriterTest, SystemSectionFollowsAddInfoAndTheStoredValues) {
 
     // Not checked: nothing of what is stored.
     storeHardware("Debian", "Intel Core i5", "8192 MB", "GeForce", "512 MB", "535.1");
-    view.setChecked(Check::AddInfo, false);
+    setSwitch(ctx.request, Check::AddInfo, false);
     writer.BeginReport();
     EXPECT_EQ(writer.ReportLines(), headWithoutSystem());
 
@@ -347,7 +348,7 @@ TEST_F(ReportWriterTest, SystemSectionFollowsAddInfoAndTheStoredValues) {
     registry.put(RegRoot::LocalMachine, kSettingsKey, sv::Memory, "");
     registry.put(RegRoot::LocalMachine, kSettingsKey, sv::VGA, "");
     registry.put(RegRoot::LocalMachine, kSettingsKey, sv::VGAMemory, "");
-    view.setChecked(Check::AddInfo, true);
+    setSwitch(ctx.request, Check::AddInfo, true);
     writer.BeginReport();
     expected = headWithoutSystem();
     expected.insert(expected.begin() + 17, "   <FONT size=2>535.1</FONT><br><br>");
@@ -357,7 +358,7 @@ TEST_F(ReportWriterTest, SystemSectionFollowsAddInfoAndTheStoredValues) {
 TEST_F(ReportWriterTest, StoredValueOfAnotherTypeIsLeftOutWithAnErrorLine) {
     registry.putOther(RegRoot::LocalMachine, kSettingsKey, sv::CPU);
     storeHardware("Debian", "", "8192 MB", "", "", "");
-    view.setChecked(Check::AddInfo, true);
+    setSwitch(ctx.request, Check::AddInfo, true);
 
     writer.BeginReport();
 
@@ -369,9 +370,9 @@ TEST_F(ReportWriterTest, StoredValueOfAnotherTypeIsLeftOutWithAnErrorLine) {
 }
 
 TEST_F(ReportWriterTest, BeginReportStartsANewReportAndTakesTheNoteOfThatMoment) {
-    view.setText(Field::NoteEdit, "first");
+    ctx.request.note = "first";
     writer.BeginReport();
-    view.setText(Field::NoteEdit, "");
+    ctx.request.note = "";
     writer.BeginReport();
     // Empty comment: "<hr>" right after the start line; nothing of the first head.
     EXPECT_EQ(writer.ReportLines(), headWithoutSystem());
@@ -450,7 +451,7 @@ TEST_F(ReportWriterTest, SavePathFollowsTheLengthOfTheResultsFolderText) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.folder);
         std::filesystem::create_directories(c.folder);
-        view.setText(Field::ResEdit, c.folder);
+        ctx.run.ReportPath = c.folder;
         opened.clear();
         beginRun(1);
         endPass("640", "50");
@@ -466,8 +467,8 @@ TEST_F(ReportWriterTest, SavePathFollowsTheLengthOfTheResultsFolderText) {
 TEST_F(ReportWriterTest, InsertedTextsAreEscaped) {
     ctx.paths.BenchPath = dir / "R&D/";
     ctx.run.DemoTitle = "Tom & Jerry <1>";
-    view.setText(Field::NoteEdit, "AMD <3 & co");
-    view.setChecked(Check::AddInfo, true);
+    ctx.request.note = "AMD <3 & co";
+    setSwitch(ctx.request, Check::AddInfo, true);
     storeHardware("", "\"Fast\" <CPU> & more", "", "", "", "");
 
     beginRun(1);
@@ -731,8 +732,8 @@ TEST_F(ReportWriterTest, ResultFilesHoldTheSettingsAndEveryPassAndReadBackEqual)
     ctx.run.Passes.thresholdPercent = 4;
     ctx.run.Passes.cap = 6;
     ctx.run.ResultFiles = true;
-    view.setText(Field::NoteEdit, "Quiet, \"cool\" room \xC3\xA9");
-    view.setChoice(Choice::Refresh, 2);
+    ctx.request.note = "Quiet, \"cool\" room \xC3\xA9";
+    setChoiceIndex(ctx.request, Choice::Refresh, 2);
     beginRun(2);
     endPassOf({800, 600}, "87.5", false, false);
     endPassOf({800, 600}, std::nullopt, true, false);
@@ -753,7 +754,7 @@ TEST_F(ReportWriterTest, ResultFilesHoldTheSettingsAndEveryPassAndReadBackEqual)
     EXPECT_EQ(s["antialiasing"], "2" + kTimes);
     EXPECT_EQ(s["refresh"], "75 Hz");
     EXPECT_EQ(s["fastZ"], true);
-    EXPECT_EQ(s["note"], view.text(Field::NoteEdit));
+    EXPECT_EQ(s["note"], ctx.request.note);
     EXPECT_EQ(s["passesPerResolution"], 2);
     EXPECT_EQ(s["adaptive"], true);
     EXPECT_EQ(s["thresholdPercent"], 4);
@@ -796,7 +797,7 @@ TEST_F(ReportWriterTest, ResultFilesHoldTheSettingsAndEveryPassAndReadBackEqual)
         // The game's text without the blanks around it; empty without a result.
         const std::string expectedScores[] = {"87.5", "", "61.5", "n/a"};
         EXPECT_EQ(row[column("score")], expectedScores[i]) << i;
-        EXPECT_EQ(row[column("note")], view.text(Field::NoteEdit));
+        EXPECT_EQ(row[column("note")], ctx.request.note);
         EXPECT_EQ(row[column("started")], ctx.run.StartTime);
         EXPECT_EQ(row[column("passes_per_resolution")], "2");
         EXPECT_EQ(row[column("adaptive")], "1");

@@ -26,8 +26,8 @@ protected:
         return result;
     }
     void chooseUserDemo(const std::string& path) {
-        t.view.setChoice(Choice::Demo, 5);
-        t.view.setText(Field::DemoEdit, path);
+        setChoiceIndex(t.ctx.request, Choice::Demo, 5);
+        t.ctx.request.userDemoFile = path;
     }
 };
 
@@ -42,7 +42,7 @@ TEST_P(BuiltInDemos, PresentDemoIsNotCopiedAgain) {
     const auto& c = GetParam();
     writeFile(results(c.file), "already there");
     writeFile(shipped(c.file), "shipped");
-    t.view.setChoice(Choice::Demo, c.position);
+    setChoiceIndex(t.ctx.request, Choice::Demo, c.position);
     EXPECT_EQ(install(), true);
     EXPECT_EQ(t.log.lines(), std::vector<std::string>{c.presentLine});
     EXPECT_EQ(readFile(results(c.file)), "already there");
@@ -54,7 +54,7 @@ TEST_P(BuiltInDemos, PresentDemoIsNotCopiedAgain) {
 TEST_P(BuiltInDemos, MissingDemoIsCopiedFromTheProgramsFolder) {
     const auto& c = GetParam();
     writeFile(shipped(c.file), "demo bytes \x01\x02");
-    t.view.setChoice(Choice::Demo, c.position);
+    setChoiceIndex(t.ctx.request, Choice::Demo, c.position);
     EXPECT_EQ(install(), true);
     EXPECT_EQ(t.log.lines(), std::vector<std::string>{"Built-in demo (" + c.file + ") not exist. Copy..."});
     EXPECT_EQ(readFile(results(c.file)), "demo bytes \x01\x02");
@@ -92,7 +92,7 @@ TEST_F(DemoInstallerTest, UserDemoIsCopiedUnderItsOwnName) {
 
 TEST_F(DemoInstallerTest, MissingUserDemoKeepsThePreviousDemoName) {
     writeFile(results("qvn_coast1.dem"), "x");
-    t.view.setChoice(Choice::Demo, 0);
+    setChoiceIndex(t.ctx.request, Choice::Demo, 0);
     ASSERT_EQ(install(), true);
     chooseUserDemo(t.dir / "gone.dem");
     EXPECT_EQ(install(), true);
@@ -108,7 +108,7 @@ TEST_F(DemoInstallerTest, EmptyFieldOrNoChoiceKeepsEverything) {
     t.ctx.run.DemoName = "qvn_coast1";
     chooseUserDemo("");
     EXPECT_EQ(install(), true);
-    t.view.setChoice(Choice::Demo, -1);
+    setChoiceIndex(t.ctx.request, Choice::Demo, -1);
     EXPECT_EQ(install(), true);
     EXPECT_TRUE(t.log.lines().empty());
     EXPECT_EQ(t.ctx.run.DemoTitle, "Quorvane - Coast");
@@ -118,7 +118,7 @@ TEST_F(DemoInstallerTest, EmptyFieldOrNoChoiceKeepsEverything) {
 
 TEST_F(DemoInstallerTest, CopyThatNeverAppearsEndsAtTheBound) {
     t.ctx.run.DemoName = "previous";
-    t.view.setChoice(Choice::Demo, 4);  // not shipped in this installation
+    setChoiceIndex(t.ctx.request, Choice::Demo, 4);  // not shipped in this installation
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(install(), false);
     EXPECT_GE(std::chrono::steady_clock::now() - start, t.ctx.timing.demoCopyBound);
@@ -130,7 +130,7 @@ TEST_F(DemoInstallerTest, CopyThatNeverAppearsEndsAtTheBound) {
 
 TEST_F(DemoInstallerTest, TheWaitEndsWhenTheDemoAppears) {
     t.ctx.timing.demoCopyBound = std::chrono::milliseconds(2000);
-    t.view.setChoice(Choice::Demo, 3);
+    setChoiceIndex(t.ctx.request, Choice::Demo, 3);
     std::optional<bool> result;
     demos.InstallDemo([&](bool ok) { result = ok; });
     EXPECT_FALSE(result.has_value());  // polling
@@ -191,40 +191,18 @@ TEST_F(DemoInstallerTest, CheckAppliesOnlyToTheUserDemo) {
     writeFile(t.dir / "demos/good_one.dem", "demo");
     chooseUserDemo(t.dir / "demos/good_one.dem");
     EXPECT_TRUE(demos.checkUserDemo());
-    t.view.setChoice(Choice::Demo, 0);
+    setChoiceIndex(t.ctx.request, Choice::Demo, 0);
     for (const char* field : {"", "bad name.dem", "missing.dem"}) {
-        t.view.setText(Field::DemoEdit, field[0] ? t.dir / "demos/" + field : std::string());
+        t.ctx.request.userDemoFile = field[0] ? t.dir / "demos/" + field : std::string();
         EXPECT_TRUE(demos.checkUserDemo()) << field;
     }
     EXPECT_TRUE(t.dialogs.messages.empty());
 }
 
-TEST_F(DemoInstallerTest, DemoChangingEnablesTheUserFieldAndStoresTheCode) {
-    for (int position : {5, 0, 3, 5, 4}) {
-        t.view.setChoice(Choice::Demo, position);
-        demos.demoChanging();
-        EXPECT_EQ(t.view.isEnabled(Control::DemoEdit), position == 5);
-        EXPECT_EQ(t.view.isEnabled(Control::DemoEditButton), position == 5);
-        t.store.open();
-        EXPECT_EQ(t.store.read(sv::Demo), std::to_string(position + 1));
-    }
-}
-
-TEST_F(DemoInstallerTest, BrowseButtonStoresThePickedDemo) {
-    t.dialogs.nextFile = "/home/me/demos/run1.dem";
-    demos.DemoEditButtonClick();
-    EXPECT_EQ(t.dialogs.fileDialogs, (std::vector<std::string>{"Open|Half-Life 2 demo file (*.dem)|*.dem"}));
-    EXPECT_EQ(t.view.text(Field::DemoEdit), "/home/me/demos/run1.dem");
-    t.store.open();
-    EXPECT_EQ(t.store.read(sv::Demoname), "/home/me/demos/run1.dem");
-    demos.DemoEditButtonClick();  // cancelled
-    EXPECT_EQ(t.view.text(Field::DemoEdit), "/home/me/demos/run1.dem");
-}
-
 TEST_F(DemoInstallerTest, UnknownGameFolderCopiesNothing) {
     writeFile(shipped("qvn_coast1.dem"), "shipped");
     t.ctx.paths.ResultsPath.clear();
-    t.view.setChoice(Choice::Demo, 0);
+    setChoiceIndex(t.ctx.request, Choice::Demo, 0);
     EXPECT_EQ(install(), false);
     EXPECT_EQ(t.log.lines(), std::vector<std::string>{">>> ERROR <<< Demo folder unknown."});
     EXPECT_FALSE(exists("qvn_coast1.dem"));

@@ -114,14 +114,14 @@ protected:
     bool has(const std::string& name) { return exists(t.cfg() + name); }
 
     void choose(int detail, int af, int aa, int dx) {
-        t.view.setChoice(Choice::Detail, detail);
-        t.view.setChoice(Choice::AF, af);
-        t.view.setChoice(Choice::AA, aa);
-        t.view.setChoice(Choice::DirectX, dx);
+        setChoiceIndex(t.ctx.request, Choice::Detail, detail);
+        setChoiceIndex(t.ctx.request, Choice::AF, af);
+        setChoiceIndex(t.ctx.request, Choice::AA, aa);
+        setChoiceIndex(t.ctx.request, Choice::DirectX, dx);
     }
     void chooseCustom(const std::string& path) {
-        t.view.setChoice(Choice::Detail, 2);
-        t.view.setText(Field::DetailEdit, path);
+        setChoiceIndex(t.ctx.request, Choice::Detail, 2);
+        t.ctx.request.customConfigFile = path;
     }
 
     // The configuration steps of a run, in the run's order; the result of
@@ -162,7 +162,7 @@ TEST_P(AutoexecBytes, TemplateFollowedByTheAddedLines) {
     choose(c.detail, c.af, c.aa, c.dx);
     if (c.detail == 2) {
         writeFile(t.ctx.paths.BenchPath + "mine.cfg", kCustomBytes);
-        t.view.setText(Field::DetailEdit, t.ctx.paths.BenchPath + "mine.cfg");
+        t.ctx.request.customConfigFile = t.ctx.paths.BenchPath + "mine.cfg";
     }
     ASSERT_TRUE(prepare());
     const auto& tmpl = c.detail == 0 ? kMaxLines : c.detail == 1 ? kMinLines : kCusLines;
@@ -301,7 +301,7 @@ TEST_F(GameConfigTest, UserWithoutFilesEndsWithAnEmptyFolder) {
     writeFile(t.ctx.paths.BenchPath + "mine.cfg", kCustomBytes);
     for (int detail : {0, 1, 2}) {
         choose(detail, 0, 0, 3);
-        t.view.setText(Field::DetailEdit, t.ctx.paths.BenchPath + "mine.cfg");
+        t.ctx.request.customConfigFile = t.ctx.paths.BenchPath + "mine.cfg";
         ASSERT_TRUE(prepare()) << detail;
         EXPECT_TRUE(has("autoexec.cfg"));
         restore();
@@ -561,30 +561,6 @@ TEST_F(GameConfigTest, NewRunUndoesAnUnrestoredEarlierRunFirst) {
               (std::map<std::string, std::string>{{"valve.rc", kUserRc}, {"config.cfg", kUserConfig}}));
 }
 
-TEST_F(GameConfigTest, DetailBoxChangingEnablesTheCustomFieldAndStoresTheCode) {
-    for (int level : {0, 2, 1}) {
-        t.view.setChoice(Choice::Detail, level);
-        gc.DetailBoxChanging();
-        EXPECT_EQ(t.view.isEnabled(Control::DetailEdit), level == 2);
-        EXPECT_EQ(t.view.isEnabled(Control::DetailButton), level == 2);
-        t.store.open();
-        EXPECT_EQ(t.store.read(sv::Detail), std::to_string(level + 1));
-    }
-    t.registry.refuseWrite = true;
-    EXPECT_THROW(gc.DetailBoxChanging(), SettingsError);
-}
-
-TEST_F(GameConfigTest, DetailButtonStoresThePickedFile) {
-    t.dialogs.nextFile = "/data/my.cfg";
-    gc.DetailButtonClick();
-    EXPECT_EQ(t.dialogs.fileDialogs, (std::vector<std::string>{"Open|Half-Life 2 config file (*.cfg)|*.cfg"}));
-    EXPECT_EQ(t.view.text(Field::DetailEdit), "/data/my.cfg");
-    t.store.open();
-    EXPECT_EQ(t.store.read(sv::CustomConfig), "/data/my.cfg");
-    gc.DetailButtonClick();  // cancelled
-    EXPECT_EQ(t.view.text(Field::DetailEdit), "/data/my.cfg");
-}
-
 // ---- recovery after the program was killed ------------------------------------
 
 namespace {
@@ -617,7 +593,7 @@ TEST_P(KillPoints, RecoveryFromEveryStateGivesBackTheUsersFiles) {
     setFolderFiles(t.cfg(), user);
     writeFile(t.ctx.paths.BenchPath + "mine.cfg", kCustomBytes);
     choose(c.detail, 2, 1, 3);
-    t.view.setText(Field::DetailEdit, t.ctx.paths.BenchPath + "mine.cfg");
+    t.ctx.request.customConfigFile = t.ctx.paths.BenchPath + "mine.cfg";
 
     std::vector<std::map<std::string, std::string>> states;
     gc.onFileStep = [&] { states.push_back(folderFiles(t.cfg())); };
@@ -667,7 +643,7 @@ TEST_F(GameConfigTest, KillWithTakenBackupNamesNeverLosesAnOlderFile) {
     setFolderFiles(t.cfg(), leftovers);
     writeFile(t.ctx.paths.BenchPath + "mine.cfg", kCustomBytes);
     choose(2, 6, 5, 3);
-    t.view.setText(Field::DetailEdit, t.ctx.paths.BenchPath + "mine.cfg");
+    t.ctx.request.customConfigFile = t.ctx.paths.BenchPath + "mine.cfg";
     std::vector<std::map<std::string, std::string>> states;
     gc.onFileStep = [&] { states.push_back(folderFiles(t.cfg())); };
     ASSERT_TRUE(prepare());

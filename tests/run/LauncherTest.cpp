@@ -98,17 +98,17 @@ protected:
 };
 
 TEST_F(LauncherTest, SetLaunchOptionsFromTheChoices) {
-    t.view.setChoice(Choice::Refresh, 2);
-    t.view.setChoice(Choice::Heapsize, 4);
-    t.view.setChecked(Check::FastZ, true);
+    setChoiceIndex(t.ctx.request, Choice::Refresh, 2);
+    setChoiceIndex(t.ctx.request, Choice::Heapsize, 4);
+    setSwitch(t.ctx.request, Check::FastZ, true);
     launcher.SetLaunchOptions();
     EXPECT_EQ(t.ctx.run.RefreshArg, "-refresh 75");
     EXPECT_EQ(t.ctx.run.FastZArg, "+r_fastzreject 1");
     EXPECT_EQ(t.ctx.run.HeapArg, "-heapsize 1024000");
     // Nothing chosen: the values of the run before stay.
-    t.view.setChoice(Choice::Refresh, -1);
-    t.view.setChoice(Choice::Heapsize, -1);
-    t.view.setChecked(Check::FastZ, false);
+    setChoiceIndex(t.ctx.request, Choice::Refresh, -1);
+    setChoiceIndex(t.ctx.request, Choice::Heapsize, -1);
+    setSwitch(t.ctx.request, Check::FastZ, false);
     launcher.SetLaunchOptions();
     EXPECT_EQ(t.ctx.run.RefreshArg, "-refresh 75");
     EXPECT_EQ(t.ctx.run.FastZArg, "+r_fastzreject 0");
@@ -508,13 +508,13 @@ TEST(LauncherWithSimulator, PassRunsTheSimulatedGameAndTheRestoreKeepsThePlayers
     const auto playersFiles = folderFiles(ctx.paths.CFGPath);
     ASSERT_EQ(playersFiles.size(), 3u);
 
-    view.setChoice(Choice::Detail, 0);
-    view.setChoice(Choice::Demo, 0);
-    view.setChoice(Choice::AF, 6);
-    view.setChoice(Choice::AA, 5);
-    view.setChoice(Choice::DirectX, 3);
-    view.setChoice(Choice::Refresh, 2);
-    view.setChoice(Choice::Heapsize, 0);
+    setChoiceIndex(ctx.request, Choice::Detail, 0);
+    setChoiceIndex(ctx.request, Choice::Demo, 0);
+    setChoiceIndex(ctx.request, Choice::AF, 6);
+    setChoiceIndex(ctx.request, Choice::AA, 5);
+    setChoiceIndex(ctx.request, Choice::DirectX, 3);
+    setChoiceIndex(ctx.request, Choice::Refresh, 2);
+    setChoiceIndex(ctx.request, Choice::Heapsize, 0);
 
     GameConfig config(ctx);
     DemoInstaller demos(ctx);
