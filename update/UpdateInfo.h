@@ -34,7 +34,13 @@ public:
     std::vector<UpdateFile> files() const;
 
     // -1, 0 or 1: whether the offered version is older, the same or newer.
+    // The first four dot-separated pieces compare as numbers of any length
+    // ("1.10" is newer than "1.9"). When a piece is no number the whole texts
+    // compare by character, and then an offer never counts as newer: -1
+    // wherever the text order would have said 1.
     static int CompareVersions(const std::string& offered, const std::string& running);
+    // A plain dotted number: digits, single dots between them ("1.3", "2.0.1").
+    static bool isVersion(const std::string& version);
 
     // The last path component of an address (slashes and backslashes both
     // separate; a query or fragment does not count).

@@ -9,7 +9,7 @@
 
 using namespace vantor;
 
-TEST(UpdateInfoVersions, CompareAsSpecified) {
+TEST(UpdateInfoVersions, CompareAsNumbersAndNeverCallTextNewer) {
     struct Case {
         const char* offered;
         const char* running;
@@ -17,22 +17,43 @@ TEST(UpdateInfoVersions, CompareAsSpecified) {
     } const cases[] = {
         {"1.3.0.0", "1.3", 0},          // missing pieces are 0
         {"1.10", "1.3", 1},             // 10 is larger than 3
-        {"1.3a", "1.3", 1},             // "3a" is no integer: the whole strings compare
-        {"1.3", "1.3a", -1},            //
+        {"1.10", "1.9", 1},             // numbers, not characters
+        {"1.9", "1.10", -1},            //
+        {"1.10", "1.2", 1},             //
+        {"1.2.10", "1.2.9", 1},         //
         {"1.2.3.4.9", "1.2.3.4.5", 0},  // parts after the fourth are ignored
         {"1.4", "1.3", 1},
         {"1.2", "1.3", -1},
         {"2", "1.9.9.9", 1},
-        {"1.3", "", 1},   // an empty piece is no integer: "1.3" > ""
-        {"", "1.3", -1},  // a missing version compares as an empty string
+        {"01.3", "1.3", 0},                     // read as numbers
+        {"1.99999999999999999999", "1.3", 1},   // of any length
+        {"1.3", "1.99999999999999999999", -1},  //
+        {"1.3a", "1.3", -1},  // "3a" is no number: the text order ("1.3a" after "1.3") cannot make it newer
+        {"1.3", "1.3a", -1},  //
+        {"1.3a", "1.3a", 0},  //
+        {"1.3", "", -1},      // an unknown running version: nothing is newer
+        {"", "1.3", -1},      // a missing version compares as an empty string
         {"", "", 0},
-        {"1..3", "1.0.3", -1},  // an empty piece: the strings compare, "." < "0"
-        {"01.3", "1.3", 0},     // read as integers
-        {"1.-1", "1.0", -1},
+        {"1..3", "1.0.3", -1},   // an empty piece: the texts compare
+        {"1.-1", "1.0", -1},     // a sign is no digit
+        {"1.+4", "1.3", -1},     //
+        {"1.4 ", "1.3", -1},     // nor is a blank
+        {"9.0", "1.3 beta", 1},  // the first pieces decide before "3 beta" is read
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.offered) + " vs " + c.running);
         EXPECT_EQ(UpdateInfo::CompareVersions(c.offered, c.running), c.result);
+    }
+}
+
+TEST(UpdateInfoVersions, APlainDottedNumberIsAVersion) {
+    for (const char* yes : {"1", "1.3", "1.3.0.0", "1.10", "01.2", "1.2.3.4.5"}) {
+        SCOPED_TRACE(yes);
+        EXPECT_TRUE(UpdateInfo::isVersion(yes));
+    }
+    for (const char* no : {"", ".", "1.", ".1", "1..3", "1.3a", "v1.3", "1.3 ", " 1.3", "-1", "1,3", "1.+3"}) {
+        SCOPED_TRACE(no);
+        EXPECT_FALSE(UpdateInfo::isVersion(no));
     }
 }
 
