@@ -194,11 +194,11 @@ void TAutoUpgrader::processInfo() {
     const UpdateInfo info(infoBytes_);
     files_ = info.files();
     const std::string offered = info.version();
-    const int newer = CompareVersions(offered, VersionNumber);
-    if (newer != 1 || files_.empty()) {
+    if (!UpdateInfo::IsNewer(offered, VersionNumber) || files_.empty()) {
         state_ = State::Idle;
         checking_ = false;
-        if (newer < 0 && OnOlderVersion) OnOlderVersion(offered, VersionNumber);
+        const bool older = !UpdateInfo::isVersion(offered) || CompareVersions(offered, VersionNumber) < 0;
+        if (older && OnOlderVersion) OnOlderVersion(offered, VersionNumber);
         if (OnNoUpdateAvailable) OnNoUpdateAvailable();
         finish(TUpdateEnd::NoUpdate, "No update available.");
         return;

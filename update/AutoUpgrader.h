@@ -184,7 +184,7 @@ private:
     std::size_t index_ = 0;
     std::string currentName_;
     std::time_t lastModified_ = 0;
-    std::unique_ptr<FileLock> lock_;  // held from the first download to the end or the hand-over
+    std::unique_ptr<FileLock> lock_;  // from the first download to the update's end; after a hand-over, to ours
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -138,14 +138,17 @@ int UpdateInfo::CompareVersions(const std::string& offered, const std::string& r
     const auto a = versionPieces(offered), b = versionPieces(running);
     for (std::size_t i = 0; i < 4; ++i) {
         if (!allDigits(a[i]) || !allDigits(b[i])) {
-            // Text order cannot make an offer newer: "1.3a" over "1.3", or
-            // anything over an unknown "", would install what is not newer.
             const int c = offered.compare(running);
-            return c == 0 ? 0 : -1;
+            return c < 0 ? -1 : c > 0 ? 1 : 0;
         }
         if (const int c = compareNumbers(a[i], b[i]); c != 0) return c;
     }
     return 0;
+}
+
+bool UpdateInfo::IsNewer(const std::string& offered, const std::string& running) {
+    // "1.3a" over "1.3", or anything over an unknown "", is an order of texts.
+    return isVersion(offered) && isVersion(running) && CompareVersions(offered, running) == 1;
 }
 
 bool UpdateInfo::isVersion(const std::string& version) {

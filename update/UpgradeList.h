@@ -13,8 +13,9 @@
 // setup program to run.
 //
 // An instance that downloads an update holds the lock file "upgrade.lock"
-// beside the program until it ends or hands over; start-up recovery leaves the
-// folder alone while another instance holds it.
+// beside the program until the update ends (after a hand-over, until the
+// instance has closed); start-up recovery leaves the folder alone while
+// another instance holds it.
 
 #include <cstddef>
 #include <cstdint>

@@ -9,7 +9,7 @@
 
 using namespace vantor;
 
-TEST(UpdateInfoVersions, CompareAsNumbersAndNeverCallTextNewer) {
+TEST(UpdateInfoVersions, CompareAsSpecified) {
     struct Case {
         const char* offered;
         const char* running;
@@ -17,32 +17,51 @@ TEST(UpdateInfoVersions, CompareAsNumbersAndNeverCallTextNewer) {
     } const cases[] = {
         {"1.3.0.0", "1.3", 0},          // missing pieces are 0
         {"1.10", "1.3", 1},             // 10 is larger than 3
-        {"1.10", "1.9", 1},             // numbers, not characters
-        {"1.9", "1.10", -1},            //
-        {"1.10", "1.2", 1},             //
-        {"1.2.10", "1.2.9", 1},         //
+        {"1.3a", "1.3", 1},             // "3a" is no integer: the whole strings compare
+        {"1.3", "1.3a", -1},            //
         {"1.2.3.4.9", "1.2.3.4.5", 0},  // parts after the fourth are ignored
         {"1.4", "1.3", 1},
         {"1.2", "1.3", -1},
         {"2", "1.9.9.9", 1},
-        {"01.3", "1.3", 0},                     // read as numbers
-        {"1.99999999999999999999", "1.3", 1},   // of any length
-        {"1.3", "1.99999999999999999999", -1},  //
-        {"1.3a", "1.3", -1},  // "3a" is no number: the text order ("1.3a" after "1.3") cannot make it newer
-        {"1.3", "1.3a", -1},  //
-        {"1.3a", "1.3a", 0},  //
-        {"1.3", "", -1},      // an unknown running version: nothing is newer
-        {"", "1.3", -1},      // a missing version compares as an empty string
+        {"1.3", "", 1},   // an empty piece is no integer: "1.3" > ""
+        {"", "1.3", -1},  // a missing version compares as an empty string
         {"", "", 0},
-        {"1..3", "1.0.3", -1},   // an empty piece: the texts compare
-        {"1.-1", "1.0", -1},     // a sign is no digit
-        {"1.+4", "1.3", -1},     //
-        {"1.4 ", "1.3", -1},     // nor is a blank
-        {"9.0", "1.3 beta", 1},  // the first pieces decide before "3 beta" is read
+        {"1..3", "1.0.3", -1},  // an empty piece: the strings compare, "." < "0"
+        {"01.3", "1.3", 0},     // read as integers
+        {"1.-1", "1.0", -1},
+        // Numbers, not characters, and of any length.
+        {"1.10", "1.9", 1},
+        {"1.9", "1.10", -1},
+        {"1.10", "1.2", 1},
+        {"1.2.10", "1.2.9", 1},
+        {"1.99999999999999999999", "1.3", 1},
+        {"1.3", "1.99999999999999999999", -1},
+        {"1.+4", "1.3", -1},  // a sign is no digit: the strings compare, "+" < "3"
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.offered) + " vs " + c.running);
         EXPECT_EQ(UpdateInfo::CompareVersions(c.offered, c.running), c.result);
+        EXPECT_EQ(UpdateInfo::CompareVersions(c.running, c.offered), -c.result);
+    }
+}
+
+// What the updater installs: only a larger plain dotted number over a plain
+// dotted number. An order of texts never makes an offer newer (a signed "0.1"
+// once replaced "1.3" because the running version was empty).
+TEST(UpdateInfoVersions, OnlyALargerNumberIsNewer) {
+    struct Case {
+        const char* offered;
+        const char* running;
+        bool newer;
+    } const cases[] = {
+        {"1.4", "1.3", true},     {"1.10", "1.9", true},  {"1.10", "1.2", true},      {"2", "1.9.9.9", true},
+        {"1.3.0.1", "1.3", true}, {"1.3", "1.3", false},  {"1.3.0", "1.3", false},    {"1.9", "1.10", false},
+        {"0.1", "1.3", false},    {"1.3a", "1.3", false}, {"1.3", "", false},         {"0.1", "", false},
+        {"1.4", "1.3a", false},   {"", "1.3", false},     {"9.0", "1.3 beta", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.offered) + " over " + c.running);
+        EXPECT_EQ(UpdateInfo::IsNewer(c.offered, c.running), c.newer);
     }
 }
 
