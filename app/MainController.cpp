@@ -506,15 +506,27 @@ void MainController::enableUpdates(AutoUpgraderUi& ui, const UpdatePublicKey& ke
     TAutoUpgrader& u = *updater_;
     if (const char* url = std::getenv("VANTOR_UPDATE_URL"); url && *url) u.InfoFileURL = url;
     u.AppTitle = kApplicationTitle;
+    u.InfoFileBound = ctx_.timing.httpInfo;
+    u.FileBound = ctx_.timing.httpFile;
+    u.FileBoundPerMiB = ctx_.timing.httpFilePerMiB;
     u.OpenURL = [this](const std::string& url) { ctx_.shellOpen(url); };
-    // UpdaterAborted, UpdaterLaterUpgrade, UpdaterNoUpdateAvailable, UpdaterHostUnreachable
-    u.OnAborted = [this] { ctx_.view.setStatus("Update aborted."); };
-    u.OnLaterUpgrade = [this] { ctx_.view.setStatus("Update aborted."); };
-    u.OnNoUpdateAvailable = [this] { ctx_.view.setStatus("No update available."); };
-    u.OnHostUnreachable = [this](const std::string&, const std::string&) {
-        ctx_.view.setStatus("No internet connection.");
+    // UpdaterAborted, UpdaterLaterUpgrade, UpdaterNoUpdateAvailable, UpdaterHostUnreachable:
+    // the status line and a message box.
+    auto tell = [this, &ui](const char* text) {
+        ctx_.view.setStatus(text);
+        ui.outcomeBox(kApplicationTitle, text);
     };
-    u.OnRefused = [this](const std::string& reason) { ctx_.validationMessage(reason); };
+    u.OnAborted = [tell] { tell("Update aborted."); };
+    u.OnLaterUpgrade = [tell] { tell("Update aborted."); };
+    u.OnNoUpdateAvailable = [tell] { tell("No update available."); };
+    u.OnHostUnreachable = [tell](const std::string&, const std::string&) { tell("No internet connection."); };
+    u.OnOlderVersion = [this](const std::string& offered, const std::string& running) {
+        ctx_.log.append(std::string(kErrorPrefix) + TAutoUpgrader::olderVersionText(offered, running));
+    };
+    u.OnRefused = [this](const std::string& reason) {
+        ctx_.log.append(std::string(kErrorPrefix) + reason);
+        ctx_.validationMessage(reason);
+    };
 }
 
 void MainController::ToolButton3Click() {

@@ -620,32 +620,42 @@ int hwinfoCommand(bool save) {
 // The check for a newer version, the question (Yes only with --yes), the
 // download with progress lines and the hand-over to the replacement program,
 // which starts vantor-cli again with "/afterupgrade". 0: updated or nothing to
-// do; 1: refused or failed, with the reason on stderr.
+// do; 1: refused, failed, interrupted or an older version offered, with the
+// reason on stderr. Ctrl+C ends every phase before the hand-over.
 int updateCommand(bool yes) {
     Session s(yes);
     CliUpgraderUi& ui = s.updaterUi;
     TAutoUpgrader& updater = *s.controller.updater();
     bool ended = false, closeRequested = false;
     TUpdateEnd end = TUpdateEnd::Aborted;
-    std::string text;
+    std::string text, older;
     updater.OnFinished = [&](TUpdateEnd e, const std::string& t) {
         end = e;
         text = t;
         ended = true;
     };
+    updater.OnOlderVersion = [&, logIt = updater.OnOlderVersion](const std::string& offered,
+                                                                 const std::string& running) {
+        if (logIt) logIt(offered, running);
+        older = TAutoUpgrader::olderVersionText(offered, running);
+    };
     updater.CloseApplication = [&] { closeRequested = true; };
     s.startUp();
     catchInterrupts();
+    ui.interruptRequested = [] { return gInterrupted.load(); };
     s.controller.ToolButton3Click();
     std::function<void()> watch = [&] {
-        if (gInterrupted.exchange(false)) ui.interrupt();
-        if (!ended) s.loop.startTimer(std::chrono::milliseconds(100), watch);
+        if (gInterrupted.exchange(false)) updater.Cancel();
+        if (!ended) s.loop.startTimer(std::chrono::milliseconds(50), watch);
     };
     watch();
     s.loop.runUntil([&] { return ended; }, std::chrono::hours(100));
     s.close();
     switch (end) {
         case TUpdateEnd::NoUpdate:
+            if (older.empty()) return 0;
+            std::fprintf(stderr, "vantor-cli: %s\n", older.c_str());
+            return 1;
         case TUpdateEnd::Redirected: return 0;
         case TUpdateEnd::Restarting: return closeRequested ? 0 : 1;
         default:

@@ -2,16 +2,10 @@
 
 namespace vantor {
 
-void CliUpgraderUi::interrupt() {
-    if (!open_ || !options_.onCancel) return;
-    interrupting_ = true;
-    options_.onCancel();
-    interrupting_ = false;
-}
-
 bool CliUpgraderUi::askUpgrade(const std::string& text) {
-    std::fprintf(err_, "%s [%s]\n", text.c_str(), yes_ ? "Yes" : "Later");
-    return yes_;
+    const bool yes = yes_ && !interrupted();
+    std::fprintf(err_, "%s [%s]\n", text.c_str(), yes ? "Yes" : "Later");
+    return yes;
 }
 
 bool CliUpgraderUi::messageBox(const std::string& caption, const std::string& text, UpgradeIcon,
@@ -20,9 +14,8 @@ bool CliUpgraderUi::messageBox(const std::string& caption, const std::string& te
         std::fprintf(err_, "%s: %s\n", caption.c_str(), text.c_str());
         return true;
     }
-    const bool yes = interrupting_ || yes_;
-    std::fprintf(err_, "%s: %s [%s]\n", caption.c_str(), text.c_str(), yes ? "Yes" : "No");
-    return yes;
+    std::fprintf(err_, "%s: %s [%s]\n", caption.c_str(), text.c_str(), yes_ ? "Yes" : "No");
+    return yes_;
 }
 
 void CliUpgraderUi::wizardShow(const WizardOptions& options) {
@@ -52,10 +45,9 @@ void CliUpgraderUi::wizardProgress(const std::string& rateText, const std::strin
 void CliUpgraderUi::wizardCompleted(const std::string& note) {
     std::fprintf(out_, "%s\n", note.c_str());
     std::fflush(out_);
-    // The completed window's "&OK", pressed at once.
-    auto finish = options_.onFinish;
-    loop_.post([finish] {
-        if (finish) finish();
+    // The completed window's "&OK", pressed at once, unless Ctrl+C came first.
+    loop_.post([this, finish = options_.onFinish] {
+        if (finish && !interrupted()) finish();
     });
 }
 

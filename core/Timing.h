@@ -22,6 +22,9 @@ inline constexpr milliseconds kGameEndBound{10'000};        // a game the run en
 inline constexpr milliseconds kDiagToolBound{10 * 60'000};  // the hardware-report tool must end by then
 inline constexpr milliseconds kHttpConnectBound{30'000};    // an HTTP connection must stand by then
 inline constexpr milliseconds kHttpStallBound{60'000};      // a connection without a byte for so long is lost
+inline constexpr milliseconds kHttpInfoBound{60'000};       // the update information (and its signature) by then
+inline constexpr milliseconds kHttpFileBound{120'000};      // an update's file by then, plus kHttpFilePerMiB
+inline constexpr milliseconds kHttpFilePerMiB{256'000};     // per MiB the file lists (4 KiB/s at the least)
 
 struct Timing {
     milliseconds gamePoll = kGamePollInterval;
@@ -38,6 +41,9 @@ struct Timing {
     milliseconds diagToolBound = kDiagToolBound;
     milliseconds httpConnect = kHttpConnectBound;
     milliseconds httpStall = kHttpStallBound;
+    milliseconds httpInfo = kHttpInfoBound;
+    milliseconds httpFile = kHttpFileBound;
+    milliseconds httpFilePerMiB = kHttpFilePerMiB;
 
     // All intervals divided by factor (bounds too), for tests.
     static Timing scaled(int factor);

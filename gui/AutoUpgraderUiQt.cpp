@@ -19,6 +19,12 @@ bool AutoUpgraderUiQt::askUpgrade(const std::string& text) {
     return form.exec() == QDialog::Accepted;
 }
 
+void AutoUpgraderUiQt::outcomeBox(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Information, q(caption), q(text), QMessageBox::Ok,
+                    owner_ && owner_->isVisible() ? owner_.data() : nullptr);
+    box.exec();
+}
+
 bool AutoUpgraderUiQt::messageBox(const std::string& caption, const std::string& text, UpgradeIcon icon,
                                   UpgradeButtons buttons) {
     const QMessageBox::Icon qicon = icon == UpgradeIcon::Error     ? QMessageBox::Critical

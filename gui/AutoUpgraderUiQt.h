@@ -19,6 +19,7 @@ public:
     bool askUpgrade(const std::string& text) override;
     bool messageBox(const std::string& caption, const std::string& text, UpgradeIcon icon,
                     UpgradeButtons buttons) override;
+    void outcomeBox(const std::string& caption, const std::string& text) override;
     void wizardShow(const WizardOptions& options) override;
     void wizardFile(int number, int count, const std::string& allText, const std::string& url) override;
     void wizardFileSize(const std::string& text) override;

@@ -37,8 +37,11 @@ bool moveFile(const std::string& source, const std::string& target, std::string*
 void syncFolder(const std::string& folder);
 
 // A file written front to back, as a download fills it. create() makes it anew:
-// an earlier file of that name is replaced and a link there is not followed.
-// Each call gives the system's text in error when it fails.
+// an earlier file of that name is replaced and a link there is not followed;
+// hiddenTemporary marks it so on Windows (POSIX has no such marks). close()
+// flushes it to the disk, so a rename that follows never publishes a file whose
+// bytes are not there yet. Each call gives the system's text in error when it
+// fails.
 class NewFile {
 public:
     NewFile() = default;
@@ -46,9 +49,10 @@ public:
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
 
-    bool create(const std::string& path, std::string& error);
+    bool create(const std::string& path, std::string& error, bool hiddenTemporary = false);
     bool write(const char* data, std::size_t size, std::string& error);
-    // Closes the file (also when a write failed); false when the close failed.
+    // Flushes and closes the file (also when a write failed); false when the
+    // flush or the close failed.
     bool close(std::string& error);
     bool isOpen() const { return handle_ != kNoHandle; }
 

@@ -19,7 +19,8 @@ bool holdProgramFile(const std::string& path);
 bool waitUntilProgramEnded(const std::string& path, std::chrono::milliseconds bound);
 
 // An exclusive lock on a file (created when missing), held while the object
-// lives; locked() is false when another process holds it.
+// lives; locked() is false when another process holds it. Not inherited by
+// programs this process starts.
 class FileLock {
 public:
     explicit FileLock(const std::string& path);
@@ -27,10 +28,19 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
     bool locked() const { return fd_ >= 0; }
+    // Removes the lock file and lets go of the lock. A lock taken meanwhile on
+    // the removed file does not count: its taker finds the file gone and
+    // takes a new one (POSIX), or cannot open it until it is gone (Windows).
+    void removeFile();
 
 private:
+    std::string path_;
     std::intptr_t fd_ = -1;  // descriptor (POSIX) or HANDLE (Windows)
 };
+
+// A download put in place loses the hidden and temporary marks it was written
+// with and is marked for archiving (Windows; POSIX has no such marks).
+bool clearDownloadMarks(const std::string& path);
 
 // Starts a program with the arguments in its own session, not waited for.
 // False (with the system's text) when it cannot be started.

@@ -3,13 +3,15 @@
 #include "platform/FileOps.h"
 #include "platform/ProgramFile.h"
 #include "platform/TextFile.h"
+#include "update/Sha256.h"
 #include "update/UpgradeList.h"
 #include "update/UpgraderImage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <set>
+#include <fstream>
 #include <system_error>
 
 namespace vantor {
@@ -24,6 +26,19 @@ std::string format(const char* fmt, Args... args) {
     char buffer[512];
     std::snprintf(buffer, sizeof buffer, fmt, args...);
     return buffer;
+}
+
+// The hex SHA-256 of a file's bytes; empty when it cannot be read.
+std::string fileSha256(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    Sha256 hash;
+    if (!in || !hash.ok()) return {};
+    std::vector<char> block(256 * 1024);
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        hash.update(block.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    return in.bad() ? std::string() : hash.hexDigest();
 }
 
 }  // namespace
@@ -48,6 +63,12 @@ std::string TAutoUpgrader::questionText(const std::string& appTitle, const std::
     const std::string msg = message.empty() ? message : "\n" + message + "\n";
     return "A newer version of " + appTitle + " was released.\n" + msg + "\nDo you want to update your version with " +
            "the latest one?";
+}
+
+std::string TAutoUpgrader::olderVersionText(const std::string& offered, const std::string& running) {
+    if (!UpdateInfo::isVersion(offered))
+        return "The offered version (\"" + offered + "\") is not a version number; it is not installed.";
+    return "The offered version " + offered + " is older than this version (" + running + "); it is not installed.";
 }
 
 std::string TAutoUpgrader::upgraderPath(const std::string& tempFolder, const std::string& programFolder) {
@@ -77,7 +98,7 @@ void TAutoUpgrader::hookTransfer() {
     };
     http_.OnHostUnreachable = [this] {
         const std::string url = http_.URL;
-        if (state_ == State::Downloading) endDownload();
+        endDownload();
         state_ = State::Idle;
         if (OnHostUnreachable) OnHostUnreachable(url, splitAddress(url).HostName);
         finish(TUpdateEnd::HostUnreachable, "No internet connection.");
@@ -94,12 +115,13 @@ void TAutoUpgrader::hookTransfer() {
         }
     };
     http_.OnConnLost = [this](const std::string&, std::uint64_t, std::uint64_t) {
-        if (state_ == State::Downloading) endDownload();
+        endDownload();
         state_ = State::Idle;
         if (ShowMessages & mConnLost)
             ui_.messageBox(kUpdateCaption, kConnLostText, UpgradeIcon::Error, UpgradeButtons::Ok);
         finish(TUpdateEnd::ConnLost, "Connection with remote server lost.");
     };
+    http_.OnTimedOut = [this](std::chrono::milliseconds bound) { timedOut(bound); };
     http_.OnTooLarge = [this](std::uint64_t) {
         if (state_ == State::Downloading)
             refuse("The downloaded file " + currentName_ + " does not match the update information.");
@@ -110,17 +132,29 @@ void TAutoUpgrader::hookTransfer() {
         refuse("The file " + path + " cannot be written: " + error);
     };
     http_.OnStopped = [this] {
-        if (state_ != State::Aborting) return;
-        UpgradeList::removeDownloads(programFolder());
-        state_ = State::Idle;
-        if (OnAborted) OnAborted();
-        finish(TUpdateEnd::Aborted, "Update aborted.");
+        if (state_ == State::Aborting) aborted();
     };
+}
+
+// A server too slow to finish within the bound is a lost connection, and says so.
+void TAutoUpgrader::timedOut(std::chrono::milliseconds bound) {
+    const std::string name = UpdateInfo::fileNameOf(http_.URL);
+    endDownload();
+    state_ = State::Idle;
+    if (ShowMessages & mConnLost) ui_.messageBox(kUpdateCaption, kConnLostText, UpgradeIcon::Error, UpgradeButtons::Ok);
+    finish(TUpdateEnd::ConnLost, "Connection with remote server lost. " + name + " did not arrive within " +
+                                     std::to_string((bound.count() + 999) / 1000) + " s.");
 }
 
 void TAutoUpgrader::BeginCheck() {
     aborted_ = false;
     if (Busy()) return;
+    // Without a running version every offer would count as newer.
+    if (!UpdateInfo::isVersion(VersionNumber)) {
+        refuse("This program's version (\"" + VersionNumber +
+               "\") is not a version number, so no update can be compared with it.");
+        return;
+    }
     checking_ = true;
     state_ = State::FetchInfo;
     infoBytes_.clear();
@@ -130,8 +164,14 @@ void TAutoUpgrader::BeginCheck() {
     http_.FileName.clear();
     http_.MaxSize = kInfoFileLimit;
     http_.ComputeSha256 = false;
+    http_.TotalBound = InfoFileBound;
     http_.URL = InfoFileURL;
     http_.Read();
+}
+
+void TAutoUpgrader::Cancel() {
+    if (state_ == State::Idle || state_ == State::Aborting || state_ == State::HandedOver) return;
+    abortNow();
 }
 
 void TAutoUpgrader::infoFetched(const std::string& bytes) {
@@ -153,27 +193,46 @@ void TAutoUpgrader::signatureFetched(const std::string& bytes) {
 void TAutoUpgrader::processInfo() {
     const UpdateInfo info(infoBytes_);
     files_ = info.files();
-    if (CompareVersions(info.version(), VersionNumber) != 1 || files_.empty()) {
+    const std::string offered = info.version();
+    if (!UpdateInfo::IsNewer(offered, VersionNumber) || files_.empty()) {
         state_ = State::Idle;
         checking_ = false;
+        const bool older = !UpdateInfo::isVersion(offered) || CompareVersions(offered, VersionNumber) < 0;
+        if (older && OnOlderVersion) OnOlderVersion(offered, VersionNumber);
         if (OnNoUpdateAvailable) OnNoUpdateAvailable();
         finish(TUpdateEnd::NoUpdate, "No update available.");
         return;
     }
     method_ = info.method();
     if (method_ != TUpgradeMethod::umRedirectToURL) {
-        // Every file must be described and land under a plain name, once.
-        std::set<std::string> names;
+        const std::string programName = fileNamePart(ProgramPath);
+        if (programFolder().empty() || programName.empty()) {
+            refuse("The program's own file is not known, so no update can be put beside it.");
+            return;
+        }
+        // Every file must be described and land under a plain name of its
+        // own, once; the program's own file among them when it replaces itself.
+        std::vector<std::string> names;
         for (const auto& f : files_) {
             if (!f.size || f.sha256.empty()) {
                 refuse(kNotVerifiedText);
                 return;
             }
             const std::string name = UpdateInfo::fileNameOf(f.url);
-            if (!UpdateInfo::isPlainFileName(name) || !names.insert(name).second) {
+            const bool twice = std::any_of(names.begin(), names.end(),
+                                           [&](const std::string& n) { return UpgradeList::sameName(n, name); });
+            if (!UpdateInfo::isPlainFileName(name) || UpgradeList::isReservedName(name) || twice) {
                 refuse("The update names a file that is not allowed: " + name);
                 return;
             }
+            names.push_back(name);
+        }
+        const bool bringsProgram = std::any_of(
+            names.begin(), names.end(), [&](const std::string& n) { return UpgradeList::sameName(n, programName); });
+        if (method_ == TUpgradeMethod::umSelfUpgrade && !bringsProgram) {
+            refuse("The update does not contain the program file " + programName +
+                   ", so it cannot bring the new version.");
+            return;
         }
     }
     const std::string message = info.message();
@@ -183,7 +242,7 @@ void TAutoUpgrader::processInfo() {
     if (OnBeginUpgrade) OnBeginUpgrade(message, method_, urls, canUpgrade);
     auto alive = alive_;
     const bool yes = canUpgrade && (!(ShowMessages & mAskUpgrade) || ui_.askUpgrade(questionText(AppTitle, message)));
-    if (!*alive) return;
+    if (!*alive || state_ != State::FetchSignature) return;  // gone, or cancelled while asking
     if (!yes) {
         state_ = State::Idle;
         checking_ = false;
@@ -203,6 +262,13 @@ void TAutoUpgrader::processInfo() {
 
 void TAutoUpgrader::startDownload() {
     checking_ = false;
+    // One instance at a time downloads; the others' start-up leaves its files alone.
+    lock_ = std::make_unique<FileLock>(programFolder() + kUpdateLockName);
+    if (!lock_->locked()) {
+        lock_.reset();
+        refuse("Another instance of the program is updating it. Please try again when it has finished.");
+        return;
+    }
     state_ = State::Downloading;
     downloadsComplete_ = false;
     index_ = 0;
@@ -260,6 +326,9 @@ void TAutoUpgrader::nextFile() {
     http_.FileName = programFolder() + currentName_ + kDownloadSuffix;
     http_.HiddenTemporary = true;
     http_.MaxSize = *f.size;
+    const double mib = static_cast<double>(*f.size) / (1024.0 * 1024.0);
+    const double extra = std::min(mib * static_cast<double>(FileBoundPerMiB.count()), 1e12);
+    http_.TotalBound = FileBound + std::chrono::milliseconds(static_cast<long long>(extra));
     http_.Read();
 }
 
@@ -278,26 +347,18 @@ void TAutoUpgrader::fileDone() {
     nextFile();
 }
 
+// All or nothing: a file that cannot be had ends the update.
 void TAutoUpgrader::fileMissing(int status) {
-    bool skip = false;
     if (ShowMessages & mLostFile) {
         auto alive = alive_;
-        skip = ui_.messageBox(
-            "Error #" + std::to_string(status),
-            "File " + currentName_ + " not found or inaccessible.\n\nTry to skip this file and " + "continue upgrade?",
-            UpgradeIcon::Warning, UpgradeButtons::YesNo);
+        ui_.messageBox("Error #" + std::to_string(status),
+                       "File " + currentName_ + " not found or inaccessible.\n\nThe update cannot be completed " +
+                           "without it, so nothing is replaced.",
+                       UpgradeIcon::Warning, UpgradeButtons::Ok);
         if (!*alive || state_ != State::Downloading) return;
     }
-    if (skip) {
-        ++index_;
-        nextFile();
-        return;
-    }
     aborted_ = true;
-    endDownload();
-    state_ = State::Idle;
-    if (OnAborted) OnAborted();
-    finish(TUpdateEnd::Aborted, "Update aborted.");
+    aborted();
 }
 
 void TAutoUpgrader::wizardCancel() {
@@ -305,6 +366,10 @@ void TAutoUpgrader::wizardCancel() {
     auto alive = alive_;
     const bool yes = ui_.messageBox(AppTitle, kAbortQuestion, UpgradeIcon::Question, UpgradeButtons::YesNo);
     if (!*alive || !yes || (state_ != State::Downloading && state_ != State::Completed)) return;
+    abortNow();
+}
+
+void TAutoUpgrader::abortNow() {
     aborted_ = true;
     if (wizardOpen_) {
         wizardOpen_ = false;
@@ -316,8 +381,13 @@ void TAutoUpgrader::wizardCancel() {
         http_.Abort();
         return;
     }
-    UpgradeList::removeDownloads(programFolder());
+    aborted();
+}
+
+void TAutoUpgrader::aborted() {
+    endDownload();
     state_ = State::Idle;
+    checking_ = false;
     if (OnAborted) OnAborted();
     finish(TUpdateEnd::Aborted, "Update aborted.");
 }
@@ -336,25 +406,46 @@ void TAutoUpgrader::wizardFinish() {
     if (restartNow) restart();
 }
 
+bool TAutoUpgrader::filesMatch(std::string& mismatch) const {
+    for (const auto& f : files_) {
+        const std::string name = UpdateInfo::fileNameOf(f.url);
+        const std::string path = programFolder() + name + kDownloadSuffix;
+        std::error_code ec;
+        const auto size = std::filesystem::file_size(path, ec);
+        if (ec || size != *f.size || fileSha256(path) != f.sha256) {
+            mismatch = name;
+            return false;
+        }
+    }
+    return true;
+}
+
 void TAutoUpgrader::restart() {
     const std::string folder = programFolder();
     if (!downloadsComplete_) UpgradeList::removeDownloads(folder);
-    const std::string programName = fileNamePart(ProgramPath);
-    const UpgradePlan plan = UpgradeList::plan(folder, programName, method_ == TUpgradeMethod::umUseExternalSetup);
+    // What is handed over is every listed file, each still as it was checked.
+    std::string mismatch;
+    if (!filesMatch(mismatch))
+        return refuse("The downloaded file " + mismatch + " does not match the update information.");
+    std::vector<std::string> names;
+    for (const auto& f : files_) names.push_back(UpdateInfo::fileNameOf(f.url));
+    const UpgradePlan plan =
+        UpgradeList::plan(folder, names, fileNamePart(ProgramPath), method_ == TUpgradeMethod::umUseExternalSetup);
     const std::string upgrader = upgraderPath(TempFolder, folder);
     const std::string_view image = upgraderImage();
-    auto fail = [&](const std::string& what) {
-        UpgradeList::removeDownloads(folder);
-        refuse(what);
-    };
-    if (!UpgradeList::write(folder, plan)) return fail("The update cannot be written to " + folder);
+    if (!UpgradeList::write(folder, plan)) return refuse("The update cannot be written to " + folder);
     IoResult written = writeFileAtomic(upgrader, image);
     if (!written || !makeExecutable(upgrader))
-        return fail("The replacement program cannot be written to " + upgrader + ": " + written.error);
+        return refuse("The replacement program cannot be written to " + upgrader + ": " + written.error);
     std::string error;
     const std::string digit = method_ == TUpgradeMethod::umUseExternalSetup ? "1" : "0";
-    if (!StartUpgrader || !StartUpgrader(upgrader, {ProgramPath, "+" + RestartParams + digit}, &error))
-        return fail("The replacement program cannot be started: " + error);
+    if (!StartUpgrader || !StartUpgrader(upgrader, {ProgramPath, "+" + RestartParams + digit}, &error)) {
+        deleteFile(upgrader);
+        return refuse("The replacement program cannot be started: " + error);
+    }
+    // The lock stays with this instance until it ends, so no start-up in between
+    // touches the files the replacement program is about to put in place.
+    state_ = State::HandedOver;
     finish(TUpdateEnd::Restarting, "");
     if (CloseApplication) CloseApplication();
 }
@@ -364,12 +455,16 @@ void TAutoUpgrader::endDownload() {
         wizardOpen_ = false;
         ui_.wizardClose();
     }
-    // An update that does not complete leaves nothing of itself behind.
+    // An update that does not complete leaves nothing of itself behind; without
+    // the lock the downloads in the folder are another instance's.
+    if (!lock_) return;
     UpgradeList::removeDownloads(programFolder());
+    lock_->removeFile();
+    lock_.reset();
 }
 
 void TAutoUpgrader::refuse(const std::string& reason) {
-    if (state_ == State::Downloading || state_ == State::Completed) endDownload();
+    endDownload();
     state_ = State::Idle;
     checking_ = false;
     if (OnRefused) OnRefused(reason);

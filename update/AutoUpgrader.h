@@ -8,14 +8,21 @@
 // What it trusts: the update-information file only with a valid signature
 // under the key it was given (the program's entry gives the one compiled in),
 // each file only with the size and SHA-256 the signed file lists, file names
-// only when plain, and a version only when it is newer than the running one.
+// only when plain, and a version only when it is newer than the running one,
+// which must itself be a version number. An update is all or nothing: unless
+// every listed file arrived and matches, nothing is replaced and its downloads
+// go. A self-upgrade must bring the program's own file; every file replaces
+// only its own name beside the program. Every transfer has a bound on its whole
+// time, and Cancel() ends any phase.
 
 #include "core/Timing.h"
 #include "platform/EventLoop.h"
+#include "platform/ProgramFile.h"
 #include "update/AutoUpgraderUi.h"
 #include "update/HTTPTransfer.h"
 #include "update/UpdateInfo.h"
 #include "update/UpdateSignature.h"
+#include "update/UpgradeList.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,7 +36,6 @@ namespace vantor {
 // signature is what makes any address safe).
 inline constexpr const char* kInfoFileURL =
     "https://updates.quorvane.example/Bench/Quorvane_Half_Life_2_Benchmark/qvn_vantor.inf";
-inline constexpr const char* kUpgraderFileName = "Upgrader3.exe";
 inline constexpr const char* kUpdateCaption = "Application update wizard";
 inline constexpr const char* kNotVerifiedText = "The update information could not be verified.";
 // An information file or signature larger than this is not one.
@@ -77,6 +83,11 @@ public:
     TAutoUpgraderWizard Wizard;
     std::string RestartParams = "/afterupgrade";
     std::uint32_t CacheOptions = coReloadIfNoExpireInformation | coReloadUpdatedObjects | coCreateTempFilesIfCantCache;
+    // Bounds on a whole transfer: the information file and its signature each;
+    // a file FileBound plus FileBoundPerMiB for every MiB it lists.
+    std::chrono::milliseconds InfoFileBound = kHttpInfoBound;
+    std::chrono::milliseconds FileBound = kHttpFileBound;
+    std::chrono::milliseconds FileBoundPerMiB = kHttpFilePerMiB;
     std::string AppTitle;
     // The running program's file; the downloads go into its folder.
     std::string ProgramPath;
@@ -98,8 +109,14 @@ public:
     std::function<void()> OnAborted;
     std::function<void(const std::string& URL, const std::string& Hostname)> OnHostUnreachable;
     std::function<void()> OnNoUpdateAvailable;
-    // The update was refused: the information is not verified, a file does not
-    // match it, a name is not plain, or a file cannot be written.
+    // The signed information offers an older version than the running one (or
+    // none that can be compared); OnNoUpdateAvailable follows.
+    std::function<void(const std::string& Offered, const std::string& Running)> OnOlderVersion;
+    // The update was refused: the running version is not a version, the
+    // information is not verified, a file does not match it, a name is not
+    // plain or is one the program keeps for itself, the program's file is not
+    // among the files, another instance is updating, or a file cannot be
+    // written.
     std::function<void(const std::string& Reason)> OnRefused;
     std::function<void(const std::string& UpgradeMsg, TUpgradeMethod Method, const std::vector<std::string>& Files,
                        bool& CanUpgrade)>
@@ -113,22 +130,33 @@ public:
     // once ProgramPath and TempFolder are set).
     void RemoveLeftUpgrader();
 
-    // Starts a check; nothing happens while a check or download is under way.
+    // Starts a check; nothing happens while a check or download is under way,
+    // nor once an update has been handed over (the program is ending).
     void BeginCheck();
+    // Ends whatever is under way (the fetch, the download, the completed
+    // window before its OK) as the user's abort, without asking: the transfer
+    // stops, the downloads go, OnAborted. Nothing once the hand-over is done.
+    void Cancel();
     bool Busy() const { return state_ != State::Idle || http_.Busy(); }
 
     static int CompareVersions(const std::string& offered, const std::string& running) {
         return UpdateInfo::CompareVersions(offered, running);
     }
+    // What an offer that is older than the running version (or no version) is told with.
+    static std::string olderVersionText(const std::string& offered, const std::string& running);
     // The text of the question window.
     static std::string questionText(const std::string& appTitle, const std::string& message);
     // Where the replacement program goes: the temporary folder, else the program's folder.
     static std::string upgraderPath(const std::string& tempFolder, const std::string& programFolder);
 
 private:
-    enum class State { Idle, FetchInfo, FetchSignature, Downloading, Completed, Aborting };
+    enum class State { Idle, FetchInfo, FetchSignature, Downloading, Completed, Aborting, HandedOver };
 
     void hookTransfer();
+    void timedOut(std::chrono::milliseconds bound);
+    void abortNow();
+    void aborted();
+    bool filesMatch(std::string& mismatch) const;
     void infoFetched(const std::string& bytes);
     void signatureFetched(const std::string& bytes);
     void processInfo();
@@ -156,6 +184,7 @@ private:
     std::size_t index_ = 0;
     std::string currentName_;
     std::time_t lastModified_ = 0;
+    std::unique_ptr<FileLock> lock_;  // from the first download to the update's end; after a hand-over, to ours
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

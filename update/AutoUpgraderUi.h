@@ -32,6 +32,10 @@ public:
     // A message box; true for Yes (or OK).
     virtual bool messageBox(const std::string& caption, const std::string& text, UpgradeIcon icon,
                             UpgradeButtons buttons) = 0;
+    // How a check or download ended, as the main window says it besides its
+    // status line ("Update aborted.", "No update available.", "No internet
+    // connection."): a message box with an OK button.
+    virtual void outcomeBox(const std::string& caption, const std::string& text) = 0;
 
     // The progress window.
     virtual void wizardShow(const WizardOptions& options) = 0;

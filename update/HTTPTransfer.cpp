@@ -113,7 +113,17 @@ struct TCustomHTTP::Shared : std::enable_shared_from_this<Shared> {
 };
 
 struct TCustomHTTP::Outcome {
-    enum Kind { Done, ConnLost, HostUnreachable, HTTPError, Skipped, FileError, TooLarge, Stopped } kind = Stopped;
+    enum Kind {
+        Done,
+        ConnLost,
+        HostUnreachable,
+        HTTPError,
+        Skipped,
+        FileError,
+        TooLarge,
+        TimedOut,
+        Stopped
+    } kind = Stopped;
     int status = -1;
     std::string contentType, data, fileError, sha256, target;
     std::uint64_t size = 0, received = 0, limit = 0;
@@ -128,8 +138,10 @@ struct TCustomHTTP::Worker final : HttpReceiver {
     std::shared_ptr<Shared> shared;
     std::string url, fileName;
     std::optional<std::uint64_t> maxSize;
-    bool hashing, wantsProgress, wantsHeader, wantsPassword;
+    bool hiddenTemporary, hashing, wantsProgress, wantsHeader, wantsPassword;
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::chrono::milliseconds totalBound;
+    std::atomic<bool> timedOut{false};  // also set from the platform's helper thread
     std::chrono::steady_clock::time_point lastProgress{};
 
     Outcome out;
@@ -145,14 +157,20 @@ struct TCustomHTTP::Worker final : HttpReceiver {
           url(withScheme(o.URL)),
           fileName(o.FileName),
           maxSize(o.MaxSize),
+          hiddenTemporary(o.HiddenTemporary),
           hashing(o.ComputeSha256),
           wantsProgress(static_cast<bool>(o.OnProgress)),
           wantsHeader(static_cast<bool>(o.OnHeaderInfo)),
-          wantsPassword(static_cast<bool>(o.OnPasswordRequest)) {
+          wantsPassword(static_cast<bool>(o.OnPasswordRequest)),
+          totalBound(o.TotalBound) {
         if (!hash.ok()) hashing = false;
     }
 
-    bool stopRequested() override { return shared->stop; }
+    bool stopRequested() override {
+        if (shared->stop || timedOut) return true;
+        if (totalBound.count() > 0 && std::chrono::steady_clock::now() - start >= totalBound) timedOut = true;
+        return timedOut;
+    }
 
     bool head(const HttpResponseHead& h) override {
         out.status = h.status;
@@ -177,7 +195,7 @@ struct TCustomHTTP::Worker final : HttpReceiver {
         }
         if (ok && !fileName.empty()) {
             // A fresh file in place of an older one; a link there is not followed.
-            if (!file.create(fileName, out.fileError)) {
+            if (!file.create(fileName, out.fileError, hiddenTemporary)) {
                 fileFailed = true;
                 return false;
             }
@@ -256,6 +274,9 @@ struct TCustomHTTP::Worker final : HttpReceiver {
         if (!fileName.empty()) out.target = fileName;
         if (shared->stop) {
             out.kind = Outcome::Stopped;
+        } else if (timedOut) {
+            out.kind = Outcome::TimedOut;
+            out.limit = static_cast<std::uint64_t>(totalBound.count());
         } else if (fileFailed) {
             out.kind = Outcome::FileError;
         } else if (tooLarge) {
@@ -375,6 +396,9 @@ void TCustomHTTP::finish(const Outcome& result) {
             break;
         case Outcome::TooLarge:
             if (OnTooLarge) OnTooLarge(out.limit);
+            break;
+        case Outcome::TimedOut:
+            if (OnTimedOut) OnTimedOut(std::chrono::milliseconds(out.limit));
             break;
         case Outcome::Stopped:
             if (OnStopped) OnStopped();

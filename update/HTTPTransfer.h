@@ -5,9 +5,10 @@
 // never run beside other UI code. The connection itself is the platform's
 // (platform/HttpClient.h).
 //
-// Beyond the plain transfer: a connect and a stall bound, a size limit
-// (MaxSize) and an optional SHA-256 of the body, and an error outcome when the
-// target file cannot be written.
+// Beyond the plain transfer: a connect and a stall bound, a bound on the whole
+// transfer (TotalBound, so a server that sends a byte now and then cannot keep
+// it alive), a size limit (MaxSize) and an optional SHA-256 of the body, and an
+// error outcome when the target file cannot be written.
 
 #include "core/Timing.h"
 #include "platform/EventLoop.h"
@@ -102,9 +103,10 @@ public:
     std::string HTTPUsername, HTTPPassword;
     std::chrono::milliseconds ConnectBound = kHttpConnectBound;
     std::chrono::milliseconds StallBound = kHttpStallBound;
-    std::optional<std::uint64_t> MaxSize;  // more bytes than this end the transfer (OnTooLarge)
-    bool ComputeSha256 = false;            // the body's digest, given to OnDone's handler through Sha256()
-    std::string ExtraCaFile;               // tests' own certificate authority
+    std::chrono::milliseconds TotalBound{0};  // the whole transfer, from its start; 0: none
+    std::optional<std::uint64_t> MaxSize;     // more bytes than this end the transfer (OnTooLarge)
+    bool ComputeSha256 = false;               // the body's digest, given to OnDone's handler through Sha256()
+    std::string ExtraCaFile;                  // tests' own certificate authority
 
     // Starts a transfer of URL: false (and nothing happens) while one is busy.
     bool Read();
@@ -125,6 +127,7 @@ public:
     std::function<void(const std::string& Realm)> OnPasswordRequest;  // asked on 401; nothing is retried
     std::function<void(const std::string& Path, const std::string& Error)> OnFileError;
     std::function<void(std::uint64_t Limit)> OnTooLarge;
+    std::function<void(std::chrono::milliseconds Bound)> OnTimedOut;  // TotalBound passed; the target is gone
     std::function<void()> OnStopped;  // the transfer ended by Abort has let go of everything
 
 private:

@@ -28,16 +28,17 @@ std::vector<std::string> versionPieces(const std::string& v) {
     return pieces;
 }
 
-// A decimal integer (an optional sign, then digits), as a string-to-integer
-// conversion reads it.
-std::optional<long long> integer(const std::string& s) {
-    if (s.empty()) return std::nullopt;
-    std::size_t at = s[0] == '-' || s[0] == '+' ? 1 : 0;
-    if (at == s.size()) return std::nullopt;
-    long long n = 0;
-    const auto r = std::from_chars(s.data() + at, s.data() + s.size(), n);
-    if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
-    return s[0] == '-' ? -n : n;
+bool allDigits(const std::string& s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Two runs of digits compared as numbers, however long: -1, 0 or 1.
+int compareNumbers(const std::string& a, const std::string& b) {
+    const auto x = a.substr(std::min(a.find_first_not_of('0'), a.size()));
+    const auto y = b.substr(std::min(b.find_first_not_of('0'), b.size()));
+    if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
+    const int c = x.compare(y);
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
 bool isLowerHex(const std::string& s) {
@@ -136,14 +137,27 @@ bool UpdateInfo::isPlainFileName(const std::string& name) {
 int UpdateInfo::CompareVersions(const std::string& offered, const std::string& running) {
     const auto a = versionPieces(offered), b = versionPieces(running);
     for (std::size_t i = 0; i < 4; ++i) {
-        const auto x = integer(a[i]), y = integer(b[i]);
-        if (!x || !y) {
+        if (!allDigits(a[i]) || !allDigits(b[i])) {
             const int c = offered.compare(running);
             return c < 0 ? -1 : c > 0 ? 1 : 0;
         }
-        if (*x != *y) return *x > *y ? 1 : -1;
+        if (const int c = compareNumbers(a[i], b[i]); c != 0) return c;
     }
     return 0;
+}
+
+bool UpdateInfo::IsNewer(const std::string& offered, const std::string& running) {
+    // "1.3a" over "1.3", or anything over an unknown "", is an order of texts.
+    return isVersion(offered) && isVersion(running) && CompareVersions(offered, running) == 1;
+}
+
+bool UpdateInfo::isVersion(const std::string& version) {
+    if (version.empty() || version.front() == '.' || version.back() == '.') return false;
+    for (std::size_t i = 0; i < version.size(); ++i) {
+        const char c = version[i];
+        if (c == '.' ? version[i - 1] == '.' : (c < '0' || c > '9')) return false;
+    }
+    return true;
 }
 
 }  // namespace vantor

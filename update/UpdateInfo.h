@@ -34,7 +34,15 @@ public:
     std::vector<UpdateFile> files() const;
 
     // -1, 0 or 1: whether the offered version is older, the same or newer.
+    // The first four dot-separated pieces compare as numbers of any length
+    // ("1.10" after "1.9"); when a piece is no number, the whole texts compare
+    // by character. Antisymmetric.
     static int CompareVersions(const std::string& offered, const std::string& running);
+    // Whether an update to offered is one: both are plain dotted numbers and
+    // offered is the larger. An order of texts never makes an offer newer.
+    static bool IsNewer(const std::string& offered, const std::string& running);
+    // A plain dotted number: digits, single dots between them ("1.3", "2.0.1").
+    static bool isVersion(const std::string& version);
 
     // The last path component of an address (slashes and backslashes both
     // separate; a query or fragment does not count).

@@ -1,9 +1,12 @@
 #include "update/UpgradeList.h"
 
 #include "platform/FileOps.h"
+#include "platform/OsFamily.h"
 #include "platform/ProgramFile.h"
 #include "platform/TextFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <sstream>
@@ -38,23 +41,27 @@ bool plainName(const std::string& s) {
 }  // namespace
 
 UpgradePlan UpgradeList::plan(const std::string& folder, const std::string& programName, bool externalSetup) {
+    std::vector<std::string> names;
+    for (const auto& source : downloadsIn(folder)) names.push_back(source.substr(0, source.size() - 5));
+    return plan(folder, names, programName, externalSetup);
+}
+
+UpgradePlan UpgradeList::plan(const std::string& folder, const std::vector<std::string>& names,
+                              const std::string& programName, bool externalSetup) {
     UpgradePlan plan;
     plan.externalSetup = externalSetup;
-    const std::vector<std::string> names = downloadsIn(folder);
-    const bool ownDownloaded = fileExists(folder + programName + kDownloadSuffix);
-    bool exeTaken = false;
-    for (const auto& source : names) {
+    bool ownDownloaded = false;
+    for (const auto& name : names) ownDownloaded = ownDownloaded || sameName(name, programName);
+    bool setupTaken = false;
+    for (const auto& name : names) {
         UpgradeStep step;
-        step.source = source;
-        step.target = source.substr(0, source.size() - 5);
+        step.source = name + kDownloadSuffix;
+        step.target = name;
         std::error_code ec;
-        step.size = fs::file_size(folder + source, ec);
-        if (!ownDownloaded && !exeTaken && endsWith(step.target, "exe")) {
-            exeTaken = true;
-            if (externalSetup)
-                step.setup = true;
-            else
-                step.target = programName;
+        step.size = fs::file_size(folder + step.source, ec);
+        if (externalSetup && !ownDownloaded && !setupTaken && endsWith(step.target, "exe")) {
+            setupTaken = true;
+            step.setup = true;
         }
         plan.steps.push_back(std::move(step));
     }
@@ -89,7 +96,10 @@ std::optional<UpgradePlan> UpgradeList::read(const std::string& folder) {
         s.source = f[1];
         s.target = f[2];
         s.setup = f[3] == "1";
-        if (!endsWith(s.source, kDownloadSuffix) || !plainName(s.source) || !plainName(s.target)) return std::nullopt;
+        // Each download goes to its own name, nowhere else.
+        if (!endsWith(s.source, kDownloadSuffix) || !plainName(s.source) || !plainName(s.target) ||
+            s.target != s.source.substr(0, s.source.size() - 5) || isReservedName(s.target))
+            return std::nullopt;
         plan.steps.push_back(std::move(s));
     }
     return plan;
@@ -115,6 +125,7 @@ UpgradeApplied UpgradeList::apply(const std::string& folder, const UpgradePlan& 
             copyFileMode(target, source);
         else if (s.setup)
             makeExecutable(source);
+        clearDownloadMarks(source);
         fs::rename(source, target, ec);
         if (ec) {
             result.ok = false;
@@ -127,7 +138,10 @@ UpgradeApplied UpgradeList::apply(const std::string& folder, const UpgradePlan& 
 }
 
 void UpgradeList::recover(const std::string& folder) {
-    const std::string list = folder + kUpgradeListName;
+    const std::string list = folder + kUpgradeListName, lockFile = folder + kUpdateLockName;
+    if (!fileExists(list) && !fileExists(lockFile) && downloadsIn(folder).empty()) return;
+    FileLock updating(lockFile);
+    if (!updating.locked()) return;  // another instance is downloading an update
     if (fileExists(list)) {
         FileLock lock(list);
         if (!lock.locked()) return;  // a replacement program is at work
@@ -135,15 +149,30 @@ void UpgradeList::recover(const std::string& folder) {
             apply(folder, *plan);
         } else {
             removeDownloads(folder);
+            updating.removeFile();
             return;
         }
     }
     for (const auto& name : downloadsIn(folder)) deleteFile(folder + name);
+    updating.removeFile();
 }
 
 void UpgradeList::removeDownloads(const std::string& folder) {
     for (const auto& name : downloadsIn(folder)) deleteFile(folder + name);
     deleteFile(folder + kUpgradeListName);
+}
+
+bool UpgradeList::sameName(const std::string& a, const std::string& b) {
+    if (kThisOs != OsFamily::Windows) return a == b;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+bool UpgradeList::isReservedName(const std::string& name) {
+    for (const char* reserved : {kUpgradeListName, kUpdateLockName, kUpgraderFileName})
+        if (sameName(name, reserved)) return true;
+    return false;
 }
 
 }  // namespace vantor

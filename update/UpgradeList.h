@@ -7,10 +7,15 @@
 // of the program finishes what the list still names. ".uTMP" files without a
 // list were never checked and are removed.
 //
-// Targets follow the rules of the replacement: a file's target is its name
-// without ".uTMP"; when the program's own file was not downloaded, the first
-// target ending in "exe" becomes the program's own file (self-upgrade) or the
-// setup program to run (external setup).
+// A file's target is its own name without ".uTMP", beside the program: only
+// the program's own download replaces the program. In an external setup whose
+// program file was not downloaded, the first target ending in "exe" is the
+// setup program to run.
+//
+// An instance that downloads an update holds the lock file "upgrade.lock"
+// beside the program until the update ends (after a hand-over, until the
+// instance has closed); start-up recovery leaves the folder alone while
+// another instance holds it.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +27,8 @@
 namespace vantor {
 
 inline constexpr const char* kUpgradeListName = "upgrade.lst";
+inline constexpr const char* kUpdateLockName = "upgrade.lock";
+inline constexpr const char* kUpgraderFileName = "Upgrader3.exe";
 inline constexpr const char* kDownloadSuffix = ".uTMP";
 
 struct UpgradeStep {
@@ -47,6 +54,9 @@ public:
     // The plan for the ".uTMP" files of folder (ends with a separator), in
     // the order the folder lists them; sizes as they are now.
     static UpgradePlan plan(const std::string& folder, const std::string& programName, bool externalSetup);
+    // The plan for these downloaded files (names without ".uTMP"), in this order.
+    static UpgradePlan plan(const std::string& folder, const std::vector<std::string>& names,
+                            const std::string& programName, bool externalSetup);
     static bool write(const std::string& folder, const UpgradePlan& plan);
     static std::optional<UpgradePlan> read(const std::string& folder);
 
@@ -59,10 +69,17 @@ public:
 
     // At start-up: finishes a replacement that was cut short, unless a
     // replacement program is still at work; removes unchecked downloads.
+    // Nothing happens while another instance downloads an update.
     static void recover(const std::string& folder);
 
     // Removes every ".uTMP" file of the folder and the list.
     static void removeDownloads(const std::string& folder);
+
+    // Names the program keeps for itself beside it (the list, the lock, the
+    // replacement program): an update may not bring a file of that name.
+    static bool isReservedName(const std::string& name);
+    // Whether two file names name the same file (letter case aside on Windows).
+    static bool sameName(const std::string& a, const std::string& b);
 };
 
 }  // namespace vantor

@@ -108,7 +108,7 @@ NewFile::~NewFile() {
     close(ignored);
 }
 
-bool NewFile::create(const std::string& path, std::string& error) {
+bool NewFile::create(const std::string& path, std::string& error, bool) {
     std::string ignored;
     close(ignored);
     deleteFile(path);
@@ -140,8 +140,16 @@ bool NewFile::close(std::string& error) {
     if (handle_ == kNoHandle) return true;
     const int fd = static_cast<int>(handle_);
     handle_ = kNoHandle;
-    if (::close(fd) != 0) {
-        error = std::strerror(errno);
+    int syncErr = 0;
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR) continue;
+        syncErr = errno;
+        break;
+    }
+    // The descriptor is closed whether or not the flush succeeded.
+    const int closeErr = ::close(fd) != 0 ? errno : 0;
+    if (syncErr != 0 || closeErr != 0) {
+        error = std::strerror(syncErr != 0 ? syncErr : closeErr);
         return false;
     }
     return true;

@@ -69,17 +69,39 @@ bool waitUntilProgramEnded(const std::string& path, std::chrono::milliseconds bo
     }
 }
 
-FileLock::FileLock(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd_ >= 0 && ::flock(static_cast<int>(fd_), LOCK_EX | LOCK_NB) != 0) {
-        ::close(static_cast<int>(fd_));
-        fd_ = -1;
+FileLock::FileLock(const std::string& path) : path_(path) {
+    // The file may be removed by its holder between open and flock: then the
+    // lock is on a file no one else finds, and the name is opened again.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (fd < 0) return;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return;
+        }
+        struct stat held {
+        }, named{};
+        if (::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino) {
+            fd_ = fd;
+            return;
+        }
+        ::close(fd);
     }
 }
 
 FileLock::~FileLock() {
     if (fd_ >= 0) ::close(static_cast<int>(fd_));
 }
+
+void FileLock::removeFile() {
+    if (fd_ < 0) return;
+    ::unlink(path_.c_str());  // while still held: no one takes the old file's lock as valid
+    ::close(static_cast<int>(fd_));
+    fd_ = -1;
+}
+
+bool clearDownloadMarks(const std::string&) { return true; }
 
 bool startDetached(const std::string& program, const std::vector<std::string>& args, std::string* error) {
     pid_t pid = 0;

@@ -110,12 +110,13 @@ NewFile::~NewFile() {
     close(ignored);
 }
 
-bool NewFile::create(const std::string& path, std::string& error) {
+bool NewFile::create(const std::string& path, std::string& error, bool hiddenTemporary) {
     std::string ignored;
     close(ignored);
     deleteFile(path);
+    const DWORD attributes = hiddenTemporary ? FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY : FILE_ATTRIBUTE_NORMAL;
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                           attributes | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         error = win::lastErrorText();
         return false;
@@ -135,8 +136,11 @@ bool NewFile::close(std::string& error) {
     if (handle_ == kNoHandle) return true;
     HANDLE h = reinterpret_cast<HANDLE>(handle_);
     handle_ = kNoHandle;
-    if (!CloseHandle(h)) {
-        error = win::lastErrorText();
+    // The handle is closed whether or not the flush succeeded.
+    const DWORD flushErr = FlushFileBuffers(h) ? 0 : GetLastError();
+    const DWORD closeErr = CloseHandle(h) ? 0 : GetLastError();
+    if (flushErr != 0 || closeErr != 0) {
+        error = win::systemErrorText(flushErr != 0 ? flushErr : closeErr);
         return false;
     }
     return true;

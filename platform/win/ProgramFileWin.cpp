@@ -56,7 +56,7 @@ bool waitUntilProgramEnded(const std::string& path, std::chrono::milliseconds bo
 
 // A lock on one byte far beyond the end of the file: other handles may still
 // read, write and delete the file itself, as with flock on POSIX.
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path) : path_(path) {
     HANDLE h =
         CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -72,6 +72,22 @@ FileLock::FileLock(const std::string& path) {
 
 FileLock::~FileLock() {
     if (fd_ >= 0) CloseHandle(reinterpret_cast<HANDLE>(fd_));  // ends the lock too
+}
+
+// Deleted while the handle is open, the file is gone once it closes; until then
+// every other open of the name fails, so no one locks it meanwhile.
+void FileLock::removeFile() {
+    if (fd_ < 0) return;
+    DeleteFileA(path_.c_str());
+    CloseHandle(reinterpret_cast<HANDLE>(fd_));
+    fd_ = -1;
+}
+
+bool clearDownloadMarks(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD next = (attributes & ~(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY)) | FILE_ATTRIBUTE_ARCHIVE;
+    return next == attributes || SetFileAttributesA(path.c_str(), next) != 0;
 }
 
 bool startDetached(const std::string& program, const std::vector<std::string>& args, std::string* error) {

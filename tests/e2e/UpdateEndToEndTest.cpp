@@ -9,6 +9,7 @@
 #include "platform/RegistryHive.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/HttpTestServer.h"
+#include "tests/support/RunTestContext.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UpdateSigning.h"
 #include "update/UpgradeList.h"
@@ -22,6 +23,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +53,13 @@ std::vector<pid_t> processesOf(const std::string& path) {
     return out;
 }
 
+// How often text occurs in all.
+int occurrences(const std::string& all, const std::string& text) {
+    int n = 0;
+    for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + text.size())) ++n;
+    return n;
+}
+
 bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
     while (!pred()) {
@@ -61,16 +70,19 @@ bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds limi
 }
 
 class UpdateEndToEnd : public ::testing::Test {
-protected:
+public:
     TempDir dir;
     HttpTestServer server;
     TestKey key = TestKey::fromFile(std::string(VANTOR_TEST_KEY_DIR) + "/update.key");
     std::string prog, hive, program, original, newer;
     const std::string current{programVersion()};
     const std::string next = VANTOR_TEST_NEWER_VERSION;
+    std::string infoURL;  // where vantor-cli looks for the update information
+    std::string timeScale = "20";
 
     void SetUp() override {
         ASSERT_TRUE(server.running());
+        infoURL = server.url("/files/qvn_vantor.inf");
         prog = dir / "prog/";
         hive = dir / "registry.reg";
         program = prog + "vantor-cli";
@@ -102,13 +114,26 @@ protected:
         server.put("version.txt", version, kReleaseTime);
         const std::string info =
             infoFile(version, {{server.url("/files/vantor-cli"), newer}, {server.url("/files/version.txt"), version}});
+        publish(info, signer);
+    }
+
+    // The information file, signed with the test key (or signer).
+    void publish(const std::string& info, const TestKey* signer = nullptr) {
         server.put("qvn_vantor.inf", info);
         server.put("qvn_vantor.inf.sig", (signer ? *signer : key).sign(info));
     }
 
+    // Settings as a first start finds them: no Programversion stored.
+    void forgetStoredVersion() {
+        std::error_code ec;
+        fs::remove(hive, ec);
+        RegistryHive h(hive);
+        ASSERT_TRUE(h.setString(RegRoot::LocalMachine, kKey, "Addinfo", "0"));
+    }
+
     Cli cli(std::vector<std::string> args, const std::string& name = "cli") {
         return Cli(dir.path(), hive, std::move(args),
-                   {"VANTOR_UPDATE_URL=" + server.url("/files/qvn_vantor.inf"), "TMPDIR=" + dir / "tmp"}, name,
+                   {"VANTOR_UPDATE_URL=" + infoURL, "TMPDIR=" + dir / "tmp", "VANTOR_TIME_SCALE=" + timeScale}, name,
                    program);
     }
 
@@ -122,7 +147,7 @@ protected:
         std::vector<std::string> out;
         for (const auto& e : fs::directory_iterator(prog)) {
             const std::string n = e.path().filename().string();
-            if (n.ends_with(".uTMP") || n == kUpgradeListName) out.push_back(n);
+            if (n.ends_with(".uTMP") || n == kUpgradeListName || n == kUpdateLockName) out.push_back(n);
         }
         return out;
     }
@@ -150,7 +175,7 @@ TEST_F(UpdateEndToEnd, UpdatesItselfAndStartsAgainWithTheNewVersion) {
     EXPECT_FALSE(exists(prog + "version.txt"));  // taken by the start-up
     EXPECT_TRUE(leftovers().empty());
     // The program's file is the downloaded one: its bytes, its time, still executable.
-    EXPECT_EQ(readFile(program), newer);
+    EXPECT_TRUE(readFile(program) == newer);
     struct stat st {};
     ASSERT_EQ(::stat(program.c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime, kReleaseTime);
@@ -167,6 +192,9 @@ TEST_F(UpdateEndToEnd, TheAnswerAndTheOutcomeGiveTheExitCode) {
             << c.err();
         EXPECT_NE(c.err().find("vantor-cli: Update aborted."), std::string::npos) << c.err();
         EXPECT_NE(c.out().find("Update aborted."), std::string::npos);
+        // Once: the status line on stdout, the end on stderr.
+        EXPECT_EQ(occurrences(c.out(), "Update aborted."), 1) << c.out();
+        EXPECT_EQ(occurrences(c.err(), "Update aborted."), 1) << c.err();
     }
     {
         const TestKey stranger;
@@ -181,12 +209,13 @@ TEST_F(UpdateEndToEnd, TheAnswerAndTheOutcomeGiveTheExitCode) {
         auto c = cli({"update", "--yes"});
         EXPECT_EQ(c.wait(60s), 0);
         EXPECT_NE(c.out().find("No update available."), std::string::npos) << c.out();
+        EXPECT_EQ(occurrences(c.out() + c.err(), "No update available."), 1) << c.out() << c.err();
     }
     {
         auto c = cli({"update", "--now"});
         EXPECT_EQ(c.wait(60s), 2);
     }
-    EXPECT_EQ(readFile(program), original);
+    EXPECT_TRUE(readFile(program) == original);
     EXPECT_EQ(storedVersion(), current);
     EXPECT_TRUE(leftovers().empty());
     EXPECT_EQ(server.hits("/files/vantor-cli"), 0);
@@ -231,7 +260,7 @@ TEST_F(UpdateEndToEnd, KillingTheReplacementProgramLeavesAProgramThatStarts) {
         auto start = cli({"start"}, "start" + std::to_string(delay + 1));
         EXPECT_EQ(start.wait(60s), 0) << start.err();
         waitForQuiet();
-        EXPECT_EQ(readFile(program), newer);
+        EXPECT_TRUE(readFile(program) == newer);
         EXPECT_TRUE(leftovers().empty());
         EXPECT_EQ(::access(program.c_str(), X_OK), 0);
         auto again = cli({"start"}, "again" + std::to_string(delay + 1));
@@ -239,5 +268,165 @@ TEST_F(UpdateEndToEnd, KillingTheReplacementProgramLeavesAProgramThatStarts) {
         EXPECT_EQ(storedVersion(), next);
     }
 }
+
+// ---- hostile updates -------------------------------------------------------------------
+
+// One hostile case: what the server offers (and what the settings hold), what
+// the test does while "vantor-cli update --yes" runs, and a text the refusal
+// shows on stderr. Every case ends with exit 1, the program's folder byte for
+// byte as before and nothing left in the temporary folder.
+struct Hostile {
+    const char* name;
+    std::function<void(UpdateEndToEnd&)> setUp;
+    std::function<void(UpdateEndToEnd&, Cli&)> during;  // e.g. Ctrl+C in a phase
+    const char* says;
+};
+
+void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
+
+// Each file's SHA-256 by name: a difference shows as digests, not as megabytes.
+std::map<std::string, std::string> digests(const std::string& folder) {
+    std::map<std::string, std::string> out;
+    for (const auto& [name, bytes] : folderFiles(folder)) out[name] = sha256Hex(bytes);
+    return out;
+}
+
+class HostileUpdate : public UpdateEndToEnd, public ::testing::WithParamInterface<Hostile> {};
+
+// A byte every 100 ms: never a stall, but no end for 100 s.
+constexpr const char* kTrickle = "/trickle/vantor-cli?size=1000&every=100";
+const std::string kTrickled(1000, 't');
+
+// Waits until the server has been asked for path (and out shows text), then Ctrl+C.
+std::function<void(UpdateEndToEnd&, Cli&)> interruptAt(std::string path, std::string text = "") {
+    return [path, text](UpdateEndToEnd& t, Cli& c) {
+        EXPECT_TRUE(waitUntil([&] { return t.server.hits(path) > 0 && c.out().find(text) != std::string::npos; }, 20s))
+            << c.out() << c.err();
+        std::this_thread::sleep_for(100ms);  // well inside the transfer
+        c.interrupt();
+    };
+}
+
+// The next version listing only the given files (name and bytes, served at /files/NAME).
+void offerFiles(UpdateEndToEnd& t, const std::vector<std::pair<std::string, std::string>>& files) {
+    std::vector<Listed> listed;
+    for (const auto& [name, bytes] : files) {
+        t.server.put(name, bytes);
+        listed.push_back({t.server.url("/files/" + name), bytes});
+    }
+    t.publish(infoFile(t.next, listed));
+}
+
+const Hostile kHostile[] = {
+    {"no signature", [](UpdateEndToEnd& t) { t.server.remove("qvn_vantor.inf.sig"); }, nullptr,
+     "The update information could not be verified."},
+    {"signed with another key",
+     [](UpdateEndToEnd& t) {
+         const TestKey stranger;
+         t.offer(t.next, &stranger);
+     },
+     nullptr, "The update information could not be verified."},
+    {"the signature of another file",
+     [](UpdateEndToEnd& t) {
+         t.server.put("qvn_vantor.inf.sig", t.key.sign(infoFile(t.next, {{t.server.url("/files/version.txt"), ""}})));
+     },
+     nullptr, "The update information could not be verified."},
+    {"an older version", [](UpdateEndToEnd& t) { t.offer("0.1"); }, nullptr, "is older than"},
+    {"an older version, no version stored",
+     [](UpdateEndToEnd& t) {
+         t.forgetStoredVersion();
+         t.offer("0.1");
+     },
+     nullptr, "is older than"},
+    {"only dxdiag.exe",
+     [](UpdateEndToEnd& t) {
+         offerFiles(t, {{"dxdiag.exe", t.newer}});
+     },
+     nullptr, "does not contain the program file vantor-cli"},
+    {"only Upgrader3.exe",
+     [](UpdateEndToEnd& t) {
+         offerFiles(t, {{"Upgrader3.exe", t.newer}});
+     },
+     nullptr, "not allowed: Upgrader3.exe"},
+    {"the program and Upgrader3.exe",
+     [](UpdateEndToEnd& t) {
+         offerFiles(t, {{"vantor-cli", t.newer}, {"Upgrader3.exe", t.newer}});
+     },
+     nullptr, "not allowed: Upgrader3.exe"},
+    {"a file missing on the server (404)",
+     [](UpdateEndToEnd& t) {
+         t.server.put("vantor-cli", t.newer);
+         t.server.put("version.txt", t.next);
+         t.publish(infoFile(t.next, {{t.server.url("/files/vantor-cli"), t.newer},
+                                     {t.server.url("/files/gone.dat"), "gone"},
+                                     {t.server.url("/files/version.txt"), t.next}}));
+     },
+     nullptr, "File gone.dat not found or inaccessible."},
+    {"a trickling information file",
+     [](UpdateEndToEnd& t) {
+         t.timeScale = "60";  // the information file's bound: 1 s
+         t.infoURL = t.server.url("/trickle/qvn_vantor.inf?size=1000&every=100");
+     },
+     nullptr, "Connection with remote server lost."},
+    {"a trickling program file",
+     [](UpdateEndToEnd& t) {
+         t.timeScale = "60";  // a small file's bound: 2 s
+         t.publish(infoFile(t.next, {{t.server.url(kTrickle), kTrickled}}));
+     },
+     nullptr, "Connection with remote server lost."},
+    {"Ctrl+C while the information is fetched",
+     [](UpdateEndToEnd& t) {
+         t.timeScale = "1";  // no bound ends it first
+         t.infoURL = t.server.url("/trickle/qvn_vantor.inf?size=1000&every=100");
+     },
+     interruptAt("/trickle/qvn_vantor.inf"), "Update aborted."},
+    {"Ctrl+C while the signature is fetched",
+     [](UpdateEndToEnd& t) {
+         t.timeScale = "1";
+         const std::string info = infoFile(t.next, {{t.server.url("/files/vantor-cli"), t.newer}});
+         t.server.put("qvn_vantor.inf", info);
+         t.server.trickle("qvn_vantor.inf.sig", t.key.sign(info), 100ms);
+     },
+     interruptAt("/files/qvn_vantor.inf.sig"), "Update aborted."},
+    {"Ctrl+C while the program downloads",
+     [](UpdateEndToEnd& t) {
+         t.timeScale = "1";
+         t.publish(infoFile(t.next, {{t.server.url(kTrickle), kTrickled}}));
+     },
+     interruptAt("/trickle/vantor-cli", "Downloading 1 of 1"), "Update aborted."},
+    {"Ctrl+C while the second file downloads",
+     [](UpdateEndToEnd& t) {
+         t.timeScale = "1";
+         t.server.put("version.txt", t.next);
+         t.publish(
+             infoFile(t.next, {{t.server.url("/files/version.txt"), t.next}, {t.server.url(kTrickle), kTrickled}}));
+     },
+     interruptAt("/trickle/vantor-cli", "Downloading 2 of 2"), "Update aborted."},
+};
+
+TEST_P(HostileUpdate, EndsWithExit1AndLeavesTheProgramAsItWas) {
+    const Hostile& row = GetParam();
+    writeFile(prog + "dxdiag.exe", "the real dxdiag.exe");
+    row.setUp(*this);
+    const auto before = digests(prog);
+    const auto started = std::chrono::steady_clock::now();
+    auto c = cli({"update", "--yes"});
+    if (row.during) row.during(*this, c);
+    EXPECT_EQ(c.wait(30s), 1) << c.out() << c.err();
+    const auto took = std::chrono::steady_clock::now() - started;
+    waitForQuiet();
+    if (row.says) {
+        EXPECT_NE(c.err().find(row.says), std::string::npos) << c.err();
+    }
+    EXPECT_EQ(digests(prog), before);
+    EXPECT_TRUE(readFile(program) == original) << "the program was replaced";
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+    // The information file, its signature and each listed file once at most.
+    EXPECT_LE(server.totalHits(), 5);
+    EXPECT_LT(took, 15s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HostileUpdate, ::testing::ValuesIn(kHostile),
+                         [](const ::testing::TestParamInfo<Hostile>& info) { return std::to_string(info.index); });
 
 }  // namespace

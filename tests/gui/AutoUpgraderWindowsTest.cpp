@@ -9,6 +9,7 @@
 #include "gui/AutoUpgraderWizard.h"
 #include "gui/EventLoopQt.h"
 #include "gui/MainWindow.h"
+#include "platform/FileOps.h"
 #include "platform/MemoryRegistry.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeProcesses.h"
@@ -28,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 using namespace vantor;
@@ -35,8 +37,10 @@ using namespace vantor::test;
 
 namespace {
 
-// Answers the next modal window with the button whose text is given.
-void answerNextModal(const QString& button, QString* seenTitle = nullptr, QString* seenText = nullptr) {
+// Answers the next modal window with the button whose text is given; then
+// runs after the answer (to answer the window that follows).
+void answerNextModal(const QString& button, QString* seenTitle = nullptr, QString* seenText = nullptr,
+                     std::function<void()> then = nullptr) {
     auto tries = std::make_shared<int>(0);
     auto attempt = std::make_shared<std::function<void()>>();
     // The function holds itself weakly (a strong self-reference never went
@@ -54,9 +58,12 @@ void answerNextModal(const QString& button, QString* seenTitle = nullptr, QStrin
             if (auto* form = qobject_cast<TAutoUpgraderUpgradeMessageForm*>(modal))
                 *seenText = form->textLabel()->text();
         }
+        // A standard button's text may come without its '&' ("OK").
+        const auto plain = [](QString t) { return t.remove(QLatin1Char('&')); };
         for (auto* b : modal->findChildren<QAbstractButton*>())
-            if (b->text() == button) {
+            if (b->text() == button || b->text() == plain(button)) {
                 b->click();
+                if (then) then();
                 return;
             }
         ADD_FAILURE() << "no button " << button.toStdString();
@@ -167,11 +174,13 @@ protected:
         window.reset();
     }
     void release(const std::string& version) {
-        server.put("vantor_tests", "new program");
-        const std::string info = infoFile(version, {{server.url("/files/vantor_tests"), "new program"}});
+        server.put(programName(), "new program");
+        const std::string info = infoFile(version, {{server.url("/files/" + programName()), "new program"}});
         server.put("qvn_vantor.inf", info);
         server.put("qvn_vantor.inf.sig", key.sign(info));
     }
+    // The running program's file name: an update must bring it.
+    std::string programName() const { return fileNamePart(controller->updater()->ProgramPath); }
     void click() {
         auto* button = window->findChild<QPushButton*>(QStringLiteral("ToolButton3"));
         ASSERT_NE(button, nullptr);
@@ -193,28 +202,38 @@ protected:
     int starts = 0, closes = 0, ends = 0;
 };
 
+// The three outcomes the main window tells show in the status line and in a
+// message box.
 TEST_F(UpdateButtonTest, LaterShowsUpdateAbortedAndNoUpdateItsOwnText) {
     EXPECT_EQ(controller->updater()->VersionNumber, programVersion());  // handed over at start-up
     release("1.4");
-    QString title, text;
-    answerNextModal(QStringLiteral("&Later"), &title, &text);
+    QString title, text, boxTitle, boxText;
+    answerNextModal(QStringLiteral("&Later"), &title, &text,
+                    [&] { answerNextModal(QStringLiteral("&OK"), &boxTitle, &boxText); });
     click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ends == 1; }, 10000));
     EXPECT_EQ(title, "Application update wizard");
     EXPECT_TRUE(text.startsWith("A newer version of Quorvane Half-Life 2 benchmark was released."));
     EXPECT_EQ(window->status(), "Update aborted.");
+    EXPECT_EQ(boxTitle, "Quorvane Half-Life 2 benchmark");
+    EXPECT_EQ(boxText, "Update aborted.");
 
     release("1.3");
+    answerNextModal(QStringLiteral("&OK"), &boxTitle, &boxText);
     click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ends == 2; }, 10000));
     EXPECT_EQ(window->status(), "No update available.");
+    EXPECT_EQ(boxText, "No update available.");
 }
 
 TEST_F(UpdateButtonTest, NoConnectionAndARefusalShowTheirTexts) {
     controller->updater()->InfoFileURL = "http://" + std::string(70, 'n') + ".invalid/qvn_vantor.inf";
+    QString boxText;
+    answerNextModal(QStringLiteral("&OK"), nullptr, &boxText);
     click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ends == 1; }, 10000));
     EXPECT_EQ(window->status(), "No internet connection.");
+    EXPECT_EQ(boxText, "No internet connection.");
 
     controller->updater()->InfoFileURL = server.url("/files/qvn_vantor.inf");
     release("1.4");
@@ -232,7 +251,7 @@ TEST_F(UpdateButtonTest, YesDownloadsShowsTheWindowAndHandsOverAtOk) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui->wizard() && ui->wizard()->finishButton()->isEnabled(); }, 10000));
     EXPECT_EQ(ui->wizard()->title()->text(), "Upgrade completed!");
     EXPECT_TRUE(ui->wizard()->isVisible());
-    EXPECT_TRUE(std::filesystem::exists(prog + "vantor_tests.uTMP"));
+    EXPECT_TRUE(std::filesystem::exists(prog + programName() + ".uTMP"));
     QTest::mouseClick(ui->wizard()->finishButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ends == 1; }, 10000));
     EXPECT_EQ(starts, 1);
@@ -244,14 +263,16 @@ TEST_F(UpdateButtonTest, CancelAsksAndYesAbortsTheUpdate) {
     answerNextModal(QStringLiteral("&Yes"));
     click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ui->wizard() && ui->wizard()->finishButton()->isEnabled(); }, 10000));
-    QString title, text;
-    answerNextModal(QStringLiteral("&Yes"), &title, &text);
+    QString title, text, boxText;
+    answerNextModal(QStringLiteral("&Yes"), &title, &text,
+                    [&] { answerNextModal(QStringLiteral("&OK"), nullptr, &boxText); });
     QTest::keyClick(ui->wizard(), Qt::Key_Escape);  // asked from the completed state too
     ASSERT_TRUE(QTest::qWaitFor([&] { return ends == 1; }, 10000));
     EXPECT_EQ(title, "Quorvane Half-Life 2 benchmark");
     EXPECT_EQ(text, "The update is not completed.\nWould you like to abort upgrading?");
     EXPECT_EQ(window->status(), "Update aborted.");
-    EXPECT_FALSE(std::filesystem::exists(prog + "vantor_tests.uTMP"));
+    EXPECT_EQ(boxText, "Update aborted.");
+    EXPECT_FALSE(std::filesystem::exists(prog + programName() + ".uTMP"));
     EXPECT_EQ(starts, 0);
 }
 

@@ -17,6 +17,7 @@ public:
 
     bool askUpgrade(const std::string& text) override {
         questions.push_back(text);
+        if (onAsk) onAsk();
         return answerUpgrade;
     }
     bool messageBox(const std::string& caption, const std::string& text, UpgradeIcon icon,
@@ -28,6 +29,9 @@ public:
         const bool a = boxAnswers.front();
         boxAnswers.pop_front();
         return a;
+    }
+    void outcomeBox(const std::string& caption, const std::string& text) override {
+        outcomes.push_back(caption + "|" + text);
     }
     void wizardShow(const WizardOptions& o) override {
         options = o;
@@ -60,8 +64,9 @@ public:
     std::deque<bool> boxAnswers;
     bool finishWhenCompleted = true;
     std::function<void()> onProgress;
+    std::function<void()> onAsk;  // while the question is open
 
-    std::vector<std::string> questions, boxes, calls;
+    std::vector<std::string> questions, boxes, outcomes, calls;
     std::vector<UpgradeIcon> icons;
     std::vector<int> filePercents, allPercents;
     std::string lastRate, lastLeft, completedNote;

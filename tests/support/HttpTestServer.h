@@ -4,13 +4,15 @@
 // faults a transfer must survive; every slow answer gives up when the server
 // stops, so a test never waits longer than its own bounds.
 //
-//   /files/NAME            a file set with put() (404 when there is none)
+//   /files/NAME            a file set with put() (404 when there is none),
+//                          all at once or a byte at a time (trickle())
 //   /status/CODE           an answer with that status and a short text
 //   /auth                  401 with a realm
 //   /nolength?size=N       N bytes without a Content-Length
 //   /short?announce=A&send=S   announces A bytes, sends S, closes
 //   /stall?send=S          announces 1000 bytes, sends S, then nothing more
 //   /stallhead             accepts and never answers
+//   /trickle[/NAME]?size=N&every=MS   announces N bytes ('t'), sends one every MS ms
 //   /endless               bytes without end
 //   /redirect?to=URL       302 to URL
 
@@ -62,6 +64,11 @@ public:
         std::lock_guard lock(mutex_);
         files_[name] = {std::move(bytes), lastModified};
     }
+    // Serves /files/NAME one byte every interval (its length announced).
+    void trickle(const std::string& name, std::string bytes, std::chrono::milliseconds every) {
+        std::lock_guard lock(mutex_);
+        files_[name] = {std::move(bytes), 0, every};
+    }
     void remove(const std::string& name) {
         std::lock_guard lock(mutex_);
         files_.erase(name);
@@ -71,11 +78,19 @@ public:
         std::lock_guard lock(mutex_);
         return hits_[path];
     }
+    // Requests served so far, all paths.
+    int totalHits() {
+        std::lock_guard lock(mutex_);
+        int n = 0;
+        for (const auto& [path, count] : hits_) n += count;
+        return n;
+    }
 
 private:
     struct File {
         std::string bytes;
         std::time_t lastModified = 0;
+        std::chrono::milliseconds trickle{0};
     };
 
     // Sleeps in short steps until the server stops or the limit passes.
@@ -110,6 +125,16 @@ private:
                 const std::tm tm = utcTime(it->second.lastModified);
                 std::strftime(date, sizeof date, "%a, %d %b %Y %H:%M:%S GMT", &tm);
                 res.set_header("Last-Modified", date);
+            }
+            if (it->second.trickle.count() > 0) {
+                res.set_content_provider(it->second.bytes.size(), "application/octet-stream",
+                                         [this, bytes = it->second.bytes, every = it->second.trickle](
+                                             std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                             if (stopping_ || !sink.write(bytes.data() + offset, 1)) return false;
+                                             idle(every);
+                                             return true;
+                                         });
+                return;
             }
             res.set_content(it->second.bytes, "application/octet-stream");
         });
@@ -158,6 +183,17 @@ private:
                                          }
                                          idle(std::chrono::seconds(30));
                                          return false;
+                                     });
+        });
+        s.Get(R"(/trickle(/[^/]+)?)", [this](const httplib::Request& req, httplib::Response& res) {
+            count(req);
+            const std::size_t size = param(req, "size", 1000);
+            const auto every = std::chrono::milliseconds(param(req, "every", 100));
+            res.set_content_provider(size, "application/octet-stream",
+                                     [this, every](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                         if (stopping_ || !sink.write("t", 1)) return false;
+                                         idle(every);
+                                         return true;
                                      });
         });
         s.Get("/stallhead", [this](const httplib::Request& req, httplib::Response& res) {

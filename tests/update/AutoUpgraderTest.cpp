@@ -18,9 +18,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -237,41 +239,130 @@ TEST_F(AutoUpgraderTest, TheRedirectMethodOpensTheFirstAddressOnly) {
     EXPECT_TRUE(started.empty());
 }
 
+// ---- versions --------------------------------------------------------------------------
+
+// Without a running version every offer would look newer (a signed 0.1 replaced
+// 1.3 that way): no check is made, nothing is fetched.
+TEST_F(AutoUpgraderTest, ARunningVersionThatIsNoVersionIsRefusedWithoutAsking) {
+    release("9.9", {{"vantor", "new"}});
+    for (const char* running : {"", "1.3a", "unknown", "1..3"}) {
+        SCOPED_TRACE(running);
+        up->VersionNumber = running;
+        check();
+        EXPECT_EQ(end, TUpdateEnd::Refused);
+        EXPECT_EQ(endText, std::string("This program's version (\"") + running +
+                               "\") is not a version number, so no update can be compared with it.");
+    }
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_EQ(server.totalHits(), 0);
+    EXPECT_EQ(readFile(prog + "vantor"), "old program");
+}
+
+TEST_F(AutoUpgraderTest, VersionsCompareAsNumbersAndAnOlderOfferIsReported) {
+    struct Case {
+        const char* running;
+        const char* offered;
+        TUpdateEnd end;
+        bool older;
+    } const cases[] = {
+        {"1.9", "1.10", TUpdateEnd::Restarting, false},
+        {"1.10", "1.9", TUpdateEnd::NoUpdate, true},
+        {"1.10", "1.2", TUpdateEnd::NoUpdate, true},
+        {"1.3", "0.1", TUpdateEnd::NoUpdate, true},
+        {"1.3", "1.3.0", TUpdateEnd::NoUpdate, false},
+        {"1.3", "1.4a", TUpdateEnd::NoUpdate, true},  // no number: never newer
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.offered) + " offered to " + c.running);
+        up = makeUpgrader(key.pub);
+        std::vector<std::string> older;
+        up->OnOlderVersion = [&](const std::string& o, const std::string& r) { older.push_back(o + " < " + r); };
+        up->VersionNumber = c.running;
+        release(c.offered, {{"vantor", "new"}});
+        check();
+        EXPECT_EQ(end, c.end);
+        EXPECT_EQ(older, c.older ? std::vector<std::string>{std::string(c.offered) + " < " + c.running}
+                                 : std::vector<std::string>{});
+        UpgradeList::removeDownloads(prog);
+    }
+}
+
+// ---- what an update may bring ----------------------------------------------------------
+
+// A self-upgrade must bring the program's own file, and no file may take a
+// name the program keeps for itself: refused before anything is fetched.
+TEST_F(AutoUpgraderTest, AnUpdateWithoutTheProgramOrWithAReservedNameIsRefused) {
+    struct Case {
+        std::map<std::string, std::string> files;
+        const char* refusal;
+    } const cases[] = {
+        {{{"dxdiag.exe", "new"}},
+         "The update does not contain the program file vantor, so it cannot bring the new version."},
+        {{{"help.htm", "new"}},
+         "The update does not contain the program file vantor, so it cannot bring the new version."},
+        {{{"Upgrader3.exe", "new"}}, "The update names a file that is not allowed: Upgrader3.exe"},
+        {{{"vantor", "new"}, {"Upgrader3.exe", "new"}}, "The update names a file that is not allowed: Upgrader3.exe"},
+        {{{"vantor", "new"}, {"upgrade.lst", "new"}}, "The update names a file that is not allowed: upgrade.lst"},
+        {{{"vantor", "new"}, {"upgrade.lock", "new"}}, "The update names a file that is not allowed: upgrade.lock"},
+    };
+    writeFile(prog + "dxdiag.exe", "the real one");
+    const auto before = folderFiles(prog);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        release("1.4", c.files);
+        check();
+        EXPECT_EQ(end, TUpdateEnd::Refused);
+        EXPECT_EQ(endText, c.refusal);
+        EXPECT_EQ(folderFiles(prog), before);
+        EXPECT_TRUE(started.empty());
+    }
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_EQ(server.totalHits(), 2 * static_cast<int>(std::size(cases)));  // the information and its signature
+}
+
+TEST_F(AutoUpgraderTest, AFileOfAnotherNameReplacesOnlyThatName) {
+    writeFile(prog + "dxdiag.exe", "the real one");
+    release("1.4", {{"vantor", "new program"}, {"dxdiag.exe", "new dxdiag"}});
+    check();
+    ASSERT_EQ(end, TUpdateEnd::Restarting);
+    const auto plan = UpgradeList::read(prog);
+    ASSERT_TRUE(plan);
+    ASSERT_TRUE(UpgradeList::apply(prog, *plan).ok);
+    EXPECT_EQ(readFile(prog + "vantor"), "new program");
+    EXPECT_EQ(readFile(prog + "dxdiag.exe"), "new dxdiag");
+}
+
 // ---- the download ----------------------------------------------------------------------
 
-TEST_F(AutoUpgraderTest, AMissingFileCanBeSkippedOrEndTheUpdate) {
+// All or nothing: a file the server does not have ends the update; what was
+// downloaded before it goes, and nothing is handed over.
+TEST_F(AutoUpgraderTest, AMissingFileEndsTheUpdateAndNothingIsReplaced) {
     std::vector<Listed> listed = {{server.url("/files/vantor"), "new"},
                                   {server.url("/files/gone.dat"), "x"},
                                   {server.url("/files/version.txt"), "1.4"}};
     server.put("vantor", "new");
     server.put("version.txt", "1.4");
     publish(infoFile("1.4", listed));
-    ui.boxAnswers = {true};  // skip it
+    const auto before = folderFiles(prog);
     check();
-    EXPECT_EQ(end, TUpdateEnd::Restarting);
+    EXPECT_EQ(end, TUpdateEnd::Aborted);
+    EXPECT_EQ(events, std::vector<std::string>{"aborted"});
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0],
-              "Error #404|File gone.dat not found or inaccessible.\n\nTry to skip this file and continue upgrade?");
+              "Error #404|File gone.dat not found or inaccessible.\n\nThe update cannot be completed without it, so "
+              "nothing is replaced.");
     EXPECT_EQ(ui.icons[0], UpgradeIcon::Warning);
-    EXPECT_TRUE(exists(prog + "version.txt.uTMP"));
-    EXPECT_FALSE(exists(prog + "gone.dat.uTMP"));
-
-    // No: the update ends, and what it had downloaded goes.
-    UpgradeList::removeDownloads(prog);
-    ui.boxes.clear();
-    ui.boxAnswers = {false};
-    closed = false;
-    events.clear();
-    check();
-    EXPECT_EQ(events, std::vector<std::string>{"aborted"});
-    EXPECT_TRUE(uTmpFiles().empty());
+    EXPECT_EQ(folderFiles(prog), before);  // "vantor.uTMP" went too
+    EXPECT_EQ(server.hits("/files/version.txt"), 0);
+    EXPECT_TRUE(started.empty());
     EXPECT_FALSE(closed);
+    EXPECT_FALSE(ui.open);
 }
 
 TEST_F(AutoUpgraderTest, AbortingAfterTwoOfThreeFilesLeavesNoDownload) {
-    server.put("a", "aaa");
+    server.put("vantor", "aaa");
     server.put("b", "bbb");
-    publish(infoFile("1.4", {{server.url("/files/a"), "aaa"},
+    publish(infoFile("1.4", {{server.url("/files/vantor"), "aaa"},
                              {server.url("/files/b"), "bbb"},
                              {server.url("/stall?send=100"), std::string(1000, 't')}}));
     up->http().StallBound = 20s;
@@ -311,8 +402,8 @@ TEST_F(AutoUpgraderTest, NoToTheAbortQuestionGoesOn) {
 }
 
 TEST_F(AutoUpgraderTest, ABrokenDownloadShowsItsBoxAndLeavesNoDownload) {
-    server.put("a", "aaa");
-    publish(infoFile("1.4", {{server.url("/files/a"), "aaa"},
+    server.put("vantor", "aaa");
+    publish(infoFile("1.4", {{server.url("/files/vantor"), "aaa"},
                              {server.url("/short?announce=1000&send=600"), std::string(1000, 's')}}));
     check();
     EXPECT_EQ(end, TUpdateEnd::ConnLost);
@@ -340,6 +431,177 @@ TEST_F(AutoUpgraderTest, ALeftReplacementProgramIsRemoved) {
     EXPECT_FALSE(exists(dir / "tmp/Upgrader3.exe"));
     EXPECT_FALSE(exists(prog + "Upgrader3.exe"));
     EXPECT_EQ(TAutoUpgrader::upgraderPath(dir / "no such folder", prog), prog + "Upgrader3.exe");
+}
+
+// Everything handed over is checked again just before: a download changed
+// after its check (same size, other bytes) is not handed over.
+TEST_F(AutoUpgraderTest, ADownloadChangedBeforeTheHandOverIsNotHandedOver) {
+    release("1.4", {{"vantor", "new program"}});
+    ui.finishWhenCompleted = false;
+    up->BeginCheck();
+    ASSERT_TRUE(loop.runUntil([&] { return !ui.completedNote.empty(); }, 10s));
+    writeFile(prog + "vantor.uTMP", "bad program");
+    ui.options.onFinish();
+    ASSERT_TRUE(loop.runUntil([&] { return ended; }, 5s));
+    EXPECT_EQ(end, TUpdateEnd::Refused);
+    EXPECT_EQ(endText, "The downloaded file vantor does not match the update information.");
+    EXPECT_TRUE(started.empty());
+    EXPECT_EQ(folderFiles(prog),
+              (std::map<std::string, std::string>{{"vantor", "old program"}, {"version.txt", "1.3"}}));
+}
+
+// ---- bounds and cancelling -------------------------------------------------------------
+
+// A server that sends a byte now and then never stalls; the whole transfer's
+// bound ends it as a lost connection, and says which file did not arrive.
+TEST_F(AutoUpgraderTest, ATricklingServerEndsAsALostConnectionWithinItsBound) {
+    up->InfoFileBound = 500ms;
+    up->InfoFileURL = server.url("/trickle/qvn_vantor.inf?size=1000&every=50");
+    auto start = std::chrono::steady_clock::now();
+    check();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
+    EXPECT_EQ(end, TUpdateEnd::ConnLost);
+    EXPECT_EQ(endText, "Connection with remote server lost. qvn_vantor.inf did not arrive within 1 s.");
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].rfind("Application update wizard|Connection with remote server lost.", 0), 0u);
+
+    // A file's bound grows with the size the information lists: 2 MiB here.
+    up->InfoFileURL = server.url("/files/qvn_vantor.inf");
+    up->FileBound = 500ms;
+    up->FileBoundPerMiB = 250ms;
+    const std::size_t size = 2 * 1024 * 1024;
+    server.put("version.txt", "1.4");
+    publish(infoFile(
+        "1.4", {{server.url("/files/version.txt"), "1.4"},
+                {server.url("/trickle/vantor?size=" + std::to_string(size) + "&every=50"), std::string(size, 't')}}));
+    const auto before = folderFiles(prog);
+    start = std::chrono::steady_clock::now();
+    check();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(end, TUpdateEnd::ConnLost);
+    EXPECT_EQ(up->http().TotalBound, 1000ms);
+    EXPECT_EQ(endText, "Connection with remote server lost. vantor did not arrive within 1 s.");
+    EXPECT_EQ(folderFiles(prog), before);
+    EXPECT_EQ(server.hits("/trickle/vantor"), 1);
+    EXPECT_TRUE(started.empty());
+}
+
+// Cancel (Ctrl+C in vantor-cli) ends every phase without a question: nothing
+// downloaded stays, nothing is handed over, and the next check can start.
+struct CancelPhase {
+    const char* name;
+    // Serves the update and arranges the cancel (or returns when to cancel).
+    std::function<std::function<bool()>(AutoUpgraderTest&)> setUp;
+};
+
+class CancelTest : public AutoUpgraderTest, public ::testing::WithParamInterface<CancelPhase> {};
+
+const CancelPhase kCancelPhases[] = {
+    {"information fetch",
+     [](AutoUpgraderTest& t) -> std::function<bool()> {
+         t.up->InfoFileURL = t.server.url("/trickle/qvn_vantor.inf?size=1000&every=50");
+         return [&t] { return t.server.hits("/trickle/qvn_vantor.inf") > 0; };
+     }},
+    {"signature fetch",
+     [](AutoUpgraderTest& t) -> std::function<bool()> {
+         t.server.put("vantor", "new");
+         const std::string info = infoFile("1.4", {{t.server.url("/files/vantor"), "new"}});
+         t.server.put("qvn_vantor.inf", info);
+         t.server.trickle("qvn_vantor.inf.sig", t.key.sign(info), 50ms);
+         return [&t] { return t.server.hits("/files/qvn_vantor.inf.sig") > 0; };
+     }},
+    {"question",
+     [](AutoUpgraderTest& t) -> std::function<bool()> {
+         t.release("1.4", {{"vantor", "new"}});
+         t.ui.onAsk = [&t] { t.up->Cancel(); };
+         return nullptr;
+     }},
+    {"download of the second file",
+     [](AutoUpgraderTest& t) -> std::function<bool()> {
+         t.server.put("vantor", "new");
+         t.publish(infoFile("1.4", {{t.server.url("/files/vantor"), "new"},
+                                    {t.server.url("/trickle/help.htm?size=1000&every=50"), std::string(1000, 't')}}));
+         return [&t] {
+             return std::count(t.ui.calls.begin(), t.ui.calls.end(), "Downloading 2 of 2") &&
+                    t.server.hits("/trickle/help.htm") > 0;
+         };
+     }},
+    {"completed, before its OK",
+     [](AutoUpgraderTest& t) -> std::function<bool()> {
+         t.release("1.4", {{"vantor", "new"}, {"version.txt", "1.4"}});
+         t.ui.finishWhenCompleted = false;
+         return [&t] { return !t.ui.completedNote.empty(); };
+     }},
+};
+
+void PrintTo(const CancelPhase& p, std::ostream* os) { *os << p.name; }
+
+TEST_P(CancelTest, EndsThePhaseAndLeavesNothing) {
+    const auto before = folderFiles(prog);
+    const std::function<bool()> ready = GetParam().setUp(*this);
+    up->BeginCheck();
+    if (ready) {
+        ASSERT_TRUE(loop.runUntil(ready, 10s));
+        up->Cancel();
+    }
+    ASSERT_TRUE(loop.runUntil([&] { return ended; }, 5s));
+    loop.processPending();
+    EXPECT_EQ(end, TUpdateEnd::Aborted);
+    EXPECT_EQ(endText, "Update aborted.");
+    EXPECT_EQ(events, std::vector<std::string>{"aborted"});
+    EXPECT_TRUE(ui.boxes.empty());  // no question
+    EXPECT_EQ(folderFiles(prog), before);
+    EXPECT_TRUE(started.empty());
+    EXPECT_FALSE(closed);
+    EXPECT_FALSE(ui.open);
+    EXPECT_FALSE(up->Busy());
+    up->Cancel();  // nothing is under way: nothing happens
+    EXPECT_EQ(events.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Phases, CancelTest, ::testing::ValuesIn(kCancelPhases),
+                         [](const ::testing::TestParamInfo<CancelPhase>& info) { return std::to_string(info.index); });
+
+// ---- two instances ---------------------------------------------------------------------
+
+// While one instance downloads, another one's start-up leaves its files alone
+// and another one's update is refused; the first completes as if alone.
+TEST_F(AutoUpgraderTest, AnotherInstanceLeavesARunningDownloadAlone) {
+    server.put("vantor", "new program");
+    const std::string slow(40, 'v');
+    server.trickle("version.txt", slow, 50ms);
+    publish(infoFile("1.4", {{server.url("/files/vantor"), "new program"}, {server.url("/files/version.txt"), slow}}));
+
+    FakeUpgraderUi otherUi{loop};
+    TAutoUpgrader other(loop, otherUi, key.pub);
+    other.InfoFileURL = up->InfoFileURL;
+    other.VersionNumber = "1.3";
+    other.ProgramPath = prog + "vantor";
+    other.TempFolder = dir / "tmp";
+    other.http().Proxy.AccessType = TProxyAccessType::atDirect;
+    bool otherEnded = false;
+    std::string otherText;
+    other.OnFinished = [&](TUpdateEnd, const std::string& text) {
+        otherText = text;
+        otherEnded = true;
+    };
+    bool once = false;
+    ui.onProgress = [&] {
+        if (once || !std::count(ui.calls.begin(), ui.calls.end(), "Downloading 2 of 2")) return;
+        once = true;
+        UpgradeList::recover(prog);  // the other instance's start-up
+        other.BeginCheck();          // and its update
+    };
+    check();
+    EXPECT_TRUE(once);
+    ASSERT_TRUE(otherEnded);
+    EXPECT_EQ(otherText, "Another instance of the program is updating it. Please try again when it has finished.");
+    EXPECT_EQ(end, TUpdateEnd::Restarting);
+    EXPECT_EQ(readFile(prog + "vantor.uTMP"), "new program");
+    EXPECT_EQ(readFile(prog + "version.txt.uTMP"), slow);
+    const auto plan = UpgradeList::read(prog);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->steps.size(), 2u);
 }
 
 // ---- the tamper table ------------------------------------------------------------------
@@ -404,7 +666,8 @@ const Tamper kTampers[] = {
      TUpdateEnd::Refused, "The downloaded file vantor does not match the update information."},
     {"endless body",
      [](AutoUpgraderTest& t) {
-         t.publish(infoFile("1.4", {{t.server.url("/endless"), kNew}}));
+         t.server.put("vantor", kNew);
+         t.publish(infoFile("1.4", {{t.server.url("/files/vantor"), kNew}, {t.server.url("/endless"), kNew}}));
      },
      TUpdateEnd::Refused, "The downloaded file endless does not match the update information."},
     {"name with / (nothing after the last separator)",
@@ -445,7 +708,9 @@ const Tamper kTampers[] = {
          delete other;
          other = new HttpTestServer;
          other->put("vantor", std::string(5000, 'E'));
-         t.publish(infoFile("1.4", {{t.server.url("/redirect?to=" + other->url("/files/vantor")), kNew}}));
+         t.server.put("vantor", kNew);
+         t.publish(infoFile("1.4", {{t.server.url("/files/vantor"), kNew},
+                                    {t.server.url("/redirect?to=" + other->url("/files/vantor")), kNew}}));
      },
      TUpdateEnd::Refused, "The downloaded file redirect does not match the update information."},
     {"information file redirected to another host",

@@ -13,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <chrono>
 #include <cstdlib>
@@ -105,6 +108,10 @@ protected:
         };
         h.OnStopped = [this] {
             mark("stopped");
+            ev.ended = true;
+        };
+        h.OnTimedOut = [this](std::chrono::milliseconds bound) {
+            mark("timedout " + std::to_string(bound.count()));
             ev.ended = true;
         };
     }
@@ -256,6 +263,49 @@ TEST_F(HTTPTransferTest, AnEndlessBodyStopsAtTheSizeLimit) {
     EXPECT_EQ(ev.names, std::vector<std::string>{"toolarge"});
     EXPECT_FALSE(exists(dir / "endless.uTMP"));
 }
+
+// A byte now and then never stalls; the bound on the whole transfer ends it,
+// into a file (which goes) or into memory.
+TEST_F(HTTPTransferTest, ATricklingServerEndsAtTheTotalBound) {
+    for (const bool intoFile : {true, false}) {
+        SCOPED_TRACE(intoFile ? "into a file" : "into memory");
+        ev = Events{};
+        http->FileName = intoFile ? dir / "slow.uTMP" : std::string();
+        http->TotalBound = 600ms;
+        const auto start = std::chrono::steady_clock::now();
+        fetch(server.url("/trickle?size=1000&every=50"));
+        EXPECT_EQ(ev.names, std::vector<std::string>{"timedout 600"});
+        EXPECT_FALSE(exists(dir / "slow.uTMP"));
+        // The bound plus the library's check interval (about 1 s).
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
+    }
+    // Without the bound the same server is served to its end.
+    ev = Events{};
+    http->FileName.clear();
+    http->TotalBound = 0ms;
+    fetch(server.url("/trickle?size=20&every=20"));
+    EXPECT_EQ(ev.names, std::vector<std::string>{"done"});
+    EXPECT_EQ(ev.data, std::string(20, 't'));
+}
+
+#ifdef _WIN32
+// Windows: a download is hidden and temporary while it is one.
+TEST_F(HTTPTransferTest, ADownloadIsHiddenAndTemporary) {
+    server.put("vantor", "new");
+    http->FileName = dir / "vantor.uTMP";
+    http->HiddenTemporary = true;
+    fetch(server.url("/files/vantor"));
+    const DWORD a = GetFileAttributesA((dir / "vantor.uTMP").c_str());
+    ASSERT_NE(a, INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(a & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(a & FILE_ATTRIBUTE_TEMPORARY);
+    ev = Events{};
+    http->FileName = dir / "plain.uTMP";
+    http->HiddenTemporary = false;
+    fetch(server.url("/files/vantor"));
+    EXPECT_FALSE(GetFileAttributesA((dir / "plain.uTMP").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+}
+#endif
 
 TEST_F(HTTPTransferTest, AnAnnouncedLengthAboveTheLimitIsRefusedAtOnce) {
     server.put("big", std::string(5000, 'b'));

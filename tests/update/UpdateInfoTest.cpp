@@ -29,10 +29,50 @@ TEST(UpdateInfoVersions, CompareAsSpecified) {
         {"1..3", "1.0.3", -1},  // an empty piece: the strings compare, "." < "0"
         {"01.3", "1.3", 0},     // read as integers
         {"1.-1", "1.0", -1},
+        // Numbers, not characters, and of any length.
+        {"1.10", "1.9", 1},
+        {"1.9", "1.10", -1},
+        {"1.10", "1.2", 1},
+        {"1.2.10", "1.2.9", 1},
+        {"1.99999999999999999999", "1.3", 1},
+        {"1.3", "1.99999999999999999999", -1},
+        {"1.+4", "1.3", -1},  // a sign is no digit: the strings compare, "+" < "3"
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.offered) + " vs " + c.running);
         EXPECT_EQ(UpdateInfo::CompareVersions(c.offered, c.running), c.result);
+        EXPECT_EQ(UpdateInfo::CompareVersions(c.running, c.offered), -c.result);
+    }
+}
+
+// What the updater installs: only a larger plain dotted number over a plain
+// dotted number. An order of texts never makes an offer newer (a signed "0.1"
+// once replaced "1.3" because the running version was empty).
+TEST(UpdateInfoVersions, OnlyALargerNumberIsNewer) {
+    struct Case {
+        const char* offered;
+        const char* running;
+        bool newer;
+    } const cases[] = {
+        {"1.4", "1.3", true},     {"1.10", "1.9", true},  {"1.10", "1.2", true},      {"2", "1.9.9.9", true},
+        {"1.3.0.1", "1.3", true}, {"1.3", "1.3", false},  {"1.3.0", "1.3", false},    {"1.9", "1.10", false},
+        {"0.1", "1.3", false},    {"1.3a", "1.3", false}, {"1.3", "", false},         {"0.1", "", false},
+        {"1.4", "1.3a", false},   {"", "1.3", false},     {"9.0", "1.3 beta", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.offered) + " over " + c.running);
+        EXPECT_EQ(UpdateInfo::IsNewer(c.offered, c.running), c.newer);
+    }
+}
+
+TEST(UpdateInfoVersions, APlainDottedNumberIsAVersion) {
+    for (const char* yes : {"1", "1.3", "1.3.0.0", "1.10", "01.2", "1.2.3.4.5"}) {
+        SCOPED_TRACE(yes);
+        EXPECT_TRUE(UpdateInfo::isVersion(yes));
+    }
+    for (const char* no : {"", ".", "1.", ".1", "1..3", "1.3a", "v1.3", "1.3 ", " 1.3", "-1", "1,3", "1.+3"}) {
+        SCOPED_TRACE(no);
+        EXPECT_FALSE(UpdateInfo::isVersion(no));
     }
 }
 

@@ -11,6 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <filesystem>
 
 using namespace vantor;
 using namespace vantor::test;
@@ -28,34 +33,74 @@ std::map<std::string, std::string> targets(const UpgradePlan& plan) {
     return out;
 }
 
-TEST(UpgradeListPlan, FollowsTheReplacementRules) {
+// Every download replaces its own name, and only that: "dxdiag.exe" never
+// becomes the program. An external setup's first "exe" is the program to run.
+TEST(UpgradeListPlan, EveryFileReplacesOnlyItsOwnName) {
     TempDir dir;
     const std::string f = dir.path();
     writeFile(f + "vantor", "old");
+    writeFile(f + "dxdiag.exe", "the real one");
     writeFile(f + "setup.exe.uTMP", "s");
-    writeFile(f + "tool.exe.uTMP", "t");
+    writeFile(f + "dxdiag.exe.uTMP", "t");
     writeFile(f + "help.htm.uTMP", "h");
     using M = std::map<std::string, std::string>;
-    // The program itself was not downloaded: the first "exe" replaces it.
-    const auto self = targets(UpgradeList::plan(f, "vantor", false));
-    EXPECT_EQ(self.at("help.htm.uTMP"), "help.htm");
-    const int exes = (self.at("setup.exe.uTMP") == "vantor") + (self.at("tool.exe.uTMP") == "vantor");
-    EXPECT_EQ(exes, 1);
-    // External setup: the first "exe" is the setup program.
+    const M ownNames = {
+        {"help.htm.uTMP", "help.htm"}, {"setup.exe.uTMP", "setup.exe"}, {"dxdiag.exe.uTMP", "dxdiag.exe"}};
+    // The program itself was not downloaded: still no file becomes it.
+    EXPECT_EQ(targets(UpgradeList::plan(f, "vantor", false)), ownNames);
+    // External setup: the first "exe" is the setup program, under its own name.
     const auto external = targets(UpgradeList::plan(f, "vantor", true));
-    EXPECT_EQ(
-        (external.at("setup.exe.uTMP") == "setup.exe (setup)") + (external.at("tool.exe.uTMP") == "tool.exe (setup)"),
-        1);
-    // The program was downloaded: every file keeps its name.
+    EXPECT_EQ(external.at("help.htm.uTMP"), "help.htm");
+    EXPECT_EQ((external.at("setup.exe.uTMP") == "setup.exe (setup)") +
+                  (external.at("dxdiag.exe.uTMP") == "dxdiag.exe (setup)"),
+              1);
+    // The program was downloaded: every file keeps its name, no setup runs.
     writeFile(f + "vantor.uTMP", "new");
-    EXPECT_EQ(targets(UpgradeList::plan(f, "vantor", false)), (M{{"help.htm.uTMP", "help.htm"},
-                                                                 {"setup.exe.uTMP", "setup.exe"},
-                                                                 {"tool.exe.uTMP", "tool.exe"},
-                                                                 {"vantor.uTMP", "vantor"}}));
+    M withProgram = ownNames;
+    withProgram["vantor.uTMP"] = "vantor";
+    EXPECT_EQ(targets(UpgradeList::plan(f, "vantor", false)), withProgram);
+    EXPECT_EQ(targets(UpgradeList::plan(f, "vantor", true)), withProgram);
     // "EXE" does not count: the letters must be lower-case.
     TempDir other;
     writeFile(other / "SETUP.EXE.uTMP", "s");
-    EXPECT_EQ(targets(UpgradeList::plan(other.path(), "vantor", false)), (M{{"SETUP.EXE.uTMP", "SETUP.EXE"}}));
+    EXPECT_EQ(targets(UpgradeList::plan(other.path(), "vantor", true)), (M{{"SETUP.EXE.uTMP", "SETUP.EXE"}}));
+
+    // Applied, the program stays and dxdiag.exe is the downloaded one.
+    std::filesystem::remove(f + "vantor.uTMP");
+    const UpgradePlan plan = UpgradeList::plan(f, "vantor", false);
+    ASSERT_TRUE(UpgradeList::write(f, plan));
+    ASSERT_TRUE(UpgradeList::apply(f, plan).ok);
+    EXPECT_EQ(folderFiles(f), (M{{"vantor", "old"}, {"dxdiag.exe", "t"}, {"setup.exe", "s"}, {"help.htm", "h"}}));
+}
+
+// A list that sends a download anywhere but to its own name, or over a file the
+// program keeps for itself, is not carried out: the downloads go instead.
+TEST(UpgradeListRead, RefusesAStepToAnotherName) {
+    struct Case {
+        const char* step;
+        bool ok;
+    } const cases[] = {
+        {"3\tvantor.uTMP\tvantor\t0\n", true},
+        {"3\tdxdiag.exe.uTMP\tvantor\t0\n", false},
+        {"3\tUpgrader3.exe.uTMP\tUpgrader3.exe\t0\n", false},
+        {"3\tupgrade.lock.uTMP\tupgrade.lock\t0\n", false},
+        {"3\tupgrade.lst.uTMP\tupgrade.lst\t0\n", false},
+        {"3\tvantor.uTMP\t../vantor\t0\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        TempDir dir;
+        const std::string f = dir.path();
+        writeFile(f + kUpgradeListName, std::string("upgrade 1 0\n") + c.step);
+        EXPECT_EQ(UpgradeList::read(f).has_value(), c.ok);
+    }
+    TempDir dir;
+    const std::string f = dir.path();
+    writeFile(f + "vantor", "old");
+    writeFile(f + "dxdiag.exe.uTMP", "new");
+    writeFile(f + kUpgradeListName, "upgrade 1 0\n3\tdxdiag.exe.uTMP\tvantor\t0\n");
+    UpgradeList::recover(f);
+    EXPECT_EQ(folderFiles(f), (std::map<std::string, std::string>{{"vantor", "old"}}));
 }
 
 TEST(UpgradeListApply, ReplacesKeepingPermissionsAndSurvivesACutAtEveryStep) {
@@ -127,6 +172,60 @@ TEST(UpgradeListRecover, RemovesDownloadsWithoutAListAndLeavesALockedOneAlone) {
     writeFile(f + kUpgradeListName, "garbage\n");  // a list that cannot be read
     UpgradeList::recover(f);
     EXPECT_EQ(folderFiles(f), (std::map<std::string, std::string>{{"vantor", "new"}}));
+}
+
+// A second start while another instance downloads an update leaves its files
+// alone; once that instance has let go, the next start cleans up, the lock
+// file included.
+TEST(UpgradeListRecover, LeavesTheFolderAloneWhileAnotherInstanceDownloads) {
+    TempDir dir;
+    const std::string f = dir.path();
+    writeFile(f + "vantor", "old");
+    writeFile(f + "vantor.uTMP", "half of it");
+    {
+        FileLock downloading(f + kUpdateLockName);
+        ASSERT_TRUE(downloading.locked());
+        UpgradeList::recover(f);
+        EXPECT_EQ(readFile(f + "vantor.uTMP"), "half of it");
+    }
+    UpgradeList::recover(f);
+    EXPECT_EQ(folderFiles(f), (std::map<std::string, std::string>{{"vantor", "old"}}));
+
+    // A folder without anything to recover gets no lock file.
+    UpgradeList::recover(f);
+    EXPECT_EQ(folderFiles(f), (std::map<std::string, std::string>{{"vantor", "old"}}));
+}
+
+#ifdef _WIN32
+// Windows: a download put in place is no longer hidden or temporary.
+TEST(UpgradeListApply, ClearsTheMarksOfADownload) {
+    TempDir dir;
+    const std::string f = dir.path();
+    writeFile(f + "vantor", "old");
+    writeFile(f + "vantor.uTMP", "new");
+    ASSERT_TRUE(SetFileAttributesA((f + "vantor.uTMP").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY));
+    const UpgradePlan plan = UpgradeList::plan(f, "vantor", false);
+    ASSERT_TRUE(UpgradeList::apply(f, plan).ok);
+    const DWORD a = GetFileAttributesA((f + "vantor").c_str());
+    ASSERT_NE(a, INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(a & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(a & FILE_ATTRIBUTE_TEMPORARY);
+    EXPECT_EQ(readFile(f + "vantor"), "new");
+}
+#endif
+
+TEST(FileLockTest, IsExclusiveAndItsFileCanBeRemovedWhileHeld) {
+    TempDir dir;
+    const std::string path = dir / "x.lock";
+    FileLock first(path);
+    ASSERT_TRUE(first.locked());
+    EXPECT_FALSE(FileLock(path).locked());
+    first.removeFile();
+    EXPECT_FALSE(first.locked());
+    EXPECT_FALSE(exists(path));
+    FileLock next(path);
+    EXPECT_TRUE(next.locked());
+    EXPECT_TRUE(exists(path));
 }
 
 }  // namespace
