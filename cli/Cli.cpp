@@ -82,7 +82,7 @@ constexpr const char* kHelp =
     "                  (the value SteamFolder in the settings)\n"
     "  update          look for a newer version of the program; with --yes download it (checked\n"
     "                  against its signature, sizes and SHA-256) and start again with it; exit 0 when\n"
-    "                  updated or nothing is newer, 1 when refused or failed\n"
+    "                  updated or the offer is the running version, 1 when refused, failed or older\n"
     "  history         list the stored runs: number, time, version, demo and the mean score per\n"
     "                  resolution; --json prints them as a JSON array\n"
     "  compare RUN RUN per resolution: both runs' scores, the difference in % and whether the second\n"

@@ -19,7 +19,15 @@ namespace vantor {
 
 enum class DetailLevel { Maximum, Minimum, Custom };
 enum class DemoChoice { QuorvaneCoast, QuorvaneD13c17, Raza3zDemo4, Raza3zDemo5, Raza3zDemo6, UserFile };
-enum class TextureFiltering { Bilinear, Trilinear, Anisotropic2, Anisotropic4, Anisotropic8, Anisotropic16, FromSystem };
+enum class TextureFiltering {
+    Bilinear,
+    Trilinear,
+    Anisotropic2,
+    Anisotropic4,
+    Anisotropic8,
+    Anisotropic16,
+    FromSystem
+};
 enum class Antialiasing { None, Samples2, Samples4, Samples6, Samples8, FromSystem };
 enum class HeapSize { Mb64, Mb128, Mb256, Mb512, Mb1024 };
 enum class RefreshRate { Hz60, Hz70, Hz75, Hz85 };

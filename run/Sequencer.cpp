@@ -188,7 +188,6 @@ void Sequencer::afterDemo(std::uint64_t id) {
 
 void Sequencer::afterDetail(std::uint64_t) {
     auto& run = ctx_.run;
-    auto& view = ctx_.view;
     const auto& paths = ctx_.paths;
     launcher_.SetLaunchOptions();
     report_.BeginReport();
