@@ -61,7 +61,7 @@ void Sequencer::logH(const std::string& line) {
 
 void Sequencer::start(const RunRequest& request) {
     if (running_) return;
-    if (launcher_.cp().state() == TCreateProcess::State::Waiting) {
+    if (launcher_.passRunner().state() == TCreateProcess::State::Waiting) {
         // The batch process of a stopped run has not ended yet.
         ctx_.view.setStatus("The last run is still ending. Please click RUN again in a moment.");
         return;
@@ -384,7 +384,7 @@ void Sequencer::Stop(std::function<void()> ended) {
     const std::string line = phase_ == Phase::Preparing || current_ >= plan_.size()
                                  ? std::string("Benchmark stopped by the user.")
                                  : "Benchmark stopped by the user in " + resolutionText(plan_[current_]) + ".";
-    if (launcher_.cp().state() == TCreateProcess::State::Waiting) ++staleTerminates_;
+    if (launcher_.passRunner().state() == TCreateProcess::State::Waiting) ++staleTerminates_;
     auto closeGame = [&] {
         ctx_.view.setStatus("Stopping...");
         closeGameThenEnd(line, kRunStoppedStatus, kRunStoppedGameClosedStatus);

@@ -49,7 +49,7 @@ protected:
         ctx.timing = t;
         ctx.shellOpen = [this](const std::string& target) { opened.push_back(target); };
         bool started = false;
-        controller->FormCreate([&] { started = true; });
+        controller->startUp([&] { started = true; });
         ASSERT_TRUE(loop.runUntil([&] { return started; }, 10s));
         ASSERT_TRUE(controller->gameFound());
 
@@ -86,7 +86,7 @@ protected:
             watchTimer = loop.startTimer(5ms, watch);
         };
         watch();
-        controller->BenchButtonClick();
+        controller->runButtonClicked();
         loop.runUntil([&] { return !controller->sequencer().running(); }, limit);
         loop.cancelTimer(watchTimer);
         EXPECT_FALSE(controller->sequencer().running()) << joined(controller->log().lines());
@@ -381,7 +381,7 @@ TEST_F(RunEndToEnd, AnUnchosenOptionIsRefusedBeforeAnythingChanges) {
         const int chosen = view.choice(choice);
         view.setChoice(choice, -1);
         dialogs.messages.clear();
-        controller->BenchButtonClick();
+        controller->runButtonClicked();
         EXPECT_FALSE(controller->sequencer().running());
         const std::string message = std::string(text) + " The benchmark has not started.";
         EXPECT_EQ(dialogs.messages, std::vector<std::string>{message});
@@ -443,7 +443,7 @@ TEST_F(RunEndToEnd, StopClosesTheGameOfThisRunOnlyThenRestores) {
     std::filesystem::copy_file(game + "hl2.exe", game + "hl2_tool.exe");
     Program before(game + "hl2_tool.exe");
     tick({640, 800});
-    controller->BenchButtonClick();
+    controller->runButtonClicked();
     // Stop once the first game runs.
     ASSERT_TRUE(loop.runUntil([&] { return controller->context().run.GameRunning; }, 10s));
     EXPECT_TRUE(view.runActive);
@@ -451,7 +451,7 @@ TEST_F(RunEndToEnd, StopClosesTheGameOfThisRunOnlyThenRestores) {
     TempDir elsewhere;
     std::filesystem::copy_file(game + "hl2.exe", elsewhere / "hl2.exe");
     Program outside(elsewhere / "hl2.exe");
-    controller->StopRun();
+    controller->stopRun();
     loop.runUntil([&] { return !controller->sequencer().running(); }, 10s);
     EXPECT_FALSE(controller->sequencer().running());
 
@@ -511,7 +511,7 @@ TEST_F(RunEndToEnd, StopWhileTheFinishedRunRestoresKeepsItsResult) {
     controller->gameConfig().onFileStep = [&] {
         if (!stopped && !log().empty() && log().back() == "Settings restoring...") {
             stopped = true;
-            controller->StopRun();
+            controller->stopRun();
         }
     };
     run();

@@ -69,7 +69,7 @@ public:
         u->AppTitle = "Quorvane Half-Life 2 benchmark";
         u->ProgramPath = prog + "vantor";
         u->TempFolder = dir / "tmp";
-        u->http().Proxy.AccessType = TProxyAccessType::atDirect;
+        u->http().Proxy.AccessType = TProxyAccessType::Direct;
         u->http().ConnectBound = 2s;
         u->http().StallBound = 1s;
         u->OpenURL = [this](const std::string& url) { openedURL = url; };
@@ -580,7 +580,7 @@ TEST_F(AutoUpgraderTest, AnotherInstanceLeavesARunningDownloadAlone) {
     other.VersionNumber = "1.3";
     other.ProgramPath = prog + "vantor";
     other.TempFolder = dir / "tmp";
-    other.http().Proxy.AccessType = TProxyAccessType::atDirect;
+    other.http().Proxy.AccessType = TProxyAccessType::Direct;
     bool otherEnded = false;
     std::string otherText;
     other.OnFinished = [&](TUpdateEnd, const std::string& text) {
