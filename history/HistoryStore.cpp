@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
-#include <map>
 #include <system_error>
 #include <utility>
 
@@ -423,73 +422,120 @@ std::int64_t HistoryStore::addAll(const std::vector<StoredRun>& runs) {
     });
 }
 
+namespace {
+
+// Collects what a stream hands over.
+template <class Run>
+class Collect final : public RunStream<Run> {
+public:
+    void start() override { all.clear(); }
+    void add(const Run& run) override { all.push_back(run); }
+    std::vector<Run> all;
+};
+
+void addPass(StoredRun& run, const Statement& s) {
+    run.passes.push_back({static_cast<int>(s.integer(1)), static_cast<int>(s.integer(2)), s.real(3), s.real(4)});
+}
+
+void addValue(StoredRun& run, const Statement& s) {
+    (s.text(1) == "hardware" ? run.hardware : run.settings).push_back({s.text(2), s.text(3)});
+}
+
+void addName(std::vector<std::string>& names, std::string name) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+}
+
+}  // namespace
+
 std::vector<RunListing> HistoryStore::list() {
-    return guarded([&] {
-        std::vector<RunListing> out;
-        if (!db_) return out;
+    Collect<RunListing> all;
+    list(all);
+    return std::move(all.all);
+}
+
+void HistoryStore::list(RunStream<RunListing>& stream) {
+    guarded([&] {
+        stream.start();
+        if (!db_) return;
         Statement s(db_, listQuery());
+        RunListing run;
+        bool any = false;
         while (s.step()) {
             const std::int64_t id = s.integer(0);
-            if (out.empty() || out.back().id != id)
-                out.push_back({id, s.text(1), s.text(2), s.text(3), {}, s.integer(7) != 0});
+            if (!any || run.id != id) {
+                if (any) stream.add(run);
+                run = {id, s.text(1), s.text(2), s.text(3), {}, s.integer(7) != 0};
+                any = true;
+            }
             if (!s.null(4))
-                out.back().passes.push_back(
+                run.passes.push_back(
                     {static_cast<int>(s.integer(4)), static_cast<int>(s.integer(5)), s.real(6), std::nullopt});
         }
-        return out;
+        if (any) stream.add(run);
     });
 }
 
 std::vector<StoredRun> HistoryStore::runs(const std::vector<std::int64_t>& ids) {
-    return guarded([&] {
-        std::vector<StoredRun> out;
-        if (!db_) return out;
-        std::map<std::int64_t, std::size_t> index;
-        auto addPass = [](StoredRun& run, const Statement& s) {
-            run.passes.push_back(
-                {static_cast<int>(s.integer(1)), static_cast<int>(s.integer(2)), s.real(3), s.real(4)});
-        };
-        auto addValue = [](StoredRun& run, const Statement& s) {
-            (s.text(1) == "hardware" ? run.hardware : run.settings).push_back({s.text(2), s.text(3)});
-        };
+    Collect<StoredRun> all;
+    runs(ids, all);
+    return std::move(all.all);
+}
+
+void HistoryStore::runs(const std::vector<std::int64_t>& ids, RunStream<StoredRun>& stream) {
+    guarded([&] {
+        stream.start();
+        if (!db_) return;
         if (ids.empty()) {
-            Statement s(db_, (std::string(kRunColumns) + " ORDER BY id;").c_str());
-            while (s.step()) {
-                index.emplace(s.integer(0), out.size());
-                out.push_back(runHead(s));
-            }
+            // The three tables side by side in run order, one run at a time;
+            // rows of a run that is not there are passed over.
+            Statement heads(db_, (std::string(kRunColumns) + " ORDER BY id;").c_str());
             Statement passes(db_,
                              "SELECT run_id, width, height, score, seconds FROM passes ORDER BY run_id, position;");
-            while (passes.step())
-                if (const auto it = index.find(passes.integer(0)); it != index.end()) addPass(out[it->second], passes);
             Statement values(db_, "SELECT run_id, kind, name, value FROM run_values ORDER BY run_id, kind, position;");
-            while (values.step())
-                if (const auto it = index.find(values.integer(0)); it != index.end()) addValue(out[it->second], values);
-            return out;
+            bool pass = passes.step(), value = values.step();
+            while (heads.step()) {
+                StoredRun run = runHead(heads);
+                for (; pass && passes.integer(0) <= run.id; pass = passes.step())
+                    if (passes.integer(0) == run.id) addPass(run, passes);
+                for (; value && values.integer(0) <= run.id; value = values.step())
+                    if (values.integer(0) == run.id) addValue(run, values);
+                stream.add(run);
+            }
+            return;
         }
         Statement s(db_, (std::string(kRunColumns) + " WHERE id = ?1;").c_str());
         Statement passes(
             db_, "SELECT run_id, width, height, score, seconds FROM passes WHERE run_id = ?1 ORDER BY position;");
         Statement values(db_,
                          "SELECT run_id, kind, name, value FROM run_values WHERE run_id = ?1 ORDER BY kind, position;");
+        std::vector<std::int64_t> done;
         for (std::int64_t id : ids) {
-            if (index.count(id)) continue;
+            if (std::find(done.begin(), done.end(), id) != done.end()) continue;
+            done.push_back(id);
             s.bind(1, id);
             const bool found = s.step();
-            if (found) {
-                index.emplace(id, out.size());
-                out.push_back(runHead(s));
-            }
+            StoredRun run;
+            if (found) run = runHead(s);
             s.reset();
             if (!found) continue;
             passes.bind(1, id);
-            while (passes.step()) addPass(out.back(), passes);
+            while (passes.step()) addPass(run, passes);
             passes.reset();
             values.bind(1, id);
-            while (values.step()) addValue(out.back(), values);
+            while (values.step()) addValue(run, values);
             values.reset();
+            stream.add(run);
         }
-        return out;
+    });
+}
+
+void HistoryStore::valueNames(std::vector<std::string>& settings, std::vector<std::string>& hardware) {
+    guarded([&] {
+        settings.clear();
+        hardware.clear();
+        if (!db_) return;
+        Statement s(db_, "SELECT kind, name FROM run_values ORDER BY run_id, kind, position;");
+        while (s.step()) addName(s.text(0) == "hardware" ? hardware : settings, s.text(1));
     });
 }
 
