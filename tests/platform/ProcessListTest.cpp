@@ -305,10 +305,11 @@ TEST(ProcessExitWatch, AProgramGoneAlreadyIsToldAtOnceAndNoProgramIsNoWatch) {
     EXPECT_EQ(WatchProcessExits({}, loop, [] {}), nullptr);
 
     SleepingProgram gone("vantor-watched-gone");
+    const std::uint32_t id = gone.id();
     gone.end();
     gone.waitForEnd();
     bool told = false;
-    auto watch = WatchProcessExits({gone.id()}, loop, [&] { told = true; });
+    auto watch = WatchProcessExits({id}, loop, [&] { told = true; });
     ASSERT_NE(watch, nullptr);
     EXPECT_TRUE(loop.runUntil([&] { return told; }, std::chrono::seconds(10)));
 }
