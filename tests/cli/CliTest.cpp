@@ -7,6 +7,7 @@
 #include "run/SystemNames.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimInstall.h"
+#include "tests/support/StoredSettings.h"
 #include "tests/support/SystemText.h"
 
 #include <gtest/gtest.h>
@@ -42,23 +43,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(sim.ok) << "scripts/make-sim-install failed";
         std::filesystem::create_directories(reports());
-        RegistryHive hive(sim.hive());
-        const std::map<std::string, std::string> settings = {{"Programversion", "1.3"},
-                                                             {"Addinfo", "0"},
-                                                             {"Donate", "1"},
-                                                             {"NoErrorWarning", "0"},
-                                                             {"640", "1"},
-                                                             {"800", "1"},
-                                                             {"Detail", "1"},
-                                                             {"AFLevel", "Sys"},
-                                                             {"AALevel", "1"},
-                                                             {"DXLevel", "90"},
-                                                             {"Heapsize", "64000"},
-                                                             {"Refresh", "60"},
-                                                             {"Demo", "1"},
-                                                             {"FastZ", "0"},
-                                                             {"ResultPath", reports()}};
-        for (auto& [name, value] : settings) ASSERT_TRUE(hive.setString(RegRoot::LocalMachine, kKey, name, value));
+        ASSERT_TRUE(storeSettings(sim.hive(), chosenSettings(reports())));
         userFiles = snapshot(sim.cfg());
     }
 
