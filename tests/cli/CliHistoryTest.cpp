@@ -474,7 +474,7 @@ TEST_F(CliRunHistory, AFinishedRunIsStoredWithItsScoresSettingsHardwareAndPassTi
 // left for the run's end, which keeps it aside and says so in the status line
 // and the log.
 TEST_F(CliRunHistory, ADamagedHistoryIsKeptAsideWhenTheRunIsStoredAndTheStatusSaysSo) {
-    const std::string path = sim.dir.path() + "data/Quorvane/Vantor/history.db";
+    const std::string path = sim.dir.path() + nativePath("data/Quorvane/Vantor/history.db");
     writeFile(path, std::string(6000, '#'));
     const std::string log = sim.dir.path() + "debug.log";
     Cli run = cli({"run", "--json", "--log", log});

@@ -479,7 +479,7 @@ TEST(CliSetGame, TheChosenGameIsUsedWhenDiscoveryFindsNone) {
     const std::string notAProgram = sim.dir.path() + "notes.txt";
     writeFile(notAProgram, "x");
     const std::pair<std::string, std::string> refused[] = {
-        {sim.dir.path() + "nothing/hl2.exe", "There is no file " + sim.dir.path() + "nothing/hl2.exe."},
+        {sim.dir.path() + "nothing/hl2.exe", "There is no file " + sim.dir.path() + nativePath("nothing/hl2.exe.")},
         {notAProgram, notAProgram + " is not the game's program ("},
         {sim.dir.path(), " is not a file."},
     };
@@ -530,7 +530,7 @@ TEST(CliSetGame, TheChosenGameIsUsedWhenDiscoveryFindsNone) {
         EXPECT_EQ(bad.wait(), 2);
         EXPECT_NE(bad.err().find("holds no Steam client"), std::string::npos) << bad.err();
     }
-    const std::string otherSteam = sim.dir.path() + "OtherSteam/";
+    const std::string otherSteam = sim.dir.path() + nativePath("OtherSteam/");
     writeFile(otherSteam + "steam.exe", "client");
     Cli setSteam(sim.dir.path(), sim.hive(), {"set-steam", otherSteam});
     ASSERT_TRUE(setSteam.started());
