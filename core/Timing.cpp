@@ -9,8 +9,8 @@ Timing Timing::scaled(int factor) {
     if (factor <= 1) return t;
     for (milliseconds* m :
          {&t.gamePoll, &t.demoPoll, &t.moveSettle, &t.customConfig, &t.startupRecovery, &t.demoCopyBound,
-          &t.gameStartBound, &t.gameQuitBound, &t.gameEndPoll, &t.gameEndBound, &t.diagToolBound, &t.httpConnect,
-          &t.httpStall, &t.httpInfo, &t.httpFile, &t.httpFilePerMiB})
+          &t.gameStartBound, &t.gameQuitBound, &t.gameEndPoll, &t.gameEndBound, &t.diagToolBound, &t.collectTick,
+          &t.httpConnect, &t.httpStall, &t.httpInfo, &t.httpFile, &t.httpFilePerMiB})
         *m = milliseconds(m->count() / factor);
     return t;
 }

@@ -20,6 +20,7 @@ inline constexpr milliseconds kGameQuitBound{60 * 60'000};  // the game must qui
 inline constexpr milliseconds kGameEndPoll{100};            // polls for a game the run ended
 inline constexpr milliseconds kGameEndBound{10'000};        // a game the run ended must be gone by then
 inline constexpr milliseconds kDiagToolBound{10 * 60'000};  // the hardware-report tool must end by then
+inline constexpr milliseconds kCollectTick{1000};           // the Information window's elapsed time while it collects
 inline constexpr milliseconds kHttpConnectBound{30'000};    // an HTTP connection must stand by then
 inline constexpr milliseconds kHttpStallBound{60'000};      // a connection without a byte for so long is lost
 inline constexpr milliseconds kHttpInfoBound{60'000};       // the update information (and its signature) by then
@@ -39,6 +40,7 @@ struct Timing {
     milliseconds gameEndPoll = kGameEndPoll;
     milliseconds gameEndBound = kGameEndBound;
     milliseconds diagToolBound = kDiagToolBound;
+    milliseconds collectTick = kCollectTick;
     milliseconds httpConnect = kHttpConnectBound;
     milliseconds httpStall = kHttpStallBound;
     milliseconds httpInfo = kHttpInfoBound;

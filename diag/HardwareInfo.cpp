@@ -20,6 +20,19 @@ HardwareInfo::HardwareInfo(AppContext& ctx, DiagTool& tool, HardwareInfoView& vi
     };
 }
 
+HardwareInfo::~HardwareInfo() {
+    if (tick_) ctx_.loop.cancelTimer(tick_);
+}
+
+std::string collectingStatusText(std::chrono::seconds elapsed, std::chrono::milliseconds bound) {
+    const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(bound).count();
+    const std::string limit = minutes >= 1
+                                  ? std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes")
+                                  : std::to_string(std::chrono::ceil<std::chrono::seconds>(bound).count()) + " seconds";
+    return std::string(kCollectingStatus) + " " + std::to_string(elapsed.count()) +
+           " s so far; the hardware report tool may take up to " + limit + ".";
+}
+
 void HardwareInfo::startUp() {
     ctx_.store.open();
     memo_.clear();
@@ -73,7 +86,19 @@ void HardwareInfo::collect() {
     // A report left from an earlier start must not pass for this one's.
     deleteFile(DiagTool::reportFile(bench));
     toolRunning_ = true;
+    collectStarted_ = std::chrono::steady_clock::now();
+    if (!tick_) tick_ = ctx_.loop.startTimer(ctx_.timing.collectTick, [this] { tick(); });
     toolRunner_.Launch();
+}
+
+// Shows that the tool is working: the time it has run, until it ends.
+void HardwareInfo::tick() {
+    tick_ = 0;
+    if (!toolRunning_ || !collecting_) return;
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - collectStarted_);
+    view_.setStatus(collectingStatusText(elapsed, ctx_.timing.diagToolBound));
+    tick_ = ctx_.loop.startTimer(ctx_.timing.collectTick, [this] { tick(); });
 }
 
 void HardwareInfo::RunHLFileProcCompleted(TRunItem& RunItem, TRetType RetType, std::uint32_t RetVal) {
@@ -144,6 +169,8 @@ void HardwareInfo::windowClosed() {
 
 void HardwareInfo::toolEnded() {
     toolRunning_ = false;
+    if (tick_) ctx_.loop.cancelTimer(tick_);
+    tick_ = 0;
     tool_.release(DiagTool::User::HardwareInfo);
 }
 

@@ -9,6 +9,7 @@
 #include "platform/RunAFile.h"
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,9 +33,16 @@ inline constexpr const char* kToolStillRunningStatus =
 inline constexpr std::array<const char*, 6> kHardwareValueNames = {sv::OS,  sv::CPU,       sv::Memory,
                                                                    sv::VGA, sv::VGAMemory, sv::VGADriver};
 
+// The status line while a collection runs: kCollectingStatus first, then how
+// long the tool has run and how long it may run.
+std::string collectingStatusText(std::chrono::seconds elapsed, std::chrono::milliseconds bound);
+
 class HardwareInfo {
 public:
     HardwareInfo(AppContext& ctx, DiagTool& tool, HardwareInfoView& view);
+    ~HardwareInfo();
+    HardwareInfo(const HardwareInfo&) = delete;
+    HardwareInfo& operator=(const HardwareInfo&) = delete;
 
     // Once, when the window is created: the memo from the settings.
     void startUp();
@@ -66,6 +74,7 @@ private:
     void showMemo() { view_.showMemo(memo_); }
     void toolEnded();
     void failed(const std::string& status);
+    void tick();
 
     AppContext& ctx_;
     DiagTool& tool_;
@@ -74,6 +83,8 @@ private:
     std::array<std::string, 6> values_;
     bool collecting_ = false;
     bool toolRunning_ = false;
+    std::chrono::steady_clock::time_point collectStarted_;
+    EventLoop::TimerId tick_ = 0;
     TRunAFile toolRunner_;
 };
 

@@ -263,3 +263,33 @@ TEST_F(HardwareInfoTest, WithoutTheProgramsFolderNothingStarts) {
     EXPECT_EQ(info.toolRunner().ItemCount(), 0u);
     EXPECT_EQ(tool.user(), DiagTool::User::None);
 }
+
+// A tool that takes its time: the status line keeps saying that it works and
+// for how long, then gives way to the result; nothing ticks after the end.
+TEST_F(HardwareInfoTest, ASlowToolShowsHowLongItHasRun) {
+    StandIn slow = StandIn::writesAFullReport();
+    slow.sleepMs = 600;
+    fakeTool(slow);
+    t.ctx.timing.collectTick = 100ms;
+    info.startUp();
+    info.windowShown();
+    ASSERT_TRUE(collect());
+    EXPECT_EQ(view.status, kCollectedStatus);
+    std::vector<std::string> ticks;
+    for (const auto& s : view.statuses)
+        if (s.rfind(std::string(kCollectingStatus) + " ", 0) == 0) ticks.push_back(s);
+    ASSERT_GE(ticks.size(), 2u);
+    EXPECT_EQ(ticks.front(), collectingStatusText(0s, t.ctx.timing.diagToolBound));
+    const std::size_t shown = view.statuses.size();
+    t.runUntil([] { return false; }, 300);
+    EXPECT_EQ(view.statuses.size(), shown);
+}
+
+TEST(CollectingStatusText, NamesTheTimeSoFarAndTheBound) {
+    EXPECT_EQ(collectingStatusText(std::chrono::seconds(75), kDiagToolBound),
+              "Collecting hardware information, please wait... 75 s so far; the hardware report tool may take up to "
+              "10 minutes.");
+    EXPECT_EQ(collectingStatusText(std::chrono::seconds(0), 1500ms),
+              "Collecting hardware information, please wait... 0 s so far; the hardware report tool may take up to 2 "
+              "seconds.");
+}
