@@ -1,4 +1,5 @@
 #include "app/Discovery.h"
+#include "platform/AsciiCase.h"
 
 #include "app/SteamLayout.h"
 #include "core/KeyValues.h"
@@ -28,17 +29,6 @@ bool isNumber(std::string_view s) {
     if (s.empty()) return false;
     for (char c : s)
         if (c < '0' || c > '9') return false;
-    return true;
-}
-
-bool asciiEqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
     return true;
 }
 
@@ -224,7 +214,7 @@ std::string chosenSteamFolder(SettingsStore& store) {
 std::string steamFolderOfGame(const std::string& hl2Path) {
     // X/steamapps/common/ or X/SteamApps/<account>/: the library X.
     const std::string apps = parentFolder(hl2Path);
-    if (apps.empty() || !asciiEqualIgnoringCase(lastName(apps), kLibraryAppsFolder)) return {};
+    if (apps.empty() || !equalsIgnoringAsciiCase(lastName(apps), kLibraryAppsFolder)) return {};
     const std::string library = parentFolder(apps);
     if (library.empty()) return {};
     if (isSteamFolder(library)) return library;
@@ -262,7 +252,7 @@ std::string gameFolderOfFile(const std::string& exe) {
     const std::string hl2Path = hl2PathFromFile(exe);
     if (hl2Path.empty()) return {};
     const std::string folder = exe.substr(0, exe.rfind(kPathSep) + 1);
-    if (asciiEqualIgnoringCase(lastName(folder), kFirstGameFolderName)) return folder;
+    if (equalsIgnoringAsciiCase(lastName(folder), kFirstGameFolderName)) return folder;
     return gameFolderOf(hl2Path);
 }
 

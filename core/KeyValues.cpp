@@ -1,4 +1,5 @@
 #include "core/KeyValues.h"
+#include "platform/AsciiCase.h"
 
 #include <cstddef>
 
@@ -110,16 +111,7 @@ KeyValuesResult failure(int line, const std::string& what) {
 
 }  // namespace
 
-bool keyEquals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
+bool keyEquals(std::string_view a, std::string_view b) { return equalsIgnoringAsciiCase(a, b); }
 
 const KeyValue* KeyValue::find(std::string_view name) const {
     for (const auto& child : children)

@@ -1,4 +1,5 @@
 #include "report/TimedemoTable.h"
+#include "platform/AsciiCase.h"
 
 namespace vantor {
 namespace {
@@ -7,17 +8,6 @@ std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
     return s;
-}
-
-bool namesEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -38,7 +28,7 @@ std::optional<TimedemoHeader> parseTimedemoHeader(std::string_view line) {
     for (std::size_t c = 0; c < kTimedemoColumns.size(); ++c) {
         header.index[c] = -1;
         for (std::size_t i = 0; i < names.size(); ++i) {
-            if (namesEqual(names[i], kTimedemoColumns[c].name)) {
+            if (equalsIgnoringAsciiCase(names[i], kTimedemoColumns[c].name)) {
                 header.index[c] = static_cast<int>(i);
                 break;
             }

@@ -1,4 +1,5 @@
 #include "platform/PathCase.h"
+#include "platform/AsciiCase.h"
 
 #include <algorithm>
 #include <memory>
@@ -14,17 +15,6 @@ struct DirCloser {
     void operator()(DIR* d) const { ::closedir(d); }
 };
 
-bool asciiEqualIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
 // The entry of folder that equals name ignoring case (the first in byte order);
 // empty when there is none.
 std::string matchInFolder(const std::string& folder, std::string_view name) {
@@ -34,7 +24,7 @@ std::string matchInFolder(const std::string& folder, std::string_view name) {
     while (const dirent* e = ::readdir(dir.get())) {
         const std::string_view entry(e->d_name);
         if (entry == "." || entry == "..") continue;
-        if (asciiEqualIgnoringCase(entry, name) && (best.empty() || entry < best)) best = entry;
+        if (equalsIgnoringAsciiCase(entry, name) && (best.empty() || entry < best)) best = entry;
     }
     return best;
 }
@@ -48,7 +38,7 @@ std::vector<std::string> matchesInFolder(const std::string& folder, std::string_
     while (const dirent* e = ::readdir(dir.get())) {
         const std::string_view entry(e->d_name);
         if (entry == "." || entry == "..") continue;
-        if (asciiEqualIgnoringCase(entry, name)) found.emplace_back(entry);
+        if (equalsIgnoringAsciiCase(entry, name)) found.emplace_back(entry);
     }
     std::sort(found.begin(), found.end());
     std::stable_partition(found.begin(), found.end(), [&](const std::string& f) { return f == name; });
