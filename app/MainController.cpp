@@ -116,7 +116,7 @@ MainController::~MainController() {
     opener_->ctx = nullptr;
 }
 
-void MainController::FormCreate(std::function<void()> done) {
+void MainController::startUp(std::function<void()> done) {
     // Runs done once, whether start-up ends normally or at an error.
     auto pending = std::make_shared<std::function<void()>>(std::move(done));
     // A refused write (full disk, read-only file) does not stop start-up half
@@ -194,7 +194,7 @@ void MainController::startupSteps(std::function<void()> done) {
     if (store_.open()) {
         if (updater_) updater_->VersionNumber = version;
         if (controls_) {
-            controls_->setLabel(Label::Label17, version);
+            controls_->setLabel(Label::ProgramVersion, version);
             decodeSettings();
             ctx_.run.ReportPath = controls_->text(Field::ResEdit);
         } else {
@@ -252,7 +252,7 @@ void MainController::useGameFolder(const std::string& gameFolder) {
     ctx_.paths.ResultsPath = resultsPathIn(gameFolder);
 }
 
-void MainController::SteamPathButtonClick() {
+void MainController::chooseSteamFolder() {
     if (sequencer_.running()) {
         ctx_.dialogs.message("Please choose Steam's folder when the benchmark has ended.");
         return;
@@ -283,7 +283,7 @@ void MainController::SteamPathButtonClick() {
                                                : std::string()));
 }
 
-void MainController::HL2PathButtonClick() {
+void MainController::chooseGame() {
     if (sequencer_.running()) {
         ctx_.dialogs.message("Please choose the game when the benchmark has ended.");
         return;
@@ -315,9 +315,9 @@ void MainController::HL2PathButtonClick() {
 
 void MainController::decodeSettings() {
     DecodeHooks hooks;
-    hooks.detailChosen = [this] { options_->DetailBoxChanging(); };
-    hooks.demoChosen = [this] { options_->demoChanging(); };
-    hooks.addInfoChecked = [this] { AddInfoBoxClick(); };
+    hooks.detailChosen = [this] { options_->detailChosen(); };
+    hooks.demoChosen = [this] { options_->demoChosen(); };
+    hooks.addInfoChecked = [this] { additionalInfoClicked(); };
     hooks.afterNote = [this] {
         if (!ctx_.paths.SteamPath.empty() && !anotherRunGoesOn()) deleteFile(ctx_.paths.SteamPath + kLaunchBatch);
     };
@@ -386,7 +386,7 @@ void MainController::recoveryQuestion() {
     }
 }
 
-bool MainController::FormShow() {
+bool MainController::windowShown() {
     try {
         if (!store_.open()) return false;
         return store_.read(sv::Donate) == "0";
@@ -396,12 +396,12 @@ bool MainController::FormShow() {
     }
 }
 
-void MainController::DonationClosed() {
+void MainController::donationClosed() {
     store_.open();
     store_.write(sv::Donate, "1");
 }
 
-void MainController::SpeedButton1Click() {
+void MainController::closeButtonClicked() {
     // Another program's run still needs its batch files.
     const std::string steam = anotherRunGoesOn() ? std::string() : ctx_.paths.SteamPath;
     if (!steam.empty()) deleteFile(steam + kLaunchBatch);
@@ -411,7 +411,7 @@ void MainController::SpeedButton1Click() {
     if (!steam.empty()) deleteFile(steam + kSteamBatch);
 }
 
-void MainController::FormCloseQuery(std::function<void()> done) {
+void MainController::closeBySystem(std::function<void()> done) {
     auto finish = [this, done = std::move(done)] {
         const std::string steam = anotherRunGoesOn() ? std::string() : ctx_.paths.SteamPath;
         if (!steam.empty()) {
@@ -433,7 +433,7 @@ void MainController::FormCloseQuery(std::function<void()> done) {
         finish();
 }
 
-bool MainController::CloseRequested(std::function<void()> close) {
+bool MainController::closeRequested(std::function<void()> close) {
     if (!sequencer_.running()) {
         if (close) close();
         return true;
@@ -491,8 +491,8 @@ void MainController::storeFinishedRun() {
     if (!outcome.error.empty()) tell(std::string(kHistoryNotStored) + outcome.error);
 }
 
-void MainController::AddInfoBoxClick() {
-    if (controls_ && !vantor::AddInfoBoxClick(ctx_, controls_->checked(Check::AddInfo)))
+void MainController::additionalInfoClicked() {
+    if (controls_ && !vantor::additionalInfoClicked(ctx_, controls_->checked(Check::AddInfo)))
         controls_->setChecked(Check::AddInfo, false);
 }
 
@@ -532,7 +532,7 @@ void MainController::enableUpdates(AutoUpgraderUi& ui, const UpdatePublicKey& ke
     };
 }
 
-void MainController::ToolButton3Click() {
+void MainController::checkForUpdate() {
     if (!updater_) return;
     updater_->http().ConnectBound = ctx_.timing.httpConnect;
     updater_->http().StallBound = ctx_.timing.httpStall;

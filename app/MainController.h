@@ -39,20 +39,20 @@ public:
 
     // The start-up sequence; done runs when it is over (the window may show).
     // benchPath overrides the executable's folder (tests).
-    void FormCreate(std::function<void()> done);
+    void startUp(std::function<void()> done);
     // The window became visible: true when the donation window must be shown.
-    bool FormShow();
+    bool windowShown();
     // The donation window's button.
-    void DonationClosed();
+    void donationClosed();
     // The window's own close button: the front end ends the program afterwards.
-    void SpeedButton1Click();
+    void closeButtonClicked();
     // The system close path; done runs when the program may close.
-    void FormCloseQuery(std::function<void()> done);
+    void closeBySystem(std::function<void()> done);
     // Either close while a run is under way: asks whether to stop the
     // benchmark. Yes stops it as Stop does (the game closed, the user's files
     // restored), then close runs; No keeps the program open and returns false.
     // Without a run close runs at once.
-    bool CloseRequested(std::function<void()> close);
+    bool closeRequested(std::function<void()> close);
 
     // Whether start-up found the game (the run button stays disabled otherwise).
     bool gameFound() const { return !ctx_.paths.HL2Path.empty(); }
@@ -71,22 +71,22 @@ public:
     // Without controls: the stored options after start-up, to change for a run.
     RunRequest& request() { return request_; }
     // The run button and the Stop action.
-    void BenchButtonClick() { sequencer_.start(currentRequest()); }
-    void StopRun() { sequencer_.Stop(); }
+    void runButtonClicked() { sequencer_.start(currentRequest()); }
+    void stopRun() { sequencer_.Stop(); }
     // "Browse..." beside the game path: the user picks the game's executable,
     // which is stored (HL2Exe) and taken at once.
-    void HL2PathButtonClick();
+    void chooseGame();
     // "Browse..." beside the Steam folder: the user picks Steam's folder, which
     // is stored (SteamFolder) and taken at once; the game is looked for there
     // when it is not known yet.
-    void SteamPathButtonClick();
+    void chooseSteamFolder();
     // The last run (or the one under way) for scripts: resolutions, scores,
     // settings, report, status.
     RunSummary runSummary() const;
     // "Add additional information" changed state.
-    void AddInfoBoxClick();
+    void additionalInfoClicked();
     // The debug button.
-    void DebugBtnClick() { debugMode_.DebugBtnClick(); }
+    void startDebugMode() { debugMode_.startDebugMode(); }
 
     // The hardware-report tool, shared by debug mode and the Information window.
     DiagTool& diagTool() { return diagTool_; }
@@ -94,11 +94,11 @@ public:
 
     // Creates the updater with the front end's windows and the key update
     // information must be signed with (the program's entries pass the one
-    // compiled in). Call before FormCreate; without it there is no updater.
+    // compiled in). Call before startUp; without it there is no updater.
     void enableUpdates(AutoUpgraderUi& ui, const UpdatePublicKey& key);
     TAutoUpgrader* updater() { return updater_.get(); }
     // "Update benchmark".
-    void ToolButton3Click();
+    void checkForUpdate();
 
     // The physical memory figure computed at start-up.
     int PhysMemMB = 0;

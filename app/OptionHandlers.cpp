@@ -67,18 +67,18 @@ void writeNonEmptyText(AppContext& ctx, const MainView& controls, Field f, const
 
 }  // namespace
 
-void OptionHandlers::AFBoxChange() {
+void OptionHandlers::filteringChanged() {
     // The first six items advise "From System"; "From System" itself is silent.
     if (writeChoice(ctx_, controls_, Choice::AF) && controls_.choice(Choice::AF) <= 5)
         ctx_.dialogs.message(kFilteringAdvice);
 }
 
-void OptionHandlers::AABoxChange() {
+void OptionHandlers::antialiasingChanged() {
     if (writeChoice(ctx_, controls_, Choice::AA) && controls_.choice(Choice::AA) <= 4)
         ctx_.dialogs.message(kFilteringAdvice);
 }
 
-void OptionHandlers::HeapsizeBoxChange() {
+void OptionHandlers::heapSizeChanged() {
     const int index = controls_.choice(Choice::Heapsize);
     const int sizeMB =
         index >= 0 && index < static_cast<int>(kHeapSizesMB.size()) ? kHeapSizesMB[static_cast<std::size_t>(index)] : 0;
@@ -92,12 +92,12 @@ void OptionHandlers::HeapsizeBoxChange() {
     writeChoice(ctx_, controls_, Choice::Heapsize);
 }
 
-void OptionHandlers::RefreshBoxChange() { writeChoice(ctx_, controls_, Choice::Refresh); }
-void OptionHandlers::DirectXBoxChange() { writeChoice(ctx_, controls_, Choice::DirectX); }
-void OptionHandlers::DetailBoxChange() { DetailBoxChanging(); }
-void OptionHandlers::demoChange() { demoChanging(); }
+void OptionHandlers::refreshChanged() { writeChoice(ctx_, controls_, Choice::Refresh); }
+void OptionHandlers::directXChanged() { writeChoice(ctx_, controls_, Choice::DirectX); }
+void OptionHandlers::detailChanged() { detailChosen(); }
+void OptionHandlers::demoChanged() { demoChosen(); }
 
-void OptionHandlers::DetailBoxChanging() {
+void OptionHandlers::detailChosen() {
     const int level = controls_.choice(Choice::Detail);
     const bool custom = level == 2;
     controls_.setEnabled(Control::DetailEdit, custom);
@@ -107,7 +107,7 @@ void OptionHandlers::DetailBoxChanging() {
     ctx_.store.write(sv::Detail, std::to_string(level + 1));
 }
 
-void OptionHandlers::DetailButtonClick() {
+void OptionHandlers::chooseCustomConfig() {
     auto file = ctx_.dialogs.openFile("Open", kConfigFilter);
     if (!file) return;
     controls_.setText(Field::DetailEdit, *file);
@@ -115,7 +115,7 @@ void OptionHandlers::DetailButtonClick() {
     ctx_.store.write(sv::CustomConfig, *file);
 }
 
-void OptionHandlers::demoChanging() {
+void OptionHandlers::demoChosen() {
     const int position = controls_.choice(Choice::Demo);
     const bool user = position == kUserDemoPosition;
     controls_.setEnabled(Control::DemoEdit, user);
@@ -125,7 +125,7 @@ void OptionHandlers::demoChanging() {
     ctx_.store.write(sv::Demo, std::to_string(position + 1));
 }
 
-void OptionHandlers::DemoEditButtonClick() {
+void OptionHandlers::chooseUserDemo() {
     auto file = ctx_.dialogs.openFile("Open", kDemoFilter);
     if (!file) return;
     controls_.setText(Field::DemoEdit, *file);
@@ -134,40 +134,40 @@ void OptionHandlers::DemoEditButtonClick() {
     ctx_.store.write(sv::Demoname, *file);
 }
 
-void OptionHandlers::resMouseLeave() {
+void OptionHandlers::storeResolutions() {
     ctx_.store.open();
     for (int i = 0; i < kResolutionCount; ++i)
         ctx_.store.write(sv::Resolutions[i], controls_.resolutionChecked(i) ? "1" : "0");
 }
 
-void OptionHandlers::DetailBoxMouseLeave() { writeChoice(ctx_, controls_, Choice::Detail); }
-void OptionHandlers::demoMouseLeave() { writeChoice(ctx_, controls_, Choice::Demo); }
-void OptionHandlers::AFBoxMouseLeave() { writeChoice(ctx_, controls_, Choice::AF); }
-void OptionHandlers::AABoxMouseLeave() { writeChoice(ctx_, controls_, Choice::AA); }
-void OptionHandlers::HeapsizeBoxMouseLeave() { writeChoice(ctx_, controls_, Choice::Heapsize); }
-void OptionHandlers::RefreshBoxMouseLeave() { writeChoice(ctx_, controls_, Choice::Refresh); }
-void OptionHandlers::DirectXBoxMouseLeave() { writeChoice(ctx_, controls_, Choice::DirectX); }
-void OptionHandlers::FastZBoxMouseLeave() { writeCheck(ctx_, controls_, Check::FastZ, sv::FastZ); }
-void OptionHandlers::HDDUseBoxMouseLeave() { writeCheck(ctx_, controls_, Check::HDDUse, sv::HDDUsage); }
-void OptionHandlers::ResEditMouseLeave() { writeNonEmptyText(ctx_, controls_, Field::ResEdit, sv::ResultPath); }
-void OptionHandlers::NoteEditMouseLeave() { writeNonEmptyText(ctx_, controls_, Field::NoteEdit, sv::Note); }
+void OptionHandlers::storeDetail() { writeChoice(ctx_, controls_, Choice::Detail); }
+void OptionHandlers::storeDemo() { writeChoice(ctx_, controls_, Choice::Demo); }
+void OptionHandlers::storeFiltering() { writeChoice(ctx_, controls_, Choice::AF); }
+void OptionHandlers::storeAntialiasing() { writeChoice(ctx_, controls_, Choice::AA); }
+void OptionHandlers::storeHeapSize() { writeChoice(ctx_, controls_, Choice::Heapsize); }
+void OptionHandlers::storeRefresh() { writeChoice(ctx_, controls_, Choice::Refresh); }
+void OptionHandlers::storeDirectX() { writeChoice(ctx_, controls_, Choice::DirectX); }
+void OptionHandlers::storeFastZ() { writeCheck(ctx_, controls_, Check::FastZ, sv::FastZ); }
+void OptionHandlers::storeHddUse() { writeCheck(ctx_, controls_, Check::HDDUse, sv::HDDUsage); }
+void OptionHandlers::storeResultsFolder() { writeNonEmptyText(ctx_, controls_, Field::ResEdit, sv::ResultPath); }
+void OptionHandlers::storeNote() { writeNonEmptyText(ctx_, controls_, Field::NoteEdit, sv::Note); }
 
 // ---- passes, today's resolutions, report extras ---------------------------------
 
-void OptionHandlers::PassesBoxChange() { writeChoice(ctx_, controls_, Choice::Passes); }
-void OptionHandlers::ThresholdBoxChange() { writeChoice(ctx_, controls_, Choice::AdaptiveThreshold); }
-void OptionHandlers::CapBoxChange() { writeChoice(ctx_, controls_, Choice::AdaptiveCap); }
-void OptionHandlers::AdaptiveBoxClick() { writeCheck(ctx_, controls_, Check::AdaptivePasses, sv::AdaptivePasses); }
-void OptionHandlers::ReportSummaryBoxClick() { writeCheck(ctx_, controls_, Check::ReportSummary, sv::ReportSummary); }
-void OptionHandlers::ResultFilesBoxClick() { writeCheck(ctx_, controls_, Check::ResultFiles, sv::ResultFiles); }
+void OptionHandlers::passesChanged() { writeChoice(ctx_, controls_, Choice::Passes); }
+void OptionHandlers::thresholdChanged() { writeChoice(ctx_, controls_, Choice::AdaptiveThreshold); }
+void OptionHandlers::capChanged() { writeChoice(ctx_, controls_, Choice::AdaptiveCap); }
+void OptionHandlers::adaptiveClicked() { writeCheck(ctx_, controls_, Check::AdaptivePasses, sv::AdaptivePasses); }
+void OptionHandlers::reportSummaryClicked() { writeCheck(ctx_, controls_, Check::ReportSummary, sv::ReportSummary); }
+void OptionHandlers::resultFilesClicked() { writeCheck(ctx_, controls_, Check::ResultFiles, sv::ResultFiles); }
 
-void OptionHandlers::todayResChange() {
+void OptionHandlers::todaySizesChanged() {
     ctx_.store.open();
     for (int i = 0; i < kTodayResolutionCount; ++i)
         ctx_.store.write(sv::TodayResolutions[i], controls_.todayResolutionChecked(i) ? "1" : "0");
 }
 
-bool OptionHandlers::CustomResolutionEdited() {
+bool OptionHandlers::customSizeEdited() {
     const std::string text = controls_.text(Field::CustomResolution);
     ctx_.store.open();
     if (text.find_first_not_of(" \t") == std::string::npos) {
@@ -189,8 +189,8 @@ bool OptionHandlers::CustomResolutionEdited() {
     return true;
 }
 
-void OptionHandlers::CustomResolutionBoxClick() {
-    if (controls_.checked(Check::CustomResolution) && !CustomResolutionEdited()) {
+void OptionHandlers::customSizeClicked() {
+    if (controls_.checked(Check::CustomResolution) && !customSizeEdited()) {
         controls_.setChecked(Check::CustomResolution, false);
         if (controls_.text(Field::CustomResolution).find_first_not_of(" \t") == std::string::npos)
             ctx_.validationMessage(parseResolution("").error);
@@ -200,7 +200,7 @@ void OptionHandlers::CustomResolutionBoxClick() {
 
 // ---- results folder -----------------------------------------------------------
 
-void OptionHandlers::ToolButton5Click() {
+void OptionHandlers::chooseResultsFolder() {
     ctx_.store.open();
     auto chosen = ctx_.dialogs.chooseFolder("Results folder");
     if (!chosen || chosen->empty()) return;

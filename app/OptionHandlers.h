@@ -28,52 +28,52 @@ public:
     OptionHandlers(AppContext& ctx, MainView& controls) : ctx_(ctx), controls_(controls) {}
 
     // On change (the user's choice).
-    void AFBoxChange();
-    void AABoxChange();
-    void HeapsizeBoxChange();
-    void RefreshBoxChange();
-    void DirectXBoxChange();
-    void DetailBoxChange();  // the chooser of the game configuration
-    void demoChange();       // the demo chooser
+    void filteringChanged();
+    void antialiasingChanged();
+    void heapSizeChanged();
+    void refreshChanged();
+    void directXChanged();
+    void detailChanged();  // the chooser of the game configuration
+    void demoChanged();    // the demo chooser
 
     // The choosers: a detail level or demo chosen (by the user, or by program
     // with the same effect) stores its code and enables the file controls of
     // the custom level / the user's demo; the buttons beside them pick a file.
-    void DetailBoxChanging();
-    void DetailButtonClick();
-    void demoChanging();
-    void DemoEditButtonClick();
+    void detailChosen();
+    void chooseCustomConfig();
+    void demoChosen();
+    void chooseUserDemo();
 
     // On mouse leave.
-    void resMouseLeave();
-    void DetailBoxMouseLeave();
-    void demoMouseLeave();
-    void AFBoxMouseLeave();
-    void AABoxMouseLeave();
-    void HeapsizeBoxMouseLeave();
-    void RefreshBoxMouseLeave();
-    void DirectXBoxMouseLeave();
-    void FastZBoxMouseLeave();
-    void HDDUseBoxMouseLeave();
-    void ResEditMouseLeave();
-    void NoteEditMouseLeave();
+    void storeResolutions();
+    void storeDetail();
+    void storeDemo();
+    void storeFiltering();
+    void storeAntialiasing();
+    void storeHeapSize();
+    void storeRefresh();
+    void storeDirectX();
+    void storeFastZ();
+    void storeHddUse();
+    void storeResultsFolder();
+    void storeNote();
 
     // The options beyond the classic set, stored when they change.
-    void PassesBoxChange();
-    void ThresholdBoxChange();
-    void CapBoxChange();
-    void AdaptiveBoxClick();
-    void ReportSummaryBoxClick();
-    void ResultFilesBoxClick();
-    void todayResChange();  // all six of today's resolutions
+    void passesChanged();
+    void thresholdChanged();
+    void capChanged();
+    void adaptiveClicked();
+    void reportSummaryClicked();
+    void resultFilesClicked();
+    void todaySizesChanged();  // all six of today's resolutions
     // The custom size was edited: a valid one is shown as W×H and stored; an
     // invalid one gets a message and is not stored. Returns whether it is valid.
-    bool CustomResolutionEdited();
+    bool customSizeEdited();
     // The custom size's box: ticking it needs a valid size.
-    void CustomResolutionBoxClick();
+    void customSizeClicked();
 
     // Results folder chooser.
-    void ToolButton5Click();
+    void chooseResultsFolder();
 
     // Menu: pages 0..7 and the About view.
     void showPage(int index);

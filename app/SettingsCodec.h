@@ -38,9 +38,9 @@ void applySeeding(SettingsStore& store);
 // What decoding needs beyond the view: the handlers that run when a control is
 // set by program, and the step between Note and DXLevel.
 struct DecodeHooks {
-    std::function<void()> detailChosen;    // DetailBoxChanging
-    std::function<void()> demoChosen;      // demoChanging
-    std::function<void()> addInfoChecked;  // AddInfoBoxClick
+    std::function<void()> detailChosen;    // detailChosen
+    std::function<void()> demoChosen;      // demoChosen
+    std::function<void()> addInfoChecked;  // additionalInfoClicked
     std::function<void()> afterNote;       // deletes SteamPath + "vantor.bat"
     bool hl2Known = false;                 // Addinfo is read only then
 };

@@ -157,6 +157,11 @@ print("median of %d alternating runs, wall: search %.1f ms, find %.1f ms, ratio 
 print("median of %d alternating runs, CPU (user+sys): search %.1f ms, find %.1f ms, ratio %.2f"
       % (runs, med[0][1] * 1e3, med[1][1] * 1e3, med[0][1] / med[1][1]))
 print("peak RSS: search %d KiB, find %d KiB" % (rss[0], rss[1]))
+table = os.environ.get("VANTOR_BENCH_TABLE")
+if table:
+    with open(table, "a") as f:
+        f.write("file search, %s files (CPU)\t%.1f ms\tfind %.1f ms\t%.2f\t-\t\n"
+                % (os.environ["FINDFILE_SIZE"], med[0][1] * 1e3, med[1][1] * 1e3, med[0][1] / med[1][1]))
 PY
 }
 
@@ -174,6 +179,6 @@ for size in "${sizes[@]}"; do
         exit 1
     fi
     echo "matches: search $ours, find $theirs (agree)"
-    compare "$bench" "$target" hl2.exe
+    FINDFILE_SIZE=$size compare "$bench" "$target" hl2.exe
     rm -rf "$dir"
 done

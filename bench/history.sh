@@ -52,7 +52,7 @@ ids=$(sqlite3 "$db" "$query" | cut -d'|' -f1 | uniq | wc -l)
 
 status=0
 python3 - "$cli" "$db" "$query" "$runs" "$count" "$rows" <<'PY' || status=$?
-import statistics, subprocess, sys, time
+import os, statistics, subprocess, sys, time
 cli, db, query, runs, count, rows = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5], sys.argv[6]
 commands = {"vantor-cli": [cli, "history"], "sqlite3": ["sqlite3", db, query]}
 
@@ -75,6 +75,11 @@ print(f"vantor-cli history  {tc:8.1f} ms (median)")
 print(f"sqlite3 same query  {ts:8.1f} ms (median)")
 ok = ratio <= 2.0
 print(f"ratio {ratio:5.2f} (limit 2.00) {'ok' if ok else 'OVER'}")
+table = os.environ.get("VANTOR_BENCH_TABLE")
+if table:
+    with open(table, "a") as f:
+        f.write(f"vantor-cli history, {count} runs\t{tc:.1f} ms\tsqlite3 same query {ts:.1f} ms\t{ratio:.2f}\t<= 2.0"
+                f"\t{'met' if ok else 'NOT met'}\n")
 sys.exit(0 if ok else 1)
 PY
 

@@ -15,6 +15,7 @@
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$repo/bench/table.sh"
 build=${VANTOR_BUILD:-$repo/build}
 client=$build/bench/http_download_bench
 server=$build/bench/http_file_server
@@ -74,5 +75,12 @@ for mb in "${sizes[@]}"; do
     awk -v a="$(median < "$work/curl.t")" -v b="$(median < "$work/vantor.t")" \
         -v c="$(median < "$work/curl+sha.t")" -v d="$(median < "$work/vantor+sha.t")" 'BEGIN {
         printf "  throughput vantor / curl: %.2f; with SHA-256: %.2f\n", a / b, c / d }'
+    for pair in "vantor curl" "vantor+sha curl+sha"; do
+        read -r ours theirs <<<"$pair"
+        to=$(median < "$work/$ours.t"); tt=$(median < "$work/$theirs.t")
+        bench_row "HTTP download, $mb MB ($ours, wall)" "$(awk -v t="$to" 'BEGIN { printf "%.3f s", t }')" \
+            "$(awk -v t="$tt" -v n="$theirs" 'BEGIN { printf "%s %.3f s", n, t }')" \
+            "$(awk -v a="$to" -v b="$tt" 'BEGIN { printf "%.2f", a / b }')" "-"
+    done
     kill "$server_pid"; wait "$server_pid" 2>/dev/null || true; server_pid=
 done

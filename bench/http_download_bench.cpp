@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     TCustomHTTP http(loop);
     http.URL = argv[1];
     http.FileName = argv[2];
-    http.Proxy.AccessType = TProxyAccessType::atDirect;
+    http.Proxy.AccessType = TProxyAccessType::Direct;
     http.ComputeSha256 = !(argc > 3 && std::strcmp(argv[3], "--no-hash") == 0);
     std::uint64_t progressEvents = 0;
     http.OnHeaderInfo = [](const THTTPHeaderInfo&, bool&) {};

@@ -313,14 +313,14 @@ struct Session {
 
     bool startUp() {
         bool done = false;
-        controller.FormCreate([&] { done = true; });
+        controller.startUp([&] { done = true; });
         return loop.runUntil([&] { return done; }, std::chrono::minutes(10));
     }
 
     // The system close path (the note is saved, a run's files restored).
     bool close() {
         bool done = false;
-        controller.FormCloseQuery([&] { done = true; });
+        controller.closeBySystem([&] { done = true; });
         return loop.runUntil([&] { return done; }, std::chrono::minutes(1));
     }
 
@@ -349,8 +349,8 @@ int startCommand(bool yes) {
 void waitForOfferedSteam(Session& s) {
     auto& launcher = s.controller.launcher();
     auto& ctx = s.controller.context();
-    if (launcher.cp2().state() != TCreateProcess::State::Started) return;
-    const auto batchId = static_cast<std::uint32_t>(launcher.cp2().processId());
+    if (launcher.steamRunner().state() != TCreateProcess::State::Started) return;
+    const auto batchId = static_cast<std::uint32_t>(launcher.steamRunner().processId());
     const auto deadline = std::chrono::steady_clock::now() + ctx.timing.gameStartBound;
     bool done = false;
     std::function<void()> poll = [&] {
@@ -505,7 +505,7 @@ void printScores(const RunSummary& run, const std::vector<ResolutionResult>& res
 // debug run. Returns when the tool has ended (the run, if any, is under way).
 void startDebugMode(Session& s) {
     auto& controller = s.controller;
-    controller.DebugBtnClick();
+    controller.startDebugMode();
     const auto bound = controller.context().timing.diagToolBound + std::chrono::seconds(10);
     s.loop.runUntil([&] { return !controller.debugMode().waitingForTool() || gInterrupted.load(); }, bound);
 }
@@ -530,7 +530,7 @@ int runCommand(bool yes, bool debug, const std::string& logFile, bool json, cons
             if (debug)
                 startDebugMode(s);
             else
-                controller.BenchButtonClick();
+                controller.runButtonClicked();
         } catch (const std::exception& e) {
             s.dialogs.error(e.what());
         }
@@ -594,11 +594,11 @@ int hwinfoCommand(bool save) {
     CliInfoView info;
     HardwareInfo form(ctx, tool, info);
     try {
-        form.FormCreate();
-        form.FormShow();
+        form.startUp();
+        form.windowShown();
         bool ended = false;
         form.onCollectionEnded = [&] { ended = true; };
-        form.Button1Click();
+        form.collect();
         loop.runUntil([&] { return ended; }, ctx.timing.diagToolBound + std::chrono::seconds(10));
         if (info.status != kCollectedStatus) {
             std::fprintf(stderr, "vantor-cli: %s\n",
@@ -607,7 +607,7 @@ int hwinfoCommand(bool save) {
         }
         for (const auto& line : form.memo()) std::printf("%s\n", line.c_str());
         if (save) {
-            form.Button3Click();
+            form.saveAndClose();
             std::printf(
                 "Stored for the report: it carries this description when additional information is on "
                 "(`vantor-cli set additional-info on`).\n");
@@ -645,7 +645,7 @@ int updateCommand(bool yes) {
     s.startUp();
     catchInterrupts();
     ui.interruptRequested = [] { return gInterrupted.load(); };
-    s.controller.ToolButton3Click();
+    s.controller.checkForUpdate();
     std::function<void()> watch = [&] {
         if (gInterrupted.exchange(false)) updater.Cancel();
         if (!ended) s.loop.startTimer(std::chrono::milliseconds(50), watch);

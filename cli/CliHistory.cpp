@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace vantor {
 namespace {
@@ -31,6 +32,106 @@ int print(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
+
+// What a listing or export writes to stdout. It is held back until it is
+// whole, or until it passes kHoldBack; from then on it goes out as it is made,
+// so memory stays bounded whatever the history's size. A read that starts over
+// (the file was found damaged on the way and kept aside) drops what was held;
+// when part of the output has gone out already, it cannot be taken back: the
+// command ends with an error that says the output is incomplete.
+class HeldOutput {
+public:
+    static constexpr std::size_t kHoldBack = 8 * 1024 * 1024;
+
+    explicit HeldOutput(bool exact) : exact_(exact) {}
+
+    void write(std::string_view piece) {
+        held_ += piece;
+        if (held_.size() >= kHoldBack) send();
+    }
+    // Before the text is made (again).
+    void restart() {
+        if (sent_ > 0)
+            throw HistoryError("it was found damaged after " + std::to_string(sent_) +
+                               " bytes had been written; the output above is incomplete");
+        held_.clear();
+    }
+    // The rest, and whether every write succeeded.
+    bool finish() {
+        send();
+        return ok_ && std::fflush(stdout) == 0;
+    }
+
+private:
+    void send() {
+        if (held_.empty()) return;
+        if (exact_)
+            ok_ = writeStdoutExactly(held_) && ok_;
+        else
+            ok_ = std::fwrite(held_.data(), 1, held_.size(), stdout) == held_.size() && ok_;
+        sent_ += held_.size();
+        held_.clear();
+    }
+
+    bool exact_;  // bytes as they are (exports), else text (LF as the system writes it)
+    std::string held_;
+    std::size_t sent_ = 0;
+    bool ok_ = true;
+};
+
+// The history list, written as it is read.
+class ListingOut final : public RunStream<RunListing> {
+public:
+    explicit ListingOut(bool json)
+        : out_(false),
+          writer_(json ? HistoryListWriter::Form::Json : HistoryListWriter::Form::Text,
+                  [this](std::string_view piece) { out_.write(piece); }) {}
+    void start() override {
+        out_.restart();
+        writer_.start();
+    }
+    void add(const RunListing& run) override { writer_.add(run); }
+    bool finish() {
+        writer_.finish();
+        return out_.finish();
+    }
+
+private:
+    HeldOutput out_;
+    HistoryListWriter writer_;
+};
+
+// Every run exported, written as it is read. The CSV columns come from the
+// history itself, read first (again when the read starts over).
+class ExportOut final : public RunStream<StoredRun> {
+public:
+    ExportOut(HistoryStore& store, bool csv)
+        : store_(store),
+          csv_(csv),
+          out_(true),
+          writer_(csv ? ExportWriter::Form::Csv : ExportWriter::Form::Json,
+                  [this](std::string_view piece) { out_.write(piece); }) {}
+    void start() override {
+        out_.restart();
+        if (csv_) {
+            std::vector<std::string> settings, hardware;
+            store_.valueNames(settings, hardware);
+            writer_.setColumns(std::move(settings), std::move(hardware));
+        }
+        writer_.start();
+    }
+    void add(const StoredRun& run) override { writer_.add(run); }
+    bool finish() {
+        writer_.finish();
+        return out_.finish();
+    }
+
+private:
+    HistoryStore& store_;
+    bool csv_;
+    HeldOutput out_;
+    ExportWriter writer_;
+};
 
 // Opens the history for reading; nothing (after a message) when it cannot be.
 std::unique_ptr<HistoryStore> openHistory() {
@@ -54,10 +155,14 @@ template <class Body>
 int readHistory(Body&& body) {
     auto store = openHistory();
     if (!store) return 1;
+    bool told = false;
     auto tell = [&] {
-        if (!store->notice().empty()) std::fprintf(stderr, "vantor-cli: %s\n", store->notice().c_str());
+        if (told || store->notice().empty()) return;
+        std::fprintf(stderr, "vantor-cli: %s\n", store->notice().c_str());
+        told = true;
     };
     try {
+        tell();  // a file kept aside when it was opened, before any output
         return body(*store, tell);
     } catch (const std::exception& e) {
         tell();
@@ -86,9 +191,10 @@ int historyCommand(const std::vector<std::string>& args) {
     const bool json = args.size() == 1 && args[0] == "--json";
     if (!args.empty() && !json) return kWrongHistoryArguments;
     return readHistory([&](HistoryStore& store, auto&& tell) {
-        const auto runs = store.list();
+        ListingOut out(json);
+        store.list(out);
         tell();
-        return print(json ? historyJson(runs) : historyText(runs));
+        return out.finish() ? 0 : 1;
     });
 }
 
@@ -130,6 +236,13 @@ int exportCommand(const std::vector<std::string>& args) {
     }
     if (format.empty()) return kWrongHistoryArguments;
     return readHistory([&](HistoryStore& store, auto&& tell) {
+        if (ids.empty()) {
+            ExportOut out(store, format == "csv");
+            store.runs({}, out);
+            tell();
+            return out.finish() ? 0 : 1;
+        }
+        // The runs named, as few as were typed: read whole, checked, then written.
         const auto runs = store.runs(ids);
         tell();
         if (int code = unknownRuns(ids, runs)) return code;

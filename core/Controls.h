@@ -37,7 +37,7 @@ enum class Check {
 enum class Field { HL2Path, DetailEdit, DemoEdit, ResEdit, NoteEdit, CustomResolution, SteamPath };
 
 // Labels set by the program.
-enum class Label { VerseLabel, HeaderVersion, Label17 };
+enum class Label { VerseLabel, HeaderVersion, ProgramVersion };
 
 // Controls whose enabled state the program changes.
 enum class Control { BenchButton, DebugBtn, DetailEdit, DetailButton, DemoEdit, DemoEditButton, UpdateButton };

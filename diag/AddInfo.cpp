@@ -4,7 +4,7 @@
 
 namespace vantor {
 
-bool AddInfoBoxClick(AppContext& ctx, bool ticked) {
+bool additionalInfoClicked(AppContext& ctx, bool ticked) {
     if (!ticked) return true;
     ctx.store.open();
     if (ctx.store.read(sv::OS).empty()) {

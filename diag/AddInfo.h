@@ -10,9 +10,9 @@ inline constexpr const char* kAddInfoFirstMessage =
     "Firstly, click the \"View additional information\" and the \"Get info\" button to collect the "
     "necessary information. Then close that window, and click to this checkbox again.";
 
-// AddInfoBoxClick: runs on every change of the box's state, ticked or not.
+// additionalInfoClicked: runs on every change of the box's state, ticked or not.
 // Returns whether the box may stay as it is: false when it was ticked before
 // a description is stored (the message says why; the caller unticks it).
-bool AddInfoBoxClick(AppContext& ctx, bool ticked);
+bool additionalInfoClicked(AppContext& ctx, bool ticked);
 
 }  // namespace vantor

@@ -24,13 +24,13 @@ std::vector<std::string> debugHeader(const std::string& version, const Paths& pa
 }
 
 DebugMode::DebugMode(AppContext& ctx, DiagTool& tool, Launcher& launcher, Sequencer& sequencer)
-    : ctx_(ctx), tool_(tool), launcher_(launcher), sequencer_(sequencer), runAFile1_(ctx.loop) {
-    runAFile1_.Params.UserTag = 0;
-    runAFile1_.OnProcCompleted = [this](TRunItem& item, TRetType type, std::uint32_t value) {
-        RunAFile1ProcCompleted(item, type, value);
+    : ctx_(ctx), tool_(tool), launcher_(launcher), sequencer_(sequencer), toolRunner_(ctx.loop) {
+    toolRunner_.Params.UserTag = 0;
+    toolRunner_.OnProcCompleted = [this](TRunItem& item, TRetType type, std::uint32_t value) {
+        toolEnded(item, type, value);
     };
     // A tool that cannot be started must not leave both buttons disabled.
-    runAFile1_.OnAfterLaunch = [this](TRunItem& item, bool launched) {
+    toolRunner_.OnAfterLaunch = [this](TRunItem& item, bool launched) {
         if (launched) return;
         waiting_ = false;
         tool_.release(DiagTool::User::DebugMode);
@@ -39,7 +39,7 @@ DebugMode::DebugMode(AppContext& ctx, DiagTool& tool, Launcher& launcher, Sequen
     };
 }
 
-void DebugMode::DebugBtnClick() {
+void DebugMode::startDebugMode() {
     auto& view = ctx_.view;
     auto& run = ctx_.run;
     if (waiting_) return;
@@ -80,7 +80,7 @@ void DebugMode::DebugBtnClick() {
 
     tool_.claim(DiagTool::User::DebugMode);
     const std::string folder = ctx_.paths.ownFiles();
-    if (!tool_.prepare(runAFile1_, folder, ctx_.timing.diagToolBound)) {
+    if (!tool_.prepare(toolRunner_, folder, ctx_.timing.diagToolBound)) {
         tool_.release(DiagTool::User::DebugMode);
         const std::string text = toolNotStartedText(DiagTool::noCommandLineReason(folder));
         failed(text, text);
@@ -89,15 +89,15 @@ void DebugMode::DebugBtnClick() {
     // A report left from an earlier start must not pass for this one's.
     deleteFile(DiagTool::reportFile(folder));
     waiting_ = true;
-    runAFile1_.Launch();
+    toolRunner_.Launch();
 }
 
-void DebugMode::RunAFile1ProcCompleted(TRunItem& RunItem, TRetType RetType, std::uint32_t) {
+void DebugMode::toolEnded(TRunItem& RunItem, TRetType RetType, std::uint32_t) {
     if (!waiting_) return;
     waiting_ = false;
     tool_.release(DiagTool::User::DebugMode);
     // The tool's exit code is not examined: its report tells.
-    if (RetType == TRetType::rtTimeOut) {
+    if (RetType == TRetType::TimeOut) {
         const std::string text = toolTimedOutText(RunItem.Params.TimeOutSec());
         failed(text, text);
         return;

@@ -1,7 +1,7 @@
 #pragma once
 // Debug mode: the debug button starts the log afresh with a header, adds a
 // description of the machine from the hardware-report tool (run through
-// RunAFile1) and starts the debug run. That one run writes "debuginfo.txt"
+// toolRunner) and starts the debug run. That one run writes "debuginfo.txt"
 // at its save points; then debug mode is off. The user's options are not
 // touched.
 
@@ -39,15 +39,15 @@ public:
     DebugMode(AppContext& ctx, DiagTool& tool, Launcher& launcher, Sequencer& sequencer);
 
     // The debug button ("Start debug mode").
-    void DebugBtnClick();
-    // RunAFile1's end notification: the report goes into the log, the debug
+    void startDebugMode();
+    // toolRunner's end notification: the report goes into the log, the debug
     // run's options are set and the run starts.
-    void RunAFile1ProcCompleted(TRunItem& RunItem, TRetType RetType, std::uint32_t RetVal);
+    void toolEnded(TRunItem& RunItem, TRetType RetType, std::uint32_t RetVal);
 
     // Between the debug button and the end of the tool.
     bool waitingForTool() const { return waiting_; }
 
-    TRunAFile& RunAFile1() { return runAFile1_; }
+    TRunAFile& toolRunner() { return toolRunner_; }
 
     // The run the user has set up (the window's controls, vantor-cli's
     // options); the debug run keeps its note, folder and files.
@@ -64,7 +64,7 @@ private:
     Sequencer& sequencer_;
     bool waiting_ = false;
     bool benchWasEnabled_ = true;
-    TRunAFile runAFile1_;
+    TRunAFile toolRunner_;
 };
 
 }  // namespace vantor

@@ -6,13 +6,13 @@
 namespace vantor {
 
 HardwareInfo::HardwareInfo(AppContext& ctx, DiagTool& tool, HardwareInfoView& view)
-    : ctx_(ctx), tool_(tool), view_(view), runHLFile_(ctx.loop) {
-    runHLFile_.Params.UserTag = 0;
-    runHLFile_.OnProcCompleted = [this](TRunItem& item, TRetType type, std::uint32_t value) {
+    : ctx_(ctx), tool_(tool), view_(view), toolRunner_(ctx.loop) {
+    toolRunner_.Params.UserTag = 0;
+    toolRunner_.OnProcCompleted = [this](TRunItem& item, TRetType type, std::uint32_t value) {
         RunHLFileProcCompleted(item, type, value);
     };
     // A tool that cannot be started must not leave the window waiting.
-    runHLFile_.OnAfterLaunch = [this](TRunItem& item, bool launched) {
+    toolRunner_.OnAfterLaunch = [this](TRunItem& item, bool launched) {
         if (launched) return;
         toolEnded();
         failed(toolNotStartedText(osErrorText(item.LaunchError())));
@@ -20,7 +20,7 @@ HardwareInfo::HardwareInfo(AppContext& ctx, DiagTool& tool, HardwareInfoView& vi
     };
 }
 
-void HardwareInfo::FormCreate() {
+void HardwareInfo::startUp() {
     ctx_.store.open();
     memo_.clear();
     if (ctx_.store.read(sv::SaveInfo) == "1") {
@@ -35,7 +35,7 @@ void HardwareInfo::FormCreate() {
     view_.setStatus(kInfoStartStatus);
 }
 
-void HardwareInfo::FormShow() {
+void HardwareInfo::windowShown() {
     tool_.DxReportLines.clear();
     collecting_ = false;
     // The window was closed while a collection ran: that collection is given
@@ -46,7 +46,7 @@ void HardwareInfo::FormShow() {
     }
 }
 
-void HardwareInfo::Button1Click() {
+void HardwareInfo::collect() {
     if (toolRunning_) {
         view_.setStatus(kToolStillRunningStatus);
         return;
@@ -64,7 +64,7 @@ void HardwareInfo::Button1Click() {
     view_.repaint();
 
     const std::string folder = ctx_.paths.ownFiles();
-    if (!tool_.prepare(runHLFile_, folder, ctx_.timing.diagToolBound)) {
+    if (!tool_.prepare(toolRunner_, folder, ctx_.timing.diagToolBound)) {
         tool_.release(DiagTool::User::HardwareInfo);
         failed(toolNotStartedText(DiagTool::noCommandLineReason(folder)));
         if (onCollectionEnded) onCollectionEnded();
@@ -73,13 +73,13 @@ void HardwareInfo::Button1Click() {
     // A report left from an earlier start must not pass for this one's.
     deleteFile(DiagTool::reportFile(folder));
     toolRunning_ = true;
-    runHLFile_.Launch();
+    toolRunner_.Launch();
 }
 
 void HardwareInfo::RunHLFileProcCompleted(TRunItem& RunItem, TRetType RetType, std::uint32_t RetVal) {
     toolEnded();
     switch (RetType) {
-        case TRetType::rtNormal: {
+        case TRetType::Normal: {
             if (!collecting_) break;
             const std::string report = DiagTool::reportFile(ctx_.paths.ownFiles());
             const DxScanResult scan = ScanDxReport(report, kHardwareLabels, tool_.DxReportLines,
@@ -100,20 +100,20 @@ void HardwareInfo::RunHLFileProcCompleted(TRunItem& RunItem, TRetType RetType, s
             view_.setButtonsEnabled(true);
             break;
         }
-        case TRetType::rtError:
+        case TRetType::Error:
             ctx_.dialogs.message(RunItem.Params.ProcFileName + ": " + osErrorText(static_cast<int>(RetVal)) + " " +
                                  std::to_string(RetVal));
             failed(toolWaitFailedText(RetVal));
             break;
-        case TRetType::rtTimeOut:
+        case TRetType::TimeOut:
             if (collecting_) failed(toolTimedOutText(RunItem.Params.TimeOutSec()));
             break;
-        case TRetType::rtNone: break;
+        case TRetType::None: break;
     }
     if (onCollectionEnded) onCollectionEnded();
 }
 
-void HardwareInfo::Button3Click() {
+void HardwareInfo::saveAndClose() {
     ctx_.store.open();
     if (memo_.size() < 2) {
         for (const char* name : {sv::CPU, sv::Memory, sv::OS, sv::VGA, sv::VGADriver, sv::VGAMemory})
@@ -135,7 +135,7 @@ void HardwareInfo::Button3Click() {
     view_.closeWindow();
 }
 
-void HardwareInfo::FormClose() {
+void HardwareInfo::windowClosed() {
     // Debug mode's report is left alone while its tool runs.
     if (tool_.user() == DiagTool::User::DebugMode) return;
     const std::string folder = ctx_.paths.ownFiles();

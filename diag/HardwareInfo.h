@@ -1,6 +1,6 @@
 #pragma once
 // The logic of the Information window (TForm2): the stored hardware
-// description, its collection from the hardware-report tool through RunHLFile,
+// description, its collection from the hardware-report tool through toolRunner,
 // and "Save & Close". The window only binds its controls to it.
 
 #include "core/SettingsStore.h"
@@ -37,17 +37,17 @@ public:
     HardwareInfo(AppContext& ctx, DiagTool& tool, HardwareInfoView& view);
 
     // Once, when the window is created: the memo from the settings.
-    void FormCreate();
+    void startUp();
     // Each time the window is shown.
-    void FormShow();
+    void windowShown();
     // "Get info": starts a collection.
-    void Button1Click();
-    // RunHLFile's end notification.
+    void collect();
+    // toolRunner's end notification.
     void RunHLFileProcCompleted(TRunItem& RunItem, TRetType RetType, std::uint32_t RetVal);
     // "Save & Close": stores or clears the values and closes the window.
-    void Button3Click();
+    void saveAndClose();
     // The window closes (any way): the report file goes.
-    void FormClose();
+    void windowClosed();
 
     // The collecting flag.
     bool collecting() const { return collecting_; }
@@ -57,7 +57,7 @@ public:
     // The current values, in the order of kHardwareValueNames.
     const std::array<std::string, 6>& values() const { return values_; }
 
-    TRunAFile& RunHLFile() { return runHLFile_; }
+    TRunAFile& toolRunner() { return toolRunner_; }
 
     // Runs whenever a collection has ended, in any way (vantor-cli waits for it).
     std::function<void()> onCollectionEnded;
@@ -74,7 +74,7 @@ private:
     std::array<std::string, 6> values_;
     bool collecting_ = false;
     bool toolRunning_ = false;
-    TRunAFile runHLFile_;
+    TRunAFile toolRunner_;
 };
 
 }  // namespace vantor

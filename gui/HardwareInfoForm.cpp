@@ -68,10 +68,10 @@ HardwareInfoForm::HardwareInfoForm(AppContext& ctx, DiagTool& tool, QWidget* par
     statusBar_->setFixedHeight(26);
     layout->addWidget(statusBar_);
 
-    connect(button1_, &QPushButton::clicked, this, [this] { handle([this] { info_.Button1Click(); }); });
-    connect(button3_, &QPushButton::clicked, this, [this] { handle([this] { info_.Button3Click(); }); });
+    connect(button1_, &QPushButton::clicked, this, [this] { handle([this] { info_.collect(); }); });
+    connect(button3_, &QPushButton::clicked, this, [this] { handle([this] { info_.saveAndClose(); }); });
 
-    handle([this] { info_.FormCreate(); });
+    handle([this] { info_.startUp(); });
 }
 
 void HardwareInfoForm::handle(const std::function<void()>& handler) {
@@ -103,12 +103,12 @@ void HardwareInfoForm::closeWindow() { accept(); }
 
 void HardwareInfoForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) handle([this] { info_.FormShow(); });
+    if (!event->spontaneous()) handle([this] { info_.windowShown(); });
 }
 
 // Every way the window closes (Save & Close, the close box, Escape) ends here.
 void HardwareInfoForm::done(int result) {
-    if (isVisible()) handle([this] { info_.FormClose(); });
+    if (isVisible()) handle([this] { info_.windowClosed(); });
     QDialog::done(result);
 }
 

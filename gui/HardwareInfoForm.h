@@ -20,7 +20,7 @@ struct AppContext;
 class HardwareInfoForm : public QDialog, public HardwareInfoView {
     Q_OBJECT
 public:
-    // Creating the window runs its FormCreate (the memo from the settings).
+    // Creating the window runs its startUp (the memo from the settings).
     HardwareInfoForm(AppContext& ctx, DiagTool& tool, QWidget* parent = nullptr);
 
     HardwareInfo& logic() { return info_; }

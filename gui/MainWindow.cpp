@@ -53,7 +53,7 @@ using namespace window;
 
 MainWindow::MainWindow(const std::string& picturesFolder, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), pictures_(picturesFolder) {
-    setObjectName(QStringLiteral("Form1"));
+    setObjectName(QStringLiteral("MainWindow"));
     setFixedSize(kWindowWidth, kWindowHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
@@ -362,7 +362,7 @@ void MainWindow::setLabel(Label l, const std::string& value) {
     QString text = QString::fromStdString(value);
     switch (l) {
         case Label::VerseLabel: verselabel_->setText(text); break;
-        case Label::Label17:
+        case Label::ProgramVersion:
             if (label17_) label17_->setText(text);
             break;
         case Label::HeaderVersion:
@@ -576,28 +576,28 @@ void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;  // restored from the task bar
     closeAllowed_ = false;             // a shown window's close runs the close query again
-    // FormShow runs after the window has appeared, so a donation window opens above it.
-    QTimer::singleShot(0, this, [this] { FormShow(); });
+    // windowShown runs after the window has appeared, so a donation window opens above it.
+    QTimer::singleShot(0, this, [this] { windowShown(); });
 }
 
-void MainWindow::FormShow() {
+void MainWindow::windowShown() {
     if (!controller_) return;
     bool donate = false;
-    handle([&] { donate = controller_->FormShow(); });
+    handle([&] { donate = controller_->windowShown(); });
     if (donate) {
         if (showDonationWindow) {
             showDonationWindow();
         } else {
-            DonationForm form([this] { handle([this] { controller_->DonationClosed(); }); }, this);
+            DonationForm form([this] { handle([this] { controller_->donationClosed(); }); }, this);
             form.exec();
         }
     }
-    if (afterFormShow) afterFormShow();
+    if (afterShown) afterShown();
 }
 
-void MainWindow::SpeedButton1Click() {
+void MainWindow::closeButtonClicked() {
     auto terminate = [this] {
-        if (controller_) handle([this] { controller_->SpeedButton1Click(); });
+        if (controller_) handle([this] { controller_->closeButtonClicked(); });
         closeAllowed_ = true;  // this path never runs the close query
         if (onTerminate)
             onTerminate();
@@ -609,7 +609,7 @@ void MainWindow::SpeedButton1Click() {
     // During a run the program asks first; a Yes closes once the run has ended.
     closeQueryRunning_ = true;
     bool going = false;
-    handle([&] { going = controller_->CloseRequested(terminate); });
+    handle([&] { going = controller_->closeRequested(terminate); });
     if (!going) closeQueryRunning_ = false;
 }
 
@@ -628,7 +628,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     };
     auto query = [this, allow] {
         try {
-            controller_->FormCloseQuery(allow);
+            controller_->closeBySystem(allow);
         } catch (const std::exception& e) {
             // The query always allows the close.
             controller_->context().dialogs.error(e.what());
@@ -636,7 +636,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         }
     };
     bool going = false;
-    handle([&] { going = controller_->CloseRequested(query); });
+    handle([&] { going = controller_->closeRequested(query); });
     if (!going) closeQueryRunning_ = false;
 }
 

@@ -59,18 +59,18 @@ public:
     using QWidget::repaint;
     using QWidget::setEnabled;
 
-    // Connects every control to the controller. Call once, before FormCreate.
+    // Connects every control to the controller. Call once, before startUp.
     void bind(MainController& controller);
 
     // Centres the window on its screen.
     void centreOnScreen();
 
-    // What the window's own close button does after SpeedButton1Click (the
+    // What the window's own close button does after closeButtonClicked (the
     // default ends the application's loop at once).
     std::function<void()> onTerminate;
-    // Runs after each FormShow check, when a donation window has been closed
+    // Runs after each windowShown check, when a donation window has been closed
     // again or was not needed.
-    std::function<void()> afterFormShow;
+    std::function<void()> afterShown;
     // Runs once, when the window has been painted for the first time.
     std::function<void()> afterFirstPaint;
     // Shows the donation window modally; replaceable for tests.
@@ -169,8 +169,8 @@ private:
     void ensureReportBar();
     void openGroup(int group);  // 0 Benchmark, 1 Help, -1 none
     void markMenu();            // marks the menu item of the view shown
-    void FormShow();
-    void SpeedButton1Click();
+    void windowShown();
+    void closeButtonClicked();
     void Image4MouseDown(QMouseEvent* event);
     void updateDeferredButton(QAbstractButton* button, Control c);
 

@@ -92,7 +92,7 @@ void MainWindow::buildTitleArea() {
     speedButton1_->setObjectName(QStringLiteral("SpeedButton1"));
     speedButton1_->setToolTip(QStringLiteral("Close"));
     speedButton1_->setGeometry(kWindowWidth - 12 - 34, 14, 34, 30);
-    connect(speedButton1_, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
+    connect(speedButton1_, &QToolButton::clicked, this, [this] { closeButtonClicked(); });
 
     speedButton2_ = new style::TitleButton(QStringLiteral("Minimise"), false, this);
     speedButton2_->setObjectName(QStringLiteral("SpeedButton2"));
@@ -157,7 +157,7 @@ void MainWindow::buildSideMenu() {
     benchButton_->setIconSize(QSize(20, 20));
     benchButton_->setMinimumHeight(52);
     connect(benchButton_, &QPushButton::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->BenchButtonClick(); });
+        if (controller_) handle([this] { controller_->runButtonClicked(); });
     });
     columnLayout->addWidget(benchButton_);
     menuColumn_ = columnLayout;
@@ -220,7 +220,7 @@ void MainWindow::ensureRunControls() {
         QStringLiteral("Stops the benchmark: your game configuration is put back and no report is written."));
     stopButton_->hide();
     connect(stopButton_, &QPushButton::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->StopRun(); });
+        if (controller_) handle([this] { controller_->stopRun(); });
     });
     menuColumn_->addWidget(stopButton_);
 

@@ -133,7 +133,7 @@ void MainWindow::buildPathPage(QVBoxLayout* body) {
     hl2PathButton->setText(QStringLiteral("Browse\u2026"));
     hl2PathButton->setToolTip(QStringLiteral("Choose the game's program"));
     connect(hl2PathButton, &QToolButton::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->HL2PathButtonClick(); });
+        if (controller_) handle([this] { controller_->chooseGame(); });
     });
     pathLayout->addWidget(hl2PathButton);
     body->addWidget(pathGroup);
@@ -151,7 +151,7 @@ void MainWindow::buildPathPage(QVBoxLayout* body) {
     steamPathButton->setText(QStringLiteral("Browse\u2026"));
     steamPathButton->setToolTip(QStringLiteral("Choose the folder Steam is installed in"));
     connect(steamPathButton, &QToolButton::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->SteamPathButtonClick(); });
+        if (controller_) handle([this] { controller_->chooseSteamFolder(); });
     });
     steamLayout->addWidget(steamPathButton);
     body->addWidget(steamGroup);
@@ -162,7 +162,7 @@ void MainWindow::buildPathPage(QVBoxLayout* body) {
     grid->setVerticalSpacing(10);
     grid->addWidget(textLabel(QStringLiteral("Benchmark version:"), "caption"), 0, 0);
     label17_ = textLabel(QString(), "value");
-    label17_->setObjectName(QStringLiteral("Label17"));
+    label17_->setObjectName(QStringLiteral("ProgramVersion"));
     grid->addWidget(label17_, 0, 1);
     grid->addWidget(textLabel(QStringLiteral("Supported demo header version:"), "caption"), 1, 0, Qt::AlignTop);
     headerVersion_ = textLabel(QString(), "value");
@@ -203,7 +203,7 @@ void MainWindow::buildPathPage(QVBoxLayout* body) {
     // The states set before the page existed.
     setText(Field::HL2Path, model_.fields[Field::HL2Path]);
     setText(Field::SteamPath, model_.fields[Field::SteamPath]);
-    setLabel(Label::Label17, model_.labels[Label::Label17]);
+    setLabel(Label::ProgramVersion, model_.labels[Label::ProgramVersion]);
     setLabel(Label::HeaderVersion, model_.labels[Label::HeaderVersion]);
     applyEnabled(Control::UpdateButton);
 }
@@ -255,13 +255,13 @@ void MainWindow::buildResolutionPage(QVBoxLayout* body) {
     applyEnabled(Control::DetailButton);
 
     connect(detailGroup_, &QButtonGroup::idToggled, this, [this](int, bool on) {
-        if (on && controller_) handle([this] { controller_->options().DetailBoxChange(); });
+        if (on && controller_) handle([this] { controller_->options().detailChanged(); });
     });
     connect(detailButton_, &QToolButton::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->options().DetailButtonClick(); });
+        if (controller_) handle([this] { controller_->options().chooseCustomConfig(); });
     });
-    onMouseLeave(res_, [this] { controller_->options().resMouseLeave(); });
-    onMouseLeave(detailBox_, [this] { controller_->options().DetailBoxMouseLeave(); });
+    onMouseLeave(res_, [this] { controller_->options().storeResolutions(); });
+    onMouseLeave(detailBox_, [this] { controller_->options().storeDetail(); });
 }
 
 namespace {
@@ -328,17 +328,17 @@ void MainWindow::buildFiltersPage(QVBoxLayout* body) {
             if (controller_) handle([this, handler] { (controller_->options().*handler)(); });
         });
     };
-    onActivated(afBox_, &OptionHandlers::AFBoxChange);
-    onActivated(aaBox_, &OptionHandlers::AABoxChange);
+    onActivated(afBox_, &OptionHandlers::filteringChanged);
+    onActivated(aaBox_, &OptionHandlers::antialiasingChanged);
     connect(demoGroup_, &QButtonGroup::idToggled, this, [this](int, bool on) {
-        if (on && controller_) handle([this] { controller_->options().demoChange(); });
+        if (on && controller_) handle([this] { controller_->options().demoChanged(); });
     });
     connect(demoEditButton_, &QToolButton::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->options().DemoEditButtonClick(); });
+        if (controller_) handle([this] { controller_->options().chooseUserDemo(); });
     });
-    onMouseLeave(demoBox_, [this] { controller_->options().demoMouseLeave(); });
-    onMouseLeave(afBox_, [this] { controller_->options().AFBoxMouseLeave(); });
-    onMouseLeave(aaBox_, [this] { controller_->options().AABoxMouseLeave(); });
+    onMouseLeave(demoBox_, [this] { controller_->options().storeDemo(); });
+    onMouseLeave(afBox_, [this] { controller_->options().storeFiltering(); });
+    onMouseLeave(aaBox_, [this] { controller_->options().storeAntialiasing(); });
 }
 
 void MainWindow::buildMiscPage(QVBoxLayout* body) {
@@ -397,7 +397,7 @@ void MainWindow::buildMiscPage(QVBoxLayout* body) {
     addInfoBox_ = new QCheckBox(QStringLiteral("Add additional information"));
     addInfoBox_->setObjectName(QStringLiteral("AddInfoBox"));
     toolButton7_ = new QPushButton(QStringLiteral("View additional information"));
-    toolButton7_->setObjectName(QStringLiteral("ToolButton7"));
+    toolButton7_->setObjectName(QStringLiteral("ViewAdditionalInfo"));
     sw->addWidget(fastZBox_, 0, 0);
     sw->addWidget(hddUseBox_, 0, 1);
     sw->addWidget(addInfoBox_, 1, 0);
@@ -422,25 +422,25 @@ void MainWindow::buildMiscPage(QVBoxLayout* body) {
             if (controller_) handle([this, handler] { (controller_->options().*handler)(); });
         });
     };
-    onActivated(heapsizeBox_, &OptionHandlers::HeapsizeBoxChange);
-    onActivated(refreshBox_, &OptionHandlers::RefreshBoxChange);
-    onActivated(directXBox_, &OptionHandlers::DirectXBoxChange);
+    onActivated(heapsizeBox_, &OptionHandlers::heapSizeChanged);
+    onActivated(refreshBox_, &OptionHandlers::refreshChanged);
+    onActivated(directXBox_, &OptionHandlers::directXChanged);
     connect(toolButton5_, &QToolButton::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->options().ToolButton5Click(); });
+        if (controller_) handle([this] { controller_->options().chooseResultsFolder(); });
     });
     connect(addInfoBox_, &QCheckBox::clicked, this, [this] {
-        if (controller_) handle([this] { controller_->AddInfoBoxClick(); });
+        if (controller_) handle([this] { controller_->additionalInfoClicked(); });
     });
     connect(toolButton7_, &QPushButton::clicked, this, [this] {
         if (hardwareAction_) handle(hardwareAction_);
     });
-    onMouseLeave(heapsizeBox_, [this] { controller_->options().HeapsizeBoxMouseLeave(); });
-    onMouseLeave(refreshBox_, [this] { controller_->options().RefreshBoxMouseLeave(); });
-    onMouseLeave(directXBox_, [this] { controller_->options().DirectXBoxMouseLeave(); });
-    onMouseLeave(fastZBox_, [this] { controller_->options().FastZBoxMouseLeave(); });
-    onMouseLeave(hddUseBox_, [this] { controller_->options().HDDUseBoxMouseLeave(); });
-    onMouseLeave(resEdit_, [this] { controller_->options().ResEditMouseLeave(); });
-    onMouseLeave(noteEdit_, [this] { controller_->options().NoteEditMouseLeave(); });
+    onMouseLeave(heapsizeBox_, [this] { controller_->options().storeHeapSize(); });
+    onMouseLeave(refreshBox_, [this] { controller_->options().storeRefresh(); });
+    onMouseLeave(directXBox_, [this] { controller_->options().storeDirectX(); });
+    onMouseLeave(fastZBox_, [this] { controller_->options().storeFastZ(); });
+    onMouseLeave(hddUseBox_, [this] { controller_->options().storeHddUse(); });
+    onMouseLeave(resEdit_, [this] { controller_->options().storeResultsFolder(); });
+    onMouseLeave(noteEdit_, [this] { controller_->options().storeNote(); });
 }
 
 void MainWindow::buildSponsorPage(QVBoxLayout* body) {

@@ -118,22 +118,22 @@ void MainWindow::buildPassesPage(QVBoxLayout* body) {
         if (controller_) handle([this, handler] { (controller_->options().*handler)(); });
     };
     for (QCheckBox* box : todayBoxes_)
-        connect(box, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::todayResChange); });
-    connect(passesBox_, &QComboBox::activated, this, [run] { run(&OptionHandlers::PassesBoxChange); });
-    connect(thresholdBox_, &QComboBox::activated, this, [run] { run(&OptionHandlers::ThresholdBoxChange); });
-    connect(capBox_, &QComboBox::activated, this, [run] { run(&OptionHandlers::CapBoxChange); });
+        connect(box, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::todaySizesChanged); });
+    connect(passesBox_, &QComboBox::activated, this, [run] { run(&OptionHandlers::passesChanged); });
+    connect(thresholdBox_, &QComboBox::activated, this, [run] { run(&OptionHandlers::thresholdChanged); });
+    connect(capBox_, &QComboBox::activated, this, [run] { run(&OptionHandlers::capChanged); });
     connect(adaptiveBox_, &QCheckBox::clicked, this, [this, run] {
         syncAdaptiveLists();
-        run(&OptionHandlers::AdaptiveBoxClick);
+        run(&OptionHandlers::adaptiveClicked);
     });
-    connect(summaryBox_, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::ReportSummaryBoxClick); });
-    connect(resultFilesBox_, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::ResultFilesBoxClick); });
-    connect(customResBox_, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::CustomResolutionBoxClick); });
+    connect(summaryBox_, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::reportSummaryClicked); });
+    connect(resultFilesBox_, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::resultFilesClicked); });
+    connect(customResBox_, &QCheckBox::clicked, this, [run] { run(&OptionHandlers::customSizeClicked); });
     connect(customResEdit_, &QLineEdit::editingFinished, this, [this] {
         // Leaving the field after a refusal must not ask again and again.
         if (!customResEdit_->isModified() || !controller_) return;
         customResEdit_->setModified(false);
-        handle([this] { controller_->options().CustomResolutionEdited(); });
+        handle([this] { controller_->options().customSizeEdited(); });
     });
 }
 

@@ -54,7 +54,7 @@ void collectHardwareInfo(HardwareInfoForm& form) {
     QCoreApplication::processEvents();
     bool ended = false;
     form.logic().onCollectionEnded = [&] { ended = true; };
-    form.logic().Button1Click();
+    form.logic().collect();
     QElapsedTimer clock;
     clock.start();
     while (!ended && clock.elapsed() < 30'000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -171,36 +171,36 @@ int main(int argc, char** argv) {
     controller.updater()->CloseApplication = [&window] {
         QTimer::singleShot(0, &window, [&window] { window.close(); });
     };
-    window.setUpdateAction([&controller] { controller.ToolButton3Click(); });
+    window.setUpdateAction([&controller] { controller.checkForUpdate(); });
     // TForm2 comes after the main window's start-up.
     std::unique_ptr<HardwareInfoForm> form2;
     auto createForm2 = [&] {
         form2 = std::make_unique<HardwareInfoForm>(controller.context(), controller.diagTool(), &window);
         window.setHardwareWindowAction([&] { form2->exec(); });
-        window.setDebugAction([&] { controller.DebugBtnClick(); });
+        window.setDebugAction([&] { controller.startDebugMode(); });
     };
 
     int result = 0;
     if (!screenshotFolder.isEmpty()) {
-        window.afterFormShow = [&] {
+        window.afterShown = [&] {
             QTimer::singleShot(0, &window, [&] {
                 result = saveScreenshots(window, *form2, screenshotFolder) ? 0 : 1;
                 QCoreApplication::exit(result);
             });
         };
     } else if (exitWhenShown) {
-        // Ends when the window has been painted and FormShow has run.
+        // Ends when the window has been painted and windowShown has run.
         window.buildPagesAfterFirstPaint = false;  // they would come after the moment measured
         auto endWhenBoth = [&window, shown = std::make_shared<int>(0)] {
             if (++*shown == 2) {
-                window.afterFormShow = nullptr;
+                window.afterShown = nullptr;
                 QCoreApplication::exit(0);
             }
         };
-        window.afterFormShow = endWhenBoth;
+        window.afterShown = endWhenBoth;
         window.afterFirstPaint = endWhenBoth;
     } else if (exitWhenIdle) {
-        window.afterFormShow = [&] {
+        window.afterShown = [&] {
             QTimer::singleShot(0, &window, [&] {
                 window.repaint();
                 window.buildAllPages();
@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
             });
         };
     } else if (updateOnce) {
-        window.afterFormShow = [&] { QTimer::singleShot(0, &window, [&] { controller.ToolButton3Click(); }); };
+        window.afterShown = [&] { QTimer::singleShot(0, &window, [&] { controller.checkForUpdate(); }); };
     } else if (runOnce) {
         controller.sequencer().onRunEnded = [&] {
             const std::string& report = controller.reportWriter().savedReport();
@@ -217,9 +217,9 @@ int main(int argc, char** argv) {
             // Leave the result on screen for a moment, then close as the system would.
             QTimer::singleShot(3000, &window, [&window] { window.close(); });
         };
-        window.afterFormShow = [&] {
+        window.afterShown = [&] {
             QTimer::singleShot(0, &window, [&] {
-                controller.BenchButtonClick();
+                controller.runButtonClicked();
                 if (!controller.sequencer().running()) QTimer::singleShot(3000, &window, [&window] { window.close(); });
             });
         };
@@ -237,7 +237,7 @@ int main(int argc, char** argv) {
 
     // The start-up sequence runs inside the loop: its waits are timers.
     QTimer::singleShot(0, &window, [&] {
-        controller.FormCreate([&] {
+        controller.startUp([&] {
             createForm2();
             window.centreOnScreen();
             window.show();

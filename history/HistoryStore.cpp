@@ -1,12 +1,11 @@
 #include "history/HistoryStore.h"
 
-#include <sqlite3.h>
+#include "history/Sqlite.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
-#include <map>
 #include <system_error>
 #include <utility>
 
@@ -58,7 +57,7 @@ bool diskFull(int rc, const fs::path& file) {
 }
 
 [[noreturn]] void fail(sqlite3* db, int rc, const std::string& what) {
-    const std::string text = what + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    const std::string text = what + ": " + (db ? sqlite().errmsg(db) : sqlite().errstr(rc));
     if (isDamage(rc)) throw damaged(text);
     throw StoreFailure(rc, text);
 }
@@ -87,43 +86,43 @@ std::string fileUri(const std::string& path) {
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql) : db_(db) {
-        const int rc = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+        const int rc = sqlite().prepare_v2(db, sql, -1, &stmt_, nullptr);
         if (rc != SQLITE_OK) fail(db, rc, "history query");
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    ~Statement() { sqlite().finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    Statement& bind(int i, std::int64_t v) { return check(sqlite3_bind_int64(stmt_, i, v)); }
+    Statement& bind(int i, std::int64_t v) { return check(sqlite().bind_int64(stmt_, i, v)); }
     Statement& bind(int i, const std::string& v) {
-        return check(sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
+        return check(sqlite().bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT));
     }
     Statement& bind(int i, std::optional<double> v) {
-        return check(v ? sqlite3_bind_double(stmt_, i, *v) : sqlite3_bind_null(stmt_, i));
+        return check(v ? sqlite().bind_double(stmt_, i, *v) : sqlite().bind_null(stmt_, i));
     }
     // True while a row is there.
     bool step() {
-        const int rc = sqlite3_step(stmt_);
+        const int rc = sqlite().step(stmt_);
         if (rc == SQLITE_ROW) return true;
         if (rc == SQLITE_DONE) return false;
         fail(db_, rc, "history");
     }
     void run() {
         step();
-        sqlite3_reset(stmt_);
+        sqlite().reset(stmt_);
     }
-    void reset() { sqlite3_reset(stmt_); }
+    void reset() { sqlite().reset(stmt_); }
 
-    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_, col); }
+    std::int64_t integer(int col) const { return sqlite().column_int64(stmt_, col); }
     std::string text(int col) const {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
-        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col))) : std::string();
+        const auto* p = reinterpret_cast<const char*>(sqlite().column_text(stmt_, col));
+        return p ? std::string(p, static_cast<std::size_t>(sqlite().column_bytes(stmt_, col))) : std::string();
     }
     std::optional<double> real(int col) const {
-        if (sqlite3_column_type(stmt_, col) == SQLITE_NULL) return std::nullopt;
-        return sqlite3_column_double(stmt_, col);
+        if (sqlite().column_type(stmt_, col) == SQLITE_NULL) return std::nullopt;
+        return sqlite().column_double(stmt_, col);
     }
-    bool null(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_NULL; }
+    bool null(int col) const { return sqlite().column_type(stmt_, col) == SQLITE_NULL; }
 
 private:
     Statement& check(int rc) {
@@ -135,7 +134,7 @@ private:
 };
 
 void exec(sqlite3* db, const char* sql) {
-    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    const int rc = sqlite().exec(db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) fail(db, rc, "history");
 }
 
@@ -143,10 +142,10 @@ void exec(sqlite3* db, const char* sql) {
 // SQLITE_BUSY at once (it holds a read lock the other waits for), and tries again.
 void walMode(sqlite3* db) {
     for (int waited = 0;; waited += 10) {
-        const int rc = sqlite3_exec(db, "PRAGMA journal_mode = WAL;", nullptr, nullptr, nullptr);
+        const int rc = sqlite().exec(db, "PRAGMA journal_mode = WAL;", nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK) return;
         if ((rc & 0xff) != SQLITE_BUSY || waited >= kBusyMs) fail(db, rc, "history");
-        sqlite3_sleep(10);
+        sqlite().sleep(10);
     }
 }
 
@@ -231,20 +230,20 @@ HistoryStore::HistoryStore(std::string path, bool create, IfUnusable ifUnusable)
 HistoryStore::~HistoryStore() { close(); }
 
 void HistoryStore::close() {
-    if (db_) sqlite3_close_v2(db_);
+    if (db_) sqlite().close_v2(db_);
     db_ = nullptr;
 }
 
 void HistoryStore::connect(const std::string& name, int flags) {
-    const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
+    const int rc = sqlite().open_v2(name.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
-        const std::string text = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
-        const int code = db_ ? sqlite3_extended_errcode(db_) : rc;
+        const std::string text = db_ ? sqlite().errmsg(db_) : sqlite().errstr(rc);
+        const int code = db_ ? sqlite().extended_errcode(db_) : rc;
         close();
         throw StoreFailure(code, "The history file " + path_ + " cannot be opened: " + text);
     }
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, kBusyMs);
+    sqlite().extended_result_codes(db_, 1);
+    sqlite().busy_timeout(db_, kBusyMs);
 }
 
 void HistoryStore::openFile(bool create) {
@@ -313,7 +312,7 @@ void HistoryStore::prepare(bool create) {
         }
         if (create) exec(db_, "COMMIT;");
     } catch (...) {
-        if (create && db_) sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+        if (create && db_) sqlite().exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
         throw;
     }
     if (create) {
@@ -396,7 +395,7 @@ std::int64_t HistoryStore::addAll(const std::vector<StoredRun>& runs) {
             for (const StoredRun& run : runs) {
                 head.bind(1, run.time).bind(2, run.started).bind(3, run.version).bind(4, run.demo);
                 head.bind(5, run.status).bind(6, run.report).run();
-                id = sqlite3_last_insert_rowid(db_);
+                id = sqlite().last_insert_rowid(db_);
                 std::int64_t position = 0;
                 for (const auto& p : run.passes) {
                     pass.bind(1, id).bind(2, position++).bind(3, std::int64_t{p.width}).bind(4, std::int64_t{p.height});
@@ -417,79 +416,126 @@ std::int64_t HistoryStore::addAll(const std::vector<StoredRun>& runs) {
             exec(db_, "COMMIT;");
             return id;
         } catch (...) {
-            sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+            sqlite().exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
             throw;
         }
     });
 }
 
+namespace {
+
+// Collects what a stream hands over.
+template <class Run>
+class Collect final : public RunStream<Run> {
+public:
+    void start() override { all.clear(); }
+    void add(const Run& run) override { all.push_back(run); }
+    std::vector<Run> all;
+};
+
+void addPass(StoredRun& run, const Statement& s) {
+    run.passes.push_back({static_cast<int>(s.integer(1)), static_cast<int>(s.integer(2)), s.real(3), s.real(4)});
+}
+
+void addValue(StoredRun& run, const Statement& s) {
+    (s.text(1) == "hardware" ? run.hardware : run.settings).push_back({s.text(2), s.text(3)});
+}
+
+void addName(std::vector<std::string>& names, std::string name) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+}
+
+}  // namespace
+
 std::vector<RunListing> HistoryStore::list() {
-    return guarded([&] {
-        std::vector<RunListing> out;
-        if (!db_) return out;
+    Collect<RunListing> all;
+    list(all);
+    return std::move(all.all);
+}
+
+void HistoryStore::list(RunStream<RunListing>& stream) {
+    guarded([&] {
+        stream.start();
+        if (!db_) return;
         Statement s(db_, listQuery());
+        RunListing run;
+        bool any = false;
         while (s.step()) {
             const std::int64_t id = s.integer(0);
-            if (out.empty() || out.back().id != id)
-                out.push_back({id, s.text(1), s.text(2), s.text(3), {}, s.integer(7) != 0});
+            if (!any || run.id != id) {
+                if (any) stream.add(run);
+                run = {id, s.text(1), s.text(2), s.text(3), {}, s.integer(7) != 0};
+                any = true;
+            }
             if (!s.null(4))
-                out.back().passes.push_back(
+                run.passes.push_back(
                     {static_cast<int>(s.integer(4)), static_cast<int>(s.integer(5)), s.real(6), std::nullopt});
         }
-        return out;
+        if (any) stream.add(run);
     });
 }
 
 std::vector<StoredRun> HistoryStore::runs(const std::vector<std::int64_t>& ids) {
-    return guarded([&] {
-        std::vector<StoredRun> out;
-        if (!db_) return out;
-        std::map<std::int64_t, std::size_t> index;
-        auto addPass = [](StoredRun& run, const Statement& s) {
-            run.passes.push_back(
-                {static_cast<int>(s.integer(1)), static_cast<int>(s.integer(2)), s.real(3), s.real(4)});
-        };
-        auto addValue = [](StoredRun& run, const Statement& s) {
-            (s.text(1) == "hardware" ? run.hardware : run.settings).push_back({s.text(2), s.text(3)});
-        };
+    Collect<StoredRun> all;
+    runs(ids, all);
+    return std::move(all.all);
+}
+
+void HistoryStore::runs(const std::vector<std::int64_t>& ids, RunStream<StoredRun>& stream) {
+    guarded([&] {
+        stream.start();
+        if (!db_) return;
         if (ids.empty()) {
-            Statement s(db_, (std::string(kRunColumns) + " ORDER BY id;").c_str());
-            while (s.step()) {
-                index.emplace(s.integer(0), out.size());
-                out.push_back(runHead(s));
-            }
+            // The three tables side by side in run order, one run at a time;
+            // rows of a run that is not there are passed over.
+            Statement heads(db_, (std::string(kRunColumns) + " ORDER BY id;").c_str());
             Statement passes(db_,
                              "SELECT run_id, width, height, score, seconds FROM passes ORDER BY run_id, position;");
-            while (passes.step())
-                if (const auto it = index.find(passes.integer(0)); it != index.end()) addPass(out[it->second], passes);
             Statement values(db_, "SELECT run_id, kind, name, value FROM run_values ORDER BY run_id, kind, position;");
-            while (values.step())
-                if (const auto it = index.find(values.integer(0)); it != index.end()) addValue(out[it->second], values);
-            return out;
+            bool pass = passes.step(), value = values.step();
+            while (heads.step()) {
+                StoredRun run = runHead(heads);
+                for (; pass && passes.integer(0) <= run.id; pass = passes.step())
+                    if (passes.integer(0) == run.id) addPass(run, passes);
+                for (; value && values.integer(0) <= run.id; value = values.step())
+                    if (values.integer(0) == run.id) addValue(run, values);
+                stream.add(run);
+            }
+            return;
         }
         Statement s(db_, (std::string(kRunColumns) + " WHERE id = ?1;").c_str());
         Statement passes(
             db_, "SELECT run_id, width, height, score, seconds FROM passes WHERE run_id = ?1 ORDER BY position;");
         Statement values(db_,
                          "SELECT run_id, kind, name, value FROM run_values WHERE run_id = ?1 ORDER BY kind, position;");
+        std::vector<std::int64_t> done;
         for (std::int64_t id : ids) {
-            if (index.count(id)) continue;
+            if (std::find(done.begin(), done.end(), id) != done.end()) continue;
+            done.push_back(id);
             s.bind(1, id);
             const bool found = s.step();
-            if (found) {
-                index.emplace(id, out.size());
-                out.push_back(runHead(s));
-            }
+            StoredRun run;
+            if (found) run = runHead(s);
             s.reset();
             if (!found) continue;
             passes.bind(1, id);
-            while (passes.step()) addPass(out.back(), passes);
+            while (passes.step()) addPass(run, passes);
             passes.reset();
             values.bind(1, id);
-            while (values.step()) addValue(out.back(), values);
+            while (values.step()) addValue(run, values);
             values.reset();
+            stream.add(run);
         }
-        return out;
+    });
+}
+
+void HistoryStore::valueNames(std::vector<std::string>& settings, std::vector<std::string>& hardware) {
+    guarded([&] {
+        settings.clear();
+        hardware.clear();
+        if (!db_) return;
+        Statement s(db_, "SELECT kind, name FROM run_values ORDER BY run_id, kind, position;");
+        while (s.step()) addName(s.text(0) == "hardware" ? hardware : settings, s.text(1));
     });
 }
 

@@ -62,6 +62,18 @@ struct RunListing {
     std::string shownDemo() const { return debug ? demo + " (debug)" : demo; }
 };
 
+// Runs handed over one at a time as a read goes, so memory stays the same
+// whatever the history's size. start() comes before the first run and again
+// when the read starts over: damage found on the way had the file kept aside
+// and the read goes on in the new history, so what came before is void.
+template <class Run>
+class RunStream {
+public:
+    virtual ~RunStream() = default;
+    virtual void start() = 0;
+    virtual void add(const Run& run) = 0;
+};
+
 class HistoryError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -101,9 +113,15 @@ public:
 
     // Every run, oldest first: head and scores (the history list).
     std::vector<RunListing> list();
-    // Whole runs; an empty ids list means every run. Unknown ids are left out.
+    void list(RunStream<RunListing>& stream);
+    // Whole runs; an empty ids list means every run, oldest first. Unknown ids
+    // are left out.
     std::vector<StoredRun> runs(const std::vector<std::int64_t>& ids = {});
+    void runs(const std::vector<std::int64_t>& ids, RunStream<StoredRun>& stream);
     std::optional<StoredRun> run(std::int64_t id);
+    // The setting and hardware names of every run, each list in the order its
+    // names first appear (HistoryExport's valueNames over all runs).
+    void valueNames(std::vector<std::string>& settings, std::vector<std::string>& hardware);
 
     // The typical wall time of a pass of the demo at width × height: the median
     // of the last (up to) ten measured passes; nothing without one.

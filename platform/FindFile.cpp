@@ -279,16 +279,16 @@ struct FindFileWalker {
             ~DepthScope() { --d; }
         } depthScope(depth);
 
-        TFolderIgnore answer = TFolderIgnore::fiThisAndSubfolders;
+        TFolderIgnore answer = TFolderIgnore::ThisAndSubfolders;
         if (!aborted()) {
-            answer = TFolderIgnore::fiNone;
+            answer = TFolderIgnore::None;
             if (finder.OnFolderChange) finder.OnFolderChange(finder, path, answer);
             if (aborted()) return;
         }
-        const bool listFiles = (answer == TFolderIgnore::fiNone || answer == TFolderIgnore::fiJustSubfolders) &&
+        const bool listFiles = (answer == TFolderIgnore::None || answer == TFolderIgnore::JustSubfolders) &&
                                depth >= plan.minLevel && !plan.masks.empty();
-        const bool intoSubfolders = target->subfolders && answer != TFolderIgnore::fiJustSubfolders &&
-                                    answer != TFolderIgnore::fiThisAndSubfolders &&
+        const bool intoSubfolders = target->subfolders && answer != TFolderIgnore::JustSubfolders &&
+                                    answer != TFolderIgnore::ThisAndSubfolders &&
                                     !(plan.maxLevel != 0 && depth >= plan.maxLevel);
         if (!listFiles && !intoSubfolders) return;
 

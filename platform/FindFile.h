@@ -11,7 +11,7 @@
 
 namespace vantor {
 
-enum class TFolderIgnore { fiNone, fiJustThis, fiJustSubfolders, fiThisAndSubfolders };
+enum class TFolderIgnore { None, JustThis, JustSubfolders, ThisAndSubfolders };
 
 struct TFileCriteria {
     std::string FileName;  // masks separated by ";"

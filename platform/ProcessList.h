@@ -2,7 +2,12 @@
 // Running-process query: the names of running programs with their ids, a
 // case-insensitive text search by the user's locale.
 
+#include "platform/EventLoop.h"
+
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,6 +50,23 @@ bool TerminateProcessById(std::uint32_t id);
 // An empty part is never found.
 bool ContainsIgnoringCase(const std::string& part, const std::string& text);
 
+// A watch on running programs that tells when one of them has ended, as the
+// system reports it (Linux: a pidfd per program, Windows: their process
+// handles), on the event loop's thread. Destroying it ends the watch; nothing
+// is told afterwards.
+class ProcessExitWatch {
+public:
+    virtual ~ProcessExitWatch() = default;
+};
+
+// Runs ended once, on loop's thread, as soon as one of the programs ids has
+// ended (at once when one has gone already). nullptr when the system cannot
+// tell: no id given, no program of them that can be watched, no pidfds
+// (Linux before 5.3), no thread to spare. The caller keeps polling as its
+// fallback; on Windows at most 63 programs are watched.
+std::unique_ptr<ProcessExitWatch> WatchProcessExits(const std::vector<std::uint32_t>& ids, EventLoop& loop,
+                                                    std::function<void()> ended);
+
 // The process query as the run uses it; tests put a fake in its place.
 class ProcessQuery {
 public:
@@ -57,6 +79,12 @@ public:
     virtual bool startedUnder(const std::string& folder, std::uint64_t sinceMs, std::vector<std::uint32_t>& ids);
     virtual bool terminate(std::uint32_t id) { return TerminateProcessById(id); }
     virtual std::uint64_t now() { return processClockNow(); }
+
+    // Runs ended (on loop's thread) as soon as one of the listed programs whose
+    // name holds one of names, compared as ContainsIgnoringCase does, has
+    // ended. nullptr when none runs or the system cannot tell (WatchProcessExits).
+    virtual std::unique_ptr<ProcessExitWatch> watchExit(std::span<const char* const> names, EventLoop& loop,
+                                                        std::function<void()> ended);
 };
 
 class SystemProcessQuery final : public ProcessQuery {

@@ -38,4 +38,18 @@ bool ProcessQuery::startedUnder(const std::string& folder, std::uint64_t sinceMs
     return true;
 }
 
+std::unique_ptr<ProcessExitWatch> ProcessQuery::watchExit(std::span<const char* const> names, EventLoop& loop,
+                                                          std::function<void()> ended) {
+    std::vector<ProcessEntry> running;
+    if (!list(running)) return nullptr;
+    std::vector<std::uint32_t> ids;
+    for (const auto& p : running)
+        for (const char* name : names)
+            if (ContainsIgnoringCase(name, p.name)) {
+                ids.push_back(p.id);
+                break;
+            }
+    return WatchProcessExits(ids, loop, std::move(ended));
+}
+
 }  // namespace vantor

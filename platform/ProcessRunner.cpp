@@ -46,10 +46,10 @@ StartupRecord buildStartupRecord(const TCPSStartupInfo& info) {
     if (!info.DefaultWindowState) {
         r.dwFlags |= 0x1;
         switch (info.ShowWindow) {
-            case TCPSShowWindow::swHide: r.wShowWindow = 0; break;
-            case TCPSShowWindow::swMinimize: r.wShowWindow = 2; break;
-            case TCPSShowWindow::swMaximize: r.wShowWindow = 3; break;
-            case TCPSShowWindow::swNormal: r.wShowWindow = 1; break;
+            case TCPSShowWindow::Hide: r.wShowWindow = 0; break;
+            case TCPSShowWindow::Minimize: r.wShowWindow = 2; break;
+            case TCPSShowWindow::Maximize: r.wShowWindow = 3; break;
+            case TCPSShowWindow::Normal: r.wShowWindow = 1; break;
         }
     }
     if (info.ForceOnFeedback) r.dwFlags |= 0x40;
@@ -59,10 +59,10 @@ StartupRecord buildStartupRecord(const TCPSStartupInfo& info) {
 
 std::uint32_t priorityClassFlag(TProcessPriority p) {
     switch (p) {
-        case TProcessPriority::ppIdle: return 0x40;
-        case TProcessPriority::ppNormal: return 0x20;
-        case TProcessPriority::ppHigh: return 0x80;
-        case TProcessPriority::ppRealTime: return 0x100;
+        case TProcessPriority::Idle: return 0x40;
+        case TProcessPriority::Normal: return 0x20;
+        case TProcessPriority::High: return 0x80;
+        case TProcessPriority::RealTime: return 0x100;
     }
     return 0x20;
 }

@@ -40,15 +40,15 @@ public:
     ProcessRunningError();
 };
 
-enum class TProcessPriority { ppIdle, ppNormal, ppHigh, ppRealTime };
-enum class TCPSShowWindow { swHide, swMinimize, swMaximize, swNormal };
+enum class TProcessPriority { Idle, Normal, High, RealTime };
+enum class TCPSShowWindow { Hide, Minimize, Maximize, Normal };
 
 struct TCPSStartupInfo {
     std::string Desktop;
     std::string Title;
     int Left = 0, Top = 0, Width = 0, Height = 0;
     bool DefaultPosition = true, DefaultSize = true, DefaultWindowState = true;
-    TCPSShowWindow ShowWindow = TCPSShowWindow::swNormal;
+    TCPSShowWindow ShowWindow = TCPSShowWindow::Normal;
     bool ForceOnFeedback = false, ForceOffFeedback = false;
 };
 
@@ -77,7 +77,7 @@ public:
     std::string CommandLine;
     std::string CurrentDirectory;
     std::vector<std::string> Environment;
-    TProcessPriority Priority = TProcessPriority::ppNormal;
+    TProcessPriority Priority = TProcessPriority::Normal;
     std::uint32_t CreationFlags = 0;
     TCPSStartupInfo StartupInfo;
     TerminateHandler OnTerminate;

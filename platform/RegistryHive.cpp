@@ -15,6 +15,74 @@
 namespace fs = std::filesystem;
 
 namespace vantor {
+
+namespace hive {
+
+std::uint32_t NameIndex::hash(std::string_view name) {
+    std::uint32_t h = 2166136261u;  // FNV-1a of the ASCII lower-case bytes
+    for (char c : name) {
+        const auto b = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        h = (h ^ b) * 16777619u;
+    }
+    return h;
+}
+
+bool NameIndex::same(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x == y) continue;
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+void NameIndex::reserve(std::size_t n) {
+    std::size_t slots = 16;
+    while (slots / 4 * 3 < n) slots *= 2;
+    if (slots > slots_.size()) grow(slots);
+}
+
+void NameIndex::grow(std::size_t slots) {
+    std::vector<Slot> old(slots, Slot{});
+    old.swap(slots_);
+    const std::size_t mask = slots - 1;
+    for (const Slot& s : old) {
+        if (s.position == 0) continue;
+        std::size_t i = s.hash & mask;
+        while (slots_[i].position != 0) i = (i + 1) & mask;
+        slots_[i] = s;
+    }
+}
+
+void NameIndex::insert(std::string_view name, std::size_t position) {
+    if ((count_ + 1) * 4 > slots_.size() * 3) grow(slots_.empty() ? 16 : slots_.size() * 2);
+    const std::uint32_t h = hash(name);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    while (slots_[i].position != 0) i = (i + 1) & mask;
+    slots_[i] = Slot{h, static_cast<std::uint32_t>(position + 1)};
+    ++count_;
+}
+
+Entry* Section::find(std::string_view name) {
+    const std::size_t at = byName.find(name, [this](std::size_t p) { return std::string_view(entries[p].name); });
+    return at == NameIndex::npos ? nullptr : &entries[at];
+}
+
+const Entry* Section::find(std::string_view name) const { return const_cast<Section*>(this)->find(name); }
+
+Section* Tree::find(std::string_view id) {
+    const std::size_t at = byId.find(id, [this](std::size_t p) { return std::string_view(sections[p].id); });
+    return at == NameIndex::npos ? nullptr : &sections[at];
+}
+
+const Section* Tree::find(std::string_view id) const { return const_cast<Tree*>(this)->find(id); }
+
+}  // namespace hive
+
 namespace {
 
 using hive::Entry;
@@ -67,37 +135,43 @@ std::string makeId(std::string_view root, const std::vector<std::string_view>& p
     return id;
 }
 
-Section* findSection(Tree& tree, const std::string& id) {
-    auto it = tree.byId.find(id);
-    return it == tree.byId.end() ? nullptr : &tree.sections[it->second];
+// The id of a key given to the interface, written into out (whose buffer is
+// kept from one lookup to the next).
+void keyId(std::string& out, RegRoot root, std::string_view key) {
+    out.assign(rootName(root));
+    for (std::size_t start = 0; start <= key.size();) {
+        std::size_t end = key.find('\\', start);
+        if (end == std::string_view::npos) end = key.size();
+        if (end > start) {
+            out += '\\';
+            for (char c : key.substr(start, end - start))
+                out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        start = end + 1;
+    }
 }
 
 Section& addSection(Tree& tree, std::string header, std::string id) {
-    tree.byId.emplace(id, tree.sections.size());
+    tree.byId.insert(id, tree.sections.size());
     tree.sections.push_back(Section{std::move(header), std::move(id), {}, {}});
     return tree.sections.back();
 }
 
-Entry* findEntry(Section& section, const std::string& lowerName) {
-    auto it = section.byName.find(lowerName);
-    return it == section.byName.end() ? nullptr : &section.entries[it->second];
-}
-
-void addEntry(Section& section, Entry entry, std::string lowerName) {
-    section.byName.emplace(std::move(lowerName), section.entries.size());
+void addEntry(Section& section, Entry entry) {
+    section.byName.insert(entry.name, section.entries.size());
     section.entries.push_back(std::move(entry));
 }
 
 // The key's section; a missing key is added with its missing parents.
 Section& ensureKey(Tree& tree, RegRoot root, const std::vector<std::string_view>& parts) {
     const std::string rootText = rootName(root);
-    if (Section* existing = findSection(tree, makeId(rootText, parts, parts.size()))) return *existing;
+    if (Section* existing = tree.find(makeId(rootText, parts, parts.size()))) return *existing;
     std::string header = rootText;
     Section* current = nullptr;
     for (std::size_t level = parts.empty() ? 0 : 1; level <= parts.size(); ++level) {
         std::string id = makeId(rootText, parts, level);
         if (level > 0) header += "\\" + std::string(parts[level - 1]);
-        current = findSection(tree, id);
+        current = tree.find(id);
         if (current)
             header = current->header;  // a parent keeps the case it was stored with
         else
@@ -129,14 +203,15 @@ std::string quotedText(std::string_view text) {
 bool parseQuoted(std::string_view line, std::size_t& pos, std::string& out, std::string& error) {
     out.clear();
     for (++pos; pos < line.size(); ++pos) {
-        char c = line[pos];
-        if (c == '"') {
+        // The plain run up to the next quote or escape, in one piece.
+        std::size_t run = pos;
+        while (run < line.size() && line[run] != '"' && line[run] != '\\') ++run;
+        out.append(line.data() + pos, run - pos);
+        pos = run;
+        if (pos == line.size()) break;
+        if (line[pos] == '"') {
             ++pos;
             return true;
-        }
-        if (c != '\\') {
-            out += c;
-            continue;
         }
         if (++pos == line.size()) break;
         switch (line[pos]) {
@@ -176,6 +251,43 @@ struct Parsed {
     Tree tree;
 };
 
+// The file's lines, LF or CR LF, one at a time (no list of them is made).
+class Lines {
+public:
+    explicit Lines(std::string_view bytes) : bytes_(bytes) {}
+    // The next line without its line break; false at the end.
+    bool next(std::string_view& line) {
+        if (pos_ >= bytes_.size()) return false;
+        std::size_t end = bytes_.find('\n', pos_);
+        if (end == std::string_view::npos) end = bytes_.size();
+        line = bytes_.substr(pos_, end - pos_);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        pos_ = end + 1;
+        ++number_;
+        return true;
+    }
+    std::size_t number() const { return number_; }  // of the last line given
+    // How many lines follow before the next key line: room for the values of
+    // the key that starts here.
+    std::size_t linesOfKey() const {
+        std::size_t n = 0;
+        for (std::size_t pos = pos_; pos < bytes_.size(); ++n) {
+            std::size_t first = pos;
+            while (first < bytes_.size() && isBlank(bytes_[first])) ++first;
+            if (first < bytes_.size() && bytes_[first] == '[') break;
+            pos = bytes_.find('\n', pos);
+            if (pos == std::string_view::npos) break;
+            ++pos;
+        }
+        return n;
+    }
+
+private:
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
+    std::size_t number_ = 0;
+};
+
 // Parses the whole file; false with the reason when it is not a hive this
 // program can rewrite without losing anything.
 bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
@@ -185,26 +297,23 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
     }
     if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
 
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < bytes.size();) {
-        std::size_t end = bytes.find('\n', start);
-        if (end == std::string_view::npos) end = bytes.size();
-        std::string_view line = bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
+    Lines lines(bytes);
+    std::string_view first;
+    {
+        Lines scan(bytes);
+        bool content = false;
+        for (std::string_view l; !content && scan.next(l);) content = !trimmed(l).empty();
+        if (!content) return true;  // an empty file holds nothing yet
     }
-    if (std::all_of(lines.begin(), lines.end(), [](std::string_view l) { return trimmed(l).empty(); }))
-        return true;  // an empty file holds nothing yet
-    if (trimmed(lines[0]) != kHeader) {
+    lines.next(first);
+    if (trimmed(first) != kHeader) {
         error = "line 1 is not \"" + std::string(kHeader) + "\"";
         return false;
     }
 
     Section* current = nullptr;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        auto where = [i] { return "line " + std::to_string(i + 1) + ": "; };
-        const std::string_view raw = lines[i];
+    for (std::string_view raw; lines.next(raw);) {
+        auto where = [&lines] { return "line " + std::to_string(lines.number()) + ": "; };
         const std::string_view t = trimmed(raw);
         if (t.empty()) continue;
         if (t.front() == ';') {
@@ -236,8 +345,11 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
                 }
             }
             std::string id = makeId(*root, parts, parts.size());
-            current = findSection(out.tree, id);
+            current = out.tree.find(id);
             if (!current) current = &addSection(out.tree, std::string(header), std::move(id));
+            const std::size_t room = current->entries.size() + lines.linesOfKey();
+            current->entries.reserve(room);
+            current->byName.reserve(room);
             continue;
         }
         if (t.front() != '"' && t.front() != '@') {
@@ -248,10 +360,10 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
             error = where() + "value outside a key";
             return false;
         }
-        std::string name;
+        Entry entry;
         std::size_t pos = 0;
         if (t.front() == '"') {
-            if (!parseQuoted(t, pos, name, error)) {
+            if (!parseQuoted(t, pos, entry.name, error)) {
                 error = where() + error;
                 return false;
             }
@@ -265,8 +377,6 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
         }
         rest = trimmed(rest.substr(1));
 
-        Entry entry;
-        entry.name = name;
         if (!rest.empty() && rest.front() == '"') {
             std::size_t end = 0;
             if (!parseQuoted(rest, end, entry.data, error)) {
@@ -281,11 +391,10 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
             entry.kind = Entry::Kind::Other;
             entry.data = std::string(raw);
             for (std::string_view line = raw; continues(line);) {
-                if (++i == lines.size()) {
+                if (!lines.next(line)) {
                     error = "the last value continues past the end of the file";
                     return false;
                 }
-                line = lines[i];
                 entry.data += "\r\n";
                 entry.data += line;
             }
@@ -293,12 +402,11 @@ bool parseHive(std::string_view bytes, Parsed& out, std::string& error) {
             error = where() + "unknown value type";
             return false;
         }
-        std::string lowerName = lower(entry.name);
-        if (Entry* same = findEntry(*current, lowerName)) {
-            entry.name = same->name;  // a later line replaces the value, as an import would
+        if (Entry* same = current->find(entry.name)) {
+            entry.name = std::move(same->name);  // a later line replaces the value, as an import would
             *same = std::move(entry);
         } else {
-            addEntry(*current, std::move(entry), std::move(lowerName));
+            addEntry(*current, std::move(entry));
         }
     }
     return true;
@@ -408,17 +516,17 @@ bool RegistryHive::createKey(RegRoot root, const std::string& key) {
         writeFailure_ = "the key path holds a line break or NUL";
         return false;
     }
-    const auto parts = components(key);
-    if (findSection(tree_, makeId(rootName(root), parts, parts.size()))) return true;
+    keyId(scratch_, root, key);
+    if (tree_.find(scratch_)) return true;
     Tree next = tree_;
-    ensureKey(next, root, parts);
+    ensureKey(next, root, components(key));
     return commit(next);
 }
 
 RegValue RegistryHive::query(RegRoot root, const std::string& key, const std::string& name) {
-    const auto parts = components(key);
-    Section* section = findSection(tree_, makeId(rootName(root), parts, parts.size()));
-    Entry* entry = section ? findEntry(*section, lower(name)) : nullptr;
+    keyId(scratch_, root, key);
+    const Section* section = tree_.find(scratch_);
+    const Entry* entry = section ? section->find(name) : nullptr;
     if (!entry) return {};
     if (entry->kind == Entry::Kind::Other) return RegValue{RegValueKind::Other, {}};
     return RegValue{RegValueKind::String, entry->data};
@@ -429,20 +537,19 @@ bool RegistryHive::setString(RegRoot root, const std::string& key, const std::st
         writeFailure_ = "the key path holds a line break or NUL";
         return false;
     }
-    const auto parts = components(key);
-    std::string lowerName = lower(name);
-    if (Section* section = findSection(tree_, makeId(rootName(root), parts, parts.size()))) {
-        const Entry* entry = findEntry(*section, lowerName);
+    keyId(scratch_, root, key);
+    if (const Section* section = tree_.find(scratch_)) {
+        const Entry* entry = section->find(name);
         if (entry && entry->kind == Entry::Kind::String && entry->data == value)
             return true;  // already stored: the file stays as it is
     }
     Tree next = tree_;
-    Section& section = ensureKey(next, root, parts);
-    if (Entry* entry = findEntry(section, lowerName)) {
+    Section& section = ensureKey(next, root, components(key));
+    if (Entry* entry = section.find(name)) {
         entry->kind = Entry::Kind::String;
         entry->data = value;
     } else {
-        addEntry(section, Entry{Entry::Kind::String, name, value}, std::move(lowerName));
+        addEntry(section, Entry{Entry::Kind::String, name, value});
     }
     return commit(next);
 }

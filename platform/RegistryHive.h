@@ -13,7 +13,8 @@
 // (dword:, hex:, hex(2):, ... with continuation lines ending in '\') reads as
 // RegValueKind::Other and is written back unchanged. Key and value names
 // compare case-insensitively and keep the case first used; lookups go through
-// an index, so loading and reading take time in proportion to the file. Both
+// a flat index sized from the file's line count, so loading and reading take
+// time in proportion to the file. Both
 // roots share the one file. Read: UTF-8, LF or CR LF; written: CR LF,
 // atomically. A key path holding CR, LF or NUL cannot be written as a key line
 // and is refused.
@@ -26,8 +27,9 @@
 #include "platform/Registry.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 namespace vantor {
@@ -40,16 +42,61 @@ struct Entry {
     std::string name;  // decoded value name; "" is the default value (@)
     std::string data;  // String: the text; Other, Comment: the file's lines joined by CR LF
 };
+
+// Positions of named items, looked up by name without regard to ASCII case:
+// open addressing over a flat table of (hash, position) pairs, so a lookup
+// touches one slot and the item it names, and growing never rereads a name.
+class NameIndex {
+public:
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    // Room for n names without growing.
+    void reserve(std::size_t n);
+    // The position whose name (nameAt(position)) equals name, or npos.
+    template <class NameAt>
+    std::size_t find(std::string_view name, NameAt&& nameAt) const;
+    // Adds a name that is not there yet.
+    void insert(std::string_view name, std::size_t position);
+    std::size_t size() const { return count_; }
+
+    static std::uint32_t hash(std::string_view name);
+    static bool same(std::string_view a, std::string_view b);
+
+private:
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t position = 0;  // position + 1; 0 for an empty slot
+    };
+    void grow(std::size_t slots);
+    std::vector<Slot> slots_;  // a power of two, at most 3/4 full
+    std::size_t count_ = 0;
+};
+
 struct Section {
     std::string header;  // the key as written between the brackets
     std::string id;      // root and path, normalized for comparison
     std::vector<Entry> entries;
-    std::unordered_map<std::string, std::size_t> byName;  // lower-case value name -> position in entries
+    NameIndex byName;  // value names (comments have none)
+    Entry* find(std::string_view name);
+    const Entry* find(std::string_view name) const;
 };
 struct Tree {
     std::vector<Section> sections;
-    std::unordered_map<std::string, std::size_t> byId;  // Section::id -> position in sections
+    NameIndex byId;  // Section::id
+    Section* find(std::string_view id);
+    const Section* find(std::string_view id) const;
 };
+
+template <class NameAt>
+std::size_t NameIndex::find(std::string_view name, NameAt&& nameAt) const {
+    if (slots_.empty()) return npos;
+    const std::uint32_t h = hash(name);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        const Slot& s = slots_[i];
+        if (s.position == 0) return npos;
+        if (s.hash == h && same(nameAt(s.position - 1), name)) return s.position - 1;
+    }
+}
 }  // namespace hive
 
 class RegistryHive final : public Registry {
@@ -86,6 +133,7 @@ private:
     std::string damageReason_;
     std::string keptAs_;
     std::string writeFailure_;
+    std::string scratch_;  // a key's id while it is looked up
 };
 
 }  // namespace vantor

@@ -33,22 +33,22 @@ std::string firstCharacters(const std::string& s, std::size_t n) {
 
 std::uint32_t priorityFlag(TPriority p) {
     switch (p) {
-        case TPriority::prNormal: return 0x20;
-        case TPriority::prIdle: return 0x40;
-        case TPriority::prHigh: return 0x80;
-        case TPriority::prRealTime: return 0x100;
+        case TPriority::Normal: return 0x20;
+        case TPriority::Idle: return 0x40;
+        case TPriority::High: return 0x80;
+        case TPriority::RealTime: return 0x100;
     }
     return 0x20;
 }
 
 int showCommand(TWindowType w) {
     switch (w) {
-        case TWindowType::wtNormal: return 1;
-        case TWindowType::wtMinimize: return 2;
-        case TWindowType::wtMaximize: return 3;
-        case TWindowType::wtHide: return 0;
-        case TWindowType::wtMinNoActive: return 7;
-        case TWindowType::wtShowNA: return 8;
+        case TWindowType::Normal: return 1;
+        case TWindowType::Minimize: return 2;
+        case TWindowType::Maximize: return 3;
+        case TWindowType::Hide: return 0;
+        case TWindowType::MinNoActive: return 7;
+        case TWindowType::ShowNA: return 8;
     }
     return 1;
 }
@@ -66,9 +66,9 @@ void TParams::setTimeOutSec(unsigned seconds) {
 }
 
 RunOutcome convertWaitResult(std::uint32_t waitResult, int error, std::uint32_t exitCode, unsigned timeOutSec) {
-    if (waitResult == detail::kWaitProcessEnded) return {TRetType::rtNormal, exitCode};
-    if (waitResult == detail::kWaitTimedOut) return {TRetType::rtTimeOut, timeOutSec};
-    return {TRetType::rtError, static_cast<std::uint32_t>(error)};
+    if (waitResult == detail::kWaitProcessEnded) return {TRetType::Normal, exitCode};
+    if (waitResult == detail::kWaitTimedOut) return {TRetType::TimeOut, timeOutSec};
+    return {TRetType::Error, static_cast<std::uint32_t>(error)};
 }
 
 namespace detail {

@@ -35,11 +35,11 @@ using WaitThreadStarter = std::thread (*)(std::function<void()> body);
 void setWaitThreadStarter(WaitThreadStarter starter);  // nullptr: the standard one
 }  // namespace detail
 
-enum class TPriority { prNormal, prIdle, prHigh, prRealTime };
-enum class TWindowType { wtNormal, wtMinimize, wtMaximize, wtHide, wtMinNoActive, wtShowNA };
-// The kind of ending; RetVal is the exit code (rtNormal), the operating
-// system's error code (rtError) or TimeOutSec (rtTimeOut).
-enum class TRetType : std::uint32_t { rtNone = 0, rtNormal = 1, rtError = 2, rtTimeOut = 3 };
+enum class TPriority { Normal, Idle, High, RealTime };
+enum class TWindowType { Normal, Minimize, Maximize, Hide, MinNoActive, ShowNA };
+// The kind of ending; RetVal is the exit code (Normal), the operating
+// system's error code (Error) or TimeOutSec (TimeOut).
+enum class TRetType : std::uint32_t { None = 0, Normal = 1, Error = 2, TimeOut = 3 };
 
 // Creation flag of a priority class: 0x20, 0x40, 0x80, 0x100.
 std::uint32_t priorityFlag(TPriority p);
@@ -53,7 +53,7 @@ inline constexpr unsigned kMaxTimeOutSec = 3600;
 // The template of a start, copied into each run record.
 class TParams {
 public:
-    TPriority Priority = TPriority::prNormal;
+    TPriority Priority = TPriority::Normal;
     std::vector<std::string> Environment;  // "NAME=value" lines; empty: the caller's environment
     std::string ProcFileName;
     std::string ProcParameters;
@@ -61,7 +61,7 @@ public:
     std::string UserString;
     int UserTag = 0;
     bool WaitUntilDone = false;
-    TWindowType WindowType = TWindowType::wtNormal;
+    TWindowType WindowType = TWindowType::Normal;
 
     // The started program's working folder; empty: the caller's. Trimmed when set.
     const std::string& ProcCurrentDir() const { return procCurrentDir_; }
@@ -129,7 +129,7 @@ private:
     int launchError_ = 0;
     int processId_ = 0;
     std::chrono::system_clock::time_point startTime_{};
-    TRetType retType_ = TRetType::rtNone;
+    TRetType retType_ = TRetType::None;
     std::uint32_t retVal_ = 0;
     std::unique_ptr<detail::RunProcess> process_;
     std::shared_ptr<detail::WaitShared> wait_;
@@ -167,9 +167,9 @@ private:
     std::vector<std::unique_ptr<TRunItem>> items_;
 };
 
-// What one wait's outcome turns into: the process ended (0) -> rtNormal with
-// the exit code; the limit ran out (258) -> rtTimeOut with TimeOutSec; any
-// other result -> rtError with the error code read after the wait.
+// What one wait's outcome turns into: the process ended (0) -> Normal with
+// the exit code; the limit ran out (258) -> TimeOut with TimeOutSec; any
+// other result -> Error with the error code read after the wait.
 struct RunOutcome {
     TRetType type;
     std::uint32_t value;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <system_error>
 
@@ -133,7 +134,20 @@ IoResult writeTextFile(const std::string& path, const std::vector<std::string>& 
 bool readFileBytes(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // One read at the size the file tells (system files such as /proc/cpuinfo
+    // tell none), then whatever it grew by meanwhile.
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    out.clear();
+    out.resize(!ec && size > 0 && size < (1ull << 40) ? static_cast<std::size_t>(size) + 1 : 64 * 1024);
+    std::size_t have = 0;
+    for (;;) {
+        in.read(out.data() + have, static_cast<std::streamsize>(out.size() - have));
+        have += static_cast<std::size_t>(in.gcount());
+        if (!in) break;
+        out.resize(out.size() * 2);
+    }
+    out.resize(have);
     return !in.bad();
 }
 

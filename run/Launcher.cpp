@@ -27,7 +27,7 @@ void hideWindow(TCreateProcess& p) {
     p.StartupInfo.DefaultPosition = false;
     p.StartupInfo.DefaultSize = false;
     p.StartupInfo.DefaultWindowState = false;
-    p.StartupInfo.ShowWindow = TCPSShowWindow::swHide;
+    p.StartupInfo.ShowWindow = TCPSShowWindow::Hide;
 }
 
 }  // namespace
@@ -59,11 +59,11 @@ struct Launcher::Wait {
     std::uint32_t exitCode = 0;
 };
 
-Launcher::Launcher(AppContext& ctx) : ctx_(ctx), cp_(ctx.loop), cp2_(ctx.loop) {
-    hideWindow(cp_);
-    hideWindow(cp2_);
-    cp2_.setWaitForTerminate(false);
-    cp_.OnTerminate = [this](TCreateProcess&, std::uint32_t exitCode) { terminated(exitCode); };
+Launcher::Launcher(AppContext& ctx) : ctx_(ctx), passRunner_(ctx.loop), steamRunner_(ctx.loop) {
+    hideWindow(passRunner_);
+    hideWindow(steamRunner_);
+    steamRunner_.setWaitForTerminate(false);
+    passRunner_.OnTerminate = [this](TCreateProcess&, std::uint32_t exitCode) { terminated(exitCode); };
 }
 
 Launcher::~Launcher() {
@@ -140,12 +140,12 @@ void Launcher::OfferSteamStart(const SteamOffer& offer) {
     if (ctx_.dialogs.confirm("Error! The STEAM not running. Run now?")) {
         view.setStatus(offer.loadingStatus);
         bool ok = writeBatch(kSteamBatch, steamProgramFor(kThisOs, steam));
-        cp2_.CurrentDirectory = steam;
+        steamRunner_.CurrentDirectory = steam;
         if (!folderExists(steam)) ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP CurrentDirectory not exist.");
-        cp2_.CommandLine = steam + kSteamBatch;
+        steamRunner_.CommandLine = steam + kSteamBatch;
         if (ok) {
             try {
-                cp2_.Start();
+                steamRunner_.Start();
             } catch (const EOSError&) {
                 ok = false;
             }
@@ -200,14 +200,14 @@ void Launcher::LaunchPass(Resolution r, std::function<void(LaunchResult)> done) 
     run.LaunchCommand = buildLaunchCommand(r, run, steamProgramFor(kThisOs, steam));
     const bool batchWritten = writeBatch(kLaunchBatch, run.LaunchCommand);
 
-    cp_.CurrentDirectory = steam;
+    passRunner_.CurrentDirectory = steam;
     if (!folderExists(steam)) ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP CurrentDirectory not exist.");
-    cp_.CommandLine = steam + kLaunchBatch;
+    passRunner_.CommandLine = steam + kLaunchBatch;
     bool started = false;
     if (batchWritten) {
         try {
             launchedAt_ = ctx_.processes.now();
-            cp_.Start();
+            passRunner_.Start();
             started = true;
         } catch (const EOSError&) {}
     }

@@ -1,6 +1,6 @@
 #pragma once
 // The launch of a pass: the command options, "vantor.bat" and "steam.bat" in
-// SteamPath, the process runners cp and cp2, the checks whether Steam and the
+// SteamPath, the process runners cp and steamRunner, the checks whether Steam and the
 // game run, and the offer to start Steam.
 
 #include "core/AppContext.h"
@@ -81,8 +81,8 @@ public:
     // cp's end notification (the sequencer's cpTerminate).
     void setTerminateHandler(std::function<void(std::uint32_t exitCode)> handler);
 
-    TCreateProcess& cp() { return cp_; }
-    TCreateProcess& cp2() { return cp2_; }
+    TCreateProcess& passRunner() { return passRunner_; }
+    TCreateProcess& steamRunner() { return steamRunner_; }
 
 private:
     void checkRunning(std::span<const char* const> names, const char* logName, bool& flag);
@@ -95,8 +95,8 @@ private:
     void pollGameEnd(std::chrono::steady_clock::time_point deadline, std::function<void(GameEnd)> done);
 
     AppContext& ctx_;
-    TCreateProcess cp_;
-    TCreateProcess cp2_;
+    TCreateProcess passRunner_;
+    TCreateProcess steamRunner_;
     std::function<void(std::uint32_t)> onTerminate_;
     // The launch wait in progress, if any.
     struct Wait;

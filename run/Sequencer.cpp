@@ -61,7 +61,7 @@ void Sequencer::logH(const std::string& line) {
 
 void Sequencer::start(const RunRequest& request) {
     if (running_) return;
-    if (launcher_.cp().state() == TCreateProcess::State::Waiting) {
+    if (launcher_.passRunner().state() == TCreateProcess::State::Waiting) {
         // The batch process of a stopped run has not ended yet.
         ctx_.view.setStatus("The last run is still ending. Please click RUN again in a moment.");
         return;
@@ -250,22 +250,37 @@ void Sequencer::cpTerminate(std::uint32_t) {
 void Sequencer::pollGameQuit(std::uint64_t id, std::chrono::steady_clock::time_point deadline) {
     pollTimer_ = ctx_.loop.startTimer(ctx_.timing.gamePoll, [this, id, deadline] {
         pollTimer_ = 0;
-        if (!current(id)) return;
-        launcher_.CheckGameRunning();
-        if (ctx_.run.GameRunning) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                closeGameThenEnd(
-                    std::string(kErrorPrefix) + "HL2 did not quit in " + resolutionText(plan_[current_]) + ".",
-                    "Half-Life 2 did not quit in time. Benchmark aborted; your game settings were restored.",
-                    "Half-Life 2 did not quit in time and was closed. Benchmark aborted; your game "
-                    "settings were restored.");
-                return;
-            }
-            pollGameQuit(id, deadline);
+        checkGameQuit(id, deadline);
+    });
+    // Where the system tells when the game ends, the check runs then rather
+    // than at the next poll; the poll stays as the fallback.
+    if (!gameExit_)
+        gameExit_ = ctx_.processes.watchExit(processNamesFor(kThisOs).game, ctx_.loop, [this, id, deadline] {
+            gameExit_.reset();
+            if (!current(id) || !pollTimer_) return;
+            ctx_.loop.cancelTimer(pollTimer_);
+            pollTimer_ = 0;
+            checkGameQuit(id, deadline);
+        });
+}
+
+void Sequencer::checkGameQuit(std::uint64_t id, std::chrono::steady_clock::time_point deadline) {
+    if (!current(id)) return;
+    launcher_.CheckGameRunning();
+    if (ctx_.run.GameRunning) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            gameExit_.reset();
+            closeGameThenEnd(std::string(kErrorPrefix) + "HL2 did not quit in " + resolutionText(plan_[current_]) + ".",
+                             "Half-Life 2 did not quit in time. Benchmark aborted; your game settings were restored.",
+                             "Half-Life 2 did not quit in time and was closed. Benchmark aborted; your game "
+                             "settings were restored.");
             return;
         }
-        passEnded();
-    });
+        pollGameQuit(id, deadline);
+        return;
+    }
+    gameExit_.reset();
+    passEnded();
 }
 
 void Sequencer::passEnded() {
@@ -388,7 +403,7 @@ void Sequencer::Stop(std::function<void()> ended) {
     const std::string line = phase_ == Phase::Preparing || current_ >= plan_.size()
                                  ? std::string("Benchmark stopped by the user.")
                                  : "Benchmark stopped by the user in " + resolutionText(plan_[current_]) + ".";
-    if (launcher_.cp().state() == TCreateProcess::State::Waiting) ++staleTerminates_;
+    if (launcher_.passRunner().state() == TCreateProcess::State::Waiting) ++staleTerminates_;
     auto closeGame = [&] {
         ctx_.view.setStatus("Stopping...");
         closeGameThenEnd(line, kRunStoppedStatus, kRunStoppedGameClosedStatus);
@@ -401,6 +416,7 @@ void Sequencer::Stop(std::function<void()> ended) {
         case Phase::WaitingForQuit:
             if (pollTimer_) ctx_.loop.cancelTimer(pollTimer_);
             pollTimer_ = 0;
+            gameExit_.reset();
             closeGame();
             break;
         case Phase::Playing: closeGame(); break;
@@ -420,6 +436,7 @@ void Sequencer::abandon() {
     if (!running_) return;
     if (pollTimer_) ctx_.loop.cancelTimer(pollTimer_);
     pollTimer_ = 0;
+    gameExit_.reset();
     launcher_.cancelEndGame();
     whenEnded_.clear();
     if (phase_ == Phase::Launching) launcher_.stopLaunch();

@@ -69,6 +69,7 @@ private:
     void launchCurrent();
     void cpTerminate(std::uint32_t exitCode);
     void pollGameQuit(std::uint64_t id, std::chrono::steady_clock::time_point deadline);
+    void checkGameQuit(std::uint64_t id, std::chrono::steady_clock::time_point deadline);
     void passEnded();
     void finishRun();
     // Ends the run without a report: error line (when given), status, restore,
@@ -101,6 +102,7 @@ private:
     int staleTerminates_ = 0;
     std::uint64_t runId_ = 0;
     EventLoop::TimerId pollTimer_ = 0;
+    std::unique_ptr<ProcessExitWatch> gameExit_;  // the game's end, where the system tells it
     std::vector<std::function<void()>> whenEnded_;
 };
 

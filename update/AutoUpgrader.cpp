@@ -204,7 +204,7 @@ void TAutoUpgrader::processInfo() {
         return;
     }
     method_ = info.method();
-    if (method_ != TUpgradeMethod::umRedirectToURL) {
+    if (method_ != TUpgradeMethod::RedirectToURL) {
         const std::string programName = fileNamePart(ProgramPath);
         if (programFolder().empty() || programName.empty()) {
             refuse("The program's own file is not known, so no update can be put beside it.");
@@ -237,7 +237,7 @@ void TAutoUpgrader::processInfo() {
         }
         const bool bringsProgram = std::any_of(
             names.begin(), names.end(), [&](const std::string& n) { return UpgradeList::sameName(n, programName); });
-        if (method_ == TUpgradeMethod::umSelfUpgrade && !bringsProgram) {
+        if (method_ == TUpgradeMethod::SelfUpgrade && !bringsProgram) {
             refuse("The update does not contain the program file " + programName +
                    ", so it cannot bring the new version.");
             return;
@@ -258,7 +258,7 @@ void TAutoUpgrader::processInfo() {
         finish(TUpdateEnd::Later, "Update aborted.");
         return;
     }
-    if (method_ == TUpgradeMethod::umRedirectToURL) {
+    if (method_ == TUpgradeMethod::RedirectToURL) {
         state_ = State::Idle;
         checking_ = false;
         if (OpenURL) OpenURL(withScheme(files_.front().url));
@@ -438,7 +438,7 @@ void TAutoUpgrader::restart() {
     std::vector<std::string> names;
     for (const auto& f : files_) names.push_back(UpdateInfo::fileNameOf(f.url));
     const UpgradePlan plan =
-        UpgradeList::plan(folder, names, fileNamePart(ProgramPath), method_ == TUpgradeMethod::umUseExternalSetup);
+        UpgradeList::plan(folder, names, fileNamePart(ProgramPath), method_ == TUpgradeMethod::UseExternalSetup);
     const std::string upgrader = upgraderPath(TempFolder, folder);
     const std::string_view image = upgraderImage();
     if (!UpgradeList::write(folder, plan)) return refuse("The update cannot be written to " + folder);
@@ -446,7 +446,7 @@ void TAutoUpgrader::restart() {
     if (!written || !makeExecutable(upgrader))
         return refuse("The replacement program cannot be written to " + upgrader + ": " + written.error);
     std::string error;
-    const std::string digit = method_ == TUpgradeMethod::umUseExternalSetup ? "1" : "0";
+    const std::string digit = method_ == TUpgradeMethod::UseExternalSetup ? "1" : "0";
     if (!StartUpgrader || !StartUpgrader(upgrader, {ProgramPath, "+" + RestartParams + digit}, &error)) {
         deleteFile(upgrader);
         return refuse("The replacement program cannot be started: " + error);

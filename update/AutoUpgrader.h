@@ -180,7 +180,7 @@ private:
     bool checking_ = false, aborted_ = false, downloadsComplete_ = false, wizardOpen_ = false;
     std::string infoBytes_;
     std::vector<UpdateFile> files_;
-    TUpgradeMethod method_ = TUpgradeMethod::umSelfUpgrade;
+    TUpgradeMethod method_ = TUpgradeMethod::SelfUpgrade;
     std::size_t index_ = 0;
     std::string currentName_;
     std::time_t lastModified_ = 0;

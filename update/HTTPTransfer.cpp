@@ -330,9 +330,9 @@ bool TCustomHTTP::Read() {
     request.followRedirects = (InternetOptions & ioNoAutoRedirect) == 0;
     request.requestFlags = CacheOptions | InternetOptions | (parts.Scheme == "https" ? kSecureFlag : 0);
     switch (Proxy.AccessType) {
-        case TProxyAccessType::atPreconfig: request.proxy = HttpProxyAccess::Preconfig; break;
-        case TProxyAccessType::atDirect: request.proxy = HttpProxyAccess::Direct; break;
-        case TProxyAccessType::atUseProxy:
+        case TProxyAccessType::Preconfig: request.proxy = HttpProxyAccess::Preconfig; break;
+        case TProxyAccessType::Direct: request.proxy = HttpProxyAccess::Direct; break;
+        case TProxyAccessType::UseProxy:
             request.proxy = HttpProxyAccess::UseProxy;
             request.proxyServer = Proxy.ProxyServer + ":" + std::to_string(Proxy.ProxyPort);
             request.proxyBypass = Proxy.ProxyBypass;

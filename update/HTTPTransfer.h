@@ -24,10 +24,10 @@
 
 namespace vantor {
 
-enum class TProxyAccessType { atPreconfig, atDirect, atUseProxy };
+enum class TProxyAccessType { Preconfig, Direct, UseProxy };
 
 struct THTTPProxy {
-    TProxyAccessType AccessType = TProxyAccessType::atPreconfig;
+    TProxyAccessType AccessType = TProxyAccessType::Preconfig;
     int ProxyPort = 8080;
     std::string ProxyBypass = "127.0.0.1;";
     std::string ProxyServer, ProxyUsername, ProxyPassword;

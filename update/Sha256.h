@@ -1,7 +1,8 @@
 #pragma once
 // SHA-256 of a stream of bytes. Two implementations, one picked by the build:
 // OpenSSL where the system has it (its routines use the processor's SHA
-// instructions), libsodium elsewhere (the Windows build).
+// instructions; loaded at the first hash), libsodium elsewhere (the Windows
+// build).
 
 #include <cstddef>
 #include <memory>

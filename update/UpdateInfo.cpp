@@ -68,9 +68,9 @@ std::string UpdateInfo::value(const std::string& key) const {
 
 TUpgradeMethod UpdateInfo::method() const {
     const std::string m = value("method");
-    if (!m.empty() && m[0] == '1') return TUpgradeMethod::umUseExternalSetup;
-    if (!m.empty() && m[0] == '2') return TUpgradeMethod::umRedirectToURL;
-    return TUpgradeMethod::umSelfUpgrade;
+    if (!m.empty() && m[0] == '1') return TUpgradeMethod::UseExternalSetup;
+    if (!m.empty() && m[0] == '2') return TUpgradeMethod::RedirectToURL;
+    return TUpgradeMethod::SelfUpgrade;
 }
 
 std::vector<UpdateFile> UpdateInfo::files() const {

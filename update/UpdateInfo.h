@@ -11,7 +11,7 @@
 
 namespace vantor {
 
-enum class TUpgradeMethod { umSelfUpgrade = 0, umUseExternalSetup = 1, umRedirectToURL = 2 };
+enum class TUpgradeMethod { SelfUpgrade = 0, UseExternalSetup = 1, RedirectToURL = 2 };
 
 struct UpdateFile {
     std::string url;

@@ -1,9 +1,13 @@
 // libcurl backend of httpGet: the easy interface on the calling thread. The
 // progress callback checks the stop request and the stall bound; the header
 // callback keeps the head of the last response only, so the caller sees the
-// response that redirects led to.
+// response that redirects led to. libcurl (with its TLS, Kerberos, LDAP, SSH
+// ... libraries) is loaded at the first transfer, not when the program starts:
+// most commands never make one.
 
 #include "platform/HttpClient.h"
+
+#include "platform/SharedLibrary.h"
 
 #include <curl/curl.h>
 
@@ -11,16 +15,55 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 namespace vantor {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void globalInit() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// The libcurl calls this backend makes, from the library loaded on first use.
+struct Curl {
+    CURLcode (*global_init)(long);
+    CURL* (*easy_init)();
+    CURLcode (*easy_setopt)(CURL*, CURLoption, ...);
+    CURLcode (*easy_getinfo)(CURL*, CURLINFO, ...);
+    CURLcode (*easy_perform)(CURL*);
+    void (*easy_cleanup)(CURL*);
+    const char* (*easy_strerror)(CURLcode);
+    curl_slist* (*slist_append)(curl_slist*, const char*);
+    void (*slist_free_all)(curl_slist*);
+    time_t (*getdate)(const char*, const time_t*);
+    std::string error;  // why it could not be loaded; empty when it was
+};
+
+// Loaded and initialised once; every later call gets the same answer.
+const Curl& curlApi() {
+    static const Curl api = [] {
+        Curl c{};
+        SharedLibrary lib({"libcurl.so.4", "libcurl-gnutls.so.4", "libcurl.so"});
+        if (!lib.loaded()) {
+            c.error = "libcurl could not be loaded (" + lib.error() + ")";
+            return c;
+        }
+        c.global_init = lib.function<decltype(c.global_init)>("curl_global_init");
+        c.easy_init = lib.function<decltype(c.easy_init)>("curl_easy_init");
+        c.easy_setopt = lib.function<decltype(c.easy_setopt)>("curl_easy_setopt");
+        c.easy_getinfo = lib.function<decltype(c.easy_getinfo)>("curl_easy_getinfo");
+        c.easy_perform = lib.function<decltype(c.easy_perform)>("curl_easy_perform");
+        c.easy_cleanup = lib.function<decltype(c.easy_cleanup)>("curl_easy_cleanup");
+        c.easy_strerror = lib.function<decltype(c.easy_strerror)>("curl_easy_strerror");
+        c.slist_append = lib.function<decltype(c.slist_append)>("curl_slist_append");
+        c.slist_free_all = lib.function<decltype(c.slist_free_all)>("curl_slist_free_all");
+        c.getdate = lib.function<decltype(c.getdate)>("curl_getdate");
+        if (!c.global_init || !c.easy_init || !c.easy_setopt || !c.easy_getinfo || !c.easy_perform || !c.easy_cleanup ||
+            !c.easy_strerror || !c.slist_append || !c.slist_free_all || !c.getdate) {
+            c.error = "libcurl could not be loaded (" + lib.error() + ")";
+            return c;
+        }
+        if (c.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) c.error = "libcurl could not be initialised";
+        return c;
+    }();
+    return api;
 }
 
 std::string trimmed(std::string_view s) {
@@ -39,7 +82,7 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
 }
 
 std::time_t httpDate(const std::string& text) {
-    const std::time_t t = curl_getdate(text.c_str(), nullptr);
+    const std::time_t t = curlApi().getdate(text.c_str(), nullptr);
     return t < 0 ? 0 : t;
 }
 
@@ -148,7 +191,7 @@ struct Transfer {
         const auto clock = Clock::now();
         if (!t->connected) {
             curl_off_t connectTime = 0;
-            if (curl_easy_getinfo(t->curl, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK && connectTime > 0) {
+            if (curlApi().easy_getinfo(t->curl, CURLINFO_CONNECT_TIME_T, &connectTime) == CURLE_OK && connectTime > 0) {
                 t->connected = true;
                 t->lastActivity = clock;
             }
@@ -166,21 +209,25 @@ struct Transfer {
 };
 
 struct EasyHandle {
-    CURL* curl = curl_easy_init();
+    CURL* curl = curlApi().easy_init();
     curl_slist* headers = nullptr;
     ~EasyHandle() {
-        if (curl) curl_easy_cleanup(curl);
-        if (headers) curl_slist_free_all(headers);
+        if (curl) curlApi().easy_cleanup(curl);
+        if (headers) curlApi().slist_free_all(headers);
     }
 };
 
 }  // namespace
 
 HttpResult httpGet(const HttpRequest& request, HttpReceiver& receiver) {
-    globalInit();
     HttpResult result;
     if (receiver.stopRequested()) {
         result.end = HttpEnd::Stopped;
+        return result;
+    }
+    const Curl& api = curlApi();
+    if (!api.error.empty()) {
+        result.error = api.error;
         return result;
     }
     EasyHandle easy;
@@ -192,51 +239,51 @@ HttpResult httpGet(const HttpRequest& request, HttpReceiver& receiver) {
     t.curl = easy.curl;
     CURL* c = easy.curl;
 
-    if (!request.accept.empty()) easy.headers = curl_slist_append(easy.headers, ("Accept: " + request.accept).c_str());
+    if (!request.accept.empty()) easy.headers = api.slist_append(easy.headers, ("Accept: " + request.accept).c_str());
     if (request.noCache) {
-        easy.headers = curl_slist_append(easy.headers, "Pragma: no-cache");
-        easy.headers = curl_slist_append(easy.headers, "Cache-Control: no-cache");
+        easy.headers = api.slist_append(easy.headers, "Pragma: no-cache");
+        easy.headers = api.slist_append(easy.headers, "Cache-Control: no-cache");
     }
-    curl_easy_setopt(c, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_USERAGENT, request.userAgent.c_str());
-    curl_easy_setopt(c, CURLOPT_HTTPHEADER, easy.headers);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(std::max<long long>(1, request.connectBound.count())));
+    api.easy_setopt(c, CURLOPT_URL, request.url.c_str());
+    api.easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    api.easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    api.easy_setopt(c, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
+    api.easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
+    api.easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    api.easy_setopt(c, CURLOPT_USERAGENT, request.userAgent.c_str());
+    api.easy_setopt(c, CURLOPT_HTTPHEADER, easy.headers);
+    api.easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
+                    static_cast<long>(std::max<long long>(1, request.connectBound.count())));
     // The socket is read in pieces of at least 64 KiB: far fewer calls than
     // 4 KiB blocks; the caller sees the same bytes and events.
-    curl_easy_setopt(c, CURLOPT_BUFFERSIZE,
-                     static_cast<long>(std::clamp<std::size_t>(request.blockSize, 64 * 1024, 512 * 1024)));
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!request.extraCaFile.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, request.extraCaFile.c_str());
-    if (!request.username.empty()) curl_easy_setopt(c, CURLOPT_USERNAME, request.username.c_str());
-    if (!request.password.empty()) curl_easy_setopt(c, CURLOPT_PASSWORD, request.password.c_str());
+    api.easy_setopt(c, CURLOPT_BUFFERSIZE,
+                    static_cast<long>(std::clamp<std::size_t>(request.blockSize, 64 * 1024, 512 * 1024)));
+    api.easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    api.easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!request.extraCaFile.empty()) api.easy_setopt(c, CURLOPT_CAINFO, request.extraCaFile.c_str());
+    if (!request.username.empty()) api.easy_setopt(c, CURLOPT_USERNAME, request.username.c_str());
+    if (!request.password.empty()) api.easy_setopt(c, CURLOPT_PASSWORD, request.password.c_str());
     std::string bypass = request.proxyBypass;
     std::replace(bypass.begin(), bypass.end(), ';', ',');
     switch (request.proxy) {
         case HttpProxyAccess::Preconfig: break;  // libcurl reads the proxy variables itself
-        case HttpProxyAccess::Direct: curl_easy_setopt(c, CURLOPT_PROXY, ""); break;
+        case HttpProxyAccess::Direct: api.easy_setopt(c, CURLOPT_PROXY, ""); break;
         case HttpProxyAccess::UseProxy:
-            curl_easy_setopt(c, CURLOPT_PROXY, request.proxyServer.c_str());
-            curl_easy_setopt(c, CURLOPT_NOPROXY, bypass.c_str());
+            api.easy_setopt(c, CURLOPT_PROXY, request.proxyServer.c_str());
+            api.easy_setopt(c, CURLOPT_NOPROXY, bypass.c_str());
             break;
     }
-    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
-    curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    api.easy_setopt(c, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    api.easy_setopt(c, CURLOPT_HEADERDATA, &t);
+    api.easy_setopt(c, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+    api.easy_setopt(c, CURLOPT_WRITEDATA, &t);
+    api.easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    api.easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+    api.easy_setopt(c, CURLOPT_XFERINFODATA, &t);
 
-    const CURLcode code = curl_easy_perform(c);
+    const CURLcode code = api.easy_perform(c);
     result.status = t.head.status;
-    if (code != CURLE_OK) result.error = curl_easy_strerror(code);
+    if (code != CURLE_OK) result.error = api.easy_strerror(code);
     if (t.stopped) {
         result.end = HttpEnd::Stopped;
     } else if (code == CURLE_OK) {

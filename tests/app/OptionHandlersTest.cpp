@@ -123,7 +123,7 @@ TEST_F(OptionHandlersTest, HeapSizeCheckAdvisesAndSwitchesByMemory) {
         dialogs.messages.clear();
         memoryBytes = c.memoryMB * MB;
         view.setChoice(Choice::Heapsize, c.chosen);
-        handlers.HeapsizeBoxChange();
+        handlers.heapSizeChanged();
         if (c.message)
             EXPECT_EQ(dialogs.messages, std::vector<std::string>{c.message});
         else
@@ -136,11 +136,11 @@ TEST_F(OptionHandlersTest, HeapSizeCheckAdvisesAndSwitchesByMemory) {
 TEST_F(OptionHandlersTest, HeapSizeCheckReadsTheMemoryAfresh) {
     memoryBytes = 2048u * MB;
     view.setChoice(Choice::Heapsize, 4);
-    handlers.HeapsizeBoxChange();
+    handlers.heapSizeChanged();
     EXPECT_TRUE(dialogs.messages.empty());
     memoryBytes = 1024u * MB;
     view.setChoice(Choice::Heapsize, 4);
-    handlers.HeapsizeBoxChange();
+    handlers.heapSizeChanged();
     EXPECT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(stored(sv::Heapsize), "512000");
 }
@@ -148,14 +148,14 @@ TEST_F(OptionHandlersTest, HeapSizeCheckReadsTheMemoryAfresh) {
 TEST_F(OptionHandlersTest, HeapSizeWithoutChoiceOrUnknownMemory) {
     // Nothing chosen: no message and nothing written.
     memoryBytes = 100 * MB;
-    handlers.HeapsizeBoxChange();
+    handlers.heapSizeChanged();
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_FALSE(stored(sv::Heapsize));
 
     // A platform that reports no memory gets no "0 MB" advice; the choice is stored.
     memoryBytes = 0;
     view.setChoice(Choice::Heapsize, 2);
-    handlers.HeapsizeBoxChange();
+    handlers.heapSizeChanged();
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(stored(sv::Heapsize), "256000");
 }
@@ -181,7 +181,7 @@ TEST_F(OptionHandlersTest, FilteringAdviceFollowsEveryItemButFromSystem) {
         SCOPED_TRACE(std::string(af ? "AF" : "AA") + " item " + std::to_string(c.item));
         dialogs.messages.clear();
         view.setChoice(c.choice, c.item);
-        af ? handlers.AFBoxChange() : handlers.AABoxChange();
+        af ? handlers.filteringChanged() : handlers.antialiasingChanged();
         EXPECT_EQ(stored(af ? sv::AFLevel : sv::AALevel), c.code);
         if (c.advice)
             EXPECT_EQ(dialogs.messages, std::vector<std::string>{kFilteringAdvice});
@@ -190,7 +190,7 @@ TEST_F(OptionHandlersTest, FilteringAdviceFollowsEveryItemButFromSystem) {
 
         // Leaving the box stores the same code and never advises.
         dialogs.messages.clear();
-        af ? handlers.AFBoxMouseLeave() : handlers.AABoxMouseLeave();
+        af ? handlers.storeFiltering() : handlers.storeAntialiasing();
         EXPECT_EQ(stored(af ? sv::AFLevel : sv::AALevel), c.code);
         EXPECT_TRUE(dialogs.messages.empty());
     }
@@ -209,36 +209,36 @@ struct ChoiceRow {
 
 const std::vector<ChoiceRow>& choiceRows() {
     static const std::vector<ChoiceRow> rows = {
-        {"DetailBox", Choice::Detail, nullptr, &OptionHandlers::DetailBoxMouseLeave, sv::Detail, {"1", "2", "3"}},
-        {"demo", Choice::Demo, nullptr, &OptionHandlers::demoMouseLeave, sv::Demo, {"1", "2", "3", "4", "5", "6"}},
+        {"DetailBox", Choice::Detail, nullptr, &OptionHandlers::storeDetail, sv::Detail, {"1", "2", "3"}},
+        {"demo", Choice::Demo, nullptr, &OptionHandlers::storeDemo, sv::Demo, {"1", "2", "3", "4", "5", "6"}},
         {"AFBox",
          Choice::AF,
-         &OptionHandlers::AFBoxChange,
-         &OptionHandlers::AFBoxMouseLeave,
+         &OptionHandlers::filteringChanged,
+         &OptionHandlers::storeFiltering,
          sv::AFLevel,
          {"1", "2", "3", "4", "5", "6", "Sys"}},
         {"AABox",
          Choice::AA,
-         &OptionHandlers::AABoxChange,
-         &OptionHandlers::AABoxMouseLeave,
+         &OptionHandlers::antialiasingChanged,
+         &OptionHandlers::storeAntialiasing,
          sv::AALevel,
          {"1", "2", "4", "6", "8", "Sys"}},
         {"HeapsizeBox",
          Choice::Heapsize,
-         &OptionHandlers::HeapsizeBoxChange,
-         &OptionHandlers::HeapsizeBoxMouseLeave,
+         &OptionHandlers::heapSizeChanged,
+         &OptionHandlers::storeHeapSize,
          sv::Heapsize,
          {"64000", "128000", "256000", "512000", "1024000"}},
         {"RefreshBox",
          Choice::Refresh,
-         &OptionHandlers::RefreshBoxChange,
-         &OptionHandlers::RefreshBoxMouseLeave,
+         &OptionHandlers::refreshChanged,
+         &OptionHandlers::storeRefresh,
          sv::Refresh,
          {"60", "70", "75", "85"}},
         {"DirectXBox",
          Choice::DirectX,
-         &OptionHandlers::DirectXBoxChange,
-         &OptionHandlers::DirectXBoxMouseLeave,
+         &OptionHandlers::directXChanged,
+         &OptionHandlers::storeDirectX,
          sv::DXLevel,
          {"70", "80", "81", "90"}},
     };
@@ -280,13 +280,13 @@ TEST_F(OptionHandlersTest, ResolutionsAreStoredTogetherOnlyOnLeave) {
     for (int i = 0; i < 6; ++i) view.setResolutionChecked(i, ticks[i]);
     // No change handler exists for the group: nothing is stored before leaving it.
     EXPECT_FALSE(stored("640"));
-    handlers.resMouseLeave();
+    handlers.storeResolutions();
     const char* expected[6] = {"1", "0", "1", "0", "0", "1"};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(stored(sv::Resolutions[i]), expected[i]) << sv::Resolutions[i];
 
     view.setResolutionChecked(0, false);
     view.setResolutionChecked(1, true);
-    handlers.resMouseLeave();
+    handlers.storeResolutions();
     EXPECT_EQ(stored("640"), "0");
     EXPECT_EQ(stored("800"), "1");
 }
@@ -297,8 +297,8 @@ TEST_F(OptionHandlersTest, SwitchesStoreBothStatesOnLeave) {
         void (OptionHandlers::*leave)();
         const char* value;
     };
-    const Row rows[] = {{Check::FastZ, &OptionHandlers::FastZBoxMouseLeave, sv::FastZ},
-                        {Check::HDDUse, &OptionHandlers::HDDUseBoxMouseLeave, sv::HDDUsage}};
+    const Row rows[] = {{Check::FastZ, &OptionHandlers::storeFastZ, sv::FastZ},
+                        {Check::HDDUse, &OptionHandlers::storeHddUse, sv::HDDUsage}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.value);
         view.setChecked(row.check, true);
@@ -317,8 +317,8 @@ TEST_F(OptionHandlersTest, TextFieldsAreStoredOnLeaveOnlyWhenNotEmpty) {
         const char* value;
         const char* text;
     };
-    const Row rows[] = {{Field::NoteEdit, &OptionHandlers::NoteEditMouseLeave, sv::Note, "new driver 1.2 \"beta\""},
-                        {Field::ResEdit, &OptionHandlers::ResEditMouseLeave, sv::ResultPath, "/home/u/results/"}};
+    const Row rows[] = {{Field::NoteEdit, &OptionHandlers::storeNote, sv::Note, "new driver 1.2 \"beta\""},
+                        {Field::ResEdit, &OptionHandlers::storeResultsFolder, sv::ResultPath, "/home/u/results/"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.value);
         view.setText(row.field, row.text);
@@ -335,7 +335,7 @@ TEST_F(OptionHandlersTest, RefusedWriteReachesTheCallerWithTheValueName) {
     registry.refuseWrite = true;
     view.setChoice(Choice::Refresh, 1);
     try {
-        handlers.RefreshBoxChange();
+        handlers.refreshChanged();
         FAIL() << "no error";
     } catch (const SettingsError& e) {
         EXPECT_STREQ(e.what(), "Failed to set data for 'Refresh'");
@@ -362,7 +362,7 @@ TEST_F(OptionHandlersTest, ResultsFolderGetsOneTrailingSeparatorExceptARoot) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.chosen);
         dialogs.nextFolder = test::nativePath(c.chosen);
-        handlers.ToolButton5Click();
+        handlers.chooseResultsFolder();
         EXPECT_EQ(view.text(Field::ResEdit), test::nativePath(c.stored));
         EXPECT_EQ(stored(sv::ResultPath), test::nativePath(c.stored));
     }
@@ -373,7 +373,7 @@ TEST_F(OptionHandlersTest, ResultsFolderGetsOneTrailingSeparatorExceptARoot) {
 TEST_F(OptionHandlersTest, CancelledFolderChooserChangesNothing) {
     view.setText(Field::ResEdit, "/home/u/old/");
     dialogs.nextFolder.reset();
-    handlers.ToolButton5Click();
+    handlers.chooseResultsFolder();
     EXPECT_EQ(dialogs.folderDialogs, std::vector<std::string>{"Results folder"});
     EXPECT_EQ(view.text(Field::ResEdit), "/home/u/old/");
     EXPECT_FALSE(stored(sv::ResultPath));
@@ -409,18 +409,18 @@ namespace {
 
 TEST_F(OptionHandlersTest, RunOptionsAreStoredWhenTheyChange) {
     view.setChoice(Choice::Passes, 4);
-    handlers.PassesBoxChange();
+    handlers.passesChanged();
     view.setChoice(Choice::AdaptiveThreshold, 4);
-    handlers.ThresholdBoxChange();
+    handlers.thresholdChanged();
     view.setChoice(Choice::AdaptiveCap, 0);
-    handlers.CapBoxChange();
+    handlers.capChanged();
     view.setChecked(Check::AdaptivePasses, true);
-    handlers.AdaptiveBoxClick();
+    handlers.adaptiveClicked();
     view.setChecked(Check::ReportSummary, true);
-    handlers.ReportSummaryBoxClick();
-    handlers.ResultFilesBoxClick();  // unchecked
+    handlers.reportSummaryClicked();
+    handlers.resultFilesClicked();  // unchecked
     view.setTodayResolutionChecked(2, true);
-    handlers.todayResChange();
+    handlers.todaySizesChanged();
     EXPECT_EQ(stored(sv::Passes), "5");
     EXPECT_EQ(stored(sv::AdaptiveThreshold), "5");
     EXPECT_EQ(stored(sv::AdaptiveCap), "2");
@@ -433,14 +433,14 @@ TEST_F(OptionHandlersTest, RunOptionsAreStoredWhenTheyChange) {
 
 TEST_F(OptionHandlersTest, CustomSizeIsStoredOnlyWhenValid) {
     view.setText(Field::CustomResolution, " 3440 x 1440 ");
-    EXPECT_TRUE(handlers.CustomResolutionEdited());
+    EXPECT_TRUE(handlers.customSizeEdited());
     EXPECT_EQ(view.text(Field::CustomResolution),
               "3440\xC3\x97"
               "1440");
     EXPECT_EQ(stored(sv::CustomResolution), "3440x1440");
 
     view.setText(Field::CustomResolution, "3441x1440");
-    EXPECT_FALSE(handlers.CustomResolutionEdited());
+    EXPECT_FALSE(handlers.customSizeEdited());
     const std::string refusal =
         "The custom resolution 3441\xC3\x97"
         "1440 is refused: width and height must be even.";
@@ -450,18 +450,18 @@ TEST_F(OptionHandlersTest, CustomSizeIsStoredOnlyWhenValid) {
 
     // Ticking the box needs a valid size.
     view.setChecked(Check::CustomResolution, true);
-    handlers.CustomResolutionBoxClick();
+    handlers.customSizeClicked();
     EXPECT_FALSE(view.checked(Check::CustomResolution));
     EXPECT_EQ(stored(sv::CustomResolutionOn), "0");
     view.setText(Field::CustomResolution, "3440x1440");
     view.setChecked(Check::CustomResolution, true);
-    handlers.CustomResolutionBoxClick();
+    handlers.customSizeClicked();
     EXPECT_TRUE(view.checked(Check::CustomResolution));
     EXPECT_EQ(stored(sv::CustomResolutionOn), "1");
 
     // Emptying the field turns the box off.
     view.setText(Field::CustomResolution, "");
-    handlers.CustomResolutionEdited();
+    handlers.customSizeEdited();
     EXPECT_FALSE(view.checked(Check::CustomResolution));
     EXPECT_EQ(stored(sv::CustomResolution), "");
     EXPECT_EQ(stored(sv::CustomResolutionOn), "0");
@@ -474,7 +474,7 @@ TEST_F(OptionHandlersTest, CustomSizeIsStoredOnlyWhenValid) {
 TEST_F(OptionHandlersTest, DemoChangingEnablesTheUserFieldAndStoresTheCode) {
     for (int position : {5, 0, 3, 5, 4}) {
         view.setChoice(Choice::Demo, position);
-        handlers.demoChanging();
+        handlers.demoChosen();
         EXPECT_EQ(view.isEnabled(Control::DemoEdit), position == 5);
         EXPECT_EQ(view.isEnabled(Control::DemoEditButton), position == 5);
         store.open();
@@ -484,35 +484,35 @@ TEST_F(OptionHandlersTest, DemoChangingEnablesTheUserFieldAndStoresTheCode) {
 
 TEST_F(OptionHandlersTest, BrowseButtonStoresThePickedDemo) {
     dialogs.nextFile = "/home/me/demos/run1.dem";
-    handlers.DemoEditButtonClick();
+    handlers.chooseUserDemo();
     EXPECT_EQ(dialogs.fileDialogs, (std::vector<std::string>{"Open|Half-Life 2 demo file (*.dem)|*.dem"}));
     EXPECT_EQ(view.text(Field::DemoEdit), "/home/me/demos/run1.dem");
     store.open();
     EXPECT_EQ(store.read(sv::Demoname), "/home/me/demos/run1.dem");
-    handlers.DemoEditButtonClick();  // cancelled
+    handlers.chooseUserDemo();  // cancelled
     EXPECT_EQ(view.text(Field::DemoEdit), "/home/me/demos/run1.dem");
 }
 
 TEST_F(OptionHandlersTest, DetailBoxChangingEnablesTheCustomFieldAndStoresTheCode) {
     for (int level : {0, 2, 1}) {
         view.setChoice(Choice::Detail, level);
-        handlers.DetailBoxChanging();
+        handlers.detailChosen();
         EXPECT_EQ(view.isEnabled(Control::DetailEdit), level == 2);
         EXPECT_EQ(view.isEnabled(Control::DetailButton), level == 2);
         store.open();
         EXPECT_EQ(store.read(sv::Detail), std::to_string(level + 1));
     }
     registry.refuseWrite = true;
-    EXPECT_THROW(handlers.DetailBoxChanging(), SettingsError);
+    EXPECT_THROW(handlers.detailChosen(), SettingsError);
 }
 
 TEST_F(OptionHandlersTest, DetailButtonStoresThePickedFile) {
     dialogs.nextFile = "/data/my.cfg";
-    handlers.DetailButtonClick();
+    handlers.chooseCustomConfig();
     EXPECT_EQ(dialogs.fileDialogs, (std::vector<std::string>{"Open|Half-Life 2 config file (*.cfg)|*.cfg"}));
     EXPECT_EQ(view.text(Field::DetailEdit), "/data/my.cfg");
     store.open();
     EXPECT_EQ(store.read(sv::CustomConfig), "/data/my.cfg");
-    handlers.DetailButtonClick();  // cancelled
+    handlers.chooseCustomConfig();  // cancelled
     EXPECT_EQ(view.text(Field::DetailEdit), "/data/my.cfg");
 }

@@ -52,7 +52,7 @@ protected:
         c->context().physicalMemory = [] { return 1024u * 1024u * 1024u; };
         c->context().shellOpen = [this](const std::string& t) { opened.push_back(t); };
         bool done = false;
-        c->FormCreate([&] { done = true; });
+        c->startUp([&] { done = true; });
         EXPECT_TRUE(loop.runUntil([&] { return done; }, 5s));
         return c;
     }
@@ -244,20 +244,20 @@ TEST_F(Startup, BrowseTakesTheGameAtOnceAndForLaterStarts) {
     ASSERT_FALSE(c->gameFound());
     // A run now points to the way forward instead of a restart.
     processes.names = {"steam.exe"};
-    c->BenchButtonClick();
+    c->runButtonClicked();
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_NE(dialogs.messages[0].find("\"Browse...\""), std::string::npos) << dialogs.messages[0];
 
     // A file that is not there changes nothing.
     dialogs.nextFile = dir / "Nothing/half-life 2/hl2.exe";
-    c->HL2PathButtonClick();
+    c->chooseGame();
     EXPECT_FALSE(c->gameFound());
     EXPECT_EQ(dialogs.messages.back(), "There is no file " + (dir / "Nothing/half-life 2/hl2.exe") + ".");
 
     writeFile(dir / "Games/half-life 2/hl2/cfg/valve.rc", "user rc");
     dialogs.nextFile = dir / "Games/half-life 2/hl2.exe";
     writeFile(*dialogs.nextFile, "game");
-    c->HL2PathButtonClick();
+    c->chooseGame();
     EXPECT_EQ(dialogs.fileDialogs.back(), kFindGameDialog);
     const auto& p = c->context().paths;
     EXPECT_EQ(p.HL2Path, dir / "Games/");
@@ -315,7 +315,7 @@ TEST_F(Startup, TheProgramsOwnVersionIsStoredAndShown) {
         auto c = start();
         EXPECT_EQ(stored("Programversion"), version);
         EXPECT_EQ(view.labels[Label::VerseLabel], "v" + version);
-        EXPECT_EQ(view.labels[Label::Label17], version);
+        EXPECT_EQ(view.labels[Label::ProgramVersion], version);
         EXPECT_FALSE(exists(bench + "version.txt"));
     }
 }
@@ -323,10 +323,10 @@ TEST_F(Startup, TheProgramsOwnVersionIsStoredAndShown) {
 TEST_F(Startup, TheDonationWindowShowsUntilClosed) {
     reg.put(RegRoot::LocalMachine, kKey, "Donate", "0");
     auto c = start();
-    EXPECT_TRUE(c->FormShow());
-    c->DonationClosed();
+    EXPECT_TRUE(c->windowShown());
+    c->donationClosed();
     EXPECT_EQ(stored("Donate"), "1");
-    EXPECT_FALSE(c->FormShow());
+    EXPECT_FALSE(c->windowShown());
 }
 
 TEST_F(Startup, HeaderVersionIsStoredAndTheOldLogDeleted) {
@@ -491,7 +491,7 @@ TEST_F(Shutdown, CloseButtonSkipsTheNoteAndSavesTheLogOnlyInDebugMode) {
     writeFile(dir / "Steam/vantor.bat", "x");
     writeFile(dir / "Steam/steam.bat", "y");
     view.setText(Field::NoteEdit, "typed, not stored");
-    c->SpeedButton1Click();
+    c->closeButtonClicked();
     EXPECT_FALSE(storedExists("Note"));
     EXPECT_FALSE(exists(dir / "Steam/vantor.bat"));
     EXPECT_FALSE(exists(dir / "Steam/steam.bat"));
@@ -501,7 +501,7 @@ TEST_F(Shutdown, CloseButtonSkipsTheNoteAndSavesTheLogOnlyInDebugMode) {
 
     c->context().run.DebugMode = true;
     c->context().run.HDDMinimize = true;  // the close button saves whatever HDDMinimize holds
-    c->SpeedButton1Click();
+    c->closeButtonClicked();
     EXPECT_EQ(readFile(bench + "debuginfo.txt"), "\r\nApplication terminated.\r\n\r\nApplication terminated.\r\n");
 }
 
@@ -515,7 +515,7 @@ TEST_F(Shutdown, SystemCloseWritesTheNoteEvenWhenEmptyAndLeavesGameFilesAlone) {
     view.setText(Field::NoteEdit, "");
     writeFile(dir / "Steam/vantor.bat", "x");
     bool closed = false;
-    c->FormCloseQuery([&] { closed = true; });
+    c->closeBySystem([&] { closed = true; });
     loop.runUntil([&] { return closed; }, 5s);
     EXPECT_TRUE(closed);
     EXPECT_TRUE(storedExists("Note"));

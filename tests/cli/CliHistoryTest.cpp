@@ -319,6 +319,48 @@ TEST(CliHistory, DamageFoundWhileReadingIsToldByEveryReadingCommand) {
     }
 }
 
+// An export larger than what is held back goes out while it is read. Damage
+// found after part of it went out cannot take that part back: the command says
+// the output is incomplete and fails; the file is kept aside as always.
+TEST(CliHistory, DamageFoundAfterPartOfALargeExportWentOutEndsWithAnError) {
+    TempDir dir;
+    const std::string path = historyIn(dir);
+    {
+        std::vector<StoredRun> runs(300, sampleRuns()[0]);
+        for (auto& r : runs) r.passes.assign(150, StoredPass{640, 480, 90.0, 10.0});
+        runs.back().report = "the last run's report";
+        HistoryStore(path).addAll(runs);
+    }
+    // The page that holds the last runs, which only the end of the read needs.
+    std::string bytes = readFile(path);
+    const std::size_t pageSize = bytes[16] == 0 && bytes[17] == 1
+                                     ? 65536
+                                     : static_cast<std::size_t>(static_cast<unsigned char>(bytes[16])) << 8 |
+                                           static_cast<unsigned char>(bytes[17]);
+    const std::size_t marker = bytes.find("the last run's report");
+    ASSERT_NE(marker, std::string::npos);
+    ASSERT_EQ(bytes.find("the last run's report", marker + 1), std::string::npos);
+    for (std::size_t i = marker / pageSize * pageSize; i < (marker / pageSize + 1) * pageSize; ++i)
+        bytes[i] = static_cast<char>(i * 13);
+    writeFile(path, bytes);
+
+    Cli run = cli(dir, {"export", "--format", "csv"});
+    EXPECT_EQ(run.wait(), 1);
+    const std::string out = run.outBytes();
+    EXPECT_GE(out.size(), 8u * 1024 * 1024) << "what is held back went out";
+    EXPECT_EQ(out.rfind("run,time,started,", 0), 0u);
+    const std::string prefix = "vantor-cli: The history file " + path + " is damaged (";
+    EXPECT_EQ(run.err().rfind(prefix, 0), 0u) << run.err();
+    EXPECT_NE(run.err().find("the output above is incomplete\n"), std::string::npos) << run.err();
+    std::size_t kept = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir / "data/Quorvane/Vantor"))
+        if (e.path().filename().string().rfind("history.db.damaged-", 0) == 0) {
+            ++kept;
+            EXPECT_EQ(readFile(e.path().string()), bytes);
+        }
+    EXPECT_EQ(kept, 1u);
+}
+
 // A history in a folder the user cannot write is read by every reading
 // command, and nothing is made beside it. POSIX permissions; as root, where
 // they do not bind, vantor-cli runs as an unprivileged user through setpriv.

@@ -62,7 +62,7 @@ protected:
         up.AppTitle = "Quorvane Half-Life 2 benchmark";
         up.ProgramPath = prog + "vantor";
         up.TempFolder = dir / "tmp";
-        up.http().Proxy.AccessType = TProxyAccessType::atDirect;
+        up.http().Proxy.AccessType = TProxyAccessType::Direct;
         up.StartUpgrader = [this](const std::string&, const std::vector<std::string>&, std::string*) {
             started = true;
             return true;

@@ -45,7 +45,7 @@ protected:
 
     // Clicks the debug button and serves the loop until the tool has ended.
     void click(int ms = 10'000) {
-        controller.DebugBtnClick();
+        controller.startDebugMode();
         runLoopUntil(
             loop, [&] { return !controller.debugMode().waitingForTool(); }, ms);
     }
@@ -98,7 +98,7 @@ TEST_F(DebugModeTest, SteamNotRunningOffersItWithDebugModesThreeDifferences) {
         view.setEnabled(Control::BenchButton, false);
         dialogs.answers = {c.yes};
         ctx.paths.SteamPath = c.steamFolder ? dir / "steam/" : dir / "no steam/";
-        controller.DebugBtnClick();
+        controller.startDebugMode();
         EXPECT_FALSE(ctx.run.DebugMode) << "the debug button is clicked again once Steam runs";
         std::vector<std::string> expected = {"", "The Steam NOT running! Waiting..."};
         if (c.yes && !c.steamFolder) {
@@ -120,7 +120,7 @@ TEST_F(DebugModeTest, SteamNotRunningOffersItWithDebugModesThreeDifferences) {
         }
         EXPECT_EQ(view.isEnabled(Control::BenchButton), c.runButton);
         EXPECT_TRUE(view.isEnabled(Control::DebugBtn));
-        EXPECT_EQ(controller.debugMode().RunAFile1().ItemCount(), 0u);
+        EXPECT_EQ(controller.debugMode().toolRunner().ItemCount(), 0u);
     }
 }
 
@@ -143,7 +143,7 @@ TEST_F(DebugModeTest, ReportLinesFollowTheHeaderThenTheDebugRunStarts) {
     view.setText(Field::NoteEdit, "my note");
     const FakeView before = view;
 
-    controller.DebugBtnClick();
+    controller.startDebugMode();
     // While the tool runs.
     auto& ctx = controller.context();
     EXPECT_TRUE(ctx.run.DebugMode);
@@ -245,7 +245,7 @@ TEST_F(DebugModeTest, ToolFailuresSayWhyKeepTheLinesAndGiveTheButtonsBack) {
         EXPECT_FALSE(exists(ctx.paths.BenchPath + "dxinfo.txt"));
     }
     // The hung tool is left running; end it here.
-    auto& run = controller.debugMode().RunAFile1();
+    auto& run = controller.debugMode().toolRunner();
     test::killProcess(run.Item(run.ItemCount() - 1).ProcessId());
 }
 
@@ -260,11 +260,11 @@ TEST_F(DebugModeTest, RunButtonThatWasOffStaysOffAfterAFailure) {
 TEST_F(DebugModeTest, RefusedWhileTheInformationWindowRunsTheTool) {
     controller.diagTool().claim(DiagTool::User::HardwareInfo);
     controller.log().append("kept");
-    controller.DebugBtnClick();
+    controller.startDebugMode();
     EXPECT_EQ(view.status(), kInfoWindowHasToolStatus);
     EXPECT_FALSE(controller.context().run.DebugMode);
     EXPECT_TRUE(view.isEnabled(Control::DebugBtn));
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
     EXPECT_EQ(controller.log().lines(), std::vector<std::string>{"kept"});
-    EXPECT_EQ(controller.debugMode().RunAFile1().ItemCount(), 0u);
+    EXPECT_EQ(controller.debugMode().toolRunner().ItemCount(), 0u);
 }

@@ -63,7 +63,7 @@ protected:
 
     bool collect(int ms = 10'000) {
         const int before = ended;
-        info.Button1Click();
+        info.collect();
         return t.runUntil([&] { return ended > before; }, ms);
     }
 
@@ -77,7 +77,7 @@ protected:
 }  // namespace
 
 TEST_F(HardwareInfoTest, CreationShowsTheStoredValuesOrSaysThereAreNone) {
-    info.FormCreate();
+    info.startUp();
     EXPECT_EQ(view.memo, std::vector<std::string>{kNoStoredInfo});
     EXPECT_EQ(view.status, kInfoStartStatus);
 
@@ -89,7 +89,7 @@ TEST_F(HardwareInfoTest, CreationShowsTheStoredValuesOrSaysThereAreNone) {
                  {sv::VGAMemory, "Display Memory: 1 MB"},
                  {sv::VGADriver, "Driver Version: 2"}});
     HardwareInfo again(t.ctx, tool, view);
-    again.FormCreate();
+    again.startUp();
     const std::vector<std::string> six = {"Operating System: X", "Processor: Y",         "",
                                           "Card name: Z",        "Display Memory: 1 MB", "Driver Version: 2"};
     EXPECT_EQ(view.memo, six);
@@ -100,19 +100,19 @@ TEST_F(HardwareInfoTest, GetInfoWithTheRealToolThenSaveAndClose) {
     if (runningUnderWine())
         GTEST_SKIP() << "Wine's dxdiag.exe sees no display adapter without a display: its report has no "
                         "\"Card name:\" line.";
-    info.FormCreate();
-    info.FormShow();
-    info.Button1Click();
+    info.startUp();
+    info.windowShown();
+    info.collect();
     // While the tool runs: both buttons off, the memo empty, the window repainted.
     EXPECT_FALSE(view.enabled);
     EXPECT_TRUE(view.memo.empty());
     EXPECT_EQ(view.status, kCollectingStatus);
     EXPECT_EQ(view.repaints, 1);
     EXPECT_TRUE(info.collecting());
-    ASSERT_EQ(info.RunHLFile().ItemCount(), 1u);
-    EXPECT_EQ(info.RunHLFile().Item(0).CommandLine(),
+    ASSERT_EQ(info.toolRunner().ItemCount(), 1u);
+    EXPECT_EQ(info.toolRunner().Item(0).CommandLine(),
               "\"" + tool.folder + kPathSep + "dxdiag.exe\" /whql:on /t \"" + report() + "\"");
-    EXPECT_EQ(info.RunHLFile().Params.TimeOutSec(), 600u);  // a real /whql:on report takes minutes
+    EXPECT_EQ(info.toolRunner().Params.TimeOutSec(), 600u);  // a real /whql:on report takes minutes
 
     ASSERT_TRUE(t.runUntil([&] { return ended == 1; }, 10'000));
     EXPECT_EQ(view.status, kCollectedStatus);
@@ -126,7 +126,7 @@ TEST_F(HardwareInfoTest, GetInfoWithTheRealToolThenSaveAndClose) {
     EXPECT_TRUE(info.collecting());  // stays set until the window is shown again
     EXPECT_EQ(tool.user(), DiagTool::User::None);
 
-    info.Button3Click();
+    info.saveAndClose();
     EXPECT_EQ(view.closes, 1);
     EXPECT_EQ(stored(sv::SaveInfo), "1");
     EXPECT_EQ(stored(sv::OS), view.memo[0]);
@@ -158,7 +158,7 @@ TEST_F(HardwareInfoTest, FailedCollectionsSayWhyKeepTheLinesAndStoreNothing) {
         {"empty report", StandIn::writes(""), "The hardware report has no \"Operating System:\" line.", {}},
     };
     storeValues({{sv::SaveInfo, "1"}, {sv::OS, "Operating System: stored"}});
-    info.FormCreate();
+    info.startUp();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (!c.standIn) {
@@ -166,7 +166,7 @@ TEST_F(HardwareInfoTest, FailedCollectionsSayWhyKeepTheLinesAndStoreNothing) {
         } else {
             fakeTool(*c.standIn);
         }
-        info.FormShow();
+        info.windowShown();
         ASSERT_TRUE(collect());
         EXPECT_EQ(view.status, c.status);
         EXPECT_TRUE(view.enabled);
@@ -183,23 +183,23 @@ TEST_F(HardwareInfoTest, FailedCollectionsSayWhyKeepTheLinesAndStoreNothing) {
 TEST_F(HardwareInfoTest, ToolThatNeverEndsIsBoundedAndLeftRunning) {
     fakeTool(StandIn::hangs());
     t.ctx.timing.diagToolBound = 1ms;  // one second, the least the tool's wait takes
-    info.FormCreate();
-    info.FormShow();
+    info.startUp();
+    info.windowShown();
     ASSERT_TRUE(collect());
     EXPECT_EQ(view.status, "The hardware report tool did not finish within 1 seconds.");
     EXPECT_TRUE(view.enabled);
     EXPECT_TRUE(view.memo.empty());
     EXPECT_EQ(tool.user(), DiagTool::User::None);
-    const int pid = info.RunHLFile().Item(0).ProcessId();
-    EXPECT_TRUE(info.RunHLFile().Item(0).ProcessActive());
+    const int pid = info.toolRunner().Item(0).ProcessId();
+    EXPECT_TRUE(info.toolRunner().Item(0).ProcessActive());
     test::killProcess(pid);
 }
 
 TEST_F(HardwareInfoTest, FailedWaitShowsTheCommandAndTheSystemsText) {
-    info.FormCreate();
+    info.startUp();
     ASSERT_TRUE(collect());
-    TRunItem& item = info.RunHLFile().Item(0);
-    info.RunHLFileProcCompleted(item, TRetType::rtError, 10);
+    TRunItem& item = info.toolRunner().Item(0);
+    info.RunHLFileProcCompleted(item, TRetType::Error, 10);
     ASSERT_EQ(t.dialogs.messages.size(), 1u);
     // The system's text for code 10 (POSIX: ECHILD; Windows: ERROR_BAD_ENVIRONMENT).
     EXPECT_EQ(t.dialogs.messages[0], item.Params.ProcFileName + ": " + systemErrorText(10) + " 10");
@@ -208,21 +208,21 @@ TEST_F(HardwareInfoTest, FailedWaitShowsTheCommandAndTheSystemsText) {
 }
 
 TEST_F(HardwareInfoTest, DebugModeAndTheWindowNeverShareTheTool) {
-    info.FormCreate();
-    info.FormShow();
+    info.startUp();
+    info.windowShown();
     writeFile(report(), "debug mode's report\r\n");
     tool.claim(DiagTool::User::DebugMode);
-    info.Button1Click();
+    info.collect();
     EXPECT_EQ(view.status, kDebugHasToolStatus);
     EXPECT_TRUE(view.enabled);
     EXPECT_EQ(view.memo, std::vector<std::string>{kNoStoredInfo});
-    EXPECT_EQ(info.RunHLFile().ItemCount(), 0u);
+    EXPECT_EQ(info.toolRunner().ItemCount(), 0u);
     // Closing the window leaves debug mode's report alone.
-    info.FormClose();
+    info.windowClosed();
     EXPECT_TRUE(exists(report()));
 
     tool.release(DiagTool::User::DebugMode);
-    info.FormClose();
+    info.windowClosed();
     EXPECT_FALSE(exists(report()));
 }
 
@@ -231,20 +231,20 @@ TEST_F(HardwareInfoTest, WindowShownAgainWhileItsCollectionRunsIsUsableAndIgnore
     StandIn late = StandIn::writes("   Operating System: late\r\n");
     late.waitFor = t.dir / "go";
     fakeTool(late);
-    info.FormCreate();
-    info.FormShow();
-    info.Button1Click();
+    info.startUp();
+    info.windowShown();
+    info.collect();
     EXPECT_FALSE(view.enabled);
-    info.FormClose();  // the close box
-    info.FormShow();
+    info.windowClosed();  // the close box
+    info.windowShown();
     EXPECT_TRUE(view.enabled);
     EXPECT_EQ(view.status, kInfoStartStatus);
     EXPECT_FALSE(info.collecting());
 
     // A second "Get info" waits for the first tool to end.
-    info.Button1Click();
+    info.collect();
     EXPECT_EQ(view.status, kToolStillRunningStatus);
-    EXPECT_EQ(info.RunHLFile().ItemCount(), 1u);
+    EXPECT_EQ(info.toolRunner().ItemCount(), 1u);
 
     writeFile(t.dir / "go", "");
     ASSERT_TRUE(t.runUntil([&] { return ended == 1; }, 10'000));
@@ -256,10 +256,10 @@ TEST_F(HardwareInfoTest, WindowShownAgainWhileItsCollectionRunsIsUsableAndIgnore
 
 TEST_F(HardwareInfoTest, WithoutTheProgramsFolderNothingStarts) {
     t.ctx.paths.BenchPath.clear();
-    info.FormCreate();
+    info.startUp();
     ASSERT_TRUE(collect(100));
     EXPECT_EQ(view.status, "The hardware report tool could not be started: the program's folder is unknown.");
     EXPECT_TRUE(view.enabled);
-    EXPECT_EQ(info.RunHLFile().ItemCount(), 0u);
+    EXPECT_EQ(info.toolRunner().ItemCount(), 0u);
     EXPECT_EQ(tool.user(), DiagTool::User::None);
 }

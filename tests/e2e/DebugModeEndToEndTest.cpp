@@ -68,7 +68,7 @@ protected:
         ctx.timing = t;
         ctx.shellOpen = [](const std::string&) {};
         bool started = false;
-        controller->FormCreate([&] { started = true; });
+        controller->startUp([&] { started = true; });
         ASSERT_TRUE(loop.runUntil([&] { return started; }, 10s));
         ASSERT_TRUE(controller->gameFound());
         if (runningUnderWine()) {  // Wine's own dxdiag writes no "DirectX Version:" line
@@ -144,7 +144,7 @@ protected:
 
 TEST_F(DebugModeEndToEnd, LogFileStartsWithTheHeaderAndTheMachineThenOneDebugPassAt800) {
     sim.startSteam();
-    controller->DebugBtnClick();
+    controller->startDebugMode();
     serveUntilEnded();
 
     const std::string file = sim.bench() + "debuginfo.txt";
@@ -181,7 +181,7 @@ TEST_F(DebugModeEndToEnd, LogFileStartsWithTheHeaderAndTheMachineThenOneDebugPas
     EXPECT_FALSE(controller->context().run.DebugMode);
     EXPECT_EQ(view.choice(Choice::Demo), 2);
     bats.clear();
-    controller->BenchButtonClick();
+    controller->runButtonClicked();
     serveUntilEnded();
     EXPECT_EQ(view.status(), "The benchmarking is successful.");
     ASSERT_FALSE(bats.empty());
@@ -192,7 +192,7 @@ TEST_F(DebugModeEndToEnd, LogFileStartsWithTheHeaderAndTheMachineThenOneDebugPas
 TEST_F(DebugModeEndToEnd, TickedHighestResolutionAddsItsPass) {
     view.setResolutionChecked(5, true);
     sim.startSteam();
-    controller->DebugBtnClick();
+    controller->startDebugMode();
     serveUntilEnded();
     EXPECT_EQ(passWidths(), (std::vector<std::string>{"800", "2048"})) << joined(controller->log().lines());
     EXPECT_EQ(view.status(), "The debugging is successful.");
@@ -207,12 +207,12 @@ TEST_F(DebugModeEndToEnd, DebugButtonDuringARunIsRefused) {
     sim.startSteam();
     view.setChoice(Choice::Detail, 0);
     view.setChoice(Choice::Demo, 0);
-    controller->BenchButtonClick();
+    controller->runButtonClicked();
     ASSERT_TRUE(controller->sequencer().running());
-    controller->DebugBtnClick();
+    controller->startDebugMode();
     EXPECT_EQ(view.status(), kDebugDuringRunStatus);
     EXPECT_FALSE(controller->context().run.DebugMode);
-    EXPECT_EQ(controller->debugMode().RunAFile1().ItemCount(), 0u);
+    EXPECT_EQ(controller->debugMode().toolRunner().ItemCount(), 0u);
     serveUntilEnded();
     EXPECT_EQ(view.status(), "The benchmarking is successful.");
 }

@@ -3,6 +3,7 @@
 #include "platform/PlainEventLoop.h"
 #include "platform/RegistryHive.h"
 #include "run/DemoInstaller.h"
+#include "run/SystemNames.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeView.h"
 #include "tests/support/SimInstall.h"
@@ -33,7 +34,7 @@ protected:
         ASSERT_TRUE(sim.ok) << "scripts/make-sim-install failed";
         sim.knobs("play_ms=250\nstart_delay_ms=30\n");
         registry = std::make_unique<RegistryHive>(sim.hive());
-        controller = std::make_unique<MainController>(view, dialogs, loop, *registry, sim.processes);
+        controller = std::make_unique<MainController>(view, dialogs, loop, *registry, query ? *query : sim.processes);
         auto& ctx = controller->context();
         ctx.paths.BenchPath = sim.bench();
         ctx.homeFolder = sim.dir.path() + "home/";
@@ -49,7 +50,7 @@ protected:
         ctx.timing = t;
         ctx.shellOpen = [this](const std::string& target) { opened.push_back(target); };
         bool started = false;
-        controller->FormCreate([&] { started = true; });
+        controller->startUp([&] { started = true; });
         ASSERT_TRUE(loop.runUntil([&] { return started; }, 10s));
         ASSERT_TRUE(controller->gameFound());
 
@@ -86,7 +87,7 @@ protected:
             watchTimer = loop.startTimer(5ms, watch);
         };
         watch();
-        controller->BenchButtonClick();
+        controller->runButtonClicked();
         loop.runUntil([&] { return !controller->sequencer().running(); }, limit);
         loop.cancelTimer(watchTimer);
         EXPECT_FALSE(controller->sequencer().running()) << joined(controller->log().lines());
@@ -232,6 +233,7 @@ protected:
     }
 
     SimInstall sim{true, Layout};
+    ProcessQuery* query = nullptr;  // the run's process query: sim.processes unless set before SetUp
     std::unique_ptr<RegistryHive> registry;
     FakeView view;
     FakeDialogs dialogs;
@@ -245,6 +247,101 @@ protected:
 
 using RunEndToEnd = RunAgainst<SimLayout::Accounts>;
 using TodayRunEndToEnd = RunAgainst<SimLayout::Today>;
+
+// The installation's process list, except that a game that has quit stays in
+// it until the system has told its end through an exit watch: only that can end
+// a pass, never a poll of the list.
+class ExitToldOnly final : public ProcessQuery {
+public:
+    explicit ExitToldOnly(ProcessQuery& real) : real_(real) {}
+
+    bool list(std::vector<ProcessEntry>& out) override {
+        std::vector<ProcessEntry> now;
+        if (!real_.list(now)) return false;
+        bool listed = false;
+        for (const auto& p : now) {
+            if (!isGame(p.name)) continue;
+            listed = true;
+            if (p.id != game_.id) {
+                game_ = p;  // a new game: its end is not told yet
+                endTold_ = false;
+            }
+        }
+        out.insert(out.end(), now.begin(), now.end());
+        if (!listed && game_.id != 0 && !endTold_) out.push_back(game_);
+        return true;
+    }
+    bool startedUnder(const std::string& folder, std::uint64_t sinceMs, std::vector<std::uint32_t>& ids) override {
+        return real_.startedUnder(folder, sinceMs, ids);
+    }
+    bool terminate(std::uint32_t id) override { return real_.terminate(id); }
+    std::uint64_t now() override { return real_.now(); }
+    std::unique_ptr<ProcessExitWatch> watchExit(std::span<const char* const> names, EventLoop& loop,
+                                                std::function<void()> ended) override {
+        return ProcessQuery::watchExit(names, loop, [this, ended = std::move(ended)] {
+            endTold_ = true;
+            ++ends;
+            ended();
+        });
+    }
+
+    int ends = 0;  // ends the system told
+
+private:
+    static bool isGame(const std::string& name) {
+        for (const char* game : processNamesFor(kThisOs).game)
+            if (ContainsIgnoringCase(game, name)) return true;
+        return false;
+    }
+    ProcessQuery& real_;
+    ProcessEntry game_;
+    bool endTold_ = false;
+};
+
+// The installation's process list where the system tells no program's end:
+// each pass ends at a poll of the list, as before there were exit watches.
+class NoExitWatch final : public ProcessQuery {
+public:
+    explicit NoExitWatch(ProcessQuery& real) : real_(real) {}
+    bool list(std::vector<ProcessEntry>& out) override { return real_.list(out); }
+    bool startedUnder(const std::string& folder, std::uint64_t sinceMs, std::vector<std::uint32_t>& ids) override {
+        return real_.startedUnder(folder, sinceMs, ids);
+    }
+    std::unique_ptr<ProcessExitWatch> watchExit(std::span<const char* const>, EventLoop&,
+                                                std::function<void()>) override {
+        ++asked;
+        return nullptr;
+    }
+    int asked = 0;
+
+private:
+    ProcessQuery& real_;
+};
+
+class ExitToldRunEndToEnd : public RunEndToEnd {
+protected:
+    ExitToldRunEndToEnd() { query = &told; }
+    ExitToldOnly told{sim.processes};
+};
+
+class PolledRunEndToEnd : public RunEndToEnd {
+protected:
+    PolledRunEndToEnd() { query = &polled; }
+    NoExitWatch polled{sim.processes};
+};
+
+// The game's end as the system tells it ends each pass: the run goes through
+// although no poll of the list ever sees the game gone.
+TEST_F(ExitToldRunEndToEnd, ThePassEndsWhenTheSystemTellsTheGamesEnd) {
+    twoResolutionRun("[0-9]+\\.[0-9][0-9]");
+    EXPECT_EQ(told.ends, 2);
+}
+
+// Where the system tells no end, the poll of the process list ends each pass.
+TEST_F(PolledRunEndToEnd, WithoutExitWatchesThePollEndsEachPass) {
+    twoResolutionRun("[0-9]+\\.[0-9][0-9]");
+    EXPECT_GE(polled.asked, 2);
+}
 
 TEST_F(RunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
     // The first engine's scores: the third field as written, two decimals.
@@ -381,7 +478,7 @@ TEST_F(RunEndToEnd, AnUnchosenOptionIsRefusedBeforeAnythingChanges) {
         const int chosen = view.choice(choice);
         view.setChoice(choice, -1);
         dialogs.messages.clear();
-        controller->BenchButtonClick();
+        controller->runButtonClicked();
         EXPECT_FALSE(controller->sequencer().running());
         const std::string message = std::string(text) + " The benchmark has not started.";
         EXPECT_EQ(dialogs.messages, std::vector<std::string>{message});
@@ -443,7 +540,7 @@ TEST_F(RunEndToEnd, StopClosesTheGameOfThisRunOnlyThenRestores) {
     std::filesystem::copy_file(game + "hl2.exe", game + "hl2_tool.exe");
     Program before(game + "hl2_tool.exe");
     tick({640, 800});
-    controller->BenchButtonClick();
+    controller->runButtonClicked();
     // Stop once the first game runs.
     ASSERT_TRUE(loop.runUntil([&] { return controller->context().run.GameRunning; }, 10s));
     EXPECT_TRUE(view.runActive);
@@ -451,7 +548,7 @@ TEST_F(RunEndToEnd, StopClosesTheGameOfThisRunOnlyThenRestores) {
     TempDir elsewhere;
     std::filesystem::copy_file(game + "hl2.exe", elsewhere / "hl2.exe");
     Program outside(elsewhere / "hl2.exe");
-    controller->StopRun();
+    controller->stopRun();
     loop.runUntil([&] { return !controller->sequencer().running(); }, 10s);
     EXPECT_FALSE(controller->sequencer().running());
 
@@ -511,7 +608,7 @@ TEST_F(RunEndToEnd, StopWhileTheFinishedRunRestoresKeepsItsResult) {
     controller->gameConfig().onFileStep = [&] {
         if (!stopped && !log().empty() && log().back() == "Settings restoring...") {
             stopped = true;
-            controller->StopRun();
+            controller->stopRun();
         }
     };
     run();

@@ -35,24 +35,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string probe = "HKEY_LOCAL_MACHINE\\vantorfuzzprobe";
     for (const auto& section : before.sections) {
         if (section.id == probe) continue;
-        auto it = after.byId.find(section.id);
-        FUZZ_CHECK(it != after.byId.end(), section.header);
-        const auto& other = after.sections[it->second];
+        const hive::Section* other = after.find(section.id);
+        FUZZ_CHECK(other != nullptr, section.header);
         for (const auto& e : section.entries) {
             if (e.kind == hive::Entry::Kind::Comment) continue;
-            auto found = other.byName.find(lower(e.name));
-            FUZZ_CHECK(found != other.byName.end(), e.name);
-            const auto& o = other.entries[found->second];
-            FUZZ_CHECK(o.kind == e.kind && o.data == e.data, e.name);
+            const hive::Entry* o = other->find(lower(e.name));
+            FUZZ_CHECK(o != nullptr, e.name);
+            FUZZ_CHECK(o->kind == e.kind && o->data == e.data, e.name);
         }
     }
 
     // The settings key through the store's interface.
-    auto settings = before.byId.find(std::string("HKEY_LOCAL_MACHINE") + lower(kSettingsKey));
-    if (settings == before.byId.end()) return 0;
+    const hive::Section* settings = before.find(std::string("HKEY_LOCAL_MACHINE") + lower(kSettingsKey));
+    if (!settings) return 0;
     SettingsStore store(again);
     FUZZ_CHECK(store.open());
-    for (const auto& e : before.sections[settings->second].entries) {
+    for (const auto& e : settings->entries) {
         if (e.kind == hive::Entry::Kind::Comment) continue;
         FUZZ_CHECK(store.exists(e.name), e.name);
         if (e.kind == hive::Entry::Kind::String) {

@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)info.version();
     (void)info.message();
     const auto method = info.method();
-    FUZZ_CHECK(method == TUpgradeMethod::umSelfUpgrade || method == TUpgradeMethod::umUseExternalSetup ||
-               method == TUpgradeMethod::umRedirectToURL);
+    FUZZ_CHECK(method == TUpgradeMethod::SelfUpgrade || method == TUpgradeMethod::UseExternalSetup ||
+               method == TUpgradeMethod::RedirectToURL);
     for (const auto& f : info.files()) {
         FUZZ_CHECK(f.sha256.empty() || f.sha256.size() == 64, f.sha256);
         for (char c : f.sha256) FUZZ_CHECK((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'), f.sha256);

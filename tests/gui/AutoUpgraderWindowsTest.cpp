@@ -150,11 +150,11 @@ protected:
         window->bind(*controller);
         ui = std::make_unique<AutoUpgraderUiQt>(window.get());
         controller->enableUpdates(*ui, key.pub);
-        window->setUpdateAction([this] { controller->ToolButton3Click(); });
+        window->setUpdateAction([this] { controller->checkForUpdate(); });
         auto& u = *controller->updater();
         u.InfoFileURL = server.url("/files/qvn_vantor.inf");
         u.TempFolder = dir.path();
-        u.http().Proxy.AccessType = TProxyAccessType::atDirect;
+        u.http().Proxy.AccessType = TProxyAccessType::Direct;
         u.StartUpgrader = [this](const std::string&, const std::vector<std::string>&, std::string*) {
             ++starts;
             return true;
@@ -163,7 +163,7 @@ protected:
         u.OnFinished = [this](TUpdateEnd, const std::string&) { ++ends; };
         controller->context().paths.BenchPath = prog;
         bool done = false;
-        controller->FormCreate([&] { done = true; });
+        controller->startUp([&] { done = true; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
         window->show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return window->allPagesBuilt(); }, 5000));

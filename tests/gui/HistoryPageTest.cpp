@@ -58,7 +58,7 @@ protected:
         window->bind(*controller);
         controller->context().paths.BenchPath = dir.path();
         bool done = false;
-        controller->FormCreate([&] { done = true; });
+        controller->startUp([&] { done = true; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
         window->show();
         QCoreApplication::processEvents();

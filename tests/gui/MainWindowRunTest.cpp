@@ -82,7 +82,7 @@ protected:
         ctx.shellOpen = [this](const std::string& target) { opened.push_back(target); };
         window->onTerminate = [this] { ++terminated; };
         bool started = false;
-        controller->FormCreate([&] { started = true; });
+        controller->startUp([&] { started = true; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return started; }, 10000));
         ASSERT_TRUE(controller->gameFound());
         window->show();
@@ -185,7 +185,7 @@ TEST_F(WindowRun, PassBarFillsAsPassesEndAndTheReportIsOfferedAfterTheRun) {
     // The next run starts without the last one's report.
     QTest::mouseClick(find<QPushButton>("BenchButton"), Qt::LeftButton);
     EXPECT_TRUE(find<QWidget>("ReportBar")->isHidden());
-    controller->StopRun();
+    controller->stopRun();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->sequencer().running(); }, 10000));
 }
 

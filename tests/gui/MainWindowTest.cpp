@@ -50,7 +50,7 @@ protected:
     }
 
     // Creates the window and runs the start-up sequence. show: make it visible
-    // (which runs FormShow).
+    // (which runs windowShown).
     void start(bool show = true) {
         window = std::make_unique<MainWindow>(std::string(VANTOR_BIN_DIR) + "/Pictures/");
         controller = std::make_unique<MainController>(*window, dialogs, loop, reg, processes);
@@ -61,13 +61,13 @@ protected:
         ctx.physicalMemory = [this] { return memoryBytes; };
         if (!keepShellOpen) ctx.shellOpen = [this](const std::string& target) { opened.push_back(target); };
         window->onTerminate = [this] { ++terminated; };
-        window->afterFormShow = [this] { ++formShows; };
+        window->afterShown = [this] { ++formShows; };
         bool done = false;
-        controller->FormCreate([&] { done = true; });
+        controller->startUp([&] { done = true; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 5000));
         if (show) {
             window->show();
-            // FormShow has run and what the first paint defers has been built.
+            // windowShown has run and what the first paint defers has been built.
             ASSERT_TRUE(QTest::qWaitFor([&] { return formShows > 0 && window->allPagesBuilt(); }, 5000));
         }
     }
@@ -280,7 +280,7 @@ TEST_F(MainWindowTest, StoredSettingsReachThePagesBuiltAfterStartUp) {
     EXPECT_TRUE(find<QCheckBox>("HDDUseBox")->isChecked());
     EXPECT_EQ(find<QLineEdit>("NoteEdit")->text(), QStringLiteral("old note"));
     EXPECT_EQ(find<QLineEdit>("ResEdit")->text().toStdString(), dir / "reports/");
-    EXPECT_EQ(find<QLabel>("Label17")->text().toStdString(), programVersion());
+    EXPECT_EQ(find<QLabel>("ProgramVersion")->text().toStdString(), programVersion());
     EXPECT_EQ(find<QLabel>("HeaderVersion")->text(), QStringLiteral("7"));
     EXPECT_EQ(find<QLabel>("verselabel")->text().toStdString(), "v" + std::string(programVersion()));
 
@@ -293,7 +293,7 @@ TEST_F(MainWindowTest, ButtonsOfLaterSubsystemsWaitDisabledWithAHint) {
     start();
     auto* update = find<QPushButton>("ToolButton3");
     auto* debug = find<QPushButton>("DebugBtn");
-    auto* hardware = find<QPushButton>("ToolButton7");
+    auto* hardware = find<QPushButton>("ViewAdditionalInfo");
     for (auto* b : {update, debug, hardware}) {
         EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
         EXPECT_EQ(b->toolTip().toStdString(), kNotAvailableHint);

@@ -255,6 +255,79 @@ TEST(HistoryStore, ABrokenPageFoundWhileReadingKeepsTheFileAside) {
     EXPECT_FALSE(fs::exists(path));
 }
 
+// Whole runs are read from the three tables side by side: each run gets its
+// own passes and values, whatever ids are missing and whatever rows belong to
+// no run; a stream is handed them one at a time.
+TEST(HistoryStore, EachRunGetsItsOwnPassesAndValuesWhereIdsAndRowsAreMissing) {
+    TempDir dir;
+    const std::string path = dir / "history.db";
+    std::vector<StoredRun> stored;
+    {
+        HistoryStore store(path);
+        for (int i = 0; i < 6; ++i) {
+            StoredRun r = sampleRun(i % 2 ? "Canals" : "Coast", 50.0 + i);
+            r.passes.resize(static_cast<std::size_t>(i % 4));  // 0 to 3 passes
+            if (i == 3) r.hardware.clear();
+            r.settings.push_back({"run", std::to_string(i + 1)});
+            r.id = store.add(r);
+            stored.push_back(r);
+        }
+    }
+    // Runs 2 and 5 gone without their rows; rows of runs that never were.
+    sql(path,
+        "DELETE FROM runs WHERE id IN (2, 5);"
+        "INSERT INTO passes VALUES (0, 0, 1, 1, 1.0, 1.0), (9, 0, 2, 2, 2.0, 2.0);"
+        "INSERT INTO run_values VALUES (0, 'setting', 0, 'x', 'y'), (9, 'hardware', 0, 'x', 'y');");
+    const std::vector<StoredRun> expected = {stored[0], stored[2], stored[3], stored[5]};
+
+    HistoryStore store(path, false);
+    EXPECT_EQ(store.runs(), expected);
+    struct Count final : RunStream<StoredRun> {
+        void start() override { ++starts; }
+        void add(const StoredRun& run) override { ids.push_back(run.id); }
+        int starts = 0;
+        std::vector<std::int64_t> ids;
+    } count;
+    store.runs({}, count);
+    EXPECT_EQ(count.starts, 1);
+    EXPECT_EQ(count.ids, (std::vector<std::int64_t>{1, 3, 4, 6}));
+
+    const auto list = store.list();
+    ASSERT_EQ(list.size(), 4u);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(list[i].id, expected[i].id);
+        ASSERT_EQ(list[i].passes.size(), expected[i].passes.size()) << list[i].id;
+        for (std::size_t p = 0; p < list[i].passes.size(); ++p)
+            EXPECT_EQ(list[i].passes[p].score, expected[i].passes[p].score);
+    }
+}
+
+// The columns of a CSV export: every setting and hardware name, each where it
+// first appears, as the export of the runs read whole finds them.
+TEST(HistoryStore, ValueNamesComeInTheOrderTheyFirstAppear) {
+    TempDir dir;
+    HistoryStore store(dir / "history.db");
+    std::vector<std::string> settings = {"stale"}, hardware = {"stale"};
+    store.valueNames(settings, hardware);
+    EXPECT_TRUE(settings.empty() && hardware.empty());
+    const std::vector<std::vector<NamedValue>> runSettings = {
+        {{"b", "1"}, {"a", "2"}}, {{"a", "3"}, {"c", "4"}}, {{"d", "5"}}};
+    const std::vector<std::vector<NamedValue>> runHardware = {{{"H2", "x"}}, {{"H1", "y"}, {"H2", "z"}}, {}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        StoredRun r = sampleRun("Coast", 10);
+        r.settings = runSettings[i];
+        r.hardware = runHardware[i];
+        store.add(r);
+    }
+    store.valueNames(settings, hardware);
+    EXPECT_EQ(settings, (std::vector<std::string>{"b", "a", "c", "d"}));
+    EXPECT_EQ(hardware, (std::vector<std::string>{"H2", "H1"}));
+    std::vector<std::string> s2, h2;
+    for (const auto& r : store.runs()) valueNames(r, s2, h2);
+    EXPECT_EQ(s2, settings);
+    EXPECT_EQ(h2, hardware);
+}
+
 // Programs that start a history at the same moment: each makes or finds the
 // same schema, every run is stored, and no healthy file is taken for damage.
 TEST(HistoryStore, ProgramsStartingAHistoryAtOnceStoreEveryRunAndKeepNothingAside) {

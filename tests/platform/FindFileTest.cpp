@@ -53,7 +53,7 @@ struct Recorder {
             infos.push_back(info);
         };
         f.OnFolderChange = [this](TFindFile&, const std::string& folder, TFolderIgnore& ignore) {
-            EXPECT_EQ(ignore, TFolderIgnore::fiNone);
+            EXPECT_EQ(ignore, TFolderIgnore::None);
             events.push_back("enter " + rel(folder));
             auto it = answers.find(rel(folder));
             if (it != answers.end()) ignore = it->second;
@@ -354,10 +354,10 @@ TEST(FindFile, FolderChangeAnswersSkipFilesOrSubfolders) {
         Names events;
     };
     const Case cases[] = {
-        {TFolderIgnore::fiNone, {"enter sub/", "match sub/hl2.exe", "enter sub/deeper/", "match sub/deeper/hl2.exe"}},
-        {TFolderIgnore::fiJustThis, {"enter sub/", "enter sub/deeper/", "match sub/deeper/hl2.exe"}},
-        {TFolderIgnore::fiJustSubfolders, {"enter sub/", "match sub/hl2.exe"}},
-        {TFolderIgnore::fiThisAndSubfolders, {"enter sub/"}},
+        {TFolderIgnore::None, {"enter sub/", "match sub/hl2.exe", "enter sub/deeper/", "match sub/deeper/hl2.exe"}},
+        {TFolderIgnore::JustThis, {"enter sub/", "enter sub/deeper/", "match sub/deeper/hl2.exe"}},
+        {TFolderIgnore::JustSubfolders, {"enter sub/", "match sub/hl2.exe"}},
+        {TFolderIgnore::ThisAndSubfolders, {"enter sub/"}},
     };
     for (const auto& c : cases) {
         TFindFile f;

@@ -1,3 +1,4 @@
+#include "platform/PlainEventLoop.h"
 #include "platform/ProcessList.h"
 #include "platform/SystemInfo.h"
 
@@ -64,6 +65,8 @@ public:
 
     std::uint32_t id() const { return id_; }
     const std::string& path() const { return path_; }
+    // Ends the program at once.
+    void end() { TerminateProcess(process_, 1); }
     // Waits until the program has ended; its exit code.
     std::uint32_t waitForEnd() {
         DWORD code = 0;
@@ -111,6 +114,8 @@ public:
 
     std::uint32_t id() const { return static_cast<std::uint32_t>(pid_); }
     const std::string& path() const { return path_; }
+    // Ends the program at once.
+    void end() { ::kill(pid_, SIGKILL); }
     // Reaps the program once it has ended; its wait status.
     std::uint32_t waitForEnd() {
         int status = 0;
@@ -258,6 +263,55 @@ TEST(ProcessQuery, StartedUnderNamesOnlyProgramsFromTheFolderStartedSince) {
     ids.clear();
     ASSERT_TRUE(query.startedUnder(dir / "Missing/", since, ids));
     EXPECT_TRUE(ids.empty());
+}
+
+// The system tells the end of a watched program on the loop's thread, once;
+// a watch dropped before tells nothing.
+TEST(ProcessExitWatch, TellsWhenAWatchedProgramEndsAndNothingOnceDropped) {
+    PlainEventLoop loop;
+    SleepingProgram first("vantor-watched-first"), second("vantor-watched-second");
+    ASSERT_NE(first.id(), 0u);
+    ASSERT_NE(second.id(), 0u);
+    int told = 0;
+    bool onLoopThread = true;
+    auto watch = WatchProcessExits({first.id(), second.id()}, loop, [&] {
+        ++told;
+        onLoopThread = onLoopThread && loop.isUiThread();
+    });
+    ASSERT_NE(watch, nullptr) << "this system tells no program's end";
+    loop.runUntil([&] { return told > 0; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(told, 0) << "told while both run";
+
+    second.end();
+    EXPECT_TRUE(loop.runUntil([&] { return told > 0; }, std::chrono::seconds(10)));
+    first.end();
+    loop.runUntil([&] { return told > 1; }, std::chrono::milliseconds(200));
+    EXPECT_EQ(told, 1);
+    EXPECT_TRUE(onLoopThread);
+
+    SleepingProgram third("vantor-watched-third");
+    bool toldThird = false;
+    auto dropped = WatchProcessExits({third.id()}, loop, [&] { toldThird = true; });
+    ASSERT_NE(dropped, nullptr);
+    dropped.reset();
+    third.end();
+    third.waitForEnd();
+    loop.runUntil([&] { return toldThird; }, std::chrono::milliseconds(200));
+    EXPECT_FALSE(toldThird);
+}
+
+TEST(ProcessExitWatch, AProgramGoneAlreadyIsToldAtOnceAndNoProgramIsNoWatch) {
+    PlainEventLoop loop;
+    EXPECT_EQ(WatchProcessExits({}, loop, [] {}), nullptr);
+
+    SleepingProgram gone("vantor-watched-gone");
+    const std::uint32_t id = gone.id();
+    gone.end();
+    gone.waitForEnd();
+    bool told = false;
+    auto watch = WatchProcessExits({id}, loop, [&] { told = true; });
+    ASSERT_NE(watch, nullptr);
+    EXPECT_TRUE(loop.runUntil([&] { return told; }, std::chrono::seconds(10)));
 }
 
 TEST(ListRunningProcesses, AppendsToTheListWithoutClearingIt) {

@@ -57,7 +57,7 @@ TEST(ProcessStartupRecord, IsBuiltByTheFiveRules) {
         {"the window's batch runners (hidden, 0,0, 0x0)",
          [](TCPSStartupInfo& i) {
              i.DefaultPosition = i.DefaultSize = i.DefaultWindowState = false;
-             i.ShowWindow = TCPSShowWindow::swHide;
+             i.ShowWindow = TCPSShowWindow::Hide;
          },
          7, 0, 0, 0, 0, 0, "", ""},
         {"position only",
@@ -75,23 +75,23 @@ TEST(ProcessStartupRecord, IsBuiltByTheFiveRules) {
         {"show minimized",
          [](TCPSStartupInfo& i) {
              i.DefaultWindowState = false;
-             i.ShowWindow = TCPSShowWindow::swMinimize;
+             i.ShowWindow = TCPSShowWindow::Minimize;
          },
          1, 0, 0, 0, 0, 2, "", ""},
         {"show maximized",
          [](TCPSStartupInfo& i) {
              i.DefaultWindowState = false;
-             i.ShowWindow = TCPSShowWindow::swMaximize;
+             i.ShowWindow = TCPSShowWindow::Maximize;
          },
          1, 0, 0, 0, 0, 3, "", ""},
         {"show normal",
          [](TCPSStartupInfo& i) {
              i.DefaultWindowState = false;
-             i.ShowWindow = TCPSShowWindow::swNormal;
+             i.ShowWindow = TCPSShowWindow::Normal;
          },
          1, 0, 0, 0, 0, 1, "", ""},
         {"show command ignored with the default state",
-         [](TCPSStartupInfo& i) { i.ShowWindow = TCPSShowWindow::swMaximize; }, 0, 0, 0, 0, 0, 0, "", ""},
+         [](TCPSStartupInfo& i) { i.ShowWindow = TCPSShowWindow::Maximize; }, 0, 0, 0, 0, 0, 0, "", ""},
         {"feedback on", [](TCPSStartupInfo& i) { i.ForceOnFeedback = true; }, 0x40, 0, 0, 0, 0, 0, "", ""},
         {"feedback off", [](TCPSStartupInfo& i) { i.ForceOffFeedback = true; }, 0x80, 0, 0, 0, 0, 0, "", ""},
         {"desktop and title",
@@ -121,10 +121,10 @@ TEST(ProcessStartupRecord, IsBuiltByTheFiveRules) {
 
 TEST(ProcessStartupRecord, PriorityClassFlags) {
     const std::pair<TProcessPriority, std::uint32_t> cases[] = {
-        {TProcessPriority::ppIdle, 0x40},
-        {TProcessPriority::ppNormal, 0x20},
-        {TProcessPriority::ppHigh, 0x80},
-        {TProcessPriority::ppRealTime, 0x100},
+        {TProcessPriority::Idle, 0x40},
+        {TProcessPriority::Normal, 0x20},
+        {TProcessPriority::High, 0x80},
+        {TProcessPriority::RealTime, 0x100},
     };
     for (const auto& [priority, flag] : cases) EXPECT_EQ(priorityClassFlag(priority), flag);
 }
@@ -192,7 +192,7 @@ TEST_F(ProcessRunnerTest, WaitedRunNotifiesOnTheUiThreadWithTheExitCode) {
     TCreateProcess cp(loop);
     cp.StartupInfo.DefaultPosition = cp.StartupInfo.DefaultSize = false;
     cp.StartupInfo.DefaultWindowState = false;
-    cp.StartupInfo.ShowWindow = TCPSShowWindow::swHide;
+    cp.StartupInfo.ShowWindow = TCPSShowWindow::Hide;
     cp.CurrentDirectory = dir.path();
     cp.CommandLine = writeBatch("vantor.bat", {batchExitLine(3)});
     std::thread::id ranOn;

@@ -472,3 +472,26 @@ TEST(PlatformRegistry, HiveLocationFollowsTheEnvironment) {
         expectValue(*openPlatformRegistry(), LM, kKey, "Note", str(c.what));
     }
 }
+
+// The index of names: every name found in any case, after it grew past what
+// was reserved, and nothing else.
+TEST(HiveNameIndex, FindsEveryNameInAnyCaseAfterGrowingAndNothingElse) {
+    std::vector<std::string> names;
+    hive::NameIndex index;
+    index.reserve(10);
+    auto nameAt = [&names](std::size_t p) { return std::string_view(names[p]); };
+    for (int i = 0; i < 5000; ++i) {
+        names.push_back("Value" + std::to_string(i));
+        index.insert(names.back(), names.size() - 1);
+    }
+    EXPECT_EQ(index.size(), 5000u);
+    for (int i = 0; i < 5000; i += 7) {
+        EXPECT_EQ(index.find("VALUE" + std::to_string(i), nameAt), static_cast<std::size_t>(i));
+        EXPECT_EQ(index.find("value" + std::to_string(i), nameAt), static_cast<std::size_t>(i));
+    }
+    for (const std::string missing : {"Value5000", "Valu", "Value-1", "", "Value1 ", "Valué1"})
+        EXPECT_EQ(index.find(missing, nameAt), hive::NameIndex::npos) << missing;
+    names.push_back("");  // the default value's name
+    index.insert("", names.size() - 1);
+    EXPECT_EQ(index.find("", nameAt), 5000u);
+}

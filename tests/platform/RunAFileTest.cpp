@@ -34,7 +34,7 @@ TEST(RunAFileParams, DefaultsOfTheComponentAndItsTemplate) {
     EXPECT_TRUE(run.AutoClear);
     EXPECT_EQ(run.ItemCount(), 0u);
     const TParams& p = run.Params;
-    EXPECT_EQ(p.Priority, TPriority::prNormal);
+    EXPECT_EQ(p.Priority, TPriority::Normal);
     EXPECT_TRUE(p.Environment.empty());
     EXPECT_EQ(p.ProcCurrentDir(), "");
     EXPECT_EQ(p.ProcFileName, "");
@@ -45,7 +45,7 @@ TEST(RunAFileParams, DefaultsOfTheComponentAndItsTemplate) {
     EXPECT_EQ(p.UserString, "");
     EXPECT_EQ(p.UserTag, 0);
     EXPECT_FALSE(p.WaitUntilDone);
-    EXPECT_EQ(p.WindowType, TWindowType::wtNormal);
+    EXPECT_EQ(p.WindowType, TWindowType::Normal);
 }
 
 TEST(RunAFileParams, TimeOutSecGivesTheWaitLimit) {
@@ -66,13 +66,13 @@ TEST(RunAFileParams, WorkingFolderIsTrimmedAndCodesFollowTheTables) {
     p.setProcCurrentDir("  /tmp/x y \t");
     EXPECT_EQ(p.ProcCurrentDir(), "/tmp/x y");
 
-    EXPECT_EQ(priorityFlag(TPriority::prNormal), 0x20u);
-    EXPECT_EQ(priorityFlag(TPriority::prIdle), 0x40u);
-    EXPECT_EQ(priorityFlag(TPriority::prHigh), 0x80u);
-    EXPECT_EQ(priorityFlag(TPriority::prRealTime), 0x100u);
+    EXPECT_EQ(priorityFlag(TPriority::Normal), 0x20u);
+    EXPECT_EQ(priorityFlag(TPriority::Idle), 0x40u);
+    EXPECT_EQ(priorityFlag(TPriority::High), 0x80u);
+    EXPECT_EQ(priorityFlag(TPriority::RealTime), 0x100u);
     const std::pair<TWindowType, int> shows[] = {
-        {TWindowType::wtNormal, 1}, {TWindowType::wtMinimize, 2},    {TWindowType::wtMaximize, 3},
-        {TWindowType::wtHide, 0},   {TWindowType::wtMinNoActive, 7}, {TWindowType::wtShowNA, 8},
+        {TWindowType::Normal, 1}, {TWindowType::Minimize, 2},    {TWindowType::Maximize, 3},
+        {TWindowType::Hide, 0},   {TWindowType::MinNoActive, 7}, {TWindowType::ShowNA, 8},
     };
     for (const auto& [type, code] : shows) EXPECT_EQ(showCommand(type), code);
 }
@@ -85,10 +85,10 @@ TEST(RunAFileParams, WaitResultsTurnIntoKindsOfEnding) {
     };
     // Exit code 7, error code 5, TimeOutSec 60.
     const Case cases[] = {
-        {0, TRetType::rtNormal, 7},
-        {258, TRetType::rtTimeOut, 60},
-        {0xFFFFFFFFu, TRetType::rtError, 5},
-        {0x80, TRetType::rtError, 5},  // an abandoned wait
+        {0, TRetType::Normal, 7},
+        {258, TRetType::TimeOut, 60},
+        {0xFFFFFFFFu, TRetType::Error, 5},
+        {0x80, TRetType::Error, 5},  // an abandoned wait
     };
     for (const Case& c : cases) {
         const RunOutcome o = convertWaitResult(c.result, 5, 7, 60);
@@ -167,10 +167,10 @@ TEST_F(RunAFileTest, EndedProgramIsReportedOnTheUiThreadWithItsExitCode) {
 
     ASSERT_TRUE(waitForCompletions(1));
     EXPECT_EQ(completions[0].item, &item);
-    EXPECT_EQ(completions[0].type, TRetType::rtNormal);
+    EXPECT_EQ(completions[0].type, TRetType::Normal);
     EXPECT_EQ(completions[0].value, 7u);
     EXPECT_TRUE(completions[0].onUiThread);
-    EXPECT_EQ(item.RetType(), TRetType::rtNormal);
+    EXPECT_EQ(item.RetType(), TRetType::Normal);
     EXPECT_EQ(item.RetVal(), 7u);
     EXPECT_FALSE(item.ProcessActive());
     EXPECT_TRUE(processGone(item.ProcessId()));
@@ -186,7 +186,7 @@ TEST_F(RunAFileTest, AWaitThreadThatCannotStartStillNotifies) {
     run.Launch();
     detail::setWaitThreadStarter(nullptr);
     ASSERT_TRUE(waitForCompletions(1));
-    EXPECT_EQ(completions[0].type, TRetType::rtError);
+    EXPECT_EQ(completions[0].type, TRetType::Error);
     EXPECT_EQ(completions[0].value, static_cast<std::uint32_t>(EAGAIN));
     EXPECT_TRUE(completions[0].onUiThread);
 }
@@ -202,7 +202,7 @@ TEST_F(RunAFileTest, CommandLineIsSplitAsAWindowsProgramReceivesItWithoutAShell)
     run.Params.ProcParameters = "/t \"C:\\Program Files\\x.txt\" $HOME 'a b' *";
     run.Launch();
     ASSERT_TRUE(waitForCompletions(1));
-    EXPECT_EQ(completions[0].type, TRetType::rtNormal);
+    EXPECT_EQ(completions[0].type, TRetType::Normal);
     EXPECT_EQ(readFile(out), "/t\nC:\\Program Files\\x.txt\n$HOME\n'a\nb'\n*\n");
 }
 
@@ -261,7 +261,7 @@ TEST_F(RunAFileTest, LimitRunsOutWithTimeOutAndTheProgramIsLeftRunning) {
     const int pid = run.Item(0).ProcessId();
     ASSERT_TRUE(waitForCompletions(1, 10s));
     const auto waited = std::chrono::steady_clock::now() - started;
-    EXPECT_EQ(completions[0].type, TRetType::rtTimeOut);
+    EXPECT_EQ(completions[0].type, TRetType::TimeOut);
     EXPECT_EQ(completions[0].value, 1u);  // TimeOutSec
     EXPECT_GE(waited, 1s);
     EXPECT_TRUE(processRunning(pid));
@@ -273,7 +273,7 @@ TEST_F(RunAFileTest, LimitRunsOutWithTimeOutAndTheProgramIsLeftRunning) {
     run.Launch();
     EXPECT_EQ(run.ItemCount(), 2u);
     ASSERT_TRUE(waitForCompletions(2));
-    EXPECT_EQ(completions[1].type, TRetType::rtNormal);
+    EXPECT_EQ(completions[1].type, TRetType::Normal);
 
     endProcess(pid);
     ASSERT_TRUE(eventually([&] { return !run.Item(0).ProcessActive(); }));
@@ -303,7 +303,7 @@ TEST_F(RunAFileTest, WaitThreadIsReleasedBeforeTheHandlerRuns) {
         markedInHandler = item.InHandler();
         // The handler may take long: the wait thread does not wait for it.
         releasedInHandler = eventually([&] { return !item.Waiting(); }, 3s);
-        completions.push_back({&item, TRetType::rtNone, 0, true});
+        completions.push_back({&item, TRetType::None, 0, true});
     };
     run.Params.ProcFileName = quickCommand();
     run.Launch();
@@ -389,7 +389,7 @@ TEST_F(RunAFileTest, WaitUntilDoneWaitsInTheCallingThread) {
     run.Launch();
     // Reported before Launch returned, without the loop.
     ASSERT_EQ(completions.size(), 1u);
-    EXPECT_EQ(completions[0].type, TRetType::rtNormal);
+    EXPECT_EQ(completions[0].type, TRetType::Normal);
     EXPECT_EQ(completions[0].value, 4u);
     EXPECT_FALSE(run.Item(0).Waiting());
 
@@ -397,7 +397,7 @@ TEST_F(RunAFileTest, WaitUntilDoneWaitsInTheCallingThread) {
     run.Params.setTimeOutSec(1);
     run.Launch();
     ASSERT_EQ(completions.size(), 2u);
-    EXPECT_EQ(completions[1].type, TRetType::rtTimeOut);
+    EXPECT_EQ(completions[1].type, TRetType::TimeOut);
     const int pid = run.Item(run.ItemCount() - 1).ProcessId();
     EXPECT_TRUE(processRunning(pid));
     endProcess(pid);
@@ -412,6 +412,6 @@ TEST_F(RunAFileTest, WithoutAHandlerNothingWaitsAndNothingIsReported) {
     EXPECT_FALSE(item.Waiting());
     ASSERT_TRUE(eventually([&] { return !item.ProcessActive(); }));
     EXPECT_TRUE(processGone(item.ProcessId()));
-    EXPECT_EQ(item.RetType(), TRetType::rtNone);
+    EXPECT_EQ(item.RetType(), TRetType::None);
     EXPECT_EQ(loop.pendingCount(), 0u);
 }

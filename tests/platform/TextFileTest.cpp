@@ -131,3 +131,24 @@ TEST(TextFile, ReadsLinesLikeAStringList) {
     std::vector<std::string> lines;
     EXPECT_FALSE(readTextLines(dir / "missing.txt", lines));
 }
+
+TEST(TextFile, ReadsAFileWholeWhateverItsSizeAndSystemFilesThatTellNone) {
+    TempDir dir;
+    for (std::size_t size : {0u, 1u, 65535u, 65536u, 65537u, 1048579u}) {
+        SCOPED_TRACE(size);
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 131 + i / 251);
+        vantor::test::writeFile(dir / "f.bin", bytes);
+        std::string read = "left over";
+        ASSERT_TRUE(readFileBytes(dir / "f.bin", read));
+        EXPECT_TRUE(read == bytes) << read.size() << " bytes read";
+    }
+    std::string read;
+    EXPECT_FALSE(readFileBytes(dir / "missing.bin", read));
+    if (kThisOs != OsFamily::Windows) {
+        // /proc files have a size of 0 and content all the same.
+        ASSERT_TRUE(readFileBytes("/proc/self/status", read));
+        EXPECT_NE(read.find("\nPid:"), std::string::npos) << read;
+        EXPECT_EQ(read.back(), '\n');
+    }
+}

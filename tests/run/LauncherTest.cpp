@@ -91,7 +91,7 @@ protected:
     // Until cp's batch process has ended and its notification went out.
     bool batchEnded() {
         return t.runUntil([&] {
-            return launcher.cp().state() != TCreateProcess::State::Waiting && !events.empty() &&
+            return launcher.passRunner().state() != TCreateProcess::State::Waiting && !events.empty() &&
                    events.back() == "terminate";
         });
     }
@@ -170,19 +170,19 @@ TEST_F(LauncherTest, OfferSteamStartAcceptedStartsSteamBatHidden) {
     EXPECT_EQ(readFile(t.ctx.paths.SteamPath + "steam.bat"), "steam.exe\r\n");
     EXPECT_EQ(t.view.status(), "Loading. Please wait while the Steam successfully loaded... After that click RUN.");
     EXPECT_TRUE(t.view.isEnabled(Control::BenchButton));
-    EXPECT_EQ(launcher.cp2().CurrentDirectory, t.ctx.paths.SteamPath);
-    EXPECT_EQ(launcher.cp2().CommandLine, t.ctx.paths.SteamPath + "steam.bat");
-    EXPECT_FALSE(launcher.cp2().WaitForTerminate());
-    EXPECT_EQ(launcher.cp2().state(), TCreateProcess::State::Started);
+    EXPECT_EQ(launcher.steamRunner().CurrentDirectory, t.ctx.paths.SteamPath);
+    EXPECT_EQ(launcher.steamRunner().CommandLine, t.ctx.paths.SteamPath + "steam.bat");
+    EXPECT_FALSE(launcher.steamRunner().WaitForTerminate());
+    EXPECT_EQ(launcher.steamRunner().state(), TCreateProcess::State::Started);
     EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"", "The Steam NOT running! Waiting..."}));
     // steam.bat started the client from the Steam folder, without arguments.
     EXPECT_TRUE(t.runUntil([&] { return exists(t.ctx.paths.SteamPath + "started.txt"); }));
     EXPECT_TRUE(t.runUntil([&] { return readFile(t.ctx.paths.SteamPath + "started.txt") == "\n"; }));
-    for (TCreateProcess* p : {&launcher.cp(), &launcher.cp2()}) {
+    for (TCreateProcess* p : {&launcher.passRunner(), &launcher.steamRunner()}) {
         EXPECT_FALSE(p->StartupInfo.DefaultPosition);
         EXPECT_FALSE(p->StartupInfo.DefaultSize);
         EXPECT_FALSE(p->StartupInfo.DefaultWindowState);
-        EXPECT_EQ(p->StartupInfo.ShowWindow, TCPSShowWindow::swHide);
+        EXPECT_EQ(p->StartupInfo.ShowWindow, TCPSShowWindow::Hide);
     }
 }
 
@@ -246,8 +246,8 @@ TEST_F(LauncherTest, EveryPassWritesItsBatchFileAndWaitsForTheGame) {
         EXPECT_EQ(t.logFrom(before), lines);
         // Only the 800×600 pass saves the debug log.
         EXPECT_EQ(exists(debugLog), i >= 1);
-        EXPECT_EQ(launcher.cp().CurrentDirectory, t.ctx.paths.SteamPath);
-        EXPECT_EQ(launcher.cp().CommandLine, t.ctx.paths.SteamPath + "vantor.bat");
+        EXPECT_EQ(launcher.passRunner().CurrentDirectory, t.ctx.paths.SteamPath);
+        EXPECT_EQ(launcher.passRunner().CommandLine, t.ctx.paths.SteamPath + "vantor.bat");
         ASSERT_TRUE(batchEnded());
         // The batch file ran the client from the Steam folder with the pass's options.
         std::vector<std::string> started;
@@ -273,7 +273,7 @@ TEST_F(LauncherTest, ANativeLinuxSteamGetsTheSameCommandThroughItsOwnProgram) {
     std::filesystem::permissions(steam, std::filesystem::perms::owner_all);
     // The native game's process.
     t.processes.onList = [&](int) {
-        if (launcher.cp().state() != TCreateProcess::State::Waiting) t.processes.names = {"bash", "hl2_linux"};
+        if (launcher.passRunner().state() != TCreateProcess::State::Waiting) t.processes.names = {"bash", "hl2_linux"};
     };
     t.ctx.timing.gameStartBound = std::chrono::milliseconds(5000);  // the batch ends first, late on a loaded machine
     EXPECT_EQ(launch(640), LaunchResult::Running);
@@ -293,7 +293,7 @@ TEST_F(LauncherTest, EndOfTheBatchProcessIsDeliveredAfterTheLaunchsDone) {
     // The game appears only once the batch process has ended, so its end
     // notification arrives while the launch still waits.
     t.processes.onList = [&](int) {
-        if (launcher.cp().state() != TCreateProcess::State::Waiting) t.processes.names = {"hl2.exe"};
+        if (launcher.passRunner().state() != TCreateProcess::State::Waiting) t.processes.names = {"hl2.exe"};
     };
     t.ctx.timing.gameStartBound = std::chrono::milliseconds(5000);  // a batch run by Wine's cmd.exe is slow
     EXPECT_EQ(launch(1280), LaunchResult::Running);
@@ -309,7 +309,7 @@ TEST_F(LauncherTest, StoppedLaunchDropsTheHeldNotification) {
     std::optional<LaunchResult> result;
     launcher.LaunchPass(1600, [&](LaunchResult r) { result = r; });
     // The batch process ends while the game never shows up.
-    ASSERT_TRUE(t.runUntil([&] { return launcher.cp().state() != TCreateProcess::State::Waiting; }));
+    ASSERT_TRUE(t.runUntil([&] { return launcher.passRunner().state() != TCreateProcess::State::Waiting; }));
     t.runUntil([] { return false; }, 20);
     launcher.stopLaunch();
     EXPECT_EQ(result, LaunchResult::Stopped);
@@ -413,7 +413,8 @@ TEST_F(LauncherTest, GameThatNeverAppearsEndsAtTheBound) {
         EXPECT_EQ(t.view.statusHistory[1], gameStartWaitNotice(t.ctx.timing.gameStartBound));
         EXPECT_GT(t.processes.calls, 2);
         writeFile(go, "");
-        ASSERT_TRUE(t.runUntil([&] { return launcher.cp().state() != TCreateProcess::State::Waiting; }, 10'000));
+        ASSERT_TRUE(
+            t.runUntil([&] { return launcher.passRunner().state() != TCreateProcess::State::Waiting; }, 10'000));
         t.runUntil([] { return false; }, 20);
         EXPECT_EQ(events, c.events);
     }

@@ -6,6 +6,7 @@
 #include "core/AppContext.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
+#include "tests/support/Portable.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeProcesses.h"
 #include "tests/support/FakeView.h"
@@ -69,8 +70,8 @@ struct RunTestContext {
         ctx.paths.BenchPath = dir / "bench/";
         ctx.paths.SteamPath = dir / "steam/";
         ctx.paths.HL2Path = dir / "steam/steamapps/acc/";
-        ctx.paths.ResultsPath = ctx.paths.HL2Path + "half-life 2/hl2/";
-        ctx.paths.CFGPath = ctx.paths.ResultsPath + "cfg/";
+        ctx.paths.ResultsPath = ctx.paths.HL2Path + nativePath("half-life 2/hl2/");
+        ctx.paths.CFGPath = ctx.paths.ResultsPath + nativePath("cfg/");
         for (const auto* p : {&ctx.paths.BenchPath, &ctx.paths.SteamPath, &ctx.paths.CFGPath})
             std::filesystem::create_directories(*p);
     }

@@ -85,12 +85,12 @@ TEST(UpdateInfoKeys, MatchWithoutCaseAnywhereAndEndBeforeAControlCharacter) {
     EXPECT_EQ(info.message(), "Line one\r\nline two");
     EXPECT_EQ(info.value("empty"), "");
     EXPECT_EQ(info.value("missing"), "");
-    EXPECT_EQ(info.method(), TUpgradeMethod::umRedirectToURL);
+    EXPECT_EQ(info.method(), TUpgradeMethod::RedirectToURL);
     EXPECT_EQ(UpdateInfo("#version=1.4").message(), "");
     EXPECT_EQ(UpdateInfo("#message={unended").message(), "unended");
-    EXPECT_EQ(UpdateInfo("#method=1").method(), TUpgradeMethod::umUseExternalSetup);
-    EXPECT_EQ(UpdateInfo("#method=x").method(), TUpgradeMethod::umSelfUpgrade);
-    EXPECT_EQ(UpdateInfo("").method(), TUpgradeMethod::umSelfUpgrade);
+    EXPECT_EQ(UpdateInfo("#method=1").method(), TUpgradeMethod::UseExternalSetup);
+    EXPECT_EQ(UpdateInfo("#method=x").method(), TUpgradeMethod::SelfUpgrade);
+    EXPECT_EQ(UpdateInfo("").method(), TUpgradeMethod::SelfUpgrade);
     // The first occurrence counts.
     EXPECT_EQ(UpdateInfo("#version=1.5\n#version=1.6").version(), "1.5");
 }
