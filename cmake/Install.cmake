@@ -169,14 +169,17 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# libcurl and SQLite are loaded when first used, so the shared libraries'
+# dependencies do not show them: named here.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4 | libcurl3-gnutls, libsqlite3-0")
+# CPack puts the summary above these lines and indents them.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "benchmark front end for Half-Life 2
- Vantor runs Half-Life 2 through Steam as a timed demo at the resolutions,
- detail level, texture filtering, antialiasing and engine options you pick,
- reads the frames per second after each pass and writes an HTML report, then
- puts your own game configuration back. Every run is kept in a history that
- can be listed, compared and exported. The window is vantor, the command line
- vantor-cli.")
+    "Vantor runs Half-Life 2 through Steam as a timed demo at the resolutions,
+detail level, texture filtering, antialiasing and engine options you pick,
+reads the frames per second after each pass and writes an HTML report, then
+puts your own game configuration back. Every run is kept in a history that
+can be listed, compared and exported. The window is vantor, the command line
+vantor-cli.")
 set(CPACK_ARCHIVE_FILE_NAME vantor-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 include(CPack)
