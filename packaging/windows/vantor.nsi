@@ -12,7 +12,9 @@
 ; installed, the Start-menu entries and the uninstall entry; what the program
 ; and the user made (results, history, settings) stays.
 
-Unicode true
+; A 64-bit installer: it runs where the programs run (a 64-bit Windows, or a
+; Wine without 32-bit support).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !define APP_NAME "Vantor"
