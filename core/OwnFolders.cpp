@@ -21,9 +21,8 @@ OwnFolders pickOwnFolders(const std::string& benchPath, bool benchWritable, cons
 
 OwnFolders ownFoldersFor(const std::string& benchPath) {
     const bool writable = !benchPath.empty() && canCreateFilesIn(benchPath);
-    const OwnFolders own =
-        pickOwnFolders(benchPath, writable, writable ? std::string() : programDataFolder(),
-                       writable ? std::string() : documentsFolder());
+    const OwnFolders own = pickOwnFolders(benchPath, writable, writable ? std::string() : programDataFolder(),
+                                          writable ? std::string() : documentsFolder());
     if (!writable && !own.files.empty()) createFolders(own.files);
     return own;
 }
