@@ -1,4 +1,5 @@
 #include "history/HistoryStore.h"
+#include "platform/Clock.h"
 
 #include "history/Sqlite.h"
 
@@ -175,33 +176,17 @@ StoredRun runHead(const Statement& s) {
     return r;
 }
 
-std::string stampNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-#ifdef _WIN32
-    gmtime_s(&tm, &t);
-#else
-    gmtime_r(&t, &tm);
-#endif
+// The current time in UTC as strftime writes it with format.
+std::string utcText(const char* format) {
+    const std::tm tm = utcCalendarTime(std::time(nullptr));
     char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &tm);
+    std::strftime(text, sizeof text, format, &tm);
     return text;
 }
 
 }  // namespace
 
-std::string utcTimeText() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-#ifdef _WIN32
-    gmtime_s(&tm, &t);
-#else
-    gmtime_r(&t, &tm);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
+std::string utcTimeText() { return utcText("%Y-%m-%dT%H:%M:%SZ"); }
 
 const char* HistoryStore::listQuery() {
     return "SELECT r.id, r.time, r.version, r.demo, p.width, p.height, p.score,"
@@ -337,7 +322,7 @@ void HistoryStore::keepAside(const std::string& tag, const std::string& why) {
     std::error_code ec;
     std::string aside;
     for (int n = 0;; ++n) {
-        aside = path_ + "." + tag + "-" + stampNow() + (n ? "-" + std::to_string(n) : std::string());
+        aside = path_ + "." + tag + "-" + utcText("%Y%m%d-%H%M%S") + (n ? "-" + std::to_string(n) : std::string());
         if (!fs::exists(aside, ec) && !fs::exists(aside + "-wal", ec) && !fs::exists(aside + "-shm", ec)) break;
     }
     // The write-ahead log first: it belongs to the file and goes with it.

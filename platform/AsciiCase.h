@@ -23,4 +23,8 @@ inline bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+inline bool startsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && equalsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
+}
+
 }  // namespace vantor

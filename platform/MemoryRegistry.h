@@ -1,6 +1,7 @@
 #pragma once
 // A registry held in memory: for tests, and as the store when no hive can be used.
 
+#include "platform/AsciiCase.h"
 #include "platform/Registry.h"
 
 #include <cctype>
@@ -49,8 +50,7 @@ public:
 private:
     static std::string normalize(std::string key) {
         while (!key.empty() && key.front() == '\\') key.erase(0, 1);
-        for (auto& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return key;
+        return asciiLower(key);
     }
     std::set<std::pair<RegRoot, std::string>> keys_;
     std::map<std::tuple<RegRoot, std::string, std::string>, RegValue> values_;

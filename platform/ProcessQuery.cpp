@@ -1,3 +1,4 @@
+#include "platform/AsciiCase.h"
 #include "platform/FileOps.h"
 #include "platform/ProcessList.h"
 
@@ -8,12 +9,6 @@
 
 namespace vantor {
 namespace {
-
-bool startsWithIgnoringAsciiCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
-}
 
 // The folder as the process list shows paths: links resolved, one trailing separator.
 std::string resolvedFolder(const std::string& folder) {

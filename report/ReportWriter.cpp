@@ -1,6 +1,7 @@
 #include "report/ReportWriter.h"
 
 #include "core/GameFiles.h"
+#include "platform/Clock.h"
 #include "platform/FileOps.h"
 #include "platform/TextFile.h"
 #include "report/ReportSummary.h"
@@ -91,14 +92,7 @@ void ReportWriter::StampRun() {
     resultFiles_.clear();
     savedReport_.clear();
     reportFile_.clear();
-    std::tm now{};
-    if (localTime) {
-        now = localTime();
-    } else {
-        // Only the UI thread calls this, so the shared result of localtime is safe.
-        const std::time_t t = std::time(nullptr);
-        now = *std::localtime(&t);
-    }
+    const std::tm now = localTime ? localTime() : localCalendarTime(std::time(nullptr));
     // The user's date and time formats. Both texts come from one reading of the
     // clock, so the file name always matches the start time shown in the report.
     std::ostringstream text;

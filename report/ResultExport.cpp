@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <type_traits>
+
 namespace vantor {
 namespace {
 
@@ -41,34 +43,27 @@ std::string resultJson(const RunRecord& run) {
                                {"stats", stats},
                                {"reason", r.reason}});
     }
-    Json out = {{"started", run.started},
-                {"report", run.report},
-                {"settings",
-                 {{"demo", s.demo},
-                  {"detail", s.detail},
-                  {"antialiasing", s.antialiasing},
-                  {"filtering", s.filtering},
-                  {"directx", s.directx},
-                  {"heapsize", s.heapsize},
-                  {"refresh", s.refresh},
-                  {"fastZ", s.fastZ},
-                  {"note", s.note},
-                  {"passesPerResolution", run.passes.passes},
-                  {"adaptive", run.passes.adaptive},
-                  {"thresholdPercent", run.passes.thresholdPercent},
-                  {"adaptiveCap", run.passes.cap}}},
-                {"resolutions", resolutions}};
+    Json settings = Json::object();
+    forEachSetting(s, [&](const char* name, const auto& value) { settings[name] = value; });
+    settings["passesPerResolution"] = run.passes.passes;
+    settings["adaptive"] = run.passes.adaptive;
+    settings["thresholdPercent"] = run.passes.thresholdPercent;
+    settings["adaptiveCap"] = run.passes.cap;
+    Json out = {{"started", run.started}, {"report", run.report}, {"settings", settings}, {"resolutions", resolutions}};
     return out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::string resultCsv(const RunRecord& run) {
     const auto& s = run.settings;
-    const std::string settings = csvField(run.started) + "," + csvField(s.demo) + "," + csvField(s.detail) + "," +
-                                 csvField(s.antialiasing) + "," + csvField(s.filtering) + "," + csvField(s.directx) +
-                                 "," + csvField(s.heapsize) + "," + csvField(s.refresh) + "," + (s.fastZ ? "1" : "0") +
-                                 "," + csvField(s.note) + "," + std::to_string(run.passes.passes) + "," +
-                                 (run.passes.adaptive ? "1" : "0") + "," + std::to_string(run.passes.thresholdPercent) +
-                                 "," + std::to_string(run.passes.cap);
+    std::string settings = csvField(run.started);
+    forEachSetting(s, [&](const char*, const auto& value) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(value)>, bool>)
+            settings += value ? ",1" : ",0";
+        else
+            settings += "," + csvField(value);
+    });
+    settings += "," + std::to_string(run.passes.passes) + "," + (run.passes.adaptive ? "1" : "0") + "," +
+                std::to_string(run.passes.thresholdPercent) + "," + std::to_string(run.passes.cap);
     std::string out = std::string(kResultCsvHeader) + "\r\n";
     for (const auto& r : run.resolutions) {
         int n = 0;

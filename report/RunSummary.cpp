@@ -27,23 +27,15 @@ std::string runSummaryJson(const RunSummary& run) {
     for (const auto& p : run.passes)
         passes.push_back(
             {{"resolution", p.resolution}, {"width", p.width}, {"height", p.height}, {"score", scoreValue(p.score)}});
-    const auto& s = run.settings;
+    Json settings = Json::object();
+    forEachSetting(run.settings, [&](const char* name, const auto& value) { settings[name] = value; });
     Json out = {{"status", run.status},
                 {"succeeded", run.succeeded},
                 {"report", run.report.empty() ? Json(nullptr) : Json(run.report)},
                 {"started", run.started},
                 {"resolutions", run.resolutions},
                 {"passes", passes},
-                {"settings",
-                 {{"demo", s.demo},
-                  {"detail", s.detail},
-                  {"antialiasing", s.antialiasing},
-                  {"filtering", s.filtering},
-                  {"directx", s.directx},
-                  {"heapsize", s.heapsize},
-                  {"refresh", s.refresh},
-                  {"fastZ", s.fastZ},
-                  {"note", s.note}}}};
+                {"settings", settings}};
     // A text that is not valid UTF-8 gets replacement characters, never an exception.
     return out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

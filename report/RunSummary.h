@@ -28,6 +28,21 @@ struct RunSummary {
     } settings;
 };
 
+// The run's settings in their one order, for every file that lists them:
+// visit(name, const std::string&) for each text, visit(name, bool) for fastZ.
+template <class Visit>
+void forEachSetting(const RunSummary::Settings& s, Visit&& visit) {
+    visit("demo", s.demo);
+    visit("detail", s.detail);
+    visit("antialiasing", s.antialiasing);
+    visit("filtering", s.filtering);
+    visit("directx", s.directx);
+    visit("heapsize", s.heapsize);
+    visit("refresh", s.refresh);
+    visit("fastZ", s.fastZ);
+    visit("note", s.note);
+}
+
 // One JSON object (UTF-8, keys in a fixed order, ended by a line break). A
 // score that is a plain decimal number is written as a number, another text as
 // a string, a missing one as null.

@@ -1,4 +1,5 @@
 #include "run/DemoInstaller.h"
+#include "platform/AsciiCase.h"
 
 #include "platform/FileOps.h"
 
@@ -30,9 +31,9 @@ bool isSafeDemoName(const std::string& name) {
 
 std::string demoNameOfFile(const std::string& fileName) {
     if (fileName.size() < 4) return fileName;
-    std::string ext = fileName.substr(fileName.size() - 4);
-    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".dem" ? fileName.substr(0, fileName.size() - 4) : fileName;
+    return equalsIgnoringAsciiCase(std::string_view(fileName).substr(fileName.size() - 4), ".dem")
+               ? fileName.substr(0, fileName.size() - 4)
+               : fileName;
 }
 
 DemoInstaller::~DemoInstaller() {

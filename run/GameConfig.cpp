@@ -143,14 +143,14 @@ void GameConfig::fileStep() {
 
 void GameConfig::fail(const std::string& what) {
     ctx_.log.append(std::string(kErrorHandlingPrefix) + what);
-    ctx_.view.setStatus(kProgramErrorStatus);
+    failure_ = kProgramErrorStatus;
 }
 
 void GameConfig::failedWrite(const std::string& what, const char* file, const std::string& reason) {
     ctx_.log.append(std::string(kErrorHandlingPrefix) + what);
-    ctx_.view.setStatus(std::string("The Half-Life 2 configuration file ") + file + " could not be written in " +
-                        ctx_.paths.CFGPath + " (" + reason +
-                        "). Benchmark aborted before the game started; your game settings were restored.");
+    failure_ = std::string("The Half-Life 2 configuration file ") + file + " could not be written in " +
+               ctx_.paths.CFGPath + " (" + reason +
+               "). Benchmark aborted before the game started; your game settings were restored.";
 }
 
 // A journal left by an earlier run (of this program start or of one that was
@@ -192,14 +192,19 @@ bool GameConfig::restoreTakenBackupNames() {
     return true;
 }
 
-bool GameConfig::BackupGameConfig() {
+StepResult GameConfig::BackupGameConfig() {
     writeError_ = false;
+    failure_.clear();
+    return backUp() ? StepResult::done() : StepResult::failed(failure_);
+}
+
+bool GameConfig::backUp() {
     const std::string& cfg = ctx_.paths.CFGPath;
     if (restoring_ || cfg.empty()) {
         // Conditions of the program's own, not failed file operations.
         ctx_.log.append(std::string(kErrorPrefix) +
                         (cfg.empty() ? "CFG folder unknown." : "Config files are being restored."));
-        ctx_.view.setStatus(kProgramErrorStatus);
+        failure_ = kProgramErrorStatus;
         return false;
     }
     if (!recoverEarlierRun() || !restoreTakenBackupNames()) return false;
@@ -309,7 +314,11 @@ std::string GameConfig::customSource() const {
     return path;
 }
 
-void GameConfig::WriteDetailConfig(std::function<void(bool ok)> done) {
+void GameConfig::WriteDetailConfig(std::function<void(StepResult)> whenWritten) {
+    failure_.clear();
+    auto done = [this, whenWritten = std::move(whenWritten)](bool ok) {
+        whenWritten(ok ? StepResult::done() : StepResult::failed(failure_));
+    };
     auto& run = ctx_.run;
     const std::string& cfg = ctx_.paths.CFGPath;
     const int level = itemIndex(ctx_.request.detail);
@@ -320,7 +329,7 @@ void GameConfig::WriteDetailConfig(std::function<void(bool ok)> done) {
     if (!changed_) {
         // Without a backup the user's "autoexec.cfg" would be overwritten.
         ctx_.log.append(std::string(kErrorPrefix) + "Config files were not backed up.");
-        ctx_.view.setStatus(kProgramErrorStatus);
+        failure_ = kProgramErrorStatus;
         done(false);
         return;
     }

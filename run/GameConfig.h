@@ -4,6 +4,7 @@
 // place, and put back afterwards. Also the detail-level chooser.
 
 #include "core/AppContext.h"
+#include "core/StepResult.h"
 #include "run/RunJournal.h"
 
 #include <functional>
@@ -26,16 +27,16 @@ public:
     GameConfig& operator=(const GameConfig&) = delete;
 
     // Run start: clears the write-error flag; keeps the user's files aside and
-    // writes the program's "valve.rc". False when the run cannot go on safely,
-    // "valve.rc" not written included (the status line and the log say why;
-    // nothing of the user's is lost; the caller restores).
-    bool BackupGameConfig();
+    // writes the program's "valve.rc". Fails when the run cannot go on safely,
+    // "valve.rc" not written included (the result's text is for the user, the
+    // log has the line; nothing of the user's is lost; the caller restores).
+    StepResult BackupGameConfig();
     void SetFilterLines();
     void SetDXLine();
-    // Writes "autoexec.cfg" (and "config.cfg" for the custom level); done(ok)
-    // runs after the 200 ms settle of the custom level. ok false ends the run
-    // (also when the maximum or minimum "autoexec.cfg" cannot be written).
-    void WriteDetailConfig(std::function<void(bool ok)> done);
+    // Writes "autoexec.cfg" (and "config.cfg" for the custom level); done runs
+    // after the 200 ms settle of the custom level. A failure ends the run (also
+    // when the maximum or minimum "autoexec.cfg" cannot be written).
+    void WriteDetailConfig(std::function<void(StepResult)> done);
     // Puts the user's files back when a run has changed them and they were not
     // restored yet; otherwise does nothing. done runs when finished. A custom
     // level's WriteDetailConfig still waiting is abandoned (its done never runs);
@@ -54,6 +55,7 @@ public:
     std::function<void()> onFileStep;
 
 private:
+    bool backUp();
     void fileStep();
     bool recoverEarlierRun();
     bool restoreTakenBackupNames();
@@ -69,6 +71,7 @@ private:
     AppContext& ctx_;
     bool changed_ = false;
     bool writeError_ = false;
+    std::string failure_;  // the user's text of the step that failed
     RunJournal journal_;
     EventLoop::TimerId timer_ = 0;
     std::function<void(bool)> detailDone_;

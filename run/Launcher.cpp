@@ -166,6 +166,16 @@ void Launcher::OfferSteamStart(const SteamOffer& offer) {
     if (enable) view.setEnabled(Control::BenchButton, true);
 }
 
+std::string launchFailureText(LaunchResult result) {
+    switch (result) {
+        case LaunchResult::StartFailed: return kProgramErrorStatus;
+        case LaunchResult::TimedOut: return kGameStartTimeoutStatus;
+        case LaunchResult::Running:
+        case LaunchResult::Stopped: break;
+    }
+    return {};
+}
+
 std::string gameStartWaitNotice(std::chrono::milliseconds bound) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(bound).count();
     const std::string limit =
@@ -213,7 +223,6 @@ void Launcher::LaunchPass(Resolution r, std::function<void(LaunchResult)> done) 
     }
     if (!started) {
         ctx_.log.append(std::string(kErrorHandlingPrefix) + "CP run error " + res + ".");
-        view.setStatus(kProgramErrorStatus);
         view.setEnabled(Control::BenchButton, true);
         done(LaunchResult::StartFailed);
         return;
@@ -240,7 +249,6 @@ void Launcher::pollGame() {
             finishLaunch(LaunchResult::Running);
         } else if (std::chrono::steady_clock::now() >= wait->deadline) {
             ctx_.log.append(std::string(kErrorPrefix) + "HL2 did not start in " + wait->resolution + ".");
-            ctx_.view.setStatus(kGameStartTimeoutStatus);
             finishLaunch(LaunchResult::TimedOut);
         } else {
             if (!wait->noticed && std::chrono::steady_clock::now() >= wait->noticeAt) {

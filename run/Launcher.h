@@ -18,8 +18,8 @@ namespace vantor {
 
 enum class LaunchResult {
     Running,      // the game runs; "START HL2 in WxH." logged
-    StartFailed,  // cp could not start the batch file (logged, status set, button enabled)
-    TimedOut,     // the game did not appear within the bound (logged, status set)
+    StartFailed,  // the batch file could not be started (logged, button enabled)
+    TimedOut,     // the game did not appear within the bound (logged)
     Stopped,      // stopLaunch() was called
 };
 
@@ -46,6 +46,9 @@ std::string buildLaunchCommand(Resolution r, const RunState& run, const std::str
 // What the status line says once the game has not appeared for a while: what
 // may keep it, and how long the run still waits (bound in all).
 std::string gameStartWaitNotice(std::chrono::milliseconds bound);
+
+// What the user is told when a launch ended with a failure; empty otherwise.
+std::string launchFailureText(LaunchResult result);
 
 class Launcher {
 public:

@@ -165,9 +165,8 @@ void Sequencer::start(const RunRequest& request) {
 void Sequencer::prepare(std::uint64_t id) {
     report_.StampRun();
     logH("Debug date: " + ctx_.run.StartTime);
-    if (!config_.BackupGameConfig()) {
-        // GameConfig has set the status line.
-        endWithoutReport(ctx_.view.status(), "");
+    if (const StepResult backup = config_.BackupGameConfig(); !backup) {
+        endWithoutReport(backup.failure, "");
         return;
     }
     ctx_.checkpointDebugLog();
@@ -182,10 +181,10 @@ void Sequencer::prepare(std::uint64_t id) {
 void Sequencer::afterDemo(std::uint64_t id) {
     config_.SetFilterLines();
     config_.SetDXLine();
-    config_.WriteDetailConfig([this, id](bool ok) {
+    config_.WriteDetailConfig([this, id](const StepResult& written) {
         if (!current(id)) return;
         if (stopRequested_) return endWithoutReport(kRunStoppedStatus, "Benchmark stopped by the user.");
-        if (!ok) return endWithoutReport(ctx_.view.status(), "");  // status set by GameConfig
+        if (!written) return endWithoutReport(written.failure, "");
         afterDetail(id);
     });
 }
@@ -224,8 +223,8 @@ void Sequencer::launchCurrent() {
                 break;
             case LaunchResult::StartFailed:
             case LaunchResult::TimedOut:
-                // The launcher has logged the error and set the status line.
-                endWithoutReport(ctx_.view.status(), "");
+                // The launcher has logged the error.
+                endWithoutReport(launchFailureText(result), "");
                 break;
             case LaunchResult::Stopped: break;  // Stop() ends the run
         }

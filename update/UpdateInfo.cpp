@@ -1,4 +1,5 @@
 #include "update/UpdateInfo.h"
+#include "platform/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,11 +7,6 @@
 
 namespace vantor {
 namespace {
-
-std::string lowerAscii(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // The four pieces of a version: a "." is added, then up to four pieces
 // between dots; a piece that is not there is "0".
@@ -47,10 +43,10 @@ bool isLowerHex(const std::string& s) {
 
 }  // namespace
 
-UpdateInfo::UpdateInfo(std::string text) : text_(std::move(text)), lower_(lowerAscii(text_)) {}
+UpdateInfo::UpdateInfo(std::string text) : text_(std::move(text)), lower_(asciiLower(text_)) {}
 
 std::string UpdateInfo::value(const std::string& key) const {
-    const std::string k = lowerAscii(key);
+    const std::string k = asciiLower(key);
     const bool message = k == "message";
     const std::string pattern = "#" + k + (message ? "={" : "=");
     const auto at = lower_.find(pattern);
@@ -90,7 +86,7 @@ std::vector<UpdateFile> UpdateInfo::files() const {
         std::uint64_t n = 0;
         const auto r = std::from_chars(size.data(), size.data() + size.size(), n);
         if (!size.empty() && r.ec == std::errc() && r.ptr == size.data() + size.size()) f.size = n;
-        const std::string hash = lowerAscii(value(key + ".sha256"));
+        const std::string hash = asciiLower(value(key + ".sha256"));
         if (hash.size() == 64 && isLowerHex(hash)) f.sha256 = hash;
         files.push_back(std::move(f));
     }

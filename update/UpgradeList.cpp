@@ -1,4 +1,5 @@
 #include "update/UpgradeList.h"
+#include "platform/AsciiCase.h"
 
 #include "platform/FileOps.h"
 #include "platform/OsFamily.h"
@@ -164,9 +165,7 @@ void UpgradeList::removeDownloads(const std::string& folder) {
 
 bool UpgradeList::sameName(const std::string& a, const std::string& b) {
     if (kThisOs != OsFamily::Windows) return a == b;
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
+    return equalsIgnoringAsciiCase(a, b);
 }
 
 bool UpgradeList::isReservedName(const std::string& name) {

@@ -5,6 +5,7 @@
 // ... libraries) is loaded at the first transfer, not when the program starts:
 // most commands never make one.
 
+#include "platform/AsciiCase.h"
 #include "platform/HttpClient.h"
 
 #include "platform/SharedLibrary.h"
@@ -73,14 +74,6 @@ std::string trimmed(std::string_view s) {
     return std::string(s);
 }
 
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(s[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
-
 std::time_t httpDate(const std::string& text) {
     const std::time_t t = curlApi().getdate(text.c_str(), nullptr);
     return t < 0 ? 0 : t;
@@ -103,7 +96,7 @@ struct Transfer {
 
     void headerLine(std::string_view line) {
         lastActivity = Clock::now();
-        if (startsWithNoCase(line, "HTTP/")) {
+        if (startsWithIgnoringAsciiCase(line, "HTTP/")) {
             // A new response (after an interim answer or a redirect) starts over.
             head = HttpResponseHead{};
             redirecting = false;
@@ -124,7 +117,7 @@ struct Transfer {
         if (colon == std::string::npos) return;
         const std::string name = text.substr(0, colon);
         const std::string value = trimmed(std::string_view(text).substr(colon + 1));
-        auto is = [&](const char* n) { return name.size() == std::strlen(n) && startsWithNoCase(name, n); };
+        auto is = [&](const char* n) { return name.size() == std::strlen(n) && startsWithIgnoringAsciiCase(name, n); };
         if (is("Content-Type")) {
             head.contentType = value;
         } else if (is("Content-Length")) {

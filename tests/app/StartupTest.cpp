@@ -120,8 +120,10 @@ TEST_F(Startup, FindsTheGameAndDerivesEveryPath) {
     const auto& p = c->context().paths;
     EXPECT_EQ(p.SteamPath, dir / "Steam/");
     EXPECT_EQ(p.HL2Path, dir / "Steam/SteamApps/acc/");
-    EXPECT_EQ(p.CFGPath, dir / "Steam/SteamApps/acc/half-life 2/hl2/cfg/");
-    EXPECT_EQ(p.ResultsPath, dir / "Steam/SteamApps/acc/half-life 2/hl2/");
+    // Windows ignores case: there the game's folder has the program's own spelling.
+    const std::string game = kThisOs == OsFamily::Windows ? "Half-Life 2" : "half-life 2";
+    EXPECT_EQ(p.CFGPath, dir / ("Steam/SteamApps/acc/" + game + "/hl2/cfg/"));
+    EXPECT_EQ(p.ResultsPath, dir / ("Steam/SteamApps/acc/" + game + "/hl2/"));
     EXPECT_EQ(view.text(Field::HL2Path), p.HL2Path);
     EXPECT_EQ(stored("Path"), p.HL2Path);
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));

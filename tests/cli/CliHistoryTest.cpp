@@ -6,6 +6,7 @@
 
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimInstall.h"
+#include "tests/support/StoredSettings.h"
 
 #include <nlohmann/json.hpp>
 
@@ -422,28 +423,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(sim.ok) << "scripts/make-sim-install failed";
         std::filesystem::create_directories(sim.dir.path() + "Reports/");
-        RegistryHive hive(sim.hive());
-        const std::map<std::string, std::string> settings = {{"Programversion", "1.3"},
-                                                             {"Addinfo", "0"},
-                                                             {"Donate", "1"},
-                                                             {"NoErrorWarning", "0"},
-                                                             {"640", "1"},
-                                                             {"800", "1"},
-                                                             {"Detail", "1"},
-                                                             {"AFLevel", "Sys"},
-                                                             {"AALevel", "1"},
-                                                             {"DXLevel", "90"},
-                                                             {"Heapsize", "64000"},
-                                                             {"Refresh", "60"},
-                                                             {"Demo", "1"},
-                                                             {"FastZ", "0"},
-                                                             {"Save Info", "1"},
-                                                             {"CPU", "Test CPU 3 GHz"},
-                                                             {"VGA", "Test VGA"},
-                                                             {"Note", "history"},
-                                                             {"ResultPath", sim.dir.path() + "Reports/"}};
-        for (auto& [name, value] : settings)
-            ASSERT_TRUE(hive.setString(RegRoot::LocalMachine, "\\SOFTWARE\\Quorvane\\Vantor", name, value));
+        ASSERT_TRUE(storeSettings(
+            sim.hive(),
+            chosenSettings(sim.dir.path() + "Reports/",
+                           {{"Save Info", "1"}, {"CPU", "Test CPU 3 GHz"}, {"VGA", "Test VGA"}, {"Note", "history"}})));
         sim.startSteam();
     }
     Cli cli(std::vector<std::string> args, std::vector<std::string> env = {}) {
@@ -491,7 +474,7 @@ TEST_F(CliRunHistory, AFinishedRunIsStoredWithItsScoresSettingsHardwareAndPassTi
 // left for the run's end, which keeps it aside and says so in the status line
 // and the log.
 TEST_F(CliRunHistory, ADamagedHistoryIsKeptAsideWhenTheRunIsStoredAndTheStatusSaysSo) {
-    const std::string path = sim.dir.path() + "data/Quorvane/Vantor/history.db";
+    const std::string path = sim.dir.path() + nativePath("data/Quorvane/Vantor/history.db");
     writeFile(path, std::string(6000, '#'));
     const std::string log = sim.dir.path() + "debug.log";
     Cli run = cli({"run", "--json", "--log", log});

@@ -4,6 +4,7 @@
 #include "platform/RegistryHive.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/SimInstall.h"
+#include "tests/support/StoredSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -42,24 +43,9 @@ protected:
             if (!has) std::filesystem::remove(sim.cfg() + file);
         writeFile(sim.dir.path() + "custom.cfg", "// custom\r\nmat_picmip 1\r\n");
         std::filesystem::create_directories(sim.dir.path() + "Reports");
-        RegistryHive hive(sim.hive());
-        const std::map<std::string, std::string> settings = {{"Programversion", "1.3"},
-                                                             {"Addinfo", "0"},
-                                                             {"Donate", "1"},
-                                                             {"NoErrorWarning", "0"},
-                                                             {"640", "1"},
-                                                             {"800", "1"},
-                                                             {"Detail", p.detail},
-                                                             {"CustomConfig", sim.dir.path() + "custom.cfg"},
-                                                             {"AFLevel", "Sys"},
-                                                             {"AALevel", "1"},
-                                                             {"DXLevel", "90"},
-                                                             {"Heapsize", "64000"},
-                                                             {"Refresh", "60"},
-                                                             {"Demo", "1"},
-                                                             {"FastZ", "0"},
-                                                             {"ResultPath", sim.dir.path() + "Reports/"}};
-        for (auto& [name, value] : settings) ASSERT_TRUE(hive.setString(RegRoot::LocalMachine, kKey, name, value));
+        ASSERT_TRUE(storeSettings(
+            sim.hive(), chosenSettings(sim.dir.path() + "Reports/",
+                                       {{"Detail", p.detail}, {"CustomConfig", sim.dir.path() + "custom.cfg"}})));
         sim.knobs("play_ms=400\nstart_delay_ms=60\n");
         userFiles = snapshot(sim.cfg());
     }

@@ -9,6 +9,7 @@
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeView.h"
 #include "tests/support/SimInstall.h"
+#include "tests/support/SimTiming.h"
 #include "tests/support/StandIn.h"
 #include "tests/support/SystemText.h"
 
@@ -56,16 +57,7 @@ protected:
         controller = std::make_unique<MainController>(view, dialogs, loop, *registry, sim.processes);
         auto& ctx = controller->context();
         ctx.paths.BenchPath = sim.bench();
-        Timing t;
-        t.gamePoll = 40ms;
-        t.demoPoll = 20ms;
-        t.moveSettle = 5ms;
-        t.customConfig = 5ms;
-        t.startupRecovery = 5ms;
-        t.demoCopyBound = 2s;
-        t.gameStartBound = 1500ms;
-        t.gameQuitBound = 1500ms;
-        ctx.timing = t;
+        ctx.timing = simRunTiming(1500ms, 1500ms);
         ctx.shellOpen = [](const std::string&) {};
         bool started = false;
         controller->startUp([&] { started = true; });

@@ -7,6 +7,7 @@
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeView.h"
 #include "tests/support/SimInstall.h"
+#include "tests/support/SimTiming.h"
 
 #include <gtest/gtest.h>
 
@@ -38,16 +39,7 @@ protected:
         auto& ctx = controller->context();
         ctx.paths.BenchPath = sim.bench();
         ctx.homeFolder = sim.dir.path() + "home/";
-        Timing t;
-        t.gamePoll = 40ms;
-        t.demoPoll = 20ms;
-        t.moveSettle = 5ms;
-        t.customConfig = 5ms;
-        t.startupRecovery = 5ms;
-        t.demoCopyBound = 2s;
-        t.gameStartBound = 1500ms;
-        t.gameQuitBound = 1500ms;
-        ctx.timing = t;
+        ctx.timing = simRunTiming(1500ms, 1500ms);
         ctx.shellOpen = [this](const std::string& target) { opened.push_back(target); };
         bool started = false;
         controller->startUp([&] { started = true; });

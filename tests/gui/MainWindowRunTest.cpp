@@ -7,6 +7,8 @@
 #include "run/Sequencer.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/SimInstall.h"
+#include "tests/support/SimTiming.h"
+#include "tests/support/StoredSettings.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -34,24 +36,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(sim.ok) << "scripts/make-sim-install failed";
         std::filesystem::create_directories(reports());
-        RegistryHive hive(sim.hive());
-        const std::map<std::string, std::string> settings = {{"Programversion", "1.3"},
-                                                             {"Addinfo", "0"},
-                                                             {"Donate", "1"},
-                                                             {"NoErrorWarning", "0"},
-                                                             {"640", "1"},
-                                                             {"800", "1"},
-                                                             {"Detail", "1"},
-                                                             {"AFLevel", "Sys"},
-                                                             {"AALevel", "1"},
-                                                             {"DXLevel", "90"},
-                                                             {"Heapsize", "64000"},
-                                                             {"Refresh", "60"},
-                                                             {"Demo", "1"},
-                                                             {"FastZ", "0"},
-                                                             {"ResultPath", reports()}};
-        for (auto& [name, value] : settings)
-            ASSERT_TRUE(hive.setString(RegRoot::LocalMachine, kSettingsKey, name, value));
+        ASSERT_TRUE(storeSettings(sim.hive(), chosenSettings(reports())));
         userFiles = snapshot(sim.cfg());
     }
     void TearDown() override {
@@ -67,18 +52,9 @@ protected:
         window->bind(*controller);
         auto& ctx = controller->context();
         ctx.paths.BenchPath = sim.bench();
-        Timing t;
-        t.gamePoll = 40ms;
-        t.demoPoll = 20ms;
-        t.moveSettle = 5ms;
-        t.customConfig = 5ms;
-        t.startupRecovery = 5ms;
-        t.demoCopyBound = 2s;
-        t.gameStartBound = 3s;
-        t.gameQuitBound = 5s;
-        t.gameEndPoll = 10ms;
-        t.gameEndBound = 3s;
-        ctx.timing = t;
+        ctx.timing = simRunTiming(3s, 5s);
+        ctx.timing.gameEndPoll = 10ms;
+        ctx.timing.gameEndBound = 3s;
         ctx.shellOpen = [this](const std::string& target) { opened.push_back(target); };
         window->onTerminate = [this] { ++terminated; };
         bool started = false;

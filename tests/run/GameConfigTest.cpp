@@ -125,15 +125,15 @@ protected:
     }
 
     // The configuration steps of a run, in the run's order; the result of
-    // WriteDetailConfig (false also when the backup refused).
-    bool prepare() {
-        if (!gc.BackupGameConfig()) return false;
+    // WriteDetailConfig (or of the backup when it refused).
+    StepResult prepare() {
+        if (StepResult backup = gc.BackupGameConfig(); !backup) return backup;
         gc.SetFilterLines();
         gc.SetDXLine();
-        std::optional<bool> result;
-        gc.WriteDetailConfig([&](bool ok) { result = ok; });
+        std::optional<StepResult> result;
+        gc.WriteDetailConfig([&](StepResult r) { result = std::move(r); });
         EXPECT_TRUE(t.runUntil([&] { return result.has_value(); }));
-        return result.value_or(false);
+        return result.value_or(StepResult::failed("WriteDetailConfig did not finish"));
     }
     void restore() {
         bool done = false;
@@ -430,11 +430,12 @@ TEST_F(GameConfigTest, FailedWritesEndTheRunAndTheUsersFilesComeBack) {
         std::filesystem::create_directories(t.cfg() + "autoexec.cfg/x");
         put("valve.rc", kUserRc);
         choose(c.detail, 6, 5, 3);
-        EXPECT_FALSE(prepare());
+        const StepResult prepared = prepare();
+        EXPECT_FALSE(prepared);
         EXPECT_EQ(t.log.lines().back(), c.logLine);
         EXPECT_TRUE(gc.writeError());
-        EXPECT_NE(t.view.status().find("autoexec.cfg could not be written in " + t.cfg()), std::string::npos)
-            << t.view.status();
+        EXPECT_NE(prepared.failure.find("autoexec.cfg could not be written in " + t.cfg()), std::string::npos)
+            << prepared.failure;
         restore();
         EXPECT_EQ(get("valve.rc"), kUserRc);
         EXPECT_FALSE(has("valve_old.rc"));
@@ -446,9 +447,8 @@ TEST_F(GameConfigTest, FailedWritesEndTheRunAndTheUsersFilesComeBack) {
     std::filesystem::create_directories(t.cfg() + "autoexec.cfg/x");
     put("config.cfg", kUserConfig);
     chooseCustom(t.ctx.paths.BenchPath + "mine.cfg");
-    EXPECT_FALSE(prepare());
+    EXPECT_EQ(prepare().failure, kProgramErrorStatus);
     EXPECT_EQ(t.log.lines().back(), ">>> ERROR <<< Error handling. CusSet save is impossible.");
-    EXPECT_EQ(t.view.status(), kProgramErrorStatus);
     restore();
     EXPECT_EQ(get("valve.rc"), kUserRc);
     EXPECT_EQ(get("config.cfg"), kUserConfig);
@@ -463,11 +463,12 @@ TEST_F(GameConfigTest, FailedRcWriteEndsTheRunBeforeTheDetailStep) {
         if (has("valve_old.rc") && !has("valve.rc")) std::filesystem::create_directories(t.cfg() + "valve.rc/x");
     };
     choose(0, 6, 5, 3);
-    EXPECT_FALSE(prepare());
+    const StepResult prepared = prepare();
+    EXPECT_FALSE(prepared);
     EXPECT_EQ(t.log.lines(), (std::vector<std::string>{"Rc exist: changed to old.",
                                                        ">>> ERROR <<< Error handling. Rc save is impossible."}));
-    EXPECT_NE(t.view.status().find("valve.rc could not be written in " + t.cfg()), std::string::npos)
-        << t.view.status();
+    EXPECT_NE(prepared.failure.find("valve.rc could not be written in " + t.cfg()), std::string::npos)
+        << prepared.failure;
     EXPECT_EQ(get("autoexec.cfg"), kUserAutoexec);  // not yet moved aside, never overwritten
     gc.onFileStep = nullptr;
     std::filesystem::remove_all(t.cfg() + "valve.rc");
@@ -497,9 +498,8 @@ TEST_F(GameConfigTest, FailedBackupStopsTheRunBeforeTheUsersFileIsOverwritten) {
     put("valve.rc", kUserRc);
     put("autoexec.cfg", kUserAutoexec);
     std::filesystem::create_directories(t.cfg() + "autoexec_old.cfg/x");  // the move cannot land
-    EXPECT_FALSE(gc.BackupGameConfig());
+    EXPECT_EQ(gc.BackupGameConfig().failure, kProgramErrorStatus);
     EXPECT_EQ(t.log.lines().back(), ">>> ERROR <<< Error handling. CFG backup is impossible.");
-    EXPECT_EQ(t.view.status(), kProgramErrorStatus);
     EXPECT_EQ(get("autoexec.cfg"), kUserAutoexec);
     restore();
     EXPECT_EQ(get("valve.rc"), kUserRc);
@@ -516,7 +516,7 @@ TEST_F(GameConfigTest, NoJournalNoRun) {
     // Without a backup the detail step refuses to write.
     choose(0, 6, 5, 3);
     std::optional<bool> ok;
-    gc.WriteDetailConfig([&](bool r) { ok = r; });
+    gc.WriteDetailConfig([&](const StepResult& r) { ok = r.ok(); });
     EXPECT_EQ(ok, false);
     EXPECT_EQ(get("autoexec.cfg"), kUserAutoexec);
 }
@@ -529,7 +529,7 @@ TEST_F(GameConfigTest, RestoreDuringTheCustomWaitAbandonsTheDetailStep) {
     t.ctx.timing.customConfig = std::chrono::milliseconds(30);
     ASSERT_TRUE(gc.BackupGameConfig());
     bool detailDone = false;
-    gc.WriteDetailConfig([&](bool) { detailDone = true; });
+    gc.WriteDetailConfig([&](const StepResult&) { detailDone = true; });
     int restores = 0;
     gc.RestoreGameConfig([&] { ++restores; });
     gc.RestoreGameConfig([&] { ++restores; });  // a second call while the first runs

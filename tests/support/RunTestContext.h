@@ -6,10 +6,10 @@
 #include "core/AppContext.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
-#include "tests/support/Portable.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeProcesses.h"
 #include "tests/support/FakeView.h"
+#include "tests/support/Portable.h"
 #include "tests/support/TempDir.h"
 
 #include <chrono>
