@@ -5,6 +5,7 @@
 #include "app/RunRequestControls.h"
 #include "app/SettingsCodec.h"
 #include "core/GameFiles.h"
+#include "core/OwnFolders.h"
 #include "core/ProgramVersion.h"
 #include "diag/AddInfo.h"
 #include "diag/HardwareInfo.h"
@@ -144,9 +145,11 @@ void MainController::startupSteps(std::function<void()> done) {
     ctx_.run.QueryFailureLogged = false;
 
     if (paths.BenchPath.empty()) paths.BenchPath = executableFolder();
+    // A copy in a folder this user cannot write keeps its files and reports in the user's folders.
+    if (paths.OwnFilesPath.empty()) useOwnFolders(paths);
     // Without its own folder the program touches no file relative to the working folder.
-    if (!paths.BenchPath.empty() && !folderExists(paths.BenchPath + "Benchmark"))
-        createFolders(paths.BenchPath + "Benchmark");
+    if (const std::string reports = paths.defaultReports(); !reports.empty() && !folderExists(reports))
+        createFolders(reports);
     // An update cut short: finished when it was checked, else its downloads go.
     if (!paths.BenchPath.empty()) UpgradeList::recover(paths.BenchPath);
     if (updater_) {
@@ -184,7 +187,7 @@ void MainController::startupSteps(std::function<void()> done) {
         if (controls_) controls_->setLabel(Label::HeaderVersion, store_.read(sv::HeaderVersion));
     }
 
-    if (!paths.BenchPath.empty()) deleteFile(paths.BenchPath + kDebugLogFileName);
+    if (!paths.ownFiles().empty()) deleteFile(paths.ownFiles() + kDebugLogFileName);
 
     discoverSteamAndGame();
 

@@ -7,6 +7,7 @@
 #include "cli/CliFrontEnd.h"
 #include "cli/CliHistory.h"
 #include "cli/CliUpgraderUi.h"
+#include "core/OwnFolders.h"
 #include "core/ProgramVersion.h"
 #include "diag/HardwareInfo.h"
 #include "platform/FileOps.h"
@@ -588,6 +589,7 @@ int hwinfoCommand(bool save) {
     AppContext ctx(view, dialogs, loop, store, log, processes);
     ctx.timing = timingFromEnvironment();
     ctx.paths.BenchPath = executableFolder();
+    useOwnFolders(ctx.paths);
     DiagTool tool;
     CliInfoView info;
     HardwareInfo form(ctx, tool, info);

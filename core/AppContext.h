@@ -63,7 +63,11 @@ struct AppContext {
     void checkpointDebugLog() {
         if (run.DebugMode && !run.HDDMinimize) saveDebugLog();
     }
-    void saveDebugLog() { log.save(paths.BenchPath + kDebugLogFileName); }
+    // The log file is beside the program, or in the user's data folder for an
+    // installed copy; nothing is written without either.
+    void saveDebugLog() {
+        if (const std::string folder = paths.ownFiles(); !folder.empty()) log.save(folder + kDebugLogFileName);
+    }
 };
 
 }  // namespace vantor

@@ -3,6 +3,7 @@
 // false or 0, and keep their values from run to run unless a step sets them.
 
 #include "core/PassPolicy.h"
+#include "platform/FileOps.h"
 
 #include <string>
 
@@ -49,6 +50,17 @@ struct Paths {
     std::string HL2Path;      // the folder that holds "half-life 2"
     std::string CFGPath;      // HL2Path + "half-life 2/hl2/cfg/"
     std::string ResultsPath;  // HL2Path + "half-life 2/hl2/"
+    // Where the program writes its own files and, when the user chose no
+    // results folder, its reports (core/OwnFolders.h); set at start-up. Until
+    // then a portable copy's: BenchPath and BenchPath + "Benchmark/".
+    std::string OwnFilesPath;
+    std::string DefaultReportPath;
+
+    std::string ownFiles() const { return OwnFilesPath.empty() ? BenchPath : OwnFilesPath; }
+    std::string defaultReports() const {
+        if (!DefaultReportPath.empty() || BenchPath.empty()) return DefaultReportPath;
+        return BenchPath + "Benchmark" + kPathSep;
+    }
 };
 
 }  // namespace vantor

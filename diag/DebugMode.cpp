@@ -79,16 +79,15 @@ void DebugMode::startDebugMode() {
     view.setStatus(kDebugWaitStatus);
 
     tool_.claim(DiagTool::User::DebugMode);
-    const std::string& bench = ctx_.paths.BenchPath;
-    if (!tool_.prepare(toolRunner_, bench, ctx_.timing.diagToolBound)) {
+    const std::string folder = ctx_.paths.ownFiles();
+    if (!tool_.prepare(toolRunner_, folder, ctx_.timing.diagToolBound)) {
         tool_.release(DiagTool::User::DebugMode);
-        const std::string text =
-            toolNotStartedText(bench.empty() ? "the program's folder is unknown" : "a path holds a double quote");
+        const std::string text = toolNotStartedText(DiagTool::noCommandLineReason(folder));
         failed(text, text);
         return;
     }
     // A report left from an earlier start must not pass for this one's.
-    deleteFile(DiagTool::reportFile(bench));
+    deleteFile(DiagTool::reportFile(folder));
     waiting_ = true;
     toolRunner_.Launch();
 }
@@ -103,7 +102,7 @@ void DebugMode::toolEnded(TRunItem& RunItem, TRetType RetType, std::uint32_t) {
         failed(text, text);
         return;
     }
-    const std::string report = DiagTool::reportFile(ctx_.paths.BenchPath);
+    const std::string report = DiagTool::reportFile(ctx_.paths.ownFiles());
     const DxScanResult scan = ScanDxReport(report, kDebugLabels, tool_.DxReportLines,
                                            [this](std::size_t, const std::string& line) { ctx_.log.append(line); });
     if (!scan.ok()) {

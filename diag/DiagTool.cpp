@@ -29,16 +29,20 @@ std::string scanFailedText(const DxScanResult& result, const std::vector<std::st
 
 DiagTool::DiagTool() : folder(SystemFolder()) {}
 
-std::string DiagTool::commandLine(const std::string& benchPath) const {
-    if (folder.empty() || benchPath.empty()) return {};
+std::string DiagTool::commandLine(const std::string& reportFolder) const {
+    if (folder.empty() || reportFolder.empty()) return {};
     const std::string program = folder + kPathSep + kDxToolFileName;
-    const std::string report = reportFile(benchPath);
+    const std::string report = reportFile(reportFolder);
     if (program.find('"') != std::string::npos || report.find('"') != std::string::npos) return {};
     return "\"" + program + "\" /whql:on /t \"" + report + "\"";
 }
 
-bool DiagTool::prepare(TRunAFile& run, const std::string& benchPath, std::chrono::milliseconds bound) const {
-    const std::string line = commandLine(benchPath);
+std::string DiagTool::noCommandLineReason(const std::string& reportFolder) {
+    return reportFolder.empty() ? "the program's folder is unknown" : "a path holds a double quote";
+}
+
+bool DiagTool::prepare(TRunAFile& run, const std::string& reportFolder, std::chrono::milliseconds bound) const {
+    const std::string line = commandLine(reportFolder);
     if (line.empty()) return false;
     run.Params.ProcFileName = line;
     run.Params.ProcParameters.clear();

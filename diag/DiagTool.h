@@ -1,7 +1,8 @@
 #pragma once
 // The hardware-report tool (dxdiag.exe in SystemFolder()) as the Information
 // window and debug mode share it: its command line, its report file in the
-// program's folder, the working list the report is scanned in, and which of
+// program's own files folder (Paths::ownFiles: beside the program, or the
+// user's data folder for an installed copy), the working list the report is scanned in, and which of
 // the two runs it now. Only one of them runs it at a time, so neither reads or
 // deletes the other's report.
 
@@ -35,19 +36,21 @@ public:
     // Where dxdiag.exe is looked for (tests point it elsewhere).
     std::string folder;
 
-    // The report file: benchPath + "dxinfo.txt".
-    static std::string reportFile(const std::string& benchPath) { return benchPath + kDxReportFileName; }
+    // The report file: reportFolder + "dxinfo.txt".
+    static std::string reportFile(const std::string& reportFolder) { return reportFolder + kDxReportFileName; }
 
     // The tool's command line: the program, "/whql:on /t " and the report file,
     // both paths quoted so that blanks in them stay part of them. Empty when it
-    // cannot be written: the program's folder is unknown, or a path holds a
+    // cannot be written: the report's folder is unknown, or a path holds a
     // double quote.
-    std::string commandLine(const std::string& benchPath) const;
+    std::string commandLine(const std::string& reportFolder) const;
+    // Why commandLine(reportFolder) is empty, for the status line.
+    static std::string noCommandLineReason(const std::string& reportFolder);
 
     // Readies a start of the tool: the command line in ProcFileName (no
     // separate parameters), no file associations, the wait bounded by bound
     // (whole seconds, at least one). False when there is no command line.
-    bool prepare(TRunAFile& run, const std::string& benchPath, std::chrono::milliseconds bound) const;
+    bool prepare(TRunAFile& run, const std::string& reportFolder, std::chrono::milliseconds bound) const;
 
     // Seconds for TimeOutSec: bound rounded up, at least 1, at most 3600.
     static unsigned timeOutSec(std::chrono::milliseconds bound);

@@ -76,15 +76,15 @@ void HardwareInfo::collect() {
     view_.setStatus(kCollectingStatus);
     view_.repaint();
 
-    const std::string& bench = ctx_.paths.BenchPath;
-    if (!tool_.prepare(toolRunner_, bench, ctx_.timing.diagToolBound)) {
+    const std::string folder = ctx_.paths.ownFiles();
+    if (!tool_.prepare(toolRunner_, folder, ctx_.timing.diagToolBound)) {
         tool_.release(DiagTool::User::HardwareInfo);
-        failed(toolNotStartedText(bench.empty() ? "the program's folder is unknown" : "a path holds a double quote"));
+        failed(toolNotStartedText(DiagTool::noCommandLineReason(folder)));
         if (onCollectionEnded) onCollectionEnded();
         return;
     }
     // A report left from an earlier start must not pass for this one's.
-    deleteFile(DiagTool::reportFile(bench));
+    deleteFile(DiagTool::reportFile(folder));
     toolRunning_ = true;
     collectStarted_ = std::chrono::steady_clock::now();
     if (!tick_) tick_ = ctx_.loop.startTimer(ctx_.timing.collectTick, [this] { tick(); });
@@ -106,7 +106,7 @@ void HardwareInfo::RunHLFileProcCompleted(TRunItem& RunItem, TRetType RetType, s
     switch (RetType) {
         case TRetType::Normal: {
             if (!collecting_) break;
-            const std::string report = DiagTool::reportFile(ctx_.paths.BenchPath);
+            const std::string report = DiagTool::reportFile(ctx_.paths.ownFiles());
             const DxScanResult scan = ScanDxReport(report, kHardwareLabels, tool_.DxReportLines,
                                                    [this](std::size_t i, const std::string& line) {
                                                        memo_.push_back(line);
@@ -163,8 +163,8 @@ void HardwareInfo::saveAndClose() {
 void HardwareInfo::windowClosed() {
     // Debug mode's report is left alone while its tool runs.
     if (tool_.user() == DiagTool::User::DebugMode) return;
-    const std::string& bench = ctx_.paths.BenchPath;
-    if (!bench.empty() && fileExists(DiagTool::reportFile(bench))) deleteFile(DiagTool::reportFile(bench));
+    const std::string folder = ctx_.paths.ownFiles();
+    if (!folder.empty() && fileExists(DiagTool::reportFile(folder))) deleteFile(DiagTool::reportFile(folder));
 }
 
 void HardwareInfo::toolEnded() {

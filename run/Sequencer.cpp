@@ -104,9 +104,13 @@ void Sequencer::start(const RunRequest& request) {
     if (paths.HL2Path.empty() || paths.ResultsPath.empty() || paths.CFGPath.empty() || paths.BenchPath.empty())
         return refuse(selectGameMessage());
 
-    // A results folder that is not there gives way to the program's own.
-    resultsFolder_ =
-        folderExists(request.resultsFolder) ? request.resultsFolder : paths.BenchPath + "Benchmark" + kPathSep;
+    // A results folder that is not there gives way to the program's own (made again when it has gone).
+    if (folderExists(request.resultsFolder)) {
+        resultsFolder_ = request.resultsFolder;
+    } else {
+        resultsFolder_ = paths.defaultReports();
+        if (!resultsFolder_.empty() && !folderExists(resultsFolder_)) createFolders(resultsFolder_);
+    }
     run.ReportPath = resultsFolder_;
 
     logH("");

@@ -210,6 +210,14 @@ void TAutoUpgrader::processInfo() {
             refuse("The program's own file is not known, so no update can be put beside it.");
             return;
         }
+        // An installed copy in a folder this user cannot write is updated the way it was installed.
+        if (std::string error; !canCreateFilesIn(programFolder(), &error)) {
+            refuse("Version " + offered + " is available, but the program's folder " + programFolder() +
+                   " cannot be written (" + error +
+                   "), so the update cannot be put there. Please install it the way this copy was installed: "
+                   "with the system's package manager or the new installer.");
+            return;
+        }
         // Every file must be described and land under a plain name of its
         // own, once; the program's own file among them when it replaces itself.
         std::vector<std::string> names;

@@ -31,4 +31,14 @@ std::string programDataFolder() {
     return root.empty() ? std::string() : root + "Quorvane\\Vantor\\";
 }
 
+// The known folder Documents (where the user moved it, if so).
+std::string documentsFolder() {
+    std::string folder;
+    PWSTR path = nullptr;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_DEFAULT, nullptr, &path)) && path)
+        folder = win::narrow(path);
+    ::CoTaskMemFree(path);
+    return folder.empty() ? std::string() : withTrailingSep(folder);
+}
+
 }  // namespace vantor

@@ -1,15 +1,19 @@
 // Start-up and shut-down of the main window's logic on temporary folders.
 #include "app/MainController.h"
 #include "core/ProgramVersion.h"
+#include "platform/FileOps.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/OsFamily.h"
 #include "platform/PlainEventLoop.h"
+#include "platform/UserDataFolder.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeProcesses.h"
 #include "tests/support/FakeView.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 using namespace vantor;
 using namespace vantor::test;
@@ -80,6 +84,34 @@ TEST_F(Startup, NoSteamKeySkipsDiscoveryWithoutDialog) {
     EXPECT_TRUE(exists(bench + "Benchmark"));
     EXPECT_EQ(view.page, -1);  // About view
     EXPECT_TRUE(c->log().lines().empty());
+}
+
+// A program folder no file can be created in (an installed copy; /proc is
+// read-only even for root): the debug log of an earlier start is removed from
+// the user's data folder, and the default results folder is made in the
+// documents folder instead of beside the program.
+TEST_F(Startup, AProgramFolderThatCannotBeWrittenUsesTheUsersFolders) {
+    if (kThisOs == OsFamily::Windows) GTEST_SKIP() << "/proc";
+    struct Env {
+        std::string name, old;
+        bool had;
+        Env(std::string n, const std::string& value) : name(std::move(n)) {
+            const char* o = std::getenv(name.c_str());
+            had = o != nullptr;
+            old = o ? o : "";
+            setEnv(name, value);
+        }
+        ~Env() { had ? setEnv(name, old) : unsetEnv(name); }
+    } home("HOME", dir / "home"), config("XDG_CONFIG_HOME", dir / "config");
+    writeFile(programDataFolder() + "debuginfo.txt", "old log");
+    bench = "/proc/";
+    auto c = start();
+    const auto& p = c->context().paths;
+    EXPECT_EQ(p.BenchPath, "/proc/");
+    EXPECT_EQ(p.ownFiles(), programDataFolder());
+    EXPECT_EQ(p.defaultReports(), dir / "home/Documents/Vantor/");
+    EXPECT_TRUE(folderExists(dir / "home/Documents/Vantor"));
+    EXPECT_FALSE(exists(programDataFolder() + "debuginfo.txt"));
 }
 
 TEST_F(Startup, FindsTheGameAndDerivesEveryPath) {

@@ -23,6 +23,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -182,6 +183,37 @@ TEST_F(UpdateEndToEnd, UpdatesItselfAndStartsAgainWithTheNewVersion) {
     EXPECT_EQ(::access(program.c_str(), X_OK), 0);
     // The restarted program removed the replacement program.
     EXPECT_FALSE(exists(dir / "tmp/Upgrader3.exe"));
+}
+
+// An installed copy in a folder the user cannot write is not updated in place:
+// the offer is refused before anything is downloaded, and the user learns how
+// to update it. As root, where permission bits do not bind, vantor-cli runs
+// through setpriv without the capability to override them.
+TEST_F(UpdateEndToEnd, AProgramFolderThatCannotBeWrittenIsRefusedWithTheWayToUpdate) {
+    std::vector<std::string> args = {"update", "--yes"};
+    std::string runner = program;
+    if (::geteuid() == 0) {
+        if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "root, and no setpriv";
+        args.insert(args.begin(), {"--bounding-set=-dac_override,-dac_read_search", "--", program});
+        runner = "/usr/bin/setpriv";
+    }
+    ASSERT_EQ(::chmod(prog.c_str(), 0555), 0);
+    struct Restore {
+        std::string folder;
+        ~Restore() { ::chmod(folder.c_str(), 0755); }
+    } restore{prog};
+    if (::geteuid() != 0 && std::ofstream(prog + "probe")) GTEST_SKIP() << "the permissions do not bind here";
+    const auto before = snapshot(prog);
+    Cli c(dir.path(), hive, args, {"VANTOR_UPDATE_URL=" + infoURL, "TMPDIR=" + dir / "tmp", "VANTOR_TIME_SCALE=20"},
+          "cli", runner);
+    EXPECT_EQ(c.wait(60s), 1) << c.out() << c.err();
+    EXPECT_NE(c.err().find("vantor-cli: Version " + next + " is available, but the program's folder " + prog +
+                           " cannot be written ("),
+              std::string::npos)
+        << c.err();
+    EXPECT_NE(c.err().find("with the system's package manager or the new installer."), std::string::npos) << c.err();
+    EXPECT_EQ(snapshot(prog), before);
+    EXPECT_TRUE(fs::is_empty(dir / "tmp"));
 }
 
 TEST_F(UpdateEndToEnd, TheAnswerAndTheOutcomeGiveTheExitCode) {

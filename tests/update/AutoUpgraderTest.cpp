@@ -3,6 +3,7 @@
 // hand-over, and the tamper table (every case refused, the program's folder
 // byte for byte as before).
 
+#include "platform/OsFamily.h"
 #include "platform/PlainEventLoop.h"
 #include "tests/support/FakeUpgraderUi.h"
 #include "tests/support/HttpTestServer.h"
@@ -424,6 +425,25 @@ TEST_F(AutoUpgraderTest, ATargetThatCannotBeWrittenIsAnErrorNotAHang) {
     EXPECT_EQ(endText.rfind("The file " + prog + "vantor.uTMP cannot be written", 0), 0u) << endText;
     EXPECT_FALSE(up->Busy());
     EXPECT_FALSE(ui.open);
+}
+
+// An installed copy in a folder no file can be created in (/proc is read-only
+// even for root) is refused before the question and the download, with the
+// version on offer and the way to install it.
+TEST_F(AutoUpgraderTest, AProgramFolderThatCannotBeWrittenIsRefusedBeforeTheDownload) {
+    if (kThisOs == OsFamily::Windows) GTEST_SKIP() << "/proc";
+    release("1.4", {{"vantor", "new"}});
+    up->ProgramPath = "/proc/vantor";
+    check();
+    EXPECT_EQ(end, TUpdateEnd::Refused);
+    EXPECT_EQ(endText.rfind("Version 1.4 is available, but the program's folder /proc/ cannot be written (", 0), 0u)
+        << endText;
+    EXPECT_NE(endText.find("Please install it the way this copy was installed: with the system's package manager or "
+                           "the new installer."),
+              std::string::npos)
+        << endText;
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_EQ(server.hits("/files/vantor"), 0);
 }
 
 TEST_F(AutoUpgraderTest, ALeftReplacementProgramIsRemoved) {
