@@ -1,5 +1,5 @@
-#include "platform/PathCase.h"
 #include "platform/AsciiCase.h"
+#include "platform/PathCase.h"
 
 #include <algorithm>
 #include <memory>

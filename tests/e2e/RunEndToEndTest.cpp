@@ -95,6 +95,39 @@ protected:
 
     const std::vector<std::string>& log() { return controller->log().lines(); }
 
+    // A run of 640×480 and 800×600 whose first pass gave no result (knobs say
+    // why): the report holds 800×600 alone, the log has logLine, the user's
+    // files are back.
+    void firstPassWithoutResult(const std::string& knobs, const std::string& logLine) {
+        sim.knobs(knobs);
+        sim.startSteam();
+        tick({640, 800});
+        run();
+        auto files = reports();
+        ASSERT_EQ(files.size(), 1u) << joined(log());
+        const std::string report = readFile(files[0]);
+        EXPECT_EQ(report.find("Resolution: 640"), std::string::npos);
+        EXPECT_NE(report.find("Resolution: 800\xD7"
+                              "600"),
+                  std::string::npos);
+        EXPECT_NE(std::find(log().begin(), log().end(), logLine), log().end()) << joined(log());
+        EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    }
+
+    // A run whose last pass (of widths) gave no result: no report, the run
+    // aborted, the log has logLine, the user's files are back.
+    void lastPassWithoutResult(const std::string& knobs, std::initializer_list<int> widths,
+                               const std::string& logLine) {
+        sim.knobs(knobs);
+        sim.startSteam();
+        tick(widths);
+        run();
+        EXPECT_TRUE(reports().empty());
+        EXPECT_EQ(view.status(), "Benchmark aborted.");
+        EXPECT_NE(std::find(log().begin(), log().end(), logLine), log().end()) << joined(log());
+        EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    }
+
     // A run of 640×480 and 1024×768: the report byte for byte (start time and
     // scores masked; scorePattern matches the scores of the layout's engine),
     // the batch files, the log, and the user's files put back.
@@ -350,67 +383,27 @@ TEST_F(TodayRunEndToEnd, TwoResolutionsGiveTheReportAndPutTheUserFilesBack) {
 }
 
 TEST_F(TodayRunEndToEnd, ARowForAnotherResolutionLeavesThatPassWithoutResult) {
-    sim.knobs("play_ms=250\nstart_delay_ms=30\nwrongsize_widths=640\n");
-    sim.startSteam();
-    tick({640, 800});
-    run();
-    auto files = reports();
-    ASSERT_EQ(files.size(), 1u) << joined(log());
-    const std::string report = readFile(files[0]);
-    EXPECT_EQ(report.find("Resolution: 640"), std::string::npos);
-    EXPECT_NE(report.find("Resolution: 800\xD7"
-                          "600"),
-              std::string::npos);
-    EXPECT_NE(std::find(log().begin(), log().end(),
-                        ">>> ERROR <<< Source2 holds the result of 1024\xC3\x97"
-                        "768, not of 640\xC3\x97"
-                        "480."),
-              log().end())
-        << joined(log());
+    firstPassWithoutResult("play_ms=250\nstart_delay_ms=30\nwrongsize_widths=640\n",
+                           ">>> ERROR <<< Source2 holds the result of 1024\xC3\x97"
+                           "768, not of 640\xC3\x97"
+                           "480.");
     EXPECT_EQ(view.status(), "The benchmarking is successful.");
     EXPECT_FALSE(exists(sim.resultFile()));
-    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
 }
 
 TEST_F(TodayRunEndToEnd, AMalformedRowOfTheLastPassAbortsWithoutAFile) {
-    sim.knobs("play_ms=250\nstart_delay_ms=30\nmalformed_widths=800\nmalformed=nocomma\n");
-    sim.startSteam();
-    tick({640, 800});
-    run();
-    EXPECT_TRUE(reports().empty());
-    EXPECT_EQ(view.status(), "Benchmark aborted.");
-    EXPECT_NE(std::find(log().begin(), log().end(), ">>> ERROR <<< Source2 result row has too few fields."),
-              log().end())
-        << joined(log());
-    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    lastPassWithoutResult("play_ms=250\nstart_delay_ms=30\nmalformed_widths=800\nmalformed=nocomma\n", {640, 800},
+                          ">>> ERROR <<< Source2 result row has too few fields.");
 }
 
 TEST_F(RunEndToEnd, FirstPassCrashLeavesNoBlockAndTheRunGoesOn) {
-    sim.knobs("play_ms=250\nstart_delay_ms=30\ncrash_widths=640\n");
-    sim.startSteam();
-    tick({640, 800});
-    run();
-    auto files = reports();
-    ASSERT_EQ(files.size(), 1u) << joined(log());
-    const std::string report = readFile(files[0]);
-    EXPECT_EQ(report.find("Resolution: 640"), std::string::npos);
-    EXPECT_NE(report.find("Resolution: 800\xD7"
-                          "600"),
-              std::string::npos);
-    EXPECT_NE(std::find(log().begin(), log().end(), ">>> ERROR <<< Source1 not exist."), log().end());
-    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
+    firstPassWithoutResult("play_ms=250\nstart_delay_ms=30\ncrash_widths=640\n", ">>> ERROR <<< Source1 not exist.");
 }
 
 TEST_F(RunEndToEnd, LastPassWithoutResultAbortsWithoutAFile) {
-    sim.knobs("play_ms=250\nstart_delay_ms=30\nmalformed_widths=1280\nmalformed=nocomma\n");
-    sim.startSteam();
-    tick({800, 1280});
-    run();
-    EXPECT_TRUE(reports().empty());
-    EXPECT_EQ(view.status(), "Benchmark aborted.");
-    EXPECT_NE(std::find(log().begin(), log().end(), "Benchmark aborted."), log().end());
+    lastPassWithoutResult("play_ms=250\nstart_delay_ms=30\nmalformed_widths=1280\nmalformed=nocomma\n", {800, 1280},
+                          "Benchmark aborted.");
     EXPECT_TRUE(opened.empty());
-    EXPECT_EQ(snapshot(sim.cfg()), userFiles);
     EXPECT_TRUE(view.isEnabled(Control::BenchButton));
 }
 
