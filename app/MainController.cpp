@@ -328,6 +328,7 @@ void MainController::decodeSettings() {
 bool MainController::anotherRunGoesOn() const { return !sequencer_.running() && RunLock::heldElsewhere(); }
 
 void MainController::recoverLeftovers(std::function<void()> done) {
+    recovered_ = {};
     const std::string& cfg = ctx_.paths.CFGPath;
     // The files of a run under way in another program are not leftovers.
     if (cfg.empty() || anotherRunGoesOn()) {
@@ -337,7 +338,7 @@ void MainController::recoverLeftovers(std::function<void()> done) {
     // A write cut short by a kill leaves its temporary file behind.
     removeWriteLeftovers(cfg);
     // A run that recorded its changes is put back exactly; no question needed.
-    if (RecoverInterruptedRun(ctx_)) {
+    if (RecoverInterruptedRun(ctx_, &recovered_)) {
         done();
         return;
     }
@@ -358,20 +359,21 @@ void MainController::recoverLeftovers(std::function<void()> done) {
     if (rcBack) deleteFile(rc);
     // The program's file with no backup: the user had none.
     if (autoexecBack || autoexecProgram) deleteFile(autoexec);
-    ctx_.loop.startTimer(ctx_.timing.startupRecovery,
-                         [this, rc, oldRc, autoexec, oldAutoexec, rcBack, autoexecBack, done = std::move(done)] {
-                             if (rcBack) moveFile(oldRc, rc);
-                             if (autoexecBack) moveFile(oldAutoexec, autoexec);
-                             if (fileExists(autoexec) && !autoexecBack) {
-                                 try {
-                                     store_.open();
-                                     store_.write(sv::NoErrorWarning, "1");
-                                 } catch (const SettingsError& e) {
-                                     ctx_.dialogs.error(e.what());
-                                 }
-                             }
-                             done();
-                         });
+    ctx_.loop.startTimer(ctx_.timing.startupRecovery, [this, rc, oldRc, autoexec, oldAutoexec, rcBack, autoexecBack,
+                                                       autoexecProgram, done = std::move(done)] {
+        if (rcBack && moveFile(oldRc, rc)) recovered_.restored.push_back(kValveRc);
+        if (autoexecBack && moveFile(oldAutoexec, autoexec)) recovered_.restored.push_back(kAutoexec);
+        if (autoexecProgram && !autoexecBack) recovered_.removed.push_back(kAutoexec);
+        if (fileExists(autoexec) && !autoexecBack) {
+            try {
+                store_.open();
+                store_.write(sv::NoErrorWarning, "1");
+            } catch (const SettingsError& e) {
+                ctx_.dialogs.error(e.what());
+            }
+        }
+        done();
+    });
 }
 
 void MainController::recoveryQuestion() {

@@ -103,6 +103,10 @@ public:
     // The physical memory figure computed at start-up.
     int PhysMemMB = 0;
 
+    // What start-up put back in CFGPath after an interrupted run; empty when
+    // nothing was left to repair.
+    const RecoveredFiles& recoveredFiles() const { return recovered_; }
+
 private:
     // The end of a run that reached its report: the run goes into the history.
     // A failure is logged and shown in the status line; the run stays as it is.
@@ -141,6 +145,7 @@ private:
     DiagTool diagTool_;
     DebugMode debugMode_;
     std::unique_ptr<TAutoUpgrader> updater_;
+    RecoveredFiles recovered_;
 };
 
 }  // namespace vantor

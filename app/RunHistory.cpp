@@ -38,18 +38,8 @@ StoredRun storedRunOf(const RunSummary& summary, const std::vector<PassScore>& p
     run.demo = summary.settings.demo;
     run.status = summary.status;
     run.report = summary.report;
-    const auto& s = summary.settings;
-    forEachSetting(s, [&](const char* name, const auto& value) {
-        if constexpr (std::is_same_v<std::decay_t<decltype(value)>, bool>)
-            run.settings.push_back({name, value ? "Enabled" : "Disabled"});
-        else
-            run.settings.push_back({name, value});
-    });
-    run.settings.insert(run.settings.end(), {{"passes", std::to_string(policy.passes)},
-                                             {"adaptive", policy.adaptive ? "yes" : "no"},
-                                             {"threshold", std::to_string(policy.thresholdPercent) + "%"},
-                                             {"cap", std::to_string(policy.cap)},
-                                             {"debug", debugMode ? "yes" : "no"}});
+    for (auto& [name, value] : settingTexts(summary.settings, policy)) run.settings.push_back({name, value});
+    run.settings.push_back({"debug", debugMode ? "yes" : "no"});
     run.hardware = hardware;
     // The summary's passes are the report's, in the same order, less those
     // without a resolution: each takes the wall time of the next report pass of

@@ -68,7 +68,7 @@ constexpr const char* kHelp =
     "                  ResultsPath); exit 1 when no game is found\n"
     "  processes       print \"id name\" for every running process\n"
     "  start           start up and close as the window does, without a run: puts back what an\n"
-    "                  interrupted run left in the game's folder\n"
+    "                  interrupted run left in the game's folder and says which files, where\n"
     "  run             run a benchmark with the stored options; print the status lines, one score\n"
     "                  line per resolution, then the report's path (exit 0 when a report was saved)\n"
     "  options         list the run's options: name, stored value (or the default a new user gets)\n"
@@ -338,7 +338,23 @@ struct Session {
 int startCommand(bool yes) {
     Session s(yes);
     const bool started = s.startUp();
+    const RecoveredFiles recovered = s.controller.recoveredFiles();
     const bool closed = s.close();
+    if (!recovered.empty()) {
+        // "Restored after an interrupted run, in CFG: valve.rc (yours, put back); autoexec.cfg (the program's,
+        // removed)"
+        auto names = [](const std::vector<std::string>& list) {
+            std::string text;
+            for (const auto& n : list) text += (text.empty() ? "" : ", ") + n;
+            return text;
+        };
+        std::string parts;
+        if (!recovered.restored.empty()) parts = names(recovered.restored) + " (yours, put back)";
+        if (!recovered.removed.empty())
+            parts += (parts.empty() ? "" : "; ") + names(recovered.removed) + " (the program's, removed)";
+        std::printf("Restored after an interrupted run, in %s: %s\n", s.controller.context().paths.CFGPath.c_str(),
+                    parts.c_str());
+    }
     printPaths(s.controller.context().paths);
     return started && closed ? 0 : 1;
 }
@@ -535,10 +551,14 @@ int runCommand(bool yes, bool debug, const std::string& logFile, bool json, cons
             s.dialogs.error(e.what());
         }
     }
+    bool stopped = false;
     if (sequencer.running()) {
         // Ctrl+C stops the run like the Stop action.
         std::function<void()> watch = [&] {
-            if (gInterrupted.exchange(false)) sequencer.Stop();
+            if (gInterrupted.exchange(false)) {
+                stopped = true;
+                sequencer.Stop();
+            }
             if (!ended) s.loop.startTimer(std::chrono::milliseconds(100), watch);
         };
         watch();
@@ -555,6 +575,9 @@ int runCommand(bool yes, bool debug, const std::string& logFile, bool json, cons
     const RunSummary summary = controller.runSummary();
     if (json) {
         std::fputs(runSummaryJson(summary).c_str(), stdout);
+    } else if (stopped && summary.report.empty()) {
+        // The passes of a stopped run are no result: no score lines without a report.
+        std::fprintf(stderr, "vantor-cli: the run was stopped; no scores and no report.\n");
     } else {
         printScores(summary, controller.reportWriter().resolutionResults());
         if (!summary.report.empty()) std::printf("%s\n", summary.report.c_str());

@@ -20,6 +20,7 @@ struct RunState {
     std::string CurrentWidth;
     bool RunFinished = false;
     std::string StartTime;
+    std::string StartedIso;  // the same moment: ISO 8601 with the offset from UTC
     std::string FileStamp;
     std::string ReportPath;
     std::string DemoTitle;

@@ -92,7 +92,8 @@ void ReportWriter::StampRun() {
     resultFiles_.clear();
     savedReport_.clear();
     reportFile_.clear();
-    const std::tm now = localTime ? localTime() : localCalendarTime(std::time(nullptr));
+    const std::time_t clock = std::time(nullptr);
+    const std::tm now = localTime ? localTime() : localCalendarTime(clock);
     // The user's date and time formats. Both texts come from one reading of the
     // clock, so the file name always matches the start time shown in the report.
     std::ostringstream text;
@@ -100,6 +101,7 @@ void ReportWriter::StampRun() {
     text << std::put_time(&now, "%x %X");
     ctx_.run.StartTime = text.str();
     ctx_.run.FileStamp = fileStampOf(ctx_.run.StartTime);
+    ctx_.run.StartedIso = isoTimeText(now, utcOffset ? utcOffset() : utcOffsetAt(clock));
 }
 
 void ReportWriter::BeginReport() {
@@ -221,7 +223,7 @@ std::vector<ResolutionResult> ReportWriter::resolutionResults() const {
 
 void ReportWriter::writeResultFiles(const std::string& reportPath) {
     RunRecord record;
-    record.started = ctx_.run.StartTime;
+    record.started = ctx_.run.StartedIso;
     // As the file system names it (the saved form may hold a doubled separator).
     record.report = std::filesystem::path(reportPath).lexically_normal().string();
     record.settings = runSettings(ctx_);

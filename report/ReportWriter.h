@@ -69,8 +69,9 @@ public:
     // The file the last FinishReport saved, empty when none.
     const std::string& savedReport() const { return savedReport_; }
 
-    // The local time; replaced in tests.
+    // The local time and its offset from UTC in seconds east; replaced in tests.
     std::function<std::tm()> localTime;
+    std::function<long()> utcOffset;
 
 private:
     AppContext& ctx_;

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <type_traits>
 
 namespace vantor {
 namespace {
@@ -21,6 +22,21 @@ Json scoreValue(const std::optional<std::string>& score) {
 }
 
 }  // namespace
+
+std::vector<std::pair<std::string, std::string>> settingTexts(const RunSummary::Settings& s, const PassPolicy& policy) {
+    std::vector<std::pair<std::string, std::string>> out;
+    forEachSetting(s, [&](const char* name, const auto& value) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(value)>, bool>)
+            out.emplace_back(name, value ? "Enabled" : "Disabled");
+        else
+            out.emplace_back(name, value);
+    });
+    out.insert(out.end(), {{"passes", std::to_string(policy.passes)},
+                           {"adaptive", policy.adaptive ? "yes" : "no"},
+                           {"threshold", std::to_string(policy.thresholdPercent) + "%"},
+                           {"cap", std::to_string(policy.cap)}});
+    return out;
+}
 
 std::string runSummaryJson(const RunSummary& run) {
     Json passes = Json::array();

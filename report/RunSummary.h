@@ -2,8 +2,11 @@
 // A run as a script sees it: the resolutions, each pass's score, the settings,
 // the report's path and how the run ended; written as one JSON object.
 
+#include "core/PassPolicy.h"
+
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantor {
@@ -42,6 +45,12 @@ void forEachSetting(const RunSummary::Settings& s, Visit&& visit) {
     visit("fastZ", s.fastZ);
     visit("note", s.note);
 }
+
+// The run's settings and its pass policy as texts under their names, in
+// forEachSetting's order and then "passes", "adaptive", "threshold", "cap":
+// what the history stores, `vantor-cli export` prints as "setting:NAME" and the
+// result CSV holds ("Enabled"/"Disabled" for fastZ, "yes"/"no", "4%").
+std::vector<std::pair<std::string, std::string>> settingTexts(const RunSummary::Settings& s, const PassPolicy& policy);
 
 // One JSON object (UTF-8, keys in a fixed order, ended by a line break). A
 // score that is a plain decimal number is written as a number, another text as

@@ -55,6 +55,7 @@ struct ReplayResult {
     bool ok = true;          // every step done
     bool uncertain = false;  // a file left in place because it may be the user's
     int steps = 0;           // steps done
+    RecoveredFiles files;    // what the steps changed
 };
 
 // Undoes a run at once (no waits, no log): start-up and a new run's start.
@@ -62,14 +63,17 @@ ReplayResult replayJournal(const RunJournal& journal, const std::string& cfg) {
     ReplayResult r;
     for (const auto& step : restorePlan(journal, cfg)) {
         if (step.kind == RestoreStep::Kind::MoveBack) {
-            if (moveFile(cfg + step.backup, cfg + step.file))
+            if (moveFile(cfg + step.backup, cfg + step.file)) {
                 ++r.steps;
-            else
+                r.files.restored.push_back(step.file);
+            } else {
                 r.ok = false;
+            }
         } else if (step.file == kAutoexec && !IsProgramConfigFile(cfg + step.file)) {
             r.uncertain = true;
-        } else if (deleteFile(cfg + step.file)) {
+        } else if (const bool present = fileExists(cfg + step.file); deleteFile(cfg + step.file)) {
             ++r.steps;
+            if (present) r.files.removed.push_back(step.file);
         } else {
             r.ok = false;
         }
@@ -503,7 +507,7 @@ void GameConfig::finishRestore() {
     for (auto& w : waiters) w();
 }
 
-bool RecoverInterruptedRun(AppContext& ctx) {
+bool RecoverInterruptedRun(AppContext& ctx, RecoveredFiles* recovered) {
     const std::string& cfg = ctx.paths.CFGPath;
     if (!RunJournal::present(cfg)) return false;
     auto journal = RunJournal::load(cfg);
@@ -515,6 +519,7 @@ bool RecoverInterruptedRun(AppContext& ctx) {
         return false;
     }
     ReplayResult r = replayJournal(*journal, cfg);
+    if (recovered) *recovered = r.files;
     if (r.ok) {
         RunJournal::remove(cfg);
     } else {

@@ -93,7 +93,13 @@ bool IsProgramConfigFile(const std::string& path);
 // "autoexec.cfg" that the record calls the program's but that does not look like
 // one is kept and NoErrorWarning set, so the start-up question asks the user. A
 // file that cannot be moved back keeps the record for the next start and is
-// reported in a message box.
-bool RecoverInterruptedRun(AppContext& ctx);
+// reported in a message box. `recovered`, when given, receives the names (in
+// CFGPath) of what was changed back.
+struct RecoveredFiles {
+    std::vector<std::string> restored;  // the user's own files, moved back from their backups
+    std::vector<std::string> removed;   // the program's files where the user had none
+    bool empty() const { return restored.empty() && removed.empty(); }
+};
+bool RecoverInterruptedRun(AppContext& ctx, RecoveredFiles* recovered = nullptr);
 
 }  // namespace vantor

@@ -59,10 +59,27 @@ void TAutoUpgrader::RemoveLeftUpgrader() {
 
 TAutoUpgrader::~TAutoUpgrader() { *alive_ = false; }
 
-std::string TAutoUpgrader::questionText(const std::string& appTitle, const std::string& message) {
-    const std::string msg = message.empty() ? message : "\n" + message + "\n";
+std::string TAutoUpgrader::questionText(const std::string& appTitle, const std::string& message,
+                                        const std::string& offered, const std::string& running) {
+    // The versions open the message part; the server's message follows them.
+    const std::string versions = "Version " + offered + " is offered; this is version " + running + ".";
+    const std::string msg = "\n" + (message.empty() ? versions : versions + "\n" + message) + "\n";
     return "A newer version of " + appTitle + " was released.\n" + msg + "\nDo you want to update your version with " +
            "the latest one?";
+}
+
+std::string TAutoUpgrader::byteSizeText(double bytes) {
+    if (!(bytes >= 0)) bytes = 0;
+    if (bytes < 1024) return format("%.0f bytes", bytes);
+    const char* units[] = {"KiB", "MiB", "GiB", "TiB"};
+    int unit = 0;
+    bytes /= 1024.0;
+    // 1023.96 KiB would print as "1024.0 KiB": such a size takes the next unit.
+    while (bytes >= 1023.95 && unit < 3) {
+        bytes /= 1024.0;
+        ++unit;
+    }
+    return format("%.1f %s", bytes, units[unit]);
 }
 
 std::string TAutoUpgrader::olderVersionText(const std::string& offered, const std::string& running) {
@@ -249,7 +266,8 @@ void TAutoUpgrader::processInfo() {
     for (const auto& f : files_) urls.push_back(f.url);
     if (OnBeginUpgrade) OnBeginUpgrade(message, method_, urls, canUpgrade);
     auto alive = alive_;
-    const bool yes = canUpgrade && (!(ShowMessages & mAskUpgrade) || ui_.askUpgrade(questionText(AppTitle, message)));
+    const bool yes = canUpgrade && (!(ShowMessages & mAskUpgrade) ||
+                                    ui_.askUpgrade(questionText(AppTitle, message, offered, VersionNumber)));
     if (!*alive || state_ != State::FetchSignature) return;  // gone, or cancelled while asking
     if (!yes) {
         state_ = State::Idle;
@@ -286,7 +304,7 @@ void TAutoUpgrader::startDownload() {
     http_.ComputeSha256 = true;
     http_.OnHeaderInfo = [this](const THTTPHeaderInfo& h, bool&) {
         lastModified_ = h.LastModified;
-        if (wizardOpen_) ui_.wizardFileSize(format("File size: %.1f Kb", h.Size / 1024.0));
+        if (wizardOpen_) ui_.wizardFileSize("File size: " + (h.Size ? byteSizeText(h.Size) : "unknown"));
     };
     http_.OnProgress = [this](const THTTPProgress& p) {
         if (!wizardOpen_) return;
@@ -294,7 +312,7 @@ void TAutoUpgrader::startDownload() {
         const int all =
             static_cast<int>(std::nearbyint(static_cast<double>(index_) * 100.0 / count)) + p.Percent / count;
         const long long left = std::max(0LL, p.Remaining);
-        ui_.wizardProgress(format("Transfer rate: %.1f Kb/s", p.Rate),
+        ui_.wizardProgress("Transfer rate: " + byteSizeText(p.Rate * 1024.0) + "/s",
                            format("Estimated time left: %d:%.2d:%.2d", static_cast<int>(left / 3600),
                                   static_cast<int>(left / 60 % 60), static_cast<int>(left % 60)),
                            p.Percent, all);

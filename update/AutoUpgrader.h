@@ -144,8 +144,12 @@ public:
     }
     // What an offer that is older than the running version (or no version) is told with.
     static std::string olderVersionText(const std::string& offered, const std::string& running);
-    // The text of the question window.
-    static std::string questionText(const std::string& appTitle, const std::string& message);
+    // The text of the question window: the offered and the running version, then
+    // the update's message, between the fixed lines.
+    static std::string questionText(const std::string& appTitle, const std::string& message, const std::string& offered,
+                                    const std::string& running);
+    // A count of bytes as people read it: "512 bytes", "200.0 KiB", "30.7 MiB".
+    static std::string byteSizeText(double bytes);
     // Where the replacement program goes: the temporary folder, else the program's folder.
     static std::string upgraderPath(const std::string& tempFolder, const std::string& programFolder);
 

@@ -67,11 +67,17 @@ THTTPProgress progressFigures(std::uint64_t size, std::uint64_t received, std::c
     // Rounded as the figures always were: halves to the even neighbour.
     p.Percent = size ? static_cast<int>(std::nearbyint(static_cast<double>(received) * 100.0 / size)) : 0;
     p.Elapsed = elapsed.count() / 1000;
-    p.Remaining =
-        received ? static_cast<long long>(std::nearbyint(static_cast<double>(size) / received * p.Elapsed)) - p.Elapsed
-                 : 0;
+    // The rate over the exact time taken (whole seconds would make it jump and
+    // leave the first second without an estimate); KiB per second.
+    const double seconds = static_cast<double>(elapsed.count()) / 1000.0;
     p.Rate = received / 1024.0;
-    if (p.Elapsed != 0) p.Rate /= static_cast<double>(p.Elapsed);
+    if (seconds > 0) p.Rate /= seconds;
+    // The bytes still to come at the rate so far; 0 when the size is unknown or
+    // nothing has arrived in measurable time.
+    p.Remaining = 0;
+    if (size > received && received && seconds > 0)
+        p.Remaining = static_cast<long long>(
+            std::nearbyint(static_cast<double>(size - received) / (static_cast<double>(received) / seconds)));
     return p;
 }
 

@@ -78,11 +78,13 @@ struct THTTPProgress {
     std::uint64_t Size = 0, Received = 0;
     int Percent = 0;
     long long Elapsed = 0, Remaining = 0;  // seconds
-    double Rate = 0;                       // Kb/s
+    double Rate = 0;                       // KiB/s
 };
 
 // The progress figures of one event: percentage of the announced size (0
-// without one), whole seconds since the start, remaining seconds, rate in Kb/s.
+// without one), whole seconds since the start, rate in KiB/s over the exact
+// time taken, and the seconds the remaining bytes take at that rate (0 without
+// a size or a rate).
 THTTPProgress progressFigures(std::uint64_t size, std::uint64_t received, std::chrono::milliseconds elapsed);
 
 class TCustomHTTP {

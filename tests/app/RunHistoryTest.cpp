@@ -6,6 +6,7 @@
 #include "core/ProgramVersion.h"
 #include "platform/MemoryRegistry.h"
 #include "platform/PlainEventLoop.h"
+#include "report/ResultExport.h"
 #include "tests/support/FakeDialogs.h"
 #include "tests/support/FakeProcesses.h"
 #include "tests/support/FakeView.h"
@@ -14,6 +15,8 @@
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace vantor;
 using namespace vantor::test;
@@ -75,6 +78,45 @@ TEST(RunHistory, PassesTakeTheirScoresAndTheWallTimeOfTheReportPassOfTheirSize) 
     const StoredRun debug = storedRunOf(summary, report, policy, true, {});
     for (const auto& p : debug.passes) EXPECT_FALSE(p.seconds);
     EXPECT_TRUE(has(debug, {"debug", "yes"}));
+}
+
+TEST(RunHistory, TheStoredSettingsAreTheResultFilesSettingsByNameAndText) {
+    // `vantor-cli export` prints the stored settings as "setting:NAME"; the
+    // result CSV beside the report has the same columns with the same texts.
+    RunSummary summary = summaryOf({{640, 480, "640\u00d7480", "100.00"}});
+    summary.settings.refresh = "75 Hz";
+    PassPolicy policy;
+    policy.passes = 3;
+    policy.thresholdPercent = 4;
+    const StoredRun run = storedRunOf(summary, {}, policy, false, {});
+
+    RunRecord record;
+    record.started = "2026-12-11T01:40:12+01:00";
+    record.settings = summary.settings;
+    record.passes = policy;
+    record.resolutions = {ResolutionResult{}};
+    record.resolutions[0].resolution = {640, 480};
+    record.resolutions[0].passes = {PassScore{"640", true, "100.00", 480, 1.0}};
+    const std::string csv = resultCsv(record);
+    auto fields = [](const std::string& line) {
+        std::vector<std::string> out;
+        std::size_t at = 0;
+        for (std::size_t comma; (comma = line.find(',', at)) != std::string::npos; at = comma + 1)
+            out.push_back(line.substr(at, comma - at));
+        out.push_back(line.substr(at));
+        return out;
+    };
+    const auto header = fields(csv.substr(0, csv.find("\r\n")));
+    const auto row = fields(csv.substr(csv.find("\r\n") + 2, csv.rfind("\r\n") - csv.find("\r\n") - 2));
+    ASSERT_EQ(header.size(), row.size()) << csv;
+    std::vector<NamedValue> inCsv;
+    for (std::size_t i = 0; i < header.size(); ++i)
+        if (header[i].rfind("setting:", 0) == 0) inCsv.push_back({header[i].substr(8), row[i]});
+    std::vector<NamedValue> stored = run.settings;
+    stored.erase(std::remove_if(stored.begin(), stored.end(), [](const NamedValue& v) { return v.name == "debug"; }),
+                 stored.end());
+    EXPECT_EQ(inCsv, stored) << csv;
+    EXPECT_NE(std::find(inCsv.begin(), inCsv.end(), NamedValue{"fastZ", "Enabled"}), inCsv.end()) << csv;
 }
 
 TEST(RunHistory, StoreRunReportsWhyARunWasNotStored) {

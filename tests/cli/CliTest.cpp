@@ -179,17 +179,31 @@ TEST_F(CliRun, CtrlCStopsTheRunAndPutsTheUserFilesBack) {
     if (runningUnderWine()) GTEST_SKIP() << "Wine delivers no Ctrl+Break to a program without a console";
     ASSERT_FALSE(userFiles.empty());
     sim.startSteam();
-    std::vector<std::pair<std::string, int>> endings = {{"Ctrl+C", 0}};
-    if (kThisOs != OsFamily::Windows) endings.insert(endings.end(), {{"SIGHUP", 1}, {"SIGTERM", 15}});
-    for (const auto& [name, signal] : endings) {
+    struct Ending {
+        std::string name;
+        int signal;        // 0: Ctrl+C
+        std::string size;  // the pass under way when it comes
+    };
+    const std::string first = "640\u00D7480", second = "800\u00D7600";
+    // The log is Windows-1252.
+    auto logText = [](std::string text) { return std::regex_replace(text, std::regex("\u00D7"), "\xD7"); };
+    // Stopped in the second pass the first pass has a score, yet the run has no
+    // report: no score line either way.
+    std::vector<Ending> endings = {{"Ctrl+C", 0, first}, {"Ctrl+C in the second pass", 0, second}};
+    if (kThisOs != OsFamily::Windows) endings.insert(endings.end(), {{"SIGHUP", 1, first}, {"SIGTERM", 15, second}});
+    for (const auto& [name, signal, size] : endings) {
         SCOPED_TRACE(name);
         std::filesystem::remove(logFile());
         Cli run = cli({"run", "--log", logFile()});
         ASSERT_TRUE(run.started());
-        // The middle of the run: the game plays its first pass with the run's files in place.
+        // The middle of the pass: the game plays it with the run's files in place.
+        const std::string passLine = "Benchmarking in progress... Resolution: " + size + "\n";
         const auto deadline = std::chrono::steady_clock::now() + 15s;
-        while (!gameRunning() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+        while ((run.out().find(passLine) == std::string::npos || !gameRunning()) &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
         ASSERT_TRUE(gameRunning()) << run.out() << run.err();
+        ASSERT_NE(run.out().find(passLine), std::string::npos) << run.out();
         EXPECT_NE(snapshot(sim.cfg()), userFiles);
         if (signal == 0)
             run.interrupt();
@@ -200,12 +214,14 @@ TEST_F(CliRun, CtrlCStopsTheRunAndPutsTheUserFilesBack) {
         const auto lines = linesOf(run.out());
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(run.out().find("The benchmarking is successful."), std::string::npos) << run.out();
+        EXPECT_EQ(run.out().find(" FPS"), std::string::npos) << run.out();
+        EXPECT_EQ(run.out().find("no result"), std::string::npos) << run.out();
+        EXPECT_NE(run.err().find("vantor-cli: the run was stopped; no scores and no report.\n"), std::string::npos)
+            << run.err();
         EXPECT_EQ(reportCount(), 0u);
         EXPECT_EQ(snapshot(sim.cfg()), userFiles);
         const std::string log = readFile(logFile());
-        EXPECT_NE(log.find("\r\nBenchmark stopped by the user in 640\xD7"
-                           "480.\r\n"),
-                  std::string::npos)
+        EXPECT_NE(log.find("\r\nBenchmark stopped by the user in " + logText(size) + ".\r\n"), std::string::npos)
             << log;
         // The game this run launched was closed before the files were put back.
         EXPECT_FALSE(gameRunning());

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -127,8 +129,36 @@ TEST_P(CrashSafety, EveryUserFileIsBackAfterAKillAtAnyStage) {
     int tried = 0, reached = 0;
     for (const auto& stage : stages) {
         ++tried;
-        if (killAt(stage.reached, 0ms)) ++reached;
+        const bool stopped = killAt(stage.reached, 0ms);
+        if (stopped) ++reached;
         expectUserFilesBack(stage.name);
+        // Up to the game's run the program's files are in place: start-up says
+        // what it put back (the user's files) or removed (the program's), and where.
+        if (stopped && std::string(stage.name) != "after the first pass" &&
+            std::string(stage.name) != "while the report is written") {
+            const std::string out = readFile(sim.dir.path() + "start.out");
+            const std::string prefix = "Restored after an interrupted run, in " + cfg + ": ";
+            const auto at = out.find(prefix);
+            ASSERT_NE(at, std::string::npos) << stage.name << "\n" << out;
+            const std::string line = out.substr(at + prefix.size(), out.find('\n', at) - at - prefix.size());
+            // "A, B (yours, put back); C (the program's, removed)", either part alone.
+            std::vector<std::string> parts;
+            for (std::size_t from = 0, end; from < line.size(); from = end + 2) {
+                end = std::min(line.find("; ", from), line.size());
+                parts.push_back(line.substr(from, end - from));
+            }
+            ASSERT_FALSE(parts.empty()) << line;
+            for (const auto& part : parts) {
+                const bool yours = part.ends_with(" (yours, put back)");
+                ASSERT_TRUE(yours || part.ends_with(" (the program's, removed)")) << line;
+                const std::string names = part.substr(0, part.rfind(" ("));
+                for (std::size_t from = 0, end; from < names.size(); from = end + 2) {
+                    end = std::min(names.find(", ", from), names.size());
+                    const std::string name = names.substr(from, end - from);
+                    EXPECT_EQ(userFiles.count(name) > 0, yours) << stage.name << ": " << line;
+                }
+            }
+        }
         std::filesystem::remove_all(sim.dir.path() + "Reports");
         std::filesystem::create_directories(sim.dir.path() + "Reports");
     }

@@ -152,6 +152,12 @@ protected:
         // With the stored defaults the result files lie beside the report.
         for (const char* ext : {".json", ".csv"})
             EXPECT_TRUE(exists(sim.dir.path() + "Reports/result_" + stamp + ext)) << ext;
+        // Their start time: the date first, with the offset from UTC.
+        const std::string resultJson = readFile(sim.dir.path() + "Reports/result_" + stamp + ".json");
+        EXPECT_TRUE(std::regex_search(
+            resultJson,
+            std::regex("\"started\": \"[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2}\"")))
+            << resultJson;
         // The start time and the frame rates vary; everything else is fixed.
         std::string report = readFile(files[0]);
         report = std::regex_replace(report, std::regex("started at [^<]*<"), "started at START<");

@@ -111,8 +111,8 @@ TEST(AutoUpgraderWindows, TheProgressWindowAsksTheLogicAndShowsTheCompletedState
     EXPECT_EQ(wizard.allGroup()->title(), "All files");
 
     wizard.setFile("Downloading 1 of 2", "http://h/a");
-    wizard.setFileSize("File size: 2.0 Kb");
-    wizard.setProgress("Transfer rate: 1.0 Kb/s", "Estimated time left: 0:00:01", 50, 25);
+    wizard.setFileSize("File size: 2.0 KiB");
+    wizard.setProgress("Transfer rate: 1.0 KiB/s", "Estimated time left: 0:00:01", 50, 25);
     EXPECT_EQ(wizard.allFiles()->text(), "Downloading 1 of 2");
     EXPECT_EQ(wizard.fileBar()->value(), 50);
     EXPECT_EQ(wizard.allBar()->value(), 25);

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 
@@ -110,6 +111,7 @@ protected:
         setChoiceIndex(ctx.request, Choice::Heapsize, 2);  // 256 MB
         setSwitch(ctx.request, Check::FastZ, true);
         ctx.run.StartTime = "03/14/05 21:05:09";
+        ctx.run.StartedIso = "2005-03-14T21:05:09-05:00";
         ctx.run.FileStamp = kStamp;
         ctx.run.DemoTitle = "Quorvane Coast";
         ctx.run.DetailName = "Maximum";
@@ -577,6 +579,7 @@ protected:
             t.tm_yday = 72;
             return t;
         };
+        writer.utcOffset = [] { return 3600L; };
     }
 };
 
@@ -585,7 +588,40 @@ TEST_F(StampRunTest, FormatsTheInjectedTimeByTheUserLocale) {
     writer.StampRun();
     EXPECT_EQ(ctx.run.StartTime, "03/14/05 21:05:09");
     EXPECT_EQ(ctx.run.FileStamp, "03_14_05_21_05_09");
+    // The result files' time of the same reading: the date first, with the zone.
+    EXPECT_EQ(ctx.run.StartedIso, "2005-03-14T21:05:09+01:00");
 }
+
+TEST(IsoTimeText, WritesTheDateFirstAndTheOffset) {
+    std::tm t{};
+    t.tm_year = 2026 - 1900;
+    t.tm_mon = 11;
+    t.tm_mday = 11;
+    t.tm_hour = 6;
+    t.tm_min = 52;
+    t.tm_sec = 52;
+    const std::pair<long, const char*> cases[] = {
+        {3600, "2026-12-11T06:52:52+01:00"},      {0, "2026-12-11T06:52:52+00:00"},
+        {-5 * 3600, "2026-12-11T06:52:52-05:00"}, {19'800, "2026-12-11T06:52:52+05:30"},
+        {-12'600, "2026-12-11T06:52:52-03:30"},   {45'900, "2026-12-11T06:52:52+12:45"},
+    };
+    for (const auto& [offset, text] : cases) EXPECT_EQ(isoTimeText(t, offset), text) << offset;
+}
+
+#ifndef _WIN32
+TEST(UtcOffsetAt, FollowsTheUsersZone) {
+    // 2026-12-11 06:52:52 UTC; the zones in POSIX form (west of UTC is positive there).
+    const std::time_t t = 1'796'971'972;
+    const std::pair<const char*, long> cases[] = {
+        {"UTC0", 0}, {"CET-1", 3600}, {"EST5", -5 * 3600}, {"IST-5:30", 19'800}, {"NST3:30", -12'600}};
+    for (const auto& [zone, offset] : cases) {
+        ScopedEnv env("TZ", zone);
+        ::tzset();
+        EXPECT_EQ(utcOffsetAt(t), offset) << zone;
+    }
+    ::tzset();
+}
+#endif
 
 TEST_F(StampRunTest, UnavailableLocaleFallsBackToTheClassicFormats) {
     ScopedEnv env("LC_ALL", "xx_NOWHERE.NOCHARSET");
@@ -747,7 +783,7 @@ TEST_F(ReportWriterTest, ResultFilesHoldTheSettingsAndEveryPassAndReadBackEqual)
 
     // JSON: what was written parses back to the run's values.
     const auto json = nlohmann::json::parse(readFile(base + ".json"));
-    EXPECT_EQ(json["started"], ctx.run.StartTime);
+    EXPECT_EQ(json["started"], "2005-03-14T21:05:09-05:00");
     EXPECT_EQ(json["report"], base + ".htm");
     const auto& s = json["settings"];
     EXPECT_EQ(s["demo"], "Quorvane Coast");
@@ -755,10 +791,16 @@ TEST_F(ReportWriterTest, ResultFilesHoldTheSettingsAndEveryPassAndReadBackEqual)
     EXPECT_EQ(s["refresh"], "75 Hz");
     EXPECT_EQ(s["fastZ"], true);
     EXPECT_EQ(s["note"], ctx.request.note);
-    EXPECT_EQ(s["passesPerResolution"], 2);
+    // The names `vantor-cli export` gives them, in its order.
+    std::vector<std::string> names;
+    const auto ordered = nlohmann::ordered_json::parse(readFile(base + ".json"));
+    for (const auto& item : ordered["settings"].items()) names.push_back(item.key());
+    EXPECT_EQ(names, (std::vector<std::string>{"demo", "detail", "antialiasing", "filtering", "directx", "heapsize",
+                                               "refresh", "fastZ", "note", "passes", "adaptive", "threshold", "cap"}));
+    EXPECT_EQ(s["passes"], 2);
     EXPECT_EQ(s["adaptive"], true);
-    EXPECT_EQ(s["thresholdPercent"], 4);
-    EXPECT_EQ(s["adaptiveCap"], 6);
+    EXPECT_EQ(s["threshold"], 4);
+    EXPECT_EQ(s["cap"], 6);
     const auto& res = json["resolutions"];
     ASSERT_EQ(res.size(), 2u);
     EXPECT_EQ(res[0]["resolution"], "800" + kTimes + "600");
@@ -797,10 +839,15 @@ TEST_F(ReportWriterTest, ResultFilesHoldTheSettingsAndEveryPassAndReadBackEqual)
         // The game's text without the blanks around it; empty without a result.
         const std::string expectedScores[] = {"87.5", "", "61.5", "n/a"};
         EXPECT_EQ(row[column("score")], expectedScores[i]) << i;
-        EXPECT_EQ(row[column("note")], ctx.request.note);
-        EXPECT_EQ(row[column("started")], ctx.run.StartTime);
-        EXPECT_EQ(row[column("passes_per_resolution")], "2");
-        EXPECT_EQ(row[column("adaptive")], "1");
+        EXPECT_EQ(row[column("setting:note")], ctx.request.note);
+        EXPECT_EQ(row[column("started")], "2005-03-14T21:05:09-05:00");
+        // The export's columns and texts.
+        EXPECT_EQ(row[column("setting:fastZ")], "Enabled");
+        EXPECT_EQ(row[column("setting:refresh")], "75 Hz");
+        EXPECT_EQ(row[column("setting:passes")], "2");
+        EXPECT_EQ(row[column("setting:adaptive")], "yes");
+        EXPECT_EQ(row[column("setting:threshold")], "4%");
+        EXPECT_EQ(row[column("setting:cap")], "6");
     }
 }
 

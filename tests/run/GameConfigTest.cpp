@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <optional>
 
@@ -612,10 +614,31 @@ TEST_P(KillPoints, RecoveryFromEveryStateGivesBackTheUsersFiles) {
             setFolderFiles(t.cfg(), state);
             const bool journal = state.count("vantor_run.journal") > 0;
             withJournal += journal && !midWrite;
-            EXPECT_EQ(RecoverInterruptedRun(t.ctx), journal) << "state " << i;
+            RecoveredFiles recovered;
+            EXPECT_EQ(RecoverInterruptedRun(t.ctx, &recovered), journal) << "state " << i;
             auto after = folderFiles(t.cfg());
             if (!journal) after.erase("autoexec.cfg.tmp123456");  // the leftover recovery's business
             EXPECT_EQ(after, user) << "state " << i << (midWrite ? " (mid-write)" : "");
+            // What is told as restored: exactly the game files the state had changed,
+            // the user's as put back, the program's as removed.
+            std::vector<std::string> changed, told;
+            for (const char* name : {"valve.rc", "autoexec.cfg", "config.cfg"}) {
+                const auto was = state.find(name);
+                const bool differs =
+                    was == state.end() ? user.count(name) > 0 : !user.count(name) || user.at(name) != was->second;
+                if (journal && differs) changed.push_back(name);
+            }
+            for (const auto& n : recovered.restored) {
+                EXPECT_TRUE(user.count(n)) << n << " told as the user's, state " << i;
+                told.push_back(n);
+            }
+            for (const auto& n : recovered.removed) {
+                EXPECT_FALSE(user.count(n)) << n << " told as the program's, state " << i;
+                told.push_back(n);
+            }
+            std::sort(changed.begin(), changed.end());
+            std::sort(told.begin(), told.end());
+            EXPECT_EQ(told, changed) << "state " << i;
         }
     }
     EXPECT_GE(withJournal, 2);

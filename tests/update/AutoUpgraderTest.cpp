@@ -136,8 +136,8 @@ TEST_F(AutoUpgraderTest, ANewerVersionIsDownloadedAndHandedOver) {
     EXPECT_TRUE(closed);
     ASSERT_EQ(ui.questions.size(), 1u);
     EXPECT_EQ(ui.questions[0],
-              "A newer version of Quorvane Half-Life 2 benchmark was released.\n\nDo you want to update your version "
-              "with the latest one?");
+              "A newer version of Quorvane Half-Life 2 benchmark was released.\n\nVersion 1.4 is offered; this is "
+              "version 1.3.\n\nDo you want to update your version with the latest one?");
     // The files wait beside the program, described in the upgrade list.
     EXPECT_EQ(readFile(prog + "vantor.uTMP"), std::string(200 * 1024, 'N'));
     EXPECT_EQ(readFile(prog + "version.txt.uTMP"), "1.4");
@@ -158,14 +158,32 @@ TEST_F(AutoUpgraderTest, ANewerVersionIsDownloadedAndHandedOver) {
     EXPECT_EQ(ui.calls.front(), "show");
     EXPECT_NE(std::find(ui.calls.begin(), ui.calls.end(), "Downloading 1 of 2"), ui.calls.end());
     EXPECT_NE(std::find(ui.calls.begin(), ui.calls.end(), "Downloading 2 of 2"), ui.calls.end());
-    EXPECT_NE(std::find(ui.calls.begin(), ui.calls.end(), "File size: 200.0 Kb"), ui.calls.end());
+    EXPECT_NE(std::find(ui.calls.begin(), ui.calls.end(), "File size: 200.0 KiB"), ui.calls.end());
     EXPECT_EQ(ui.completedNote,
               "The update of Quorvane Half-Life 2 benchmark has been successfully completed.\n\nPress the OK button "
               "to restart program.");
     EXPECT_EQ(ui.allPercents.back(), 100);
     EXPECT_EQ(ui.lastLeft.rfind("Estimated time left: 0:00:", 0), 0u);
     EXPECT_EQ(ui.lastRate.rfind("Transfer rate: ", 0), 0u);
+    EXPECT_NE(ui.lastRate.find("/s"), std::string::npos) << ui.lastRate;
+    EXPECT_EQ(ui.lastRate.find("Kb"), std::string::npos) << ui.lastRate;
     EXPECT_FALSE(ui.open);
+}
+
+TEST(AutoUpgraderTexts, ByteCountsAreShownInTheirUnit) {
+    const std::pair<double, const char*> cases[] = {
+        {0, "0 bytes"},
+        {512, "512 bytes"},
+        {1023, "1023 bytes"},
+        {1024, "1.0 KiB"},
+        {200 * 1024, "200.0 KiB"},
+        {16 * 1024, "16.0 KiB"},
+        {1024 * 1024 - 1, "1.0 MiB"},  // not "1024.0 KiB"
+        {32'194'867, "30.7 MiB"},      // the 31440.3 KiB download
+        {3.5 * 1024 * 1024 * 1024, "3.5 GiB"},
+        {-1, "0 bytes"},
+    };
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(TAutoUpgrader::byteSizeText(bytes), text) << bytes;
 }
 
 TEST_F(AutoUpgraderTest, NoUpdateWhenNotNewerOrWithoutFiles) {
@@ -218,8 +236,8 @@ TEST_F(AutoUpgraderTest, LaterKeepsEverythingAndShowsTheMessageInTheQuestion) {
     EXPECT_EQ(events, std::vector<std::string>{"later"});
     ASSERT_EQ(ui.questions.size(), 1u);
     EXPECT_EQ(ui.questions[0],
-              "A newer version of Quorvane Half-Life 2 benchmark was released.\n\nFaster.\r\nSmaller.\n\nDo you want "
-              "to update your version with the latest one?");
+              "A newer version of Quorvane Half-Life 2 benchmark was released.\n\nVersion 1.4 is offered; this is "
+              "version 1.3.\nFaster.\r\nSmaller.\n\nDo you want to update your version with the latest one?");
     EXPECT_EQ(folderFiles(prog), before);
     EXPECT_EQ(server.hits("/files/vantor"), 0);
 }

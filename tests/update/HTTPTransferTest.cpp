@@ -458,25 +458,28 @@ TEST(HTTPTransferHttps, ChecksCertificates) {
 
 // ---- figures and addresses -------------------------------------------------------------
 
-TEST(HTTPTransferFigures, AreComputedAsSpecified) {
+TEST(HTTPTransferFigures, RateAndTimeLeftFollowTheExactTimeTaken) {
     struct Case {
         std::uint64_t size, received;
         long long ms;
         int percent;
         long long elapsed, remaining;
-        double rate;
+        double rate;  // KiB/s
     };
     const Case cases[] = {
         {1000, 500, 2000, 50, 2, 2, 500 / 1024.0 / 2},
-        {0, 4096, 3500, 0, 3, -3, 4.0 / 3},           // no size announced
-        {1000, 0, 0, 0, 0, 0, 0},                     // nothing yet
-        {2048, 1024, 0, 50, 0, 0, 1.0},               // rate not divided by 0 seconds
-        {3, 1, 1000, 33, 1, 2, 1 / 1024.0},           // 33.3 rounds down
-        {8, 1, 4000, 12, 4, 28, 1 / 1024.0 / 4},      // 12.5: halves go to the even neighbour
-        {8, 3, 10'999, 38, 10, 17, 3 / 1024.0 / 10},  // 37.5 -> 38; 26.67 -> 27
+        {0, 4096, 3500, 0, 3, 0, 4 / 3.5},                // no size announced: no estimate
+        {1000, 0, 0, 0, 0, 0, 0},                         // nothing yet
+        {2048, 1024, 0, 50, 0, 0, 1.0},                   // rate not divided by 0 seconds
+        {3, 1, 1000, 33, 1, 2, 1 / 1024.0},               // 33.3 rounds down
+        {8, 1, 4000, 12, 4, 28, 1 / 1024.0 / 4},          // 12.5: halves go to the even neighbour
+        {8, 3, 10'999, 38, 10, 18, 3 / 1024.0 / 10.999},  // 37.5 -> 38; 5 bytes at 3 per 10.999 s
+        {1000, 250, 500, 25, 0, 2, 250 / 1024.0 / 0.5},   // within the first second: 750 bytes at 500 per s
+        {1000, 1000, 800, 100, 0, 0, 1000 / 1024.0 / 0.8},
+        {32'194'867, 163'840, 10'000, 1, 10, 1955, 16.0},  // 31440.3 KiB at 16 KiB/s
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.size) + "/" + std::to_string(c.received));
+        SCOPED_TRACE(std::to_string(c.size) + "/" + std::to_string(c.received) + "/" + std::to_string(c.ms));
         const auto p = progressFigures(c.size, c.received, std::chrono::milliseconds(c.ms));
         EXPECT_EQ(p.Percent, c.percent);
         EXPECT_EQ(p.Elapsed, c.elapsed);
