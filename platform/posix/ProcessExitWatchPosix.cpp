@@ -2,6 +2,7 @@
 // program has ended, whoever its parent is) and an eventfd to stop, polled by
 // one thread that posts the end to the event loop.
 
+#include "platform/ExitNotice.h"
 #include "platform/ProcessList.h"
 
 #include <cerrno>
@@ -17,21 +18,9 @@
 namespace vantor {
 namespace {
 
-// What the watch and the task it posts share: the task may run after the
-// watch has gone, and then does nothing.
-struct Notice {
-    bool cancelled = false;  // UI thread only
-    std::function<void()> ended;
-};
-
-void postEnded(EventLoop& loop, const std::shared_ptr<Notice>& notice) {
-    loop.post([notice] {
-        if (notice->cancelled) return;
-        notice->cancelled = true;
-        auto ended = std::move(notice->ended);
-        ended();
-    });
-}
+using exit_watch::EndedAlready;
+using exit_watch::Notice;
+using exit_watch::postEnded;
 
 class PidfdWatch final : public ProcessExitWatch {
 public:
@@ -78,18 +67,6 @@ private:
     int stopfd_;
     std::shared_ptr<Notice> notice_;
     std::thread thread_;
-};
-
-// A program that has ended already: told on the loop's next turn.
-class EndedAlready final : public ProcessExitWatch {
-public:
-    EndedAlready(EventLoop& loop, std::shared_ptr<Notice> notice) : notice_(std::move(notice)) {
-        postEnded(loop, notice_);
-    }
-    ~EndedAlready() override { notice_->cancelled = true; }
-
-private:
-    std::shared_ptr<Notice> notice_;
 };
 
 int openPidfd(std::uint32_t id) {

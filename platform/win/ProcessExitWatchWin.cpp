@@ -2,6 +2,7 @@
 // for SYNCHRONIZE) and a stop event, waited on by one thread that posts the end
 // to the event loop. WaitForMultipleObjects takes 64 handles, so 63 programs.
 
+#include "platform/ExitNotice.h"
 #include "platform/ProcessList.h"
 
 #include <windows.h>
@@ -13,23 +14,11 @@
 namespace vantor {
 namespace {
 
+using exit_watch::EndedAlready;
+using exit_watch::Notice;
+using exit_watch::postEnded;
+
 constexpr std::size_t kMostPrograms = MAXIMUM_WAIT_OBJECTS - 1;
-
-// What the watch and the task it posts share: the task may run after the
-// watch has gone, and then does nothing.
-struct Notice {
-    bool cancelled = false;  // UI thread only
-    std::function<void()> ended;
-};
-
-void postEnded(EventLoop& loop, const std::shared_ptr<Notice>& notice) {
-    loop.post([notice] {
-        if (notice->cancelled) return;
-        notice->cancelled = true;
-        auto ended = std::move(notice->ended);
-        ended();
-    });
-}
 
 class HandleWatch final : public ProcessExitWatch {
 public:
@@ -66,18 +55,6 @@ private:
     std::vector<HANDLE> handles_;
     std::shared_ptr<Notice> notice_;
     std::thread thread_;
-};
-
-// A program that has ended already: told on the loop's next turn.
-class EndedAlready final : public ProcessExitWatch {
-public:
-    EndedAlready(EventLoop& loop, std::shared_ptr<Notice> notice) : notice_(std::move(notice)) {
-        postEnded(loop, notice_);
-    }
-    ~EndedAlready() override { notice_->cancelled = true; }
-
-private:
-    std::shared_ptr<Notice> notice_;
 };
 
 }  // namespace
